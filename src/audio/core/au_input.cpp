@@ -1,0 +1,59 @@
+#include "audio/core/au_input.h"
+
+#include <cstring>
+#include <exception>
+
+namespace tonvale {
+
+void TAuInput::BeginRead() {
+  std::lock_guard lock(DataLock);
+  Exhausted = false;
+  try {
+    DoBeginRead();
+  } catch (const std::exception&) {
+    Exhausted = true;
+  }
+}
+
+void TAuInput::EndRead() {
+  std::lock_guard lock(DataLock);
+  DoEndRead();
+}
+
+void TAuInput::GetData(uint8_t*& Buffer, uint32_t& Bytes) {
+  std::lock_guard lock(DataLock);
+  ReadData(Buffer, Bytes);
+}
+
+void TAuInput::ForceEnd() {
+  try {
+    EndRead();
+  } catch (const std::exception&) {
+  }
+  Reading = false;
+}
+
+uint32_t ReadInto(TAuInput* Input, uint8_t* Dest, uint32_t Count) {
+  uint8_t* buffer = nullptr;
+  uint32_t bytes = Count;
+  Input->GetData(buffer, bytes);
+  if (!buffer) return 0;
+  std::memcpy(Dest, buffer, bytes);
+  return bytes;
+}
+
+uint32_t ReadFull(TAuInput* Input, uint8_t* Dest, uint32_t Count, bool& Ended) {
+  uint32_t done = 0;
+  Ended = false;
+  while (done < Count) {
+    uint32_t n = ReadInto(Input, Dest + done, Count - done);
+    if (n == 0) {
+      Ended = true;
+      break;
+    }
+    done += n;
+  }
+  return done;
+}
+
+}  // namespace tonvale

@@ -1,0 +1,148 @@
+#include "audio/core/au_output.h"
+
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "audio/core/au_exception.h"
+#include "audio/core/au_input.h"
+#include "audio/core/au_thread.h"
+#include "platform/ui_thread.h"
+
+namespace tonvale {
+
+TAuOutput::TAuOutput(TAuComponent* Owner) : TAuComponent(Owner) {
+  TEventHandler::AddOutput();
+  Worker = std::make_unique<TAuThread>(this, [this] { HandleFailure(); });
+}
+
+TAuOutput::~TAuOutput() {
+  EndWorker();
+  TEventHandler::RemoveOutput();
+}
+
+void TAuOutput::BeforeDestruction() {
+  EndWorker();
+  TAuComponent::BeforeDestruction();
+}
+
+void TAuOutput::EndWorker() {
+  if (FWorkerEnded) return;
+  FWorkerEnded = true;
+  Stop(false);
+  if (auto* handler = TEventHandler::Instance()) handler->Cancel(this);
+  Worker.reset();
+}
+
+void TAuOutput::Run() {
+  FErrorMessage.clear();
+  if (FRunning) throw EAuException("Component is Busy");
+  if (!FInput.load()) throw EAuException("Input is not assigned");
+  // A stop asked while idle does not end this run; one asked from now on does.
+  Worker->StopRequest = false;
+  FRunning = true;
+  Worker->Resume();
+}
+
+void TAuOutput::Stop(bool NoWait) {
+  if (!Worker) return;
+  FInterrupted = true;
+  Worker->NotifyDone = NoWait;
+  Worker->RunEnded = false;
+  Worker->StopRequest = true;
+  if (NoWait) return;
+  Worker->Wake();
+  TEventHandler* handler = TEventHandler::Instance();
+  handler->Block(this);
+  handler->Cancel(this);
+  const bool onUi = ui_thread::IsUiThread();
+  while (!Worker->Suspended() && !Worker->RunEnded) {
+    int delay = Worker->Delay;
+    if (delay > 5) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    if (onUi)
+      ui_thread::CheckSynchronize(std::chrono::milliseconds(1));
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  // A report taken for delivery while we waited is dropped too.
+  handler->Cancel(this);
+  handler->Unblock();
+  Worker->NotifyDone = true;
+}
+
+int TAuOutput::Progress() const {
+  TAuInput* input = FInput.load();
+  if (!input) return 0;
+  int64_t size = input->Size();
+  if (size == -1) return -1;
+  if (size == 0) return 0;
+  return static_cast<int>(std::nearbyint(static_cast<double>(input->Position()) / size * 100.0));
+}
+
+int TAuOutput::Delay() const { return Worker ? Worker->Delay.load() : 0; }
+
+void TAuOutput::SetDelay(int Value) {
+  if (Worker && Value <= 100) Worker->Delay = Value;
+}
+
+void TAuOutput::SetInput(TAuInput* Value) {
+  TAuInput* old = FInput.load();
+  auto store = [&] {
+    if (old && old != Value) old->RemoveFreeNotification(this);
+    FInput = Value;
+    if (Value) Value->FreeNotification(this);
+  };
+  if (FRunning) {
+    Stop(false);
+    store();
+    Run();
+  } else {
+    store();
+  }
+}
+
+void TAuOutput::Notification(TAuComponent* Component, TOperation Operation) {
+  TAuComponent::Notification(Component, Operation);
+  if (Operation == TOperation::opRemove && Component != nullptr &&
+      Component == static_cast<TAuComponent*>(FInput.load())) {
+    try {
+      SetInput(nullptr);
+    } catch (const std::exception&) {
+      // The run was stopped; restarting without an input fails, as it should.
+    }
+  }
+}
+
+void TAuOutput::HandleFailure() {
+  OutputEnabled = false;
+  FRunning = false;
+  FErrorMessage = Worker->PendingMessage;
+  if (auto handler = OnThreadException()) handler(this);
+}
+
+TOutputDoneEvent TAuOutput::OnDone() const {
+  std::lock_guard lock(FEventLock);
+  return FOnDone;
+}
+void TAuOutput::SetOnDone(TOutputDoneEvent Value) {
+  std::lock_guard lock(FEventLock);
+  FOnDone = std::move(Value);
+}
+TOutputProgressEvent TAuOutput::OnProgress() const {
+  std::lock_guard lock(FEventLock);
+  return FOnProgress;
+}
+void TAuOutput::SetOnProgress(TOutputProgressEvent Value) {
+  std::lock_guard lock(FEventLock);
+  FOnProgress = std::move(Value);
+}
+TThreadExceptionEvent TAuOutput::OnThreadException() const {
+  std::lock_guard lock(FEventLock);
+  return FOnThreadException;
+}
+void TAuOutput::SetOnThreadException(TThreadExceptionEvent Value) {
+  std::lock_guard lock(FEventLock);
+  FOnThreadException = std::move(Value);
+}
+
+}  // namespace tonvale

@@ -1,0 +1,99 @@
+#pragma once
+// The abstract PCM sink. A run happens on the output's own worker thread:
+// Prepare, then OutputChunk until it returns false, then Finish. Progress and
+// completion reach the UI thread through the shared delivery thread.
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "audio/core/au_component.h"
+#include "audio/core/event_handler.h"
+
+namespace tonvale {
+
+class TAuInput;
+class TAuThread;
+
+using TOutputDoneEvent = TNotifyEvent;
+using TOutputProgressEvent = TNotifyEvent;
+using TThreadExceptionEvent = TNotifyEvent;
+
+class TAuOutput : public TAuComponent {
+ public:
+  explicit TAuOutput(TAuComponent* Owner);
+  ~TAuOutput() override;
+
+  // Starts a run; raises "Component is Busy" or "Input is not assigned".
+  void Run();
+  // Asks the run to end after the current chunk. With NoWait false, waits
+  // until the worker has stopped (running the UI thread's hand-overs
+  // meanwhile) and drops every report of this output, so no report of it
+  // arrives after Stop returns.
+  void Stop(bool NoWait);
+
+  // The input's position as a percentage of its size: 0 without an input,
+  // -1 when the size is not known. Readable from any thread.
+  int Progress() const;
+  int Delay() const;
+  // Values above 100 ms are ignored.
+  void SetDelay(int Value);
+  // Milliseconds between the end of a run and its completion report.
+  int DoneDelay() const { return FDoneDelay.load(); }
+  void SetDoneDelay(int Value) { FDoneDelay = Value < 0 ? 0 : Value; }
+
+  TAuInput* Input() const { return FInput.load(); }
+  // Setting it during a run restarts the run with the new input.
+  virtual void SetInput(TAuInput* Value);
+
+  bool Running() const { return FRunning.load(); }
+  bool Interrupted() const { return FInterrupted.load(); }
+  const std::string& ErrorMessage() const { return FErrorMessage; }
+
+  TOutputDoneEvent OnDone() const;
+  void SetOnDone(TOutputDoneEvent Value);
+  TOutputProgressEvent OnProgress() const;
+  void SetOnProgress(TOutputProgressEvent Value);
+  TThreadExceptionEvent OnThreadException() const;
+  void SetOnThreadException(TThreadExceptionEvent Value);
+
+ protected:
+  friend class TAuThread;
+
+  // Moves one portion of data; true while there may be more. Abort is true
+  // when a stop was requested; every output then returns false at once.
+  virtual bool OutputChunk(bool Abort) = 0;
+  // Completes the destination and ends the input's read.
+  virtual void Finish() = 0;
+  // Opens the destination, begins the input's read, checks formats, writes
+  // any header.
+  virtual void Prepare() = 0;
+
+  // Stops the run and ends the worker. Concrete outputs call
+  // BeforeDestruction() first in their destructor, so no run is left using
+  // what they free.
+  void BeforeDestruction() override;
+  void Notification(TAuComponent* Component, TOperation Operation) override;
+
+  std::atomic<bool> FInterrupted{false};
+  std::string FErrorMessage;
+  std::atomic<bool> OutputEnabled{false};
+  int LastProgress = 0;
+  std::unique_ptr<TAuThread> Worker;
+
+ private:
+  void HandleFailure();
+  void EndWorker();
+
+  std::atomic<TAuInput*> FInput{nullptr};
+  std::atomic<bool> FRunning{false};
+  std::atomic<int> FDoneDelay{300};
+  mutable std::mutex FEventLock;
+  TOutputDoneEvent FOnDone;
+  TOutputProgressEvent FOnProgress;
+  TThreadExceptionEvent FOnThreadException;
+  bool FWorkerEnded = false;
+};
+
+}  // namespace tonvale

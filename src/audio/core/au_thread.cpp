@@ -1,0 +1,116 @@
+#include "audio/core/au_thread.h"
+
+#include <chrono>
+
+#include "audio/core/au_output.h"
+#include "platform/ui_thread.h"
+
+namespace tonvale {
+
+TAuThread::TAuThread(TAuOutput* Owner, std::function<void()> FailureHandler)
+    : OwnerOutput(Owner), FailureHandler(std::move(FailureHandler)), FThread([this] { Execute(); }) {}
+
+TAuThread::~TAuThread() {
+  FTerminated = true;
+  Resume();
+  Wake();
+  FThread.join();
+}
+
+void TAuThread::Resume() {
+  std::lock_guard lock(FLock);
+  FResumePending = true;
+  FSignal.notify_all();
+}
+
+bool TAuThread::Suspended() const {
+  std::lock_guard lock(FLock);
+  return FParked && !FResumePending;
+}
+
+void TAuThread::Wake() {
+  std::lock_guard lock(FLock);
+  FSignal.notify_all();
+}
+
+void TAuThread::Park() {
+  std::unique_lock lock(FLock);
+  FParked = true;
+  FSignal.wait(lock, [this] { return FResumePending; });
+  FResumePending = false;
+  FParked = false;
+}
+
+void TAuThread::Execute() {
+  Park();
+  while (!FTerminated) {
+    PerformRun();
+    if (!FTerminated) Park();
+  }
+}
+
+void TAuThread::ReportFailure(const std::string& Message) {
+  PendingMessage = Message;
+  try {
+    ui_thread::Synchronize(FailureHandler);
+  } catch (...) {
+    // The handler's own failure changes nothing for the run.
+  }
+}
+
+void TAuThread::PerformRun() {
+  TAuOutput& out = *OwnerOutput;
+  out.FRunning = true;
+  try {
+    out.Prepare();
+    bool more = true;
+    out.OutputEnabled = true;
+    while (!StopRequest && more) {
+      int delay = Delay;
+      if (delay > 5) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+      int progress = out.Progress();
+      if (progress != out.LastProgress) {
+        out.LastProgress = progress;
+        if (auto handler = out.OnProgress()) {
+          if (auto* events = TEventHandler::Instance()) events->PostProgress(&out, handler);
+        }
+      }
+      more = out.OutputChunk(StopRequest);
+    }
+  } catch (const std::exception& e) {
+    ReportFailure(e.what());
+  } catch (...) {
+    ReportFailure("Unknown error");
+  }
+  StopRequest = false;
+  if (out.FRunning) {
+    out.OutputEnabled = false;
+    try {
+      out.Finish();
+    } catch (const std::exception& e) {
+      ReportFailure(e.what());
+    } catch (...) {
+      ReportFailure("Unknown error");
+    }
+    out.FInterrupted = false;
+    out.FRunning = false;
+  }
+  if (NotifyDone) {
+    if (auto handler = out.OnDone()) {
+      PauseBeforeDone(out.DoneDelay());
+      if (NotifyDone) {
+        if (auto* events = TEventHandler::Instance()) events->PostDone(&out, this, handler);
+      }
+    }
+  }
+  RunEnded = true;
+}
+
+void TAuThread::PauseBeforeDone(int Ms) {
+  if (Ms <= 0) return;
+  std::unique_lock lock(FLock);
+  FSignal.wait_for(lock, std::chrono::milliseconds(Ms),
+                   [this] { return FTerminated.load() || !NotifyDone.load(); });
+}
+
+}  // namespace tonvale
