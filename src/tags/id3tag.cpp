@@ -1,0 +1,75 @@
+#include "tags/id3tag.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/handle_stream.h"
+#include "platform/text.h"
+
+namespace tonvale {
+namespace {
+
+// Text fields hold at most Width characters; in the block they are Latin-1,
+// padded with zero bytes.
+void PutField(uint8_t* Block, const std::string& Text, size_t Width) {
+  std::string latin = Utf8ToLatin1(Text);
+  std::memcpy(Block, latin.data(), std::min(latin.size(), Width));
+}
+
+}  // namespace
+
+Tid3tag::Tid3tag()
+    : Title(30, '\0'), Artist(30, '\0'), Album(30, '\0'), Year(4, '\0'), Comment(30, '\0') {}
+
+void Tid3tag::SetTitle(const std::string& Text) { Title = Utf8Left(Text, 30); }
+void Tid3tag::SetArtist(const std::string& Text) { Artist = Utf8Left(Text, 30); }
+void Tid3tag::SetAlbum(const std::string& Text) { Album = Utf8Left(Text, 30); }
+void Tid3tag::SetYear(const std::string& Text) { Year = Utf8Left(Text, 4); }
+void Tid3tag::SetComment(const std::string& Text) { Comment = Utf8Left(Text, 30); }
+
+void Tid3tag::SetTrack(uint8_t Value) {
+  Track = Value;
+  HasTrack = Value > 0;
+}
+
+uint16_t Tid3tag::WriteTag(const std::string& Name) {
+  const std::string path = Name == "=" ? FileName : Name;
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return errno == ENOENT || path.empty() ? NotFound : NotWritable;
+  if (!S_ISREG(st.st_mode) || ::access(path.c_str(), W_OK) != 0) return NotWritable;
+
+  int fd = THandleStream::Open(path, TFileAccess::ReadWrite, TFileSharing::Shared, false);
+  if (fd < 0) return NotFound;
+  THandleStream file(fd);  // closes the file on every path
+
+  uint8_t block[128] = {};
+  off_t size = ::lseek(fd, 0, SEEK_END);
+  if (size < 0) return OtherError;
+  off_t at = size;
+  if (size >= 128) {
+    if (::pread(fd, block, 128, size - 128) != 128) return ReadFailed;
+    if (std::memcmp(block, "TAG", 3) == 0) at = size - 128;
+  }
+
+  std::memset(block, 0, sizeof block);
+  std::memcpy(block, "TAG", 3);
+  PutField(block + 3, Title, 30);
+  PutField(block + 33, Artist, 30);
+  PutField(block + 63, Album, 30);
+  PutField(block + 93, Year, 4);
+  if (HasTrack && Track > 0) {
+    PutField(block + 97, Comment, 28);
+    block[126] = Track;
+  } else {
+    PutField(block + 97, Comment, 30);
+  }
+  block[127] = Genre;
+  if (::pwrite(fd, block, 128, at) != 128) return WriteFailed;
+  FileName = path;
+  return Ok;
+}
+
+}  // namespace tonvale
