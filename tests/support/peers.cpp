@@ -9,7 +9,7 @@
 
 namespace tonvale::test {
 
-std::string Run(const std::string& Command, int* Status) {
+std::string Shell(const std::string& Command, int* Status) {
   std::string out;
   FILE* pipe = ::popen(Command.c_str(), "r");
   if (!pipe) {
@@ -40,7 +40,7 @@ std::string Quote(const std::string& Text) {
 }
 
 std::string Python(const std::string& Script) {
-  return Run("/usr/bin/python3 -c " + Quote(Script) + " 2>&1");
+  return Shell("/usr/bin/python3 -c " + Quote(Script) + " 2>&1");
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& Path) {

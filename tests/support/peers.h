@@ -9,7 +9,7 @@ namespace tonvale::test {
 
 // Runs a shell command; returns its standard output. Status receives the
 // exit status when given; otherwise a failing command fails the test.
-std::string Run(const std::string& Command, int* Status = nullptr);
+std::string Shell(const std::string& Command, int* Status = nullptr);
 // Quotes Text for the shell.
 std::string Quote(const std::string& Text);
 // Runs a Python script with the system's python3, which has mutagen.

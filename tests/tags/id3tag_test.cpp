@@ -122,14 +122,14 @@ TEST(Id3tag, RefusesWhatItMustNotWrite) {
 TEST(Id3tag, PeersReadTheTag) {
   test::TempDir dir;
   const std::string mp3 = dir.File("tone.mp3");
-  test::Run("ffmpeg -v error -f lavfi -i sine=d=0.3 -c:a libmp3lame -id3v2_version 0 " + test::Quote(mp3));
+  test::Shell("ffmpeg -v error -f lavfi -i sine=d=0.3 -c:a libmp3lame -id3v2_version 0 " + test::Quote(mp3));
   // A peer's ID3v1 tag alone at the end.
   test::Python(
       "from mutagen.id3 import ID3, TIT2, delete\n"
       "t = ID3(); t.add(TIT2(encoding=0, text='Old'))\n"
       "t.save('" + mp3 + "', v1=2, v2_version=3)\n"
       "delete('" + mp3 + "', delete_v1=False, delete_v2=True)\n");
-  ASSERT_EQ(test::Run("tail -c 128 " + test::Quote(mp3) + " | head -c 6"), "TAGOld");
+  ASSERT_EQ(test::Shell("tail -c 128 " + test::Quote(mp3) + " | head -c 6"), "TAGOld");
   const auto size = ReadBytes(mp3).size();
   Tid3tag tag;
   tag.SetTitle("Spring");
@@ -147,7 +147,7 @@ TEST(Id3tag, PeersReadTheTag) {
       "print(t['TIT2'], t['TPE1'], t['TALB'], t['TDRC'], t['TRCK'], t['TCON'].genres[0], "
       "t.getall('COMM')[0], sep='|')\n");
   EXPECT_EQ(out, "Spring|Fr\xC3\xBChling|Album|2003|11|A Cappella|Comment\n");
-  auto probe = test::Run("ffprobe -v error -show_entries format_tags=title,track -of default=nw=1 " +
+  auto probe = test::Shell("ffprobe -v error -show_entries format_tags=title,track -of default=nw=1 " +
                          test::Quote(mp3));
   EXPECT_EQ(probe, "TAG:title=Spring\nTAG:track=11\n");
 }

@@ -141,7 +141,7 @@ TEST(Id3v1Tags, WriteAppendsEveryTimeWithBothLayouts) {
 TEST(Id3v1Tags, PeersReadWhatItWritesAndItReadsWhatTheyWrite) {
   test::TempDir dir;
   const std::string mp3 = dir.File("tone.mp3");
-  test::Run("ffmpeg -v error -f lavfi -i sine=d=0.3 -c:a libmp3lame -id3v2_version 0 -write_id3v1 0 " +
+  test::Shell("ffmpeg -v error -f lavfi -i sine=d=0.3 -c:a libmp3lame -id3v2_version 0 -write_id3v1 0 " +
             test::Quote(mp3));
   TId3v1Tags t;
   t.SetTitle("Caf\xC3\xA9 Song");
@@ -155,7 +155,7 @@ TEST(Id3v1Tags, PeersReadWhatItWritesAndItReadsWhatTheyWrite) {
     File f(mp3);
     ASSERT_TRUE(t.WriteToFile(f.Fd, false));
   }
-  auto probe = test::Run("ffprobe -v error -show_entries format_tags -of default=nw=1 " + test::Quote(mp3));
+  auto probe = test::Shell("ffprobe -v error -show_entries format_tags -of default=nw=1 " + test::Quote(mp3));
   // ffprobe passes the Latin-1 bytes through as they are: compare ASCII only.
   for (const char* want : {"TAG:title=Caf", " Song\n", "TAG:artist=The Artist", "TAG:album=An Album",
                            "TAG:date=1987", "TAG:comment=Some comment", "TAG:track=9", "TAG:genre=Jazz"})
@@ -169,7 +169,7 @@ TEST(Id3v1Tags, PeersReadWhatItWritesAndItReadsWhatTheyWrite) {
 
   // And the other way round.
   const std::string other = dir.File("other.mp3");
-  test::Run("cp " + test::Quote(mp3) + " " + test::Quote(other));
+  test::Shell("cp " + test::Quote(mp3) + " " + test::Quote(other));
   test::Python(
       "from mutagen.id3 import ID3, TIT2, TPE1, TALB, TDRC, TRCK, TCON, COMM\n"
       "t = ID3()\n"

@@ -1,0 +1,43 @@
+#pragma once
+// The WAV file layout: the kinds of data and the tolerant header scan shared
+// by the reader and by the writer's append scan.
+
+#include <array>
+#include <cstdint>
+
+#include "audio/wave/adpcm.h"
+#include "platform/stream.h"
+
+namespace tonvale {
+
+enum TWavType { wtUnsupported, wtPCM, wtDVIADPCM, wtMSADPCM, wtACM };
+
+// Everything up to the data body must lie within this many bytes.
+constexpr int64_t kWavHeaderLimit = 8192;
+
+struct TWavHeader {
+  TWavType Kind = wtUnsupported;
+  uint16_t Channels = 0;
+  uint32_t SampleRate = 0;
+  uint16_t BlockAlign = 0;
+  uint16_t BitsPerSample = 0;
+  uint16_t SamplesPerBlock = 0;
+  uint16_t CoefCount = 0;
+  std::array<TMsCoef, 32> Coefs{};
+  uint32_t FactCount = 0;
+  int64_t FactOffset = -1;      // stream offset of the fact body
+  uint32_t DataSize = 0;
+  int64_t DataSizeOffset = -1;  // stream offset of the data size field
+  int64_t DataOffset = -1;      // stream offset of the data body
+};
+
+// Scans the header from the stream's current position (its start): skips
+// junk before "RIFF", matches chunk ids in any letter case, skips unknown
+// chunks, and stops at the data body. Kind stays wtUnsupported when the file
+// is not recognised. With AppendScan only PCM and IMA ADPCM are accepted.
+TWavHeader ScanWavHeader(TStream& Source, bool AppendScan = false);
+
+// Four bytes equal, or differ by 32 (letter case).
+bool MatchId(const uint8_t* Id, const char* Expected);
+
+}  // namespace tonvale

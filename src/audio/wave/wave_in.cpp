@@ -1,0 +1,195 @@
+#include "audio/wave/wave_in.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "audio/core/au_exception.h"
+#include "audio/core/au_file_stream.h"
+#include "audio/wave/wave_converter.h"
+
+namespace tonvale {
+
+TWaveIn::TWaveIn(TAuComponent* Owner) : TAuFileIn(Owner) {}
+
+TWaveIn::~TWaveIn() { BeforeDestruction(); }
+
+bool TWaveIn::TakeHeader(const TWavHeader& H) {
+  FChannels = H.Channels;
+  FSampleRate = H.SampleRate;
+  FBitsPerSample = H.BitsPerSample;
+  DataOffset = H.DataOffset;
+  switch (H.Kind) {
+    case wtPCM:
+      DataSize = H.DataSize;
+      return true;
+    case wtDVIADPCM: {
+      const int ch = H.Channels;
+      const int align = H.BlockAlign;
+      // One or two channels; a block with data, laid out in whole groups, whose
+      // PCM fits the decode buffer.
+      if ((ch != 1 && ch != 2) || align <= 4 * ch || (ch == 2 && (align - 8) % 8 != 0) ||
+          ImaBlockSamples(ch, align) * 2 * ch > static_cast<int>(kDecodeBufferSize))
+        return false;
+      ImaBlockAlign = H.BlockAlign;
+      ImaSamplesPerBlock = H.SamplesPerBlock;
+      ImaFactCount = H.FactCount;
+      FBitsPerSample = 16;
+      DataSize = int64_t{ImaFactCount} * 2 * ch;
+      return true;
+    }
+    case wtMSADPCM: {
+      const int ch = H.Channels;
+      const int spb = H.SamplesPerBlock;
+      const int dataBytes = ch == 1 ? (spb - 2) / 2 : spb - 2;
+      if ((ch != 1 && ch != 2) || spb < 2 || 7 * ch + dataBytes > H.BlockAlign ||
+          spb * 2 * ch > static_cast<int>(kDecodeBufferSize))
+        return false;
+      MsBlockAlign = H.BlockAlign;
+      MsSamplesPerBlock = H.SamplesPerBlock;
+      MsFactCount = H.FactCount;
+      CoefCount = H.CoefCount;
+      Coefs = H.Coefs;
+      FBitsPerSample = 16;
+      DataSize = static_cast<uint32_t>(MsFactCount * 2u * ch);
+      return true;
+    }
+    default:
+      return H.Kind == wtACM;
+  }
+}
+
+void TWaveIn::OpenSource() {
+  std::lock_guard lock(OpenLock);
+  if (OpenCount != 0) return;
+  FKind = wtUnsupported;
+  if (!DataStream) {
+    DataStream = new TAuFileStream(FFileName, fmOpenRead | fmShareDenyWrite);
+    ExternalStream = false;
+  }
+  TWavHeader h = ScanWavHeader(*DataStream);
+  if (h.Kind != wtUnsupported && TakeHeader(h)) FKind = h.Kind;
+  if (FKind == wtACM) {
+    ConvertAcm();
+    if (FKind != wtACM) {
+      // The conversion failed: the file stays closed so the next query tries
+      // again, and meanwhile reads as empty.
+      DataSize = 0;
+      if (!ExternalStream)
+        ReleaseStream();
+      else
+        DataStream->SetPosition(0);
+      return;
+    }
+  } else if (FKind != wtUnsupported) {
+    DataStream->SetPosition(DataOffset);
+  } else {
+    DataSize = 0;
+  }
+  OpenCount = 1;
+}
+
+void TWaveIn::ConvertAcm() {
+  FKind = wtUnsupported;
+  TWaveConverter converter;
+  DataStream->SetPosition(0);
+  converter.LoadFromWav(*DataStream);
+  converter.DestFormat()->wFormatTag = WAVE_FORMAT_PCM;
+  if (acmFormatSuggest(nullptr, converter.SourceFormat(), converter.DestFormat(),
+                       TWaveConverter::kFormatBufferSize, ACM_FORMATSUGGESTF_WFORMATTAG) != 0 ||
+      converter.Convert() != 0)
+    return;
+  auto image = std::make_unique<TMemoryStream>();
+  if (converter.SaveWav(*image) != 0) return;
+  image->SetPosition(0);
+  TWavHeader h = ScanWavHeader(*image);
+  if (h.Kind != wtPCM) return;
+  TakeHeader(h);
+  image->SetPosition(DataOffset);
+  ReplacedStream = DataStream;
+  ReplacedExternal = ExternalStream;
+  AcmImage = std::move(image);
+  DataStream = AcmImage.get();
+  ExternalStream = true;  // owned through AcmImage
+  FKind = wtACM;
+}
+
+void TWaveIn::CloseSource() {
+  std::lock_guard lock(OpenLock);
+  if (OpenCount == 0) return;
+  if (AcmImage) {
+    DataStream = ReplacedStream;
+    ExternalStream = ReplacedExternal;
+    ReplacedStream = nullptr;
+    AcmImage.reset();
+  }
+  if (!ExternalStream)
+    ReleaseStream();
+  else if (DataStream)
+    DataStream->SetPosition(0);
+  OpenCount = 0;
+}
+
+bool TWaveIn::SeekTo(int64_t& Sample) {
+  BufferFirst = 1;
+  BufferLast = 0;
+  int64_t offset;
+  switch (FKind) {
+    case wtPCM: offset = DataOffset + Sample * (FBitsPerSample / 8) * FChannels; break;
+    case wtDVIADPCM:
+      if (ImaSamplesPerBlock == 0) return false;
+      offset = DataOffset + (Sample / ImaSamplesPerBlock) * ImaBlockAlign;
+      break;
+    case wtMSADPCM:
+      if (MsSamplesPerBlock == 0) return false;
+      offset = DataOffset + (Sample / MsSamplesPerBlock) * MsBlockAlign;
+      break;
+    default: return false;
+  }
+  return DataStream->Seek(offset, TSeekOrigin::soBeginning) == offset;
+}
+
+bool TWaveIn::ReadBlock(uint16_t BlockAlign) {
+  const int64_t size = DataStream->Size();
+  const int64_t pos = DataStream->Position();
+  if (size >= 0 && pos >= 0 && pos >= size) return false;
+  BlockBuffer.assign(BlockAlign, 0);
+  return DataStream->Read(BlockBuffer.data(), BlockAlign) > 0;
+}
+
+uint32_t TWaveIn::RefillIma() {
+  if (!ReadBlock(ImaBlockAlign)) return 0;
+  int frames = DecodeImaBlock(BlockBuffer.data(), static_cast<int>(FChannels), ImaBlockAlign,
+                              reinterpret_cast<int16_t*>(DecodeBuffer));
+  return static_cast<uint32_t>(frames) * 2 * FChannels;
+}
+
+uint32_t TWaveIn::RefillMs() {
+  if (!ReadBlock(MsBlockAlign)) return 0;
+  int frames = DecodeMsBlock(BlockBuffer.data(), static_cast<int>(FChannels), MsSamplesPerBlock,
+                             Coefs.data(), CoefCount, reinterpret_cast<int16_t*>(DecodeBuffer));
+  return static_cast<uint32_t>(frames) * 2 * FChannels;
+}
+
+void TWaveIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
+  if (!Reading) throw EAuException("The Stream is not opened");
+  if (BufferFirst > BufferLast) {
+    BufferFirst = 1;
+    switch (FKind) {
+      case wtPCM: {
+        const uint32_t want = FrameSize ? kDecodeBufferSize - kDecodeBufferSize % FrameSize : 0;
+        BufferLast = static_cast<uint32_t>(DataStream->Read(DecodeBuffer, want));
+        break;
+      }
+      case wtDVIADPCM: BufferLast = RefillIma(); break;
+      case wtMSADPCM: BufferLast = RefillMs(); break;
+      case wtACM: BufferLast = static_cast<uint32_t>(DataStream->Read(DecodeBuffer, kDecodeBufferSize)); break;
+      default: BufferLast = 0; break;
+    }
+  }
+  if (FrameSize) Bytes -= Bytes % FrameSize;
+  Bytes = std::min(Bytes, BufferLast + 1 - BufferFirst);
+  Buffer = DecodeBuffer + BufferFirst - 1;
+  BufferFirst += Bytes;
+}
+
+}  // namespace tonvale

@@ -1,0 +1,57 @@
+#pragma once
+// The WAV file input: PCM, IMA ADPCM and Microsoft ADPCM decoded here, MPEG
+// Layer-3 data converted through the compression manager. Delivers PCM.
+
+#include <array>
+#include <memory>
+
+#include "audio/core/au_file_in.h"
+#include "audio/wave/wav_header.h"
+
+namespace tonvale {
+
+class TWaveIn : public TAuFileIn {
+ public:
+  static constexpr uint32_t kDecodeBufferSize = 16384;
+
+  explicit TWaveIn(TAuComponent* Owner);
+  ~TWaveIn() override;
+
+  TWavType Kind() const { return FKind; }
+
+ protected:
+  void OpenSource() override;
+  void CloseSource() override;
+  bool SeekTo(int64_t& Sample) override;
+  void ReadData(uint8_t*& Buffer, uint32_t& Bytes) override;
+
+ private:
+  // Takes the format of a scanned header; false when it cannot be decoded
+  // safely (the file then reads as empty).
+  bool TakeHeader(const TWavHeader& H);
+  void ConvertAcm();
+  uint32_t RefillIma();
+  uint32_t RefillMs();
+  // Reads one block into BlockBuffer (zero-filled past a short read); false
+  // when there is none.
+  bool ReadBlock(uint16_t BlockAlign);
+
+  alignas(16) uint8_t DecodeBuffer[kDecodeBufferSize];
+  TWavType FKind = wtUnsupported;
+  uint16_t ImaBlockAlign = 0;
+  uint16_t ImaSamplesPerBlock = 0;
+  uint32_t ImaFactCount = 0;
+  uint16_t MsBlockAlign = 0;
+  uint16_t MsSamplesPerBlock = 0;
+  uint32_t MsFactCount = 0;
+  uint16_t CoefCount = 0;
+  std::array<TMsCoef, 32> Coefs{};
+  int64_t DataOffset = 0;
+  std::vector<uint8_t> BlockBuffer;
+  // For MPEG data: the PCM image that replaced the source while it is open.
+  std::unique_ptr<TMemoryStream> AcmImage;
+  TStream* ReplacedStream = nullptr;
+  bool ReplacedExternal = false;
+};
+
+}  // namespace tonvale

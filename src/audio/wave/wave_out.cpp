@@ -1,0 +1,207 @@
+#include "audio/wave/wave_out.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "audio/core/au_exception.h"
+#include "audio/core/au_file_stream.h"
+#include "audio/core/au_input.h"
+
+namespace tonvale {
+namespace {
+
+void PutLe16(uint8_t* P, uint32_t V) {
+  P[0] = static_cast<uint8_t>(V);
+  P[1] = static_cast<uint8_t>(V >> 8);
+}
+
+void PutLe32(uint8_t* P, uint32_t V) {
+  for (int i = 0; i < 4; ++i) P[i] = static_cast<uint8_t>(V >> (8 * i));
+}
+
+}  // namespace
+
+TWaveOut::TWaveOut(TAuComponent* Owner) : TAuFileOut(Owner) {}
+
+TWaveOut::~TWaveOut() { BeforeDestruction(); }
+
+void TWaveOut::SetWavType(TWavType Value) {
+  if (!Running() && (Value == wtPCM || Value == wtDVIADPCM)) FWavType = Value;
+}
+
+void TWaveOut::SetBlockSize(uint16_t Value) {
+  if (!Running() && Value != 0 && Value % 4 == 0) FBlockSize = Value;
+}
+
+int TWaveOut::SamplesPerBlock(int Channels) const {
+  return (2 / Channels) * (FBlockSize - 4 * Channels) + 1;
+}
+
+void TWaveOut::Refuse(const char* Message) {
+  Input()->EndRead();
+  DataStream.reset();
+  throw EAuException(Message);
+}
+
+void TWaveOut::WriteLe32At(int64_t Offset, uint32_t Value) {
+  uint8_t b[4];
+  PutLe32(b, Value);
+  DataStream->SetPosition(Offset);
+  DataStream->Write(b, 4);
+}
+
+void TWaveOut::Prepare() {
+  InputEnded = false;
+  FramesEncoded = 0;
+  DataStream.reset();
+  if (FFileName.empty()) throw EAuException("File name is not assigned.");
+  struct stat st {};
+  const bool exists = ::stat(FFileName.c_str(), &st) == 0;
+  if (FFileMode != foRewrite && exists)
+    DataStream = std::make_unique<TAuFileStream>(FFileName, fmOpenReadWrite | fmShareExclusive);
+  else
+    DataStream = std::make_unique<TAuFileStream>(FFileName, fmCreate);
+  TAuInput* in = Input();
+  in->BeginRead();
+
+  Appending = FFileMode == foAppend && DataStream->Size() > 0;
+  if (Appending) {
+    DataStream->SetPosition(0);
+    Existing = ScanWavHeader(*DataStream, true);
+    if (Existing.Kind != wtPCM && Existing.Kind != wtDVIADPCM) Refuse("Cannot append data to this .wav file.");
+    FWavType = Existing.Kind;
+    FBlockSize = Existing.BlockAlign;
+  }
+  InputChannels = in->Channels();
+  if (FWavType == wtPCM) {
+    if (Appending) {
+      if (in->SampleRate() != static_cast<int>(Existing.SampleRate) ||
+          in->BitsPerSample() != Existing.BitsPerSample || in->Channels() != Existing.Channels)
+        Refuse("Cannot append data in different audio format.");
+      DataStream->Seek(0, TSeekOrigin::soEnd);
+    } else {
+      WritePcmHeader();
+    }
+    ChunkBuffer.resize(16384);
+    return;
+  }
+  if (in->BitsPerSample() != 16) Refuse("Cannot encode 8 bit sound into ADPCM.");
+  // The block layout holds one or two channels, with room for data, in whole
+  // 8-byte groups for stereo, and a sample count the header can state.
+  const int ch = InputChannels;
+  if ((ch != 1 && ch != 2) || FBlockSize <= 4 * ch || (ch == 2 && (FBlockSize - 8) % 8 != 0) ||
+      SamplesPerBlock(ch) > 0xFFFF)
+    Refuse("Cannot encode this sound into ADPCM with this block size.");
+  if (Appending) {
+    if (in->SampleRate() != static_cast<int>(Existing.SampleRate) || ch != Existing.Channels)
+      Refuse("Cannot append data in different audio format.");
+    DataStream->Seek(0, TSeekOrigin::soEnd);
+  } else {
+    WriteImaHeader();
+    StepIndex[0] = StepIndex[1] = 0;
+  }
+  PcmBlock.assign(static_cast<size_t>(SamplesPerBlock(ch)) * ch, 0);
+  AdpcmBlock.assign(FBlockSize, 0);
+}
+
+void TWaveOut::WritePcmHeader() {
+  TAuInput* in = Input();
+  const int64_t size = in->Size();
+  const uint32_t align = static_cast<uint32_t>(in->BitsPerSample() * in->Channels() / 8);
+  uint8_t h[44] = {};
+  std::memcpy(h, "RIFF", 4);
+  PutLe32(h + 4, static_cast<uint32_t>(size + 36));
+  std::memcpy(h + 8, "WAVEfmt ", 8);
+  PutLe32(h + 16, 16);
+  PutLe16(h + 20, 1);
+  PutLe16(h + 22, static_cast<uint32_t>(in->Channels()));
+  PutLe32(h + 24, static_cast<uint32_t>(in->SampleRate()));
+  PutLe32(h + 28, static_cast<uint32_t>(in->SampleRate()) * align);
+  PutLe16(h + 32, align);
+  PutLe16(h + 34, static_cast<uint32_t>(in->BitsPerSample()));
+  std::memcpy(h + 36, "data", 4);
+  PutLe32(h + 40, static_cast<uint32_t>(size));
+  DataStream->Write(h, 44);
+}
+
+void TWaveOut::WriteImaHeader() {
+  TAuInput* in = Input();
+  const int ch = InputChannels;
+  const int spb = SamplesPerBlock(ch);
+  const int64_t frames = (in->Size() / (in->BitsPerSample() / 8)) / ch;
+  const uint32_t data = static_cast<uint32_t>(std::nearbyint(static_cast<double>(frames) / spb) * FBlockSize);
+  uint8_t h[60] = {};
+  std::memcpy(h, "RIFF", 4);
+  PutLe32(h + 4, data + 52);
+  std::memcpy(h + 8, "WAVEfmt ", 8);
+  PutLe32(h + 16, 20);
+  PutLe16(h + 20, 17);
+  PutLe16(h + 22, static_cast<uint32_t>(ch));
+  PutLe32(h + 24, static_cast<uint32_t>(in->SampleRate()));
+  PutLe32(h + 28, static_cast<uint32_t>(in->SampleRate() / spb) * FBlockSize);
+  PutLe16(h + 32, FBlockSize);
+  PutLe16(h + 34, 4);
+  PutLe16(h + 36, 2);
+  PutLe16(h + 38, static_cast<uint32_t>(spb));
+  std::memcpy(h + 40, "fact", 4);
+  PutLe32(h + 44, 4);
+  PutLe32(h + 48, static_cast<uint32_t>(frames));
+  std::memcpy(h + 52, "data", 4);
+  PutLe32(h + 56, data);
+  DataStream->Write(h, 60);
+}
+
+bool TWaveOut::OutputChunk(bool Abort) {
+  if (Abort || InputEnded) return false;
+  TAuInput* in = Input();
+  if (FWavType == wtPCM) {
+    // A failed read or write fails the run rather than shortening the file
+    // unnoticed.
+    uint32_t n = ReadInto(in, ChunkBuffer.data(), static_cast<uint32_t>(ChunkBuffer.size()));
+    if (n == 0) return false;
+    DataStream->Write(ChunkBuffer.data(), n);
+    return true;
+  }
+  const int ch = InputChannels;
+  std::fill(PcmBlock.begin(), PcmBlock.end(), 0);
+  const uint32_t want = static_cast<uint32_t>(PcmBlock.size() * 2);
+  bool ended = false;
+  const uint32_t got = ReadFull(in, reinterpret_cast<uint8_t*>(PcmBlock.data()), want, ended);
+  InputEnded = ended;
+  FramesEncoded += got / (2 * ch);
+  EncodeImaBlock(PcmBlock.data(), ch, FBlockSize, StepIndex, AdpcmBlock.data());
+  DataStream->Write(AdpcmBlock.data(), FBlockSize);
+  return true;
+}
+
+void TWaveOut::Finish() {
+  TAuInput* in = Input();
+  const int64_t fileSize = DataStream->Size();
+  if (FWavType == wtDVIADPCM && !Appending) {
+    // A new ADPCM file states what it holds: every block written, and the
+    // frames that came in (the padding of the last block is not counted).
+    WriteLe32At(56, static_cast<uint32_t>(fileSize - 60));
+    WriteLe32At(48, static_cast<uint32_t>(FramesEncoded));
+    WriteLe32At(4, static_cast<uint32_t>(fileSize - 8));
+  } else if (in->Size() < 0 || Appending || Interrupted()) {
+    if (FWavType == wtPCM) {
+      if (Appending)
+        WriteLe32At(Existing.DataSizeOffset, static_cast<uint32_t>(fileSize - Existing.DataOffset));
+      else
+        WriteLe32At(40, static_cast<uint32_t>(fileSize - 44));
+    } else {
+      const int64_t d = fileSize - Existing.DataOffset;
+      WriteLe32At(Existing.DataSizeOffset, static_cast<uint32_t>(d));
+      WriteLe32At(Existing.FactOffset, static_cast<uint32_t>(SamplesPerBlock(Existing.Channels) * (d / FBlockSize)));
+    }
+    WriteLe32At(4, static_cast<uint32_t>(fileSize - 8));
+  } else if (FWavType == wtPCM && fileSize < in->Size() + 44) {
+    DataStream->SetSize(in->Size() + 44);
+  }
+  DataStream.reset();
+  in->EndRead();
+}
+
+}  // namespace tonvale
