@@ -12,6 +12,9 @@
 namespace tonvale {
 namespace {
 
+constexpr uint32_t kPcmChunk = 16384;
+constexpr size_t kWriteBatch = 256 * 1024;
+
 void PutLe16(uint8_t* P, uint32_t V) {
   P[0] = static_cast<uint8_t>(V);
   P[1] = static_cast<uint8_t>(V >> 8);
@@ -55,6 +58,8 @@ void TWaveOut::WriteLe32At(int64_t Offset, uint32_t Value) {
 void TWaveOut::Prepare() {
   InputEnded = false;
   FramesEncoded = 0;
+  Pending.clear();
+  Pending.reserve(kWriteBatch + kPcmChunk);
   DataStream.reset();
   if (FFileName.empty()) throw EAuException("File name is not assigned.");
   struct stat st {};
@@ -84,7 +89,6 @@ void TWaveOut::Prepare() {
     } else {
       WritePcmHeader();
     }
-    ChunkBuffer.resize(16384);
     return;
   }
   if (in->BitsPerSample() != 16) Refuse("Cannot encode 8 bit sound into ADPCM.");
@@ -159,9 +163,12 @@ bool TWaveOut::OutputChunk(bool Abort) {
   if (FWavType == wtPCM) {
     // A failed read or write fails the run rather than shortening the file
     // unnoticed.
-    uint32_t n = ReadInto(in, ChunkBuffer.data(), static_cast<uint32_t>(ChunkBuffer.size()));
-    if (n == 0) return false;
-    DataStream->Write(ChunkBuffer.data(), n);
+    uint8_t* buffer = nullptr;
+    uint32_t n = kPcmChunk;
+    in->GetData(buffer, n);
+    if (n == 0 || !buffer) return false;
+    Pending.insert(Pending.end(), buffer, buffer + n);
+    if (Pending.size() >= kWriteBatch) FlushPending();
     return true;
   }
   const int ch = InputChannels;
@@ -176,7 +183,13 @@ bool TWaveOut::OutputChunk(bool Abort) {
   return true;
 }
 
+void TWaveOut::FlushPending() {
+  if (!Pending.empty()) DataStream->Write(Pending.data(), static_cast<int64_t>(Pending.size()));
+  Pending.clear();
+}
+
 void TWaveOut::Finish() {
+  FlushPending();
   TAuInput* in = Input();
   const int64_t fileSize = DataStream->Size();
   if (FWavType == wtDVIADPCM && !Appending) {

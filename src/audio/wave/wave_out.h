@@ -45,7 +45,9 @@ class TWaveOut : public TAuFileOut {
   uint16_t FBlockSize = 512;
   int InputChannels = 0;
   int64_t FramesEncoded = 0;
-  std::vector<uint8_t> ChunkBuffer;
+  // PCM waiting to be written: the file is written in large pieces.
+  std::vector<uint8_t> Pending;
+  void FlushPending();
   std::vector<int16_t> PcmBlock;
   std::vector<uint8_t> AdpcmBlock;
 };
