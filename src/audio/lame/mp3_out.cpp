@@ -1,0 +1,161 @@
+#include "audio/lame/mp3_out.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "audio/core/au_exception.h"
+#include "audio/core/au_file_stream.h"
+#include "audio/core/au_input.h"
+
+namespace tonvale {
+namespace {
+
+constexpr uint32_t kChunkBytes = 16384;
+constexpr int kMinMp3Buffer = 17440;
+
+constexpr int kBitRates[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320};
+
+}  // namespace
+
+int BitRateKbps(TMP3BitRate Rate) { return kBitRates[Rate]; }
+
+TMP3Out::TMP3Out(TAuComponent* Owner) : TAuTaggedFileOut(Owner) {
+  LoadLAME();
+  FBound = LAMELoaded;
+  if (!FBound) throw EAuException(LameLibraryName + " library could not be loaded.");
+}
+
+TMP3Out::~TMP3Out() {
+  BeforeDestruction();
+  Release();
+  if (FBound) UnloadLAME();
+}
+
+void TMP3Out::Release() {
+  if (Context) lame_close(Context);
+  Context = nullptr;
+  DataStream.reset();
+}
+
+void TMP3Out::Prepare() {
+  Release();
+  if (FFileName.empty()) throw EAuException("File name is not assigned.");
+  DataStream = std::make_unique<TAuFileStream>(FFileName, fmCreate);
+  TAuInput* in = Input();
+  in->BeginRead();
+  try {
+    Configure(in);
+  } catch (...) {
+    Release();
+    in->EndRead();
+    throw;
+  }
+}
+
+void TMP3Out::Configure(TAuInput* In) {
+  InChannels = In->Channels();
+  InBits = In->BitsPerSample();
+  if (InChannels < 1 || (InBits != 8 && InBits != 16 && InBits != 24 && InBits != 32))
+    throw EAuException("Cannot encode " + std::to_string(InBits) + " bit sound into MP3.");
+  Context = lame_init();
+  if (!Context) throw std::runtime_error("LAME init failed");
+  const int64_t size = In->Size();
+  if (size > 0) lame_set_num_samples(Context, static_cast<unsigned long>(size / ((InBits / 8) * InChannels)));
+  const int rate = In->SampleRate();
+  lame_set_in_samplerate(Context, rate);
+  lame_set_num_channels(Context, 2);
+  int outRate = FSampleRate == sr32kHz ? 32000 : FSampleRate == sr41kHz ? 44100 : FSampleRate == sr48kHz ? 48000 : 0;
+  if (rate < 41000) outRate = 32000;
+  lame_set_out_samplerate(Context, outRate);
+  lame_set_mode(Context, InChannels == 1 ? 3 : FMode);
+  lame_set_copyright(Context, FCopyright ? 1 : 0);
+  lame_set_original(Context, FOriginal ? 1 : 0);
+  lame_set_error_protection(Context, FCRC ? 1 : 0);
+  if (!FEnableVBR) {
+    lame_set_brate(Context, BitRateKbps(FBitRate));
+    lame_set_quality(Context, FQuality);
+  } else {
+    // The encoder writes a VBR header frame by default: only when asked here.
+    lame_set_bWriteVbrTag(Context, FWriteVBRHeader ? 1 : 0);
+    lame_set_VBR(Context, 2);
+    lame_set_VBR_q(Context, FVBRQuality);
+    if (FVBRMaxBitrate < FVBRMinBitrate) std::swap(FVBRMinBitrate, FVBRMaxBitrate);
+    lame_set_VBR_min_bitrate_kbps(Context, FVBRMinBitrate);
+    lame_set_VBR_max_bitrate_kbps(Context, FVBRMaxBitrate);
+  }
+  if (lame_init_params(Context) == -1) throw std::runtime_error("LAME init failed");
+  // Room for the most samples one chunk can hold (8-bit mono), as the
+  // encoder asks: 1.25 x samples + 7200.
+  const int maxSamples = static_cast<int>(kChunkBytes / (InBits / 8 * InChannels)) + 1;
+  Mp3Buffer.assign(std::max(kMinMp3Buffer, maxSamples * 5 / 4 + 7200), 0);
+}
+
+int TMP3Out::ToStereo16(const uint8_t* Block, uint32_t Bytes) {
+  const int width = InBits / 8;
+  const int frames = static_cast<int>(Bytes / (width * InChannels));
+  Stereo.resize(static_cast<size_t>(frames) * 2);
+  auto sample = [&](const uint8_t* p) -> int {
+    switch (width) {
+      case 1: return (p[0] - 128) * 256;
+      case 2: return static_cast<int16_t>(p[0] | (p[1] << 8));
+      default: return static_cast<int16_t>(p[width - 2] | (p[width - 1] << 8));  // the top 16 bits
+    }
+  };
+  const uint8_t* p = Block;
+  for (int f = 0; f < frames; ++f, p += width * InChannels) {
+    int left = sample(p);
+    int right = InChannels > 1 ? sample(p + width) : left;
+    if (InChannels > 2) {
+      // Further channels go equally into both sides.
+      int rest = 0;
+      for (int c = 2; c < InChannels; ++c) rest += sample(p + c * width);
+      rest /= InChannels - 2;
+      left = (left + rest) / 2;
+      right = (right + rest) / 2;
+    }
+    Stereo[2 * f] = static_cast<int16_t>(left);
+    Stereo[2 * f + 1] = static_cast<int16_t>(right);
+  }
+  return frames;
+}
+
+bool TMP3Out::OutputChunk(bool Abort) {
+  if (!OutputEnabled) return true;
+  if (Abort) return false;
+  uint8_t* block = nullptr;
+  uint32_t bytes = kChunkBytes;
+  Input()->GetData(block, bytes);
+  if (bytes == 0 || !block) return false;
+  int produced;
+  if (InChannels == 2 && InBits == 16) {
+    produced = lame_encode_buffer_interleaved(Context, reinterpret_cast<short*>(block), static_cast<int>(bytes / 4),
+                                              Mp3Buffer.data(), static_cast<int>(Mp3Buffer.size()));
+  } else {
+    int frames = ToStereo16(block, bytes);
+    produced = lame_encode_buffer_interleaved(Context, Stereo.data(), frames, Mp3Buffer.data(),
+                                              static_cast<int>(Mp3Buffer.size()));
+  }
+  // An encoder error fails the run instead of leaving a shortened file that
+  // looks complete.
+  if (produced < 0) throw EAuException("MP3 encoding failed (LAME error " + std::to_string(produced) + ")");
+  DataStream->Write(Mp3Buffer.data(), produced);
+  return true;
+}
+
+void TMP3Out::Finish() {
+  id3tag_init(Context);
+  int produced = lame_encode_flush(Context, Mp3Buffer.data(), static_cast<int>(Mp3Buffer.size()));
+  if (produced > 0) DataStream->Write(Mp3Buffer.data(), produced);
+  // Complete the header frame the encoder reserved at the start (the VBR or
+  // Info frame with the length and the gapless figures).
+  if (lame_get_lametag_frame && lame_get_bWriteVbrTag(Context)) {
+    size_t n = lame_get_lametag_frame(Context, Mp3Buffer.data(), Mp3Buffer.size());
+    if (n > 0 && n <= Mp3Buffer.size() && DataStream->Seek(0, TSeekOrigin::soBeginning) == 0)
+      DataStream->Write(Mp3Buffer.data(), static_cast<int64_t>(n));
+  }
+  Release();
+  Mp3Buffer.clear();
+  Input()->EndRead();
+}
+
+}  // namespace tonvale

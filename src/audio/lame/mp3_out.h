@@ -1,0 +1,86 @@
+#pragma once
+// The MP3 file output: encodes its input's PCM with the LAME library.
+
+#include <cstdint>
+#include <vector>
+
+#include "audio/core/au_tagged_file_out.h"
+#include "audio/lame/lame_binding.h"
+
+namespace tonvale {
+
+enum TMP3BitRate { br8, br16, br24, br32, br40, br48, br56, br64, br80, br96, br112, br128, br144, br160,
+                   br192, br224, br256, br320 };
+enum TMP3Quality { ql0, ql1, ql2, ql3, ql4, ql5, ql6, ql7, ql8, ql9 };
+enum TMP3SampleRate { srDefault, sr32kHz, sr41kHz, sr48kHz };
+enum TMP3Mode { STEREO, JOINT_STEREO, DUAL_CHANNEL, MONO };
+
+// The rate of a TMP3BitRate in kbit/s.
+int BitRateKbps(TMP3BitRate Rate);
+
+class TMP3Out : public TAuTaggedFileOut {
+ public:
+  // Raises "<library> library could not be loaded." without the library.
+  explicit TMP3Out(TAuComponent* Owner);
+  ~TMP3Out() override;
+
+  TMP3BitRate BitRate() const { return FBitRate; }
+  void SetBitRate(TMP3BitRate V) { FBitRate = V; }
+  TMP3Quality Quality() const { return FQuality; }
+  void SetQuality(TMP3Quality V) { FQuality = V; }
+  TMP3SampleRate SampleRate() const { return FSampleRate; }
+  void SetSampleRate(TMP3SampleRate V) { FSampleRate = V; }
+  TMP3Mode Mode() const { return FMode; }
+  void SetMode(TMP3Mode V) { FMode = V; }
+  bool CRC() const { return FCRC; }
+  void SetCRC(bool V) { FCRC = V; }
+  bool Copyright() const { return FCopyright; }
+  void SetCopyright(bool V) { FCopyright = V; }
+  bool Original() const { return FOriginal; }
+  void SetOriginal(bool V) { FOriginal = V; }
+  bool WriteVBRHeader() const { return FWriteVBRHeader; }
+  void SetWriteVBRHeader(bool V) { FWriteVBRHeader = V; }
+  bool EnableVBR() const { return FEnableVBR; }
+  void SetEnableVBR(bool V) { FEnableVBR = V; }
+  TMP3Quality VBRQuality() const { return FVBRQuality; }
+  void SetVBRQuality(TMP3Quality V) { FVBRQuality = V; }
+  int VBRMinBitrate() const { return FVBRMinBitrate; }
+  void SetVBRMinBitrate(int V) { FVBRMinBitrate = V; }
+  int VBRMaxBitrate() const { return FVBRMaxBitrate; }
+  void SetVBRMaxBitrate(int V) { FVBRMaxBitrate = V; }
+
+ protected:
+  void Prepare() override;
+  bool OutputChunk(bool Abort) override;
+  void Finish() override;
+
+ private:
+  void Configure(TAuInput* In);
+  // Frees the encoder and closes the file left by a run that did not finish.
+  void Release();
+  // The input's block as interleaved 16-bit stereo in Stereo; returns the
+  // samples per channel.
+  int ToStereo16(const uint8_t* Block, uint32_t Bytes);
+
+  TMP3BitRate FBitRate = br128;
+  TMP3Quality FQuality = ql5;
+  TMP3SampleRate FSampleRate = srDefault;
+  TMP3Mode FMode = STEREO;
+  bool FCRC = false;
+  bool FCopyright = false;
+  bool FOriginal = true;
+  bool FWriteVBRHeader = false;
+  bool FEnableVBR = false;
+  TMP3Quality FVBRQuality = ql5;
+  int FVBRMinBitrate = 128;
+  int FVBRMaxBitrate = 192;
+
+  bool FBound = false;
+  lame_t Context = nullptr;
+  int InChannels = 0;
+  int InBits = 0;
+  std::vector<uint8_t> Mp3Buffer;
+  std::vector<int16_t> Stereo;
+};
+
+}  // namespace tonvale
