@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -44,6 +45,27 @@ inline std::string Music(int Seconds) {
 
 inline void Ratio(const char* What, double Ours, double Peer, const char* PeerName) {
   std::printf("%-34s tonvale %7.3f s  %-8s %7.3f s  ratio %.2f\n", What, Ours, PeerName, Peer, Ours / Peer);
+}
+
+}  // namespace tonvale::bench
+
+namespace tonvale::bench {
+
+// Instructions a command executes, counted by callgrind; -1 without valgrind.
+inline long long Instructions(const std::string& Command) {
+  const std::string log = (std::filesystem::temp_directory_path() / "tonvale-callgrind.log").string();
+  const std::string run = "valgrind --tool=callgrind --callgrind-out-file=/dev/null " + Command + " > /dev/null 2> " + log;
+  if (std::system(run.c_str()) != 0) return -1;
+  FILE* f = std::fopen(log.c_str(), "r");
+  if (!f) return -1;
+  char line[512];
+  long long total = -1;
+  while (std::fgets(line, sizeof line, f)) {
+    const char* at = std::strstr(line, "Collected : ");
+    if (at) total = std::atoll(at + 12);
+  }
+  std::fclose(f);
+  return total;
 }
 
 }  // namespace tonvale::bench
