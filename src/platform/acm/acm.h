@@ -6,19 +6,10 @@
 
 #include <cstdint>
 
+#include "platform/wave_format.h"
+
 namespace tonvale {
 
-#pragma pack(push, 1)
-struct TWaveFormatEx {
-  uint16_t wFormatTag;
-  uint16_t nChannels;
-  uint32_t nSamplesPerSec;
-  uint32_t nAvgBytesPerSec;
-  uint16_t nBlockAlign;
-  uint16_t wBitsPerSample;
-  uint16_t cbSize;
-};
-#pragma pack(pop)
 
 struct TAcmStreamHeader {
   uint32_t cbStruct;
@@ -53,8 +44,6 @@ constexpr uint32_t MMSYSERR_INVALPARAM = 11;
 constexpr uint32_t ACMERR_NOTPOSSIBLE = 512;
 constexpr uint32_t ACMERR_UNPREPARED = 514;
 
-constexpr uint16_t WAVE_FORMAT_PCM = 1;
-constexpr uint16_t WAVE_FORMAT_MPEGLAYER3 = 85;
 
 uint32_t acmMetrics(void* Object, uint32_t Metric, void* Value);
 uint32_t acmFormatSuggest(void* Driver, const TWaveFormatEx* Source, TWaveFormatEx* Dest,

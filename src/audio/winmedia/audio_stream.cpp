@@ -1,0 +1,64 @@
+#include "audio/winmedia/audio_stream.h"
+
+#include <exception>
+
+namespace tonvale {
+
+HRESULT TAudioStream::Read(void* Buffer, uint32_t Count, uint32_t* Read) {
+  int64_t n = 0;
+  try {
+    n = FSource->Read(Buffer, Count);
+  } catch (const std::exception&) {
+    n = 0;
+  }
+  if (Read) *Read = static_cast<uint32_t>(n);
+  return n > 0 ? S_OK : STG_E_INVALIDFUNCTION;
+}
+
+HRESULT TAudioStream::Write(const void* Buffer, uint32_t Count, uint32_t* Written) {
+  int64_t n = 0;
+  try {
+    n = FSource->Write(Buffer, Count);
+  } catch (const std::exception&) {
+    n = 0;
+  }
+  if (Written) *Written = static_cast<uint32_t>(n);
+  return n > 0 ? S_OK : STG_E_INVALIDFUNCTION;
+}
+
+HRESULT TAudioStream::Seek(int64_t Move, uint32_t Origin, uint64_t* NewPosition) {
+  // Positions are full 64-bit here, and a refused seek says so, so that the
+  // runtime can tell a stream it cannot seek.
+  TSeekOrigin origin = Origin == STREAM_SEEK_SET   ? TSeekOrigin::soBeginning
+                       : Origin == STREAM_SEEK_CUR ? TSeekOrigin::soCurrent
+                                                   : TSeekOrigin::soEnd;
+  int64_t pos;
+  try {
+    pos = FSource->Seek(Move, origin);
+  } catch (const std::exception&) {
+    pos = -1;
+  }
+  if (pos < 0) return STG_E_INVALIDFUNCTION;
+  if (NewPosition) *NewPosition = static_cast<uint64_t>(pos);
+  return S_OK;
+}
+
+HRESULT TAudioStream::SetSize(uint64_t NewSize) {
+  return Seek(static_cast<int64_t>(NewSize), STREAM_SEEK_SET, nullptr);
+}
+
+HRESULT TAudioStream::Stat(TStatStg* Stat, uint32_t) {
+  if (!Stat) return E_INVALIDARG;
+  const int64_t size = FSource->Size();
+  if (size < 0) return STG_E_INVALIDFUNCTION;
+  Stat->cbSize = static_cast<uint64_t>(size);
+  Stat->grfLocksSupported = 0;
+  return S_OK;
+}
+
+HRESULT TAudioStream::Clone(std::shared_ptr<IStream>* Stream) {
+  if (Stream) Stream->reset();
+  return STG_E_INVALIDFUNCTION;
+}
+
+}  // namespace tonvale

@@ -1,0 +1,30 @@
+#pragma once
+// The stream interface the media runtime reads a source through, over a
+// stream it does not own.
+
+#include "platform/stream.h"
+#include "platform/wmf/wmf_types.h"
+
+namespace tonvale {
+
+class TAudioStream : public IStream {
+ public:
+  explicit TAudioStream(TStream* Source) : FSource(Source) {}
+
+  HRESULT Read(void* Buffer, uint32_t Count, uint32_t* Read) override;
+  HRESULT Write(const void* Buffer, uint32_t Count, uint32_t* Written) override;
+  HRESULT Seek(int64_t Move, uint32_t Origin, uint64_t* NewPosition) override;
+  HRESULT SetSize(uint64_t NewSize) override;
+  HRESULT CopyTo(IStream*, uint64_t, uint64_t*, uint64_t*) override { return STG_E_INVALIDFUNCTION; }
+  HRESULT Commit(uint32_t) override { return STG_E_INVALIDFUNCTION; }
+  HRESULT Revert() override { return STG_E_INVALIDFUNCTION; }
+  HRESULT LockRegion(uint64_t, uint64_t, uint32_t) override { return STG_E_INVALIDFUNCTION; }
+  HRESULT UnlockRegion(uint64_t, uint64_t, uint32_t) override { return STG_E_INVALIDFUNCTION; }
+  HRESULT Stat(TStatStg* Stat, uint32_t Flags) override;
+  HRESULT Clone(std::shared_ptr<IStream>* Stream) override;
+
+ private:
+  TStream* FSource;
+};
+
+}  // namespace tonvale

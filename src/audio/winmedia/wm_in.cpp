@@ -1,0 +1,80 @@
+#include "audio/winmedia/wm_in.h"
+
+#include <cmath>
+
+#include "audio/core/au_exception.h"
+#include "audio/core/au_file_stream.h"
+
+namespace tonvale {
+
+TWMIn::TWMIn(TAuComponent* Owner) : TAuTaggedFileIn(Owner) {}
+
+TWMIn::~TWMIn() { BeforeDestruction(); }
+
+TId3v2Tags& TWMIn::Id3v2Tags() {
+  OpenSource();
+  return TTagSets::Id3v2Tags();
+}
+
+void TWMIn::OpenSource() {
+  std::lock_guard lock(OpenLock);
+  if (OpenCount != 0) return;
+  if (!ExternalStream && FFileName.empty()) throw EAuException("File name is not assigned");
+  if (!ExternalStream) {
+    ReleaseStream();
+    DataStream = new TAuFileStream(FFileName, fmOpenRead | fmShareDenyWrite);
+  }
+  WMAReaderOpen(FReader, DataStream);
+  if (!FReader.Reader) {
+    // Not a file the runtime reads: the input stays closed.
+    if (!ExternalStream) ReleaseStream();
+    return;
+  }
+  if (FReader.Protected) {
+    WMAReaderClose(FReader);
+    if (!ExternalStream) ReleaseStream();
+    throw EAuException("File is protected");
+  }
+  DurationCs = static_cast<uint32_t>(std::nearbyint(FReader.Duration / 100000.0));
+  FChannels = FReader.Channels;
+  FBitsPerSample = FReader.BitsPerSample;
+  FSampleRate = FReader.SampleRate;
+  FSampleCount = static_cast<int64_t>(std::trunc(DurationCs / 100.0 * FSampleRate));
+  DataSize = FSampleCount * FChannels * (FBitsPerSample / 8);
+  CanSeek = true;
+  TId3v2Tags& tags = TTagSets::Id3v2Tags();
+  tags.SetArtist(WMAReaderAuthor(FReader));
+  tags.SetTitle(WMAReaderTitle(FReader));
+  tags.SetAlbum(WMAReaderAlbum(FReader));
+  tags.SetGenre(WMAReaderGenre(FReader));
+  tags.SetTrack(WMAReaderTrack(FReader));
+  tags.SetYear(WMAReaderYear(FReader));
+  tags.SetComment(WMAReaderCopyright(FReader));
+  ++OpenCount;
+}
+
+void TWMIn::CloseSource() {
+  std::lock_guard lock(OpenLock);
+  if (OpenCount == 0) return;
+  WMAReaderClose(FReader);
+  OpenCount = 0;
+  if (!ExternalStream)
+    ReleaseStream();
+  else if (DataStream)
+    DataStream->SetPosition(0);
+}
+
+void TWMIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
+  const int64_t size = DataSize, pos = DataPosition;
+  if (size > 0 && size - pos < Bytes) Bytes = static_cast<uint32_t>(std::max<int64_t>(size - pos, 0));
+  WMAReaderRead(FReader, Buffer, Bytes);
+}
+
+bool TWMIn::SeekTo(int64_t& Sample) {
+  if (!Reading || FSampleCount <= 0) return false;
+  const double cs = std::nearbyint(static_cast<double>(Sample) / FSampleCount * DurationCs);
+  WMAReaderSeek(FReader, static_cast<uint32_t>(cs));
+  return true;
+}
+
+}  // namespace tonvale

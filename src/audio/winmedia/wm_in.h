@@ -1,0 +1,36 @@
+#pragma once
+// The Windows Media file input: decodes WMA (and, as TMP3In, MP3) files to
+// PCM through the media runtime and reads their attributes into the
+// input's ID3v2 tag set.
+
+#include "audio/core/au_tagged_file_in.h"
+#include "audio/winmedia/wma_reader.h"
+
+namespace tonvale {
+
+class TWMIn : public TAuTaggedFileIn {
+ public:
+  explicit TWMIn(TAuComponent* Owner);
+  ~TWMIn() override;
+
+  // Opens the file when it is not open; it stays open afterwards.
+  TId3v2Tags& Id3v2Tags();
+
+ protected:
+  void ReadData(uint8_t*& Buffer, uint32_t& Bytes) override;
+  bool SeekTo(int64_t& Sample) override;
+  void OpenSource() override;
+  void CloseSource() override;
+
+ private:
+  TWMAReader FReader;
+  uint32_t DurationCs = 0;
+};
+
+// The same reader, used for MP3 sources.
+class TMP3In : public TWMIn {
+ public:
+  using TWMIn::TWMIn;
+};
+
+}  // namespace tonvale

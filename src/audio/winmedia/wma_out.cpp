@@ -1,0 +1,80 @@
+#include "audio/winmedia/wma_out.h"
+
+#include <stdexcept>
+
+#include "audio/core/au_exception.h"
+#include "audio/core/au_input.h"
+#include "platform/text.h"
+
+namespace tonvale {
+
+TWMAOut::TWMAOut(TAuComponent* Owner) : TAuTaggedFileOut(Owner) { WMAListCodecs(FCodecs); }
+
+TWMAOut::~TWMAOut() {
+  BeforeDestruction();
+  WMAWriterRelease(FWriter);
+}
+
+const std::vector<std::string>& TWMAOut::Formats(uint16_t Index) {
+  FFormats.clear();
+  if (Index < FCodecs.size()) WMAListFormats(Index, FVBR || FLossless, FFormats);
+  return FFormats;
+}
+
+void TWMAOut::Prepare() {
+  // What a failed run left behind is let go: the file it began is closed.
+  WMAWriterRelease(FWriter);
+  if (FFileName.empty()) throw EAuException("File name is not assigned.");
+  TAuInput* in = Input();
+  in->BeginRead();
+  try {
+    WMAWriterCreate(FWriter, Utf8ToUtf16(FFileName));
+    if (!FWriter.Ready) throw std::runtime_error("Cannot create file");
+    const uint32_t channels = static_cast<uint32_t>(in->Channels());
+    const uint32_t bits = static_cast<uint32_t>(in->BitsPerSample());
+    const uint32_t rate = static_cast<uint32_t>(in->SampleRate());
+    if (CodecIndex >= 0)
+      WMAWriterSetupByIndex(FWriter, channels, bits, static_cast<uint32_t>(FormatIndex),
+                            static_cast<uint32_t>(CodecIndex), FVBR || FLossless, rate);
+    else if (FVBR)
+      WMAWriterSetupByTarget(FWriter, channels, bits, FVBRQuality, FVBR, FLossless, rate);
+    else
+      WMAWriterSetupByTarget(FWriter, channels, bits, FDesiredBitrate, FVBR, FLossless, rate);
+    // A set-up that configured nothing (an index beyond the lists, VBR
+    // formats of a codec without them) would write a broken file.
+    if (!FWriter.Configured) throw std::runtime_error("Failed to init codec");
+    Buffer.assign(channels * bits * rate / 100, 0);
+    TId3v2Tags& tags = Id3v2Tags();
+    const std::pair<std::u16string, const char16_t*> attributes[] = {
+        {tags.Artist(), u"Author"}, {tags.Album(), u"WM/AlbumTitle"}, {tags.Genre(), u"WM/Genre"},
+        {tags.Year(), u"WM/Year"},  {tags.Track(), u"WM/Track"},      {tags.Title(), u"Title"},
+        {tags.Comment(), u"Copyright"}};
+    for (const auto& [text, name] : attributes)
+      if (!text.empty()) WMAWriterSetTag(FWriter, name, text);
+    WMAWriterBegin(FWriter);
+    EndOfInput = false;
+  } catch (...) {
+    WMAWriterRelease(FWriter);
+    in->EndRead();
+    throw;
+  }
+}
+
+bool TWMAOut::OutputChunk(bool Abort) {
+  if (!OutputEnabled) return true;
+  if (Abort || EndOfInput) return false;
+  bool ended = false;
+  const uint32_t n = ReadFull(Input(), Buffer.data(), static_cast<uint32_t>(Buffer.size()), ended);
+  EndOfInput = ended;
+  if (!WMAWriterWrite(FWriter, Buffer.data(), n)) throw std::runtime_error("Cannot write the WMA data");
+  return true;
+}
+
+void TWMAOut::Finish() {
+  Input()->EndRead();
+  const bool ok = WMAWriterEnd(FWriter);
+  Buffer.clear();
+  if (!ok) throw std::runtime_error("Cannot complete the WMA file");
+}
+
+}  // namespace tonvale

@@ -1,0 +1,126 @@
+#include "audio/winmedia/wma_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace tonvale {
+
+void WMAReaderOpen(TWMAReader& R, TStream* Source) {
+  R = TWMAReader{};
+  if (WMCreateSyncReader(nullptr, 0, &R.Reader) != S_OK || !R.Reader) {
+    R.Reader.reset();
+    return;
+  }
+  R.Adapter = std::make_shared<TAudioStream>(Source);
+  R.AdapterStream = R.Adapter;
+  if (R.Reader->OpenStream(R.AdapterStream) != S_OK) {
+    // Some sources open only past a leading block of 30 bytes.
+    Source->Seek(30, TSeekOrigin::soBeginning);
+    if (R.Reader->OpenStream(R.AdapterStream) != S_OK) {
+      R.Reader.reset();
+      R.Adapter.reset();
+      R.AdapterStream.reset();
+      return;
+    }
+  }
+  uint32_t outputs = 0;
+  if (R.Reader->GetOutputCount(&outputs) != S_OK) {
+    R.Reader.reset();
+    R.Adapter.reset();
+    R.AdapterStream.reset();
+    return;
+  }
+  for (uint32_t i = 0; i < outputs; ++i) {
+    std::shared_ptr<IWMOutputMediaProps> props;
+    if (R.Reader->GetOutputProps(i, &props) != S_OK || !props) continue;
+    uint32_t size = 0;
+    TWMMediaType type;
+    if (props->GetMediaType(nullptr, &size) != S_OK || props->GetMediaType(&type, &size) != S_OK) continue;
+    if (!type.IsWaveFormat()) continue;
+    // The last audio output wins.
+    R.Found = true;
+    R.OutputNumber = i;
+    R.Channels = type.Wave()->nChannels;
+    R.SampleRate = type.Wave()->nSamplesPerSec;
+    R.BitsPerSample = type.Wave()->wBitsPerSample;
+    R.Reader->SetOutputProps(i, props.get());
+  }
+  if (!R.Found) return;
+  R.Reader->GetStreamNumberForOutput(R.OutputNumber, &R.StreamNumber);
+  R.Protected = R.Reader->SetReadStreamSamples(R.StreamNumber, false) == NS_E_PROTECTED_CONTENT;
+  R.HeaderInfo = R.Reader->HeaderInfo();
+  if (R.HeaderInfo) {
+    uint16_t stream = 0, length = 8;
+    TWMTAttrDataType type;
+    uint64_t duration = 0;
+    if (R.HeaderInfo->GetAttributeByName(&stream, u"Duration", &type, reinterpret_cast<uint8_t*>(&duration),
+                                         &length) == S_OK)
+      R.Duration = duration;
+  }
+}
+
+void WMAReaderClose(TWMAReader& R) {
+  if (R.Reader) R.Reader->Close();
+  R.Sample.reset();
+  R.Reader.reset();
+  R.HeaderInfo.reset();
+  R.AdapterStream.reset();
+  R.Adapter.reset();
+  R.SampleOffset = 0;
+}
+
+void WMAReaderRead(TWMAReader& R, uint8_t*& Buffer, uint32_t& Bytes) {
+  for (;;) {
+    if (R.Sample) {
+      uint8_t* p = nullptr;
+      uint32_t length = 0;
+      if (R.Sample->GetBufferAndLength(&p, &length) == S_OK && R.SampleOffset < length) {
+        const uint32_t n = std::min(length - R.SampleOffset, Bytes);
+        Buffer = p + R.SampleOffset;
+        Bytes = n;
+        R.SampleOffset += n;
+        return;
+      }
+      R.Sample.reset();
+      R.SampleOffset = 0;
+    }
+    uint64_t time = 0, duration = 0;
+    uint32_t flags = 0, output = 0;
+    uint16_t stream = 0;
+    if (!R.Reader || R.Reader->GetNextSample(R.StreamNumber, &R.Sample, &time, &duration, &flags, &output,
+                                             &stream) != S_OK) {
+      R.Sample.reset();
+      Buffer = nullptr;
+      Bytes = 0;
+      return;
+    }
+  }
+}
+
+void WMAReaderSeek(TWMAReader& R, uint32_t Cs) {
+  if (R.Reader) R.Reader->SetRange(static_cast<uint64_t>(Cs) * 100000, 0);
+}
+
+std::u16string WMAReaderTag(TWMAReader& R, const std::u16string& Name) {
+  if (!R.HeaderInfo) return {};
+  uint16_t stream = 0, length = 0;
+  TWMTAttrDataType type;
+  if (R.HeaderInfo->GetAttributeByName(&stream, Name, &type, nullptr, &length) != S_OK) return {};
+  std::vector<uint8_t> bytes(length);
+  if (R.HeaderInfo->GetAttributeByName(&stream, Name, &type, bytes.data(), &length) != S_OK) return {};
+  std::u16string text(length / 2, u'\0');
+  std::memcpy(text.data(), bytes.data(), text.size() * 2);
+  // The count includes the terminating null: the text ends at the first one.
+  return text.substr(0, text.find(u'\0'));
+}
+
+std::u16string WMAReaderAuthor(TWMAReader& R) { return WMAReaderTag(R, u"Author"); }
+std::u16string WMAReaderTitle(TWMAReader& R) { return WMAReaderTag(R, u"Title"); }
+std::u16string WMAReaderAlbum(TWMAReader& R) { return WMAReaderTag(R, u"WM/AlbumTitle"); }
+std::u16string WMAReaderGenre(TWMAReader& R) { return WMAReaderTag(R, u"WM/Genre"); }
+std::u16string WMAReaderTrack(TWMAReader& R) { return WMAReaderTag(R, u"WM/Track"); }
+std::u16string WMAReaderYear(TWMAReader& R) { return WMAReaderTag(R, u"WM/Year"); }
+std::u16string WMAReaderCopyright(TWMAReader& R) { return WMAReaderTag(R, u"Copyright"); }
+
+}  // namespace tonvale

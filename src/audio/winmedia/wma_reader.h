@@ -1,0 +1,50 @@
+#pragma once
+// The reader half of the Windows Media wrapper: a record and the functions
+// that drive the runtime's synchronous reader.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "audio/winmedia/audio_stream.h"
+#include "platform/stream.h"
+#include "platform/wmf/wmf_interfaces.h"
+
+namespace tonvale {
+
+struct TWMAReader {
+  std::shared_ptr<TAudioStream> Adapter;
+  std::shared_ptr<IWMSyncReader> Reader;
+  std::shared_ptr<INSSBuffer> Sample;
+  std::shared_ptr<IWMHeaderInfo> HeaderInfo;
+  uint32_t SampleOffset = 0;
+  std::shared_ptr<IStream> AdapterStream;
+  uint16_t StreamNumber = 0;
+  uint32_t OutputNumber = 0;
+  bool Found = false;
+  bool Protected = false;
+  uint32_t Channels = 0;
+  uint32_t SampleRate = 0;
+  uint32_t BitsPerSample = 0;
+  uint64_t Duration = 0;
+};
+
+void WMAReaderOpen(TWMAReader& R, TStream* Source);
+void WMAReaderClose(TWMAReader& R);
+// Hands out decoded bytes without copying: Buffer points into the runtime's
+// sample, valid until the next read; Bytes 0 at the end.
+void WMAReaderRead(TWMAReader& R, uint8_t*& Buffer, uint32_t& Bytes);
+// Cs in hundredths of a second.
+void WMAReaderSeek(TWMAReader& R, uint32_t Cs);
+// A string attribute, up to its first null; empty when it cannot be read.
+std::u16string WMAReaderTag(TWMAReader& R, const std::u16string& Name);
+
+std::u16string WMAReaderAuthor(TWMAReader& R);
+std::u16string WMAReaderTitle(TWMAReader& R);
+std::u16string WMAReaderAlbum(TWMAReader& R);
+std::u16string WMAReaderGenre(TWMAReader& R);
+std::u16string WMAReaderTrack(TWMAReader& R);
+std::u16string WMAReaderYear(TWMAReader& R);
+std::u16string WMAReaderCopyright(TWMAReader& R);
+
+}  // namespace tonvale

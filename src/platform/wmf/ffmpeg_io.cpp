@@ -1,0 +1,73 @@
+#include "platform/wmf/ffmpeg_io.h"
+
+extern "C" {
+#include <libavformat/avio.h>
+#include <libavutil/error.h>
+#include <libavutil/mem.h>
+}
+
+namespace tonvale::wmf {
+
+namespace {
+constexpr int kBufferSize = 32768;
+}
+
+TAvioStream::TAvioStream(std::shared_ptr<IStream> Stream, bool Writable) : FStream(std::move(Stream)) {
+  uint64_t pos = 0;
+  if (FStream->Seek(0, STREAM_SEEK_CUR, &pos) == S_OK) FPosition = static_cast<int64_t>(pos);
+  auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
+  if (!buffer) return;
+  FContext = avio_alloc_context(buffer, kBufferSize, Writable ? 1 : 0, this, Writable ? nullptr : &ReadPacket,
+                                Writable ? &WritePacket : nullptr, &SeekTo);
+  if (!FContext) av_free(buffer);
+}
+
+TAvioStream::~TAvioStream() {
+  if (!FContext) return;
+  // FFmpeg may have replaced the buffer: free the one it holds now.
+  av_freep(&FContext->buffer);
+  avio_context_free(&FContext);
+}
+
+int TAvioStream::ReadPacket(void* Opaque, uint8_t* Buffer, int Size) {
+  auto* self = static_cast<TAvioStream*>(Opaque);
+  uint32_t n = 0;
+  self->FStream->Read(Buffer, static_cast<uint32_t>(Size), &n);
+  if (n == 0) return AVERROR_EOF;
+  self->FPosition += n;
+  return static_cast<int>(n);
+}
+
+int TAvioStream::WritePacket(void* Opaque, uint8_t* Buffer, int Size) {
+  auto* self = static_cast<TAvioStream*>(Opaque);
+  uint32_t n = 0;
+  if (self->FStream->Write(Buffer, static_cast<uint32_t>(Size), &n) != S_OK || n != static_cast<uint32_t>(Size))
+    return AVERROR(EIO);
+  self->FPosition += n;
+  return Size;
+}
+
+int64_t TAvioStream::SeekTo(void* Opaque, int64_t Offset, int Whence) {
+  auto* self = static_cast<TAvioStream*>(Opaque);
+  Whence &= ~AVSEEK_FORCE;
+  TStatStg stat;
+  if (Whence == AVSEEK_SIZE) {
+    if (self->FStream->Stat(&stat, 0) != S_OK) return -1;
+    return static_cast<int64_t>(stat.cbSize);
+  }
+  int64_t target;
+  switch (Whence) {
+    case SEEK_SET: target = Offset; break;
+    case SEEK_CUR: target = self->FPosition + Offset; break;
+    case SEEK_END:
+      if (self->FStream->Stat(&stat, 0) != S_OK) return -1;
+      target = static_cast<int64_t>(stat.cbSize) + Offset;
+      break;
+    default: return -1;
+  }
+  if (target < 0 || self->FStream->Seek(target, STREAM_SEEK_SET, nullptr) != S_OK) return -1;
+  self->FPosition = target;
+  return target;
+}
+
+}  // namespace tonvale::wmf

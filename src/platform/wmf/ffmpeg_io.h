@@ -1,0 +1,34 @@
+#pragma once
+// FFmpeg custom I/O over an IStream.
+
+#include <memory>
+
+#include "platform/wmf/wmf_types.h"
+
+struct AVIOContext;
+
+namespace tonvale::wmf {
+
+// An AVIOContext reading (or writing) through Stream. The seek callback
+// answers size queries and returns -1 when the stream cannot seek.
+class TAvioStream {
+ public:
+  TAvioStream(std::shared_ptr<IStream> Stream, bool Writable);
+  ~TAvioStream();
+  TAvioStream(const TAvioStream&) = delete;
+  TAvioStream& operator=(const TAvioStream&) = delete;
+
+  AVIOContext* Context() const { return FContext; }
+  bool Ok() const { return FContext != nullptr; }
+
+ private:
+  static int ReadPacket(void* Opaque, uint8_t* Buffer, int Size);
+  static int WritePacket(void* Opaque, uint8_t* Buffer, int Size);
+  static int64_t SeekTo(void* Opaque, int64_t Offset, int Whence);
+
+  std::shared_ptr<IStream> FStream;
+  AVIOContext* FContext = nullptr;
+  int64_t FPosition = 0;
+};
+
+}  // namespace tonvale::wmf

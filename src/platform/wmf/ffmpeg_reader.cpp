@@ -1,0 +1,424 @@
+// The synchronous reader of the FFmpeg runtime: decodes every audio stream
+// FFmpeg reads and hands out 16-bit interleaved PCM, one decoded frame per
+// sample.
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/intreadwrite.h>
+#include <libswresample/swresample.h>
+}
+
+#include "platform/text.h"
+#include "platform/wmf/ffmpeg_io.h"
+#include "platform/wmf/ffmpeg_runtime.h"
+
+namespace tonvale::wmf {
+namespace {
+
+class TMediaProps : public IWMMediaProps {
+ public:
+  explicit TMediaProps(TWMMediaType Type) : FType(std::move(Type)) {}
+  HRESULT GetMediaType(TWMMediaType* Type, uint32_t* Size) override {
+    if (!Size) return E_INVALIDARG;
+    if (Type) *Type = FType;
+    else *Size = FType.ByteSize();
+    return S_OK;
+  }
+  HRESULT SetMediaType(const TWMMediaType* Type) override {
+    if (!Type) return E_INVALIDARG;
+    FType = *Type;
+    return S_OK;
+  }
+  const TWMMediaType& Type() const { return FType; }
+
+ private:
+  TWMMediaType FType;
+};
+
+TWaveFormatEx Pcm16(int Channels, int Rate) {
+  TWaveFormatEx w{};
+  w.wFormatTag = WAVE_FORMAT_PCM;
+  w.nChannels = static_cast<uint16_t>(Channels);
+  w.nSamplesPerSec = static_cast<uint32_t>(Rate);
+  w.wBitsPerSample = 16;
+  w.nBlockAlign = static_cast<uint16_t>(2 * Channels);
+  w.nAvgBytesPerSec = w.nBlockAlign * w.nSamplesPerSec;
+  return w;
+}
+
+// A demuxer over an IStream; the stream is rewound before opening.
+struct TInput {
+  std::unique_ptr<TAvioStream> Io;
+  AVFormatContext* Format = nullptr;
+
+  ~TInput() { avformat_close_input(&Format); }
+
+  bool Open(const std::shared_ptr<IStream>& Stream) {
+    Stream->Seek(0, STREAM_SEEK_SET, nullptr);
+    Io = std::make_unique<TAvioStream>(Stream, false);
+    if (!Io->Ok()) return false;
+    Format = avformat_alloc_context();
+    if (!Format) return false;
+    Format->pb = Io->Context();
+    Format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    if (avformat_open_input(&Format, nullptr, nullptr, nullptr) < 0) {
+      Format = nullptr;  // freed by FFmpeg on failure
+      return false;
+    }
+    if (avformat_find_stream_info(Format, nullptr) < 0) return false;
+    return true;
+  }
+};
+
+// Frames a WMA packet (a superframe) decodes to, as FFmpeg's decoder counts
+// them: with the bit reservoir the header states the frames, otherwise there
+// is one; the very first packet gives one frame fewer.
+int WmaFramesInPacket(const AVPacket* Pkt, bool Reservoir, bool First) {
+  int frames = 1;
+  if (Reservoir) frames = Pkt->size < 1 ? 0 : Pkt->data[0] & 0x0F;
+  return std::max(frames - (First ? 1 : 0), 0);
+}
+
+int WmaFrameLength(int Rate, int Version) {
+  int bits;
+  if (Rate <= 16000) bits = 9;
+  else if (Rate <= 22050 || (Rate <= 32000 && Version == 1)) bits = 10;
+  else bits = 11;
+  return 1 << bits;
+}
+
+// The samples (per channel) the decoder will deliver for stream Index,
+// counted from the packets rather than trusted from the container; -1 when
+// they cannot be counted.
+int64_t CountSamples(AVFormatContext* Format, int Index) {
+  const AVCodecParameters* par = Format->streams[Index]->codecpar;
+  const AVRational tb = Format->streams[Index]->time_base;
+  const bool wma = par->codec_id == AV_CODEC_ID_WMAV1 || par->codec_id == AV_CODEC_ID_WMAV2;
+  bool reservoir = false;
+  int frameLength = 0;
+  if (wma) {
+    const int version = par->codec_id == AV_CODEC_ID_WMAV1 ? 1 : 2;
+    int flags2 = 0;
+    if (version == 1 && par->extradata_size >= 4) flags2 = AV_RL16(par->extradata + 2);
+    if (version == 2 && par->extradata_size >= 6) flags2 = AV_RL16(par->extradata + 4);
+    reservoir = (flags2 & 0x0002) != 0;
+    frameLength = WmaFrameLength(par->sample_rate, version);
+  }
+  AVPacket* pkt = av_packet_alloc();
+  int64_t samples = 0;
+  bool first = true;
+  bool known = true;
+  while (av_read_frame(Format, pkt) >= 0) {
+    if (pkt->stream_index == Index) {
+      if (wma) {
+        samples += int64_t{WmaFramesInPacket(pkt, reservoir, first)} * frameLength;
+      } else {
+        int64_t d = pkt->duration > 0 ? av_rescale_q(pkt->duration, tb, AVRational{1, par->sample_rate})
+                                       : par->frame_size;
+        if (d <= 0) known = false;
+        samples += d;
+        size_t size = 0;
+        const uint8_t* skip = av_packet_get_side_data(pkt, AV_PKT_DATA_SKIP_SAMPLES, &size);
+        if (skip && size >= 8) samples -= int64_t{AV_RL32(skip)} + AV_RL32(skip + 4);
+      }
+      first = false;
+    }
+    av_packet_unref(pkt);
+  }
+  av_packet_free(&pkt);
+  return known ? std::max<int64_t>(samples, 0) : -1;
+}
+
+struct TAudioOutput {
+  int StreamIndex;
+  TMediaProps Props;
+  int OutChannels, OutRate;
+};
+
+class TSyncReader : public IWMSyncReader {
+ public:
+  ~TSyncReader() override { Close(); }
+
+  HRESULT OpenStream(std::shared_ptr<IStream> Stream) override;
+  HRESULT GetOutputCount(uint32_t* Outputs) override {
+    if (!Outputs) return E_INVALIDARG;
+    if (!FInput) return NS_E_INVALID_REQUEST;
+    *Outputs = static_cast<uint32_t>(FOutputs.size());
+    return S_OK;
+  }
+  HRESULT GetOutputProps(uint32_t Output, std::shared_ptr<IWMOutputMediaProps>* Props) override {
+    if (!Props || Output >= FOutputs.size()) return E_INVALIDARG;
+    *Props = std::make_shared<TMediaProps>(FOutputs[Output].Props.Type());
+    return S_OK;
+  }
+  HRESULT SetOutputProps(uint32_t Output, IWMOutputMediaProps* Props) override;
+  HRESULT GetStreamNumberForOutput(uint32_t Output, uint16_t* StreamNumber) override {
+    if (!StreamNumber || Output >= FOutputs.size()) return E_INVALIDARG;
+    *StreamNumber = static_cast<uint16_t>(FOutputs[Output].StreamIndex + 1);
+    return S_OK;
+  }
+  HRESULT SetReadStreamSamples(uint16_t StreamNumber, bool Compressed) override {
+    if (!FindOutput(StreamNumber)) return E_INVALIDARG;
+    return Compressed ? E_NOTIMPL : S_OK;
+  }
+  HRESULT GetNextSample(uint16_t StreamNumber, std::shared_ptr<INSSBuffer>* Sample, uint64_t* SampleTime,
+                        uint64_t* Duration, uint32_t* Flags, uint32_t* OutputNumber,
+                        uint16_t* StreamNumberRead) override;
+  HRESULT SetRange(uint64_t Start, int64_t Duration) override;
+  HRESULT Close() override;
+  std::shared_ptr<IWMHeaderInfo> HeaderInfo() override { return FAttributes; }
+
+ private:
+  TAudioOutput* FindOutput(uint16_t StreamNumber) {
+    for (auto& o : FOutputs)
+      if (o.StreamIndex + 1 == StreamNumber) return &o;
+    return nullptr;
+  }
+  bool OpenDecoder(const TAudioOutput& Output);
+  void ReadAttributes();
+  // Decodes the next frame of the current stream into FFrame; false at the end.
+  bool NextFrame();
+
+  std::shared_ptr<IStream> FStream;
+  std::unique_ptr<TInput> FInput;
+  std::vector<TAudioOutput> FOutputs;
+  std::shared_ptr<TAttributes> FAttributes = std::make_shared<TAttributes>();
+  AVCodecContext* FCodec = nullptr;
+  SwrContext* FSwr = nullptr;
+  AVFrame* FFrame = nullptr;
+  AVPacket* FPacket = nullptr;
+  int FDecoding = -1;  // stream index the decoder is open for
+  bool FDraining = false, FEnded = false, FResync = false;
+  int64_t FPosition = 0;   // output samples handed out or dropped so far
+  int64_t FDropUntil = 0;  // output samples before this are dropped
+};
+
+HRESULT TSyncReader::OpenStream(std::shared_ptr<IStream> Stream) {
+  Close();
+  if (!Stream) return E_INVALIDARG;
+  FStream = Stream;
+  auto input = std::make_unique<TInput>();
+  if (!input->Open(FStream)) {
+    FStream.reset();
+    return NS_E_FILE_OPEN_FAILED;
+  }
+  for (unsigned i = 0; i < input->Format->nb_streams; ++i) {
+    const AVCodecParameters* par = input->Format->streams[i]->codecpar;
+    if (par->codec_type != AVMEDIA_TYPE_AUDIO || par->ch_layout.nb_channels <= 0 || par->sample_rate <= 0 ||
+        !avcodec_find_decoder(par->codec_id))
+      continue;
+    const int channels = par->ch_layout.nb_channels;
+    FOutputs.push_back({static_cast<int>(i), TMediaProps(AudioWaveType(TSubtype::PCM, Pcm16(channels, par->sample_rate))),
+                        channels, par->sample_rate});
+  }
+  FInput = std::move(input);
+  ReadAttributes();
+  if (!FOutputs.empty()) {
+    // "Duration": what the reader will deliver of the last audio stream,
+    // counted over the packets by a separate pass.
+    TInput counter;
+    const auto& last = FOutputs.back();
+    if (counter.Open(FStream)) {
+      int64_t samples = CountSamples(counter.Format, last.StreamIndex);
+      if (samples >= 0)
+        FAttributes->SetQword(u"Duration", static_cast<uint64_t>(
+                                               std::llround(samples * 1e7 / last.OutRate)));
+    }
+    // Back to the start for decoding.
+    FInput = std::make_unique<TInput>();
+    if (!FInput->Open(FStream)) {
+      Close();
+      return NS_E_FILE_OPEN_FAILED;
+    }
+  }
+  FPacket = av_packet_alloc();
+  FFrame = av_frame_alloc();
+  return S_OK;
+}
+
+void TSyncReader::ReadAttributes() {
+  static const std::pair<const char16_t*, std::vector<const char*>> kNames[] = {
+      {u"Title", {"Title"}},
+      {u"Author", {"Author", "artist"}},
+      {u"WM/AlbumTitle", {"WM/AlbumTitle", "album"}},
+      {u"WM/Genre", {"WM/Genre", "genre"}},
+      {u"WM/Track", {"WM/Track", "WM/TrackNumber", "track"}},
+      {u"WM/Year", {"WM/Year", "date", "year"}},
+      {u"Copyright", {"Copyright"}}};
+  AVFormatContext* f = FInput->Format;
+  for (const auto& [name, keys] : kNames) {
+    for (const char* key : keys) {
+      const AVDictionaryEntry* e = av_dict_get(f->metadata, key, nullptr, 0);
+      for (unsigned i = 0; !e && i < f->nb_streams; ++i) e = av_dict_get(f->streams[i]->metadata, key, nullptr, 0);
+      if (e) {
+        FAttributes->SetString(name, Utf8ToUtf16(e->value));
+        break;
+      }
+    }
+  }
+}
+
+HRESULT TSyncReader::SetOutputProps(uint32_t Output, IWMOutputMediaProps* Props) {
+  if (!Props || Output >= FOutputs.size()) return E_INVALIDARG;
+  uint32_t size = 0;
+  TWMMediaType type;
+  if (Props->GetMediaType(nullptr, &size) != S_OK || Props->GetMediaType(&type, &size) != S_OK) return E_INVALIDARG;
+  if (!type.IsWaveFormat() || type.Wave()->wFormatTag != WAVE_FORMAT_PCM || type.Wave()->wBitsPerSample != 16 ||
+      type.Wave()->nChannels == 0 || type.Wave()->nSamplesPerSec == 0)
+    return E_INVALIDARG;
+  auto& o = FOutputs[Output];
+  o.Props.SetMediaType(&type);
+  o.OutChannels = type.Wave()->nChannels;
+  o.OutRate = static_cast<int>(type.Wave()->nSamplesPerSec);
+  return S_OK;
+}
+
+bool TSyncReader::OpenDecoder(const TAudioOutput& Output) {
+  avcodec_free_context(&FCodec);
+  swr_free(&FSwr);
+  const AVCodecParameters* par = FInput->Format->streams[Output.StreamIndex]->codecpar;
+  const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+  FCodec = codec ? avcodec_alloc_context3(codec) : nullptr;
+  if (!FCodec || avcodec_parameters_to_context(FCodec, par) < 0) return false;
+  FCodec->thread_count = 1;
+  if (avcodec_open2(FCodec, codec, nullptr) < 0) return false;
+  FDecoding = Output.StreamIndex;
+  return true;
+}
+
+bool TSyncReader::NextFrame() {
+  for (;;) {
+    int rc = avcodec_receive_frame(FCodec, FFrame);
+    if (rc == 0) return true;
+    if (rc == AVERROR_EOF) return false;
+    if (rc != AVERROR(EAGAIN)) return false;
+    if (FDraining) return false;
+    rc = av_read_frame(FInput->Format, FPacket);
+    if (rc < 0) {
+      FDraining = true;
+      avcodec_send_packet(FCodec, nullptr);
+      continue;
+    }
+    if (FPacket->stream_index == FDecoding) {
+      // A damaged packet is skipped; decoding goes on.
+      avcodec_send_packet(FCodec, FPacket);
+    }
+    av_packet_unref(FPacket);
+  }
+}
+
+HRESULT TSyncReader::GetNextSample(uint16_t StreamNumber, std::shared_ptr<INSSBuffer>* Sample, uint64_t* SampleTime,
+                                   uint64_t* Duration, uint32_t* Flags, uint32_t* OutputNumber,
+                                   uint16_t* StreamNumberRead) {
+  if (!Sample) return E_INVALIDARG;
+  TAudioOutput* out = FindOutput(StreamNumber);
+  if (!FInput || !out) return E_INVALIDARG;
+  if (FDecoding != out->StreamIndex && !OpenDecoder(*out)) return E_FAIL;
+  while (!FEnded) {
+    if (!NextFrame()) {
+      FEnded = true;
+      break;
+    }
+    if (FResync) {
+      FResync = false;
+      AVStream* st = FInput->Format->streams[FDecoding];
+      const int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+      int64_t pts = FFrame->best_effort_timestamp;
+      if (pts == AV_NOPTS_VALUE) pts = start;
+      FPosition = av_rescale_q(pts - start, st->time_base, AVRational{1, out->OutRate});
+    }
+    if (!FSwr) {
+      AVChannelLayout layout;
+      av_channel_layout_default(&layout, out->OutChannels);
+      if (swr_alloc_set_opts2(&FSwr, &layout, AV_SAMPLE_FMT_S16, out->OutRate, &FFrame->ch_layout,
+                              static_cast<AVSampleFormat>(FFrame->format), FFrame->sample_rate, 0, nullptr) < 0 ||
+          swr_init(FSwr) < 0) {
+        av_channel_layout_uninit(&layout);
+        swr_free(&FSwr);
+        return E_FAIL;
+      }
+      av_channel_layout_uninit(&layout);
+    }
+    const int room = swr_get_out_samples(FSwr, FFrame->nb_samples);
+    auto sample = std::make_shared<TMemorySample>(static_cast<uint32_t>(std::max(room, 0) * 2 * out->OutChannels));
+    uint8_t* dst = sample->Data().data();
+    int got = swr_convert(FSwr, &dst, room, const_cast<const uint8_t**>(FFrame->extended_data), FFrame->nb_samples);
+    av_frame_unref(FFrame);
+    if (got <= 0) continue;
+    int64_t first = FPosition;
+    FPosition += got;
+    // After a seek: drop what lies before the wanted time.
+    int64_t drop = std::clamp<int64_t>(FDropUntil - first, 0, got);
+    if (drop == got) continue;
+    const uint32_t frameBytes = 2 * static_cast<uint32_t>(out->OutChannels);
+    if (drop > 0) std::memmove(dst, dst + drop * frameBytes, (got - drop) * frameBytes);
+    sample->SetLength(static_cast<uint32_t>((got - drop) * frameBytes));
+    if (SampleTime) *SampleTime = static_cast<uint64_t>(std::llround((first + drop) * 1e7 / out->OutRate));
+    if (Duration) *Duration = static_cast<uint64_t>(std::llround((got - drop) * 1e7 / out->OutRate));
+    if (Flags) *Flags = 0;
+    if (OutputNumber) *OutputNumber = static_cast<uint32_t>(out - FOutputs.data());
+    if (StreamNumberRead) *StreamNumberRead = StreamNumber;
+    *Sample = std::move(sample);
+    return S_OK;
+  }
+  return NS_E_NO_MORE_SAMPLES;
+}
+
+HRESULT TSyncReader::SetRange(uint64_t Start, int64_t) {
+  if (!FInput || FOutputs.empty()) return NS_E_INVALID_REQUEST;
+  const TAudioOutput& out = FDecoding >= 0 ? *FindOutput(static_cast<uint16_t>(FDecoding + 1)) : FOutputs.back();
+  // Start over from the beginning and decode up to the time: the landing
+  // point of a container seek is not exact, and sample counting must be.
+  FInput = std::make_unique<TInput>();
+  if (!FInput->Open(FStream)) {
+    FInput.reset();
+    return E_FAIL;
+  }
+  AVStream* st = FInput->Format->streams[out.StreamIndex];
+  const int64_t target = static_cast<int64_t>(std::llround(Start * 1e-7 * out.OutRate));
+  FPosition = 0;
+  // Seek to a little before the target where the container allows it (a
+  // decoder needs a frame or two to settle), then count from the timestamp
+  // of the first frame decoded and drop up to the target.
+  constexpr uint64_t kLeadIn = 2000000;  // 200 ms
+  const int64_t ts =
+      av_rescale_q(static_cast<int64_t>(Start > kLeadIn ? (Start - kLeadIn) / 10 : 0), AVRational{1, 1000000},
+                   st->time_base) + (st->start_time != AV_NOPTS_VALUE ? st->start_time : 0);
+  bool seeked = Start > kLeadIn && av_seek_frame(FInput->Format, out.StreamIndex, ts, AVSEEK_FLAG_BACKWARD) >= 0;
+  if (!OpenDecoder(out)) return E_FAIL;
+  swr_free(&FSwr);
+  FDraining = FEnded = false;
+  FDropUntil = target;
+  // After a seek, the first frame decoded tells where decoding resumed.
+  FResync = seeked;
+  return S_OK;
+}
+
+HRESULT TSyncReader::Close() {
+  avcodec_free_context(&FCodec);
+  swr_free(&FSwr);
+  av_frame_free(&FFrame);
+  av_packet_free(&FPacket);
+  FInput.reset();
+  FOutputs.clear();
+  FStream.reset();
+  FDecoding = -1;
+  FDraining = FEnded = FResync = false;
+  FPosition = FDropUntil = 0;
+  return S_OK;
+}
+
+}  // namespace
+
+HRESULT CreateSyncReader(std::shared_ptr<IWMSyncReader>* Reader) {
+  *Reader = std::make_shared<TSyncReader>();
+  return S_OK;
+}
+
+}  // namespace tonvale::wmf

@@ -1,0 +1,153 @@
+#include "audio/winmedia/wm_in.h"
+
+#include <gtest/gtest.h>
+
+#include "audio/core/au_exception.h"
+#include "support/audio_fixtures.h"
+#include "support/peers.h"
+#include "support/temp_dir.h"
+
+using namespace tonvale;
+using namespace tonvale::test;
+
+namespace {
+
+struct Decoded {
+  std::vector<int16_t> Samples;
+  int64_t DataSize;
+  int Rate, Channels;
+};
+
+Decoded DecodeWith(TWMIn& In, const std::string& Path) {
+  In.SetFileName(Path);
+  Decoded d;
+  d.Rate = In.SampleRate();
+  d.Channels = In.Channels();
+  EXPECT_EQ(In.BitsPerSample(), 16);
+  In.BeginRead();
+  d.DataSize = In.Size();
+  In.EndRead();
+  d.Samples = AsSamples(ReadAll(In));
+  return d;
+}
+
+// The hundredths-of-a-second arithmetic of the size: up to 5 ms either way.
+void ExpectSizeNear(const Decoded& D, size_t DeliveredBytes) {
+  const double slack = 0.0051 * D.Rate * D.Channels * 2;
+  EXPECT_NEAR(double(D.DataSize), double(DeliveredBytes), slack);
+}
+
+}  // namespace
+
+TEST(WMIn, Mp3MatchesFfmpegsDecode) {
+  TempDir dir;
+  struct Case {
+    std::string Name, Codec;
+    int Rate, Channels;
+  } cases[] = {{"cbr stereo", "-c:a libmp3lame -b:a 128k", 44100, 2},
+               {"vbr mono", "-c:a libmp3lame -q:a 4", 22050, 1},
+               {"vbr without xing", "-c:a libmp3lame -q:a 5 -write_xing 0", 48000, 2},
+               {"cbr 32 kHz", "-c:a libmp3lame -b:a 96k", 32000, 2}};
+  for (const auto& c : cases) {
+    const std::string mp3 = dir.File("in.mp3");
+    MakeAudio(mp3, 2.5, c.Rate, c.Channels, c.Codec + " -id3v2_version 3");
+    TMP3In in(nullptr);
+    Decoded d = DecodeWith(in, mp3);
+    auto theirs = FfmpegDecode(mp3);
+    EXPECT_EQ(d.Rate, c.Rate) << c.Name;
+    EXPECT_EQ(d.Channels, c.Channels) << c.Name;
+    ExpectSizeNear(d, theirs.size() * 2);
+    // Equal sample for sample, over what the size lets through.
+    std::vector<int16_t> expected(theirs.begin(), theirs.begin() + std::min(theirs.size(), d.Samples.size()));
+    EXPECT_EQ(d.Samples, expected) << c.Name;
+  }
+}
+
+TEST(WMIn, WmaMatchesFfmpegsDecode) {
+  TempDir dir;
+  for (std::string codec : {"wmav2", "wmav1"}) {
+    for (auto [rate, channels] : {std::pair{44100, 2}, std::pair{22050, 1}, std::pair{8000, 2}}) {
+      const std::string wma = dir.File("in.wma");
+      MakeAudio(wma, 2.2, rate, channels, "-c:a " + codec + " -b:a 64k");
+      TWMIn in(nullptr);
+      Decoded d = DecodeWith(in, wma);
+      auto theirs = FfmpegDecode(wma);
+      ExpectSizeNear(d, theirs.size() * 2);
+      std::vector<int16_t> expected(theirs.begin(), theirs.begin() + std::min(theirs.size(), d.Samples.size()));
+      EXPECT_EQ(d.Samples, expected) << codec << " " << rate;
+    }
+  }
+}
+
+TEST(WMIn, AttributesLandInTheId3v2Set) {
+  TempDir dir;
+  const std::string wma = dir.File("tags.wma");
+  MakeAudio(wma, 0.5, 44100, 2,
+            "-c:a wmav2 -metadata Title=T\xC3\xAFtle -metadata Author=Art -metadata WM/AlbumTitle=Alb "
+            "-metadata WM/Genre=Rock -metadata WM/Track=3 -metadata WM/Year=1999 -metadata Copyright=Copy");
+  TWMIn in(nullptr);
+  in.SetFileName(wma);
+  TId3v2Tags& t = in.Id3v2Tags();
+  EXPECT_EQ(t.Title(), u"T\u00eftle");
+  EXPECT_EQ(t.Artist(), u"Art");
+  EXPECT_EQ(t.Album(), u"Alb");
+  EXPECT_EQ(t.Genre(), u"Rock") << "no terminating null kept";
+  EXPECT_EQ(t.Track(), u"3");
+  EXPECT_EQ(t.Year(), u"1999");
+  EXPECT_EQ(t.Comment(), u"Copy");
+
+  const std::string mp3 = dir.File("tags.mp3");
+  MakeAudio(mp3, 0.5, 44100, 2,
+            "-c:a libmp3lame -id3v2_version 3 -metadata title=Song -metadata artist=Who -metadata album=What "
+            "-metadata genre=Jazz -metadata track=7 -metadata date=2001 -metadata copyright=C");
+  TMP3In m(nullptr);
+  m.SetFileName(mp3);
+  TId3v2Tags& u = m.Id3v2Tags();
+  EXPECT_EQ(u.Title(), u"Song");
+  EXPECT_EQ(u.Artist(), u"Who");
+  EXPECT_EQ(u.Album(), u"What");
+  EXPECT_EQ(u.Genre(), u"Jazz");
+  EXPECT_EQ(u.Track(), u"7");
+  EXPECT_EQ(u.Year(), u"2001");
+  EXPECT_EQ(u.Comment(), u"C");
+}
+
+TEST(WMIn, SeekingAndRanges) {
+  TempDir dir;
+  const std::string mp3 = dir.File("in.mp3");
+  MakeAudio(mp3, 3, 44100, 2, "-c:a libmp3lame -b:a 192k");
+  TMP3In in(nullptr);
+  in.SetFileName(mp3);
+  auto all = AsSamples(ReadAll(in));
+  in.SetStartSample(44100);
+  auto from = AsSamples(ReadAll(in));
+  ASSERT_GT(from.size(), 1000u);
+  // The seek lands on the hundredth of a second nearest to the sample.
+  std::vector<int16_t> got(from.begin(), from.begin() + 2000);
+  std::vector<int16_t> expected(all.begin() + 2 * 44100, all.begin() + 2 * 44100 + 2000);
+  EXPECT_GT(Correlation(expected, got), 0.999) << "the very samples of the straight read";
+  // And one sample later is measurably worse: the position is exact.
+  std::vector<int16_t> shifted(all.begin() + 2 * 44101, all.begin() + 2 * 44101 + 2000);
+  EXPECT_LT(Correlation(shifted, got), Correlation(expected, got));
+}
+
+TEST(WMIn, UnreadableAndMissingSources) {
+  TempDir dir;
+  const std::string junk = dir.File("junk.wma");
+  WriteBytes(junk, std::vector<uint8_t>(5000, 0x42));
+  TWMIn in(nullptr);
+  in.SetFileName(junk);
+  EXPECT_EQ(in.Channels(), 0);
+  EXPECT_TRUE(ReadAll(in).empty());
+  TWMIn missing(nullptr);
+  missing.SetFileName(dir.File("none.wma"));
+  EXPECT_THROW(missing.Channels(), EAuException);
+  EXPECT_TRUE(ReadAll(missing).empty());
+  TWMIn unnamed(nullptr);
+  try {
+    unnamed.SampleRate();
+    FAIL();
+  } catch (const EAuException& e) {
+    EXPECT_STREQ(e.what(), "File name is not assigned");
+  }
+}
