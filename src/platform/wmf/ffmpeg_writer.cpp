@@ -311,6 +311,10 @@ HRESULT CreateProfileManager(std::shared_ptr<IWMProfileManager>* Manager) {
 namespace tonvale {
 
 const TWMRuntime& FFmpegRuntime() {
+  // FFmpeg's own messages (damaged frames and the like) stay out of the
+  // program's output: failures come back as results.
+  static const bool quiet = (av_log_set_level(AV_LOG_FATAL), true);
+  (void)quiet;
   static const TWMRuntime runtime{wmf::CreateSyncReader, wmf::CreateWriter, wmf::CreateWriterFileSink,
                                   wmf::CreateProfileManager};
   return runtime;
