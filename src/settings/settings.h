@@ -1,0 +1,42 @@
+#pragma once
+// The process-wide user settings and their INI file, options.ini.
+
+#include <cstdint>
+#include <string>
+
+namespace tonvale {
+
+struct TSettings {
+  // CommonOptions
+  std::string OutputFolder;
+  int32_t OutputFormat = 0;
+  bool SameAsInputFolder = false;
+  bool IsShowTagEditor = false;
+  bool IsSameTag = false;
+  // Mp3Options
+  bool IsSelectVBR = false;
+  bool IsVBRHead = false;
+  int32_t BitRate = 0;  // the VBR minimum, kbit/s
+  int32_t MaxBitRate = 0;
+  int32_t VBRQuality = 0;
+  int32_t StereoMode = 0;
+  int32_t CPU = 0;
+  int32_t ConstantBitRate = 0;  // index into 48 56 64 80 96 128 192 256 320
+  // WMAOptions
+  int32_t CodecIndex = 0;
+  int32_t FormatIndex = 0;
+  bool VBR = false;
+};
+
+extern TSettings Settings;
+
+// The folder of options.ini: the application-data folder's
+// "Quarnel/Tonvale/", created with its parents, else the executable's folder.
+std::string SettingsFolder();
+// Fills Settings from the file, each field with its default.
+void LoadSettings();
+// Writes every field; raises std::runtime_error "Unable to write to <path>"
+// when the file cannot be written (the file on disk is then unchanged).
+void SaveSettings();
+
+}  // namespace tonvale

@@ -1,0 +1,28 @@
+#pragma once
+// The pending tag values of a conversion, and the genre list lookup.
+
+#include <string>
+
+namespace tonvale {
+
+struct TTagValues {
+  std::string TagTitle;  // empty: the output file's name is used
+  std::string TagArtist;
+  std::string TagAlbum;
+  std::string TagYear;
+  std::string TagTrack;
+  std::string TagComment;
+  int TagGenreIndex = -1;  // position in the genre list; 0 the empty entry, -1 none
+};
+
+extern TTagValues TagValues;
+
+// Empties every field; the genre becomes -1.
+void ResetTagValues();
+
+// The first genre-list position whose entry equals Name with the ASCII
+// letters a to z upper-cased on both sides; -1 when none. An empty Name
+// gives the empty entry 0.
+int GenreNameToIndex(const std::string& Name);
+
+}  // namespace tonvale
