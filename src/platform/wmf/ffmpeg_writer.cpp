@@ -170,7 +170,11 @@ HRESULT TWriter::BeginWriting() {
     return E_FAIL;
   }
   st->time_base = FCodec->time_base;
-  for (const auto& [name, text] : FAttributes->Strings()) av_dict_set(&FFormat->metadata, name.c_str(), text.c_str(), 0);
+  // The muxer writes every attribute under its name into the extended
+  // description, and "Title", "Author" and "Copyright" into the content
+  // description as well.
+  for (const auto& [name, text] : FAttributes->Strings())
+    av_dict_set(&FFormat->metadata, name.c_str(), text.c_str(), 0);
 
   AVChannelLayout inLayout;
   av_channel_layout_default(&inLayout, in->nChannels);

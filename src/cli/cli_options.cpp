@@ -1,0 +1,66 @@
+#include "cli/cli_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include "settings/tag_values.h"
+
+namespace tonvale {
+
+std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
+  CLI::App app{"Tonvale: converts WAV, MP3 and WMA files, carrying their tags.", "tonvale-cli"};
+  app.footer(
+      "The mode of each file comes from its extension and --to: WAV to MP3 or WMA, MP3 to WAV or WMA,\n"
+      "WMA to WAV or MP3. Settings come from the window's options.ini; options override them for this run.\n"
+      "Exit status: 0 all converted or skipped, 1 some failed, 2 usage error or missing output folder.");
+  app.add_option("--to", O.Target, "Target format")->check(CLI::IsMember({"mp3", "wma", "wav"}, CLI::ignore_case));
+  app.add_option("files", O.Files, "Source files (.wav, .mp3, .wma)");
+  app.add_option("-o,--output-folder", O.OutputFolder, "Folder that receives the outputs");
+  app.add_flag("--same-folder", O.SameFolder, "Write each output beside its source");
+  app.add_option("--bitrate", O.Bitrate, "MP3 constant bit rate, kbit/s")
+      ->check(CLI::IsMember({48, 56, 64, 80, 96, 128, 192, 256, 320}));
+  app.add_flag("--vbr", O.Vbr, "MP3 variable bit rate");
+  app.add_option("--vbr-quality", O.VbrQuality, "MP3 VBR quality, 0 (best) to 9")->check(CLI::Range(0, 9));
+  app.add_option("--vbr-min", O.VbrMin, "MP3 VBR lowest bit rate, kbit/s")->check(CLI::Range(8, 320));
+  app.add_option("--vbr-max", O.VbrMax, "MP3 VBR highest bit rate, kbit/s")->check(CLI::Range(8, 320));
+  app.add_flag("--vbr-header", O.VbrHeader, "Write the MP3 VBR header");
+  app.add_option("--channel-mode", O.ChannelMode, "MP3 channel mode")
+      ->check(CLI::IsMember({"stereo", "joint", "dual", "mono"}, CLI::ignore_case));
+  app.add_option("--wma-codec", O.WmaCodec, "WMA codec index (see --list-wma-formats)")->check(CLI::NonNegativeNumber);
+  app.add_option("--wma-format", O.WmaFormat, "WMA format index within the codec")->check(CLI::NonNegativeNumber);
+  app.add_flag("--list-wma-formats", O.ListWmaFormats, "List the WMA codecs and their formats, then exit");
+  app.add_option("--title", O.Title, "Tag: title (one file only)");
+  app.add_option("--artist", O.Artist, "Tag: artist");
+  app.add_option("--album", O.Album, "Tag: album");
+  app.add_option("--year", O.Year, "Tag: year");
+  app.add_option("--genre", O.Genre, "Tag: genre, a name from the genre list");
+  app.add_option("--track", O.Track, "Tag: track number");
+  app.add_option("--comment", O.Comment, "Tag: comment");
+  bool yes = false, no = false;
+  auto* y = app.add_flag("-y,--overwrite", yes, "Replace existing outputs");
+  app.add_flag("-n,--no-overwrite", no, "Skip existing outputs")->excludes(y);
+  app.add_flag("-q,--quiet", O.Quiet, "No progress on standard error");
+  try {
+    app.parse(Argc, Argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return 2;
+  }
+  O.Overwrite = yes ? TOverwritePolicy::Always : no ? TOverwritePolicy::Never : TOverwritePolicy::Ask;
+  for (char& c : O.Target) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (O.ChannelMode)
+    for (char& c : *O.ChannelMode) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (O.ListWmaFormats) return std::nullopt;
+  auto usage = [](const std::string& Message) {
+    std::fprintf(stderr, "tonvale-cli: %s\nRun with --help for usage.\n", Message.c_str());
+    return 2;
+  };
+  if (O.Target.empty()) return usage("--to is required");
+  if (O.Files.empty()) return usage("no files given");
+  if (O.Title && O.Files.size() > 1) return usage("--title takes one file: each output keeps its own name as title");
+  if (O.Genre && GenreNameToIndex(*O.Genre) < 0) return usage("unknown genre: " + *O.Genre);
+  return std::nullopt;
+}
+
+}  // namespace tonvale

@@ -1,0 +1,30 @@
+#pragma once
+// The command line of tonvale-cli.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/terminal_view.h"
+
+namespace tonvale {
+
+struct TCliOptions {
+  std::string Target;  // "mp3", "wma" or "wav"
+  std::vector<std::string> Files;
+  std::optional<std::string> OutputFolder;
+  bool SameFolder = false;
+  std::optional<int> Bitrate, VbrQuality, VbrMin, VbrMax, WmaCodec, WmaFormat;
+  bool Vbr = false, VbrHeader = false;
+  std::optional<std::string> ChannelMode;
+  std::optional<std::string> Title, Artist, Album, Year, Genre, Track, Comment;
+  TOverwritePolicy Overwrite = TOverwritePolicy::Ask;
+  bool Quiet = false;
+  bool ListWmaFormats = false;
+};
+
+// Parses the arguments. On a usage error or a help request prints what it
+// has to and returns the exit status to end with; otherwise nullopt.
+std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& Options);
+
+}  // namespace tonvale

@@ -1,0 +1,221 @@
+#include "conversion/batch_driver.h"
+
+#include <filesystem>
+
+#include "conversion/conversion_modes.h"
+#include "conversion/tag_preparation.h"
+#include "platform/text.h"
+#include "platform/ui_thread.h"
+#include "settings/encoder_config.h"
+#include "settings/settings.h"
+#include "settings/tag_values.h"
+#include "tags/genre_list.h"
+#include "tags/id3tag.h"
+#include "tags/au_tags.h"
+
+namespace tonvale {
+namespace {
+
+bool SameFile(const std::string& A, const std::string& B) {
+  std::error_code ec;
+  if (std::filesystem::equivalent(A, B, ec)) return true;
+  return std::filesystem::weakly_canonical(A, ec) == std::filesystem::weakly_canonical(B, ec);
+}
+
+}  // namespace
+
+TBatchDriver::TBatchDriver(IBatchView& View, std::vector<std::string> FileList)
+    : FView(View), Files(std::move(FileList)), FSelf(std::make_shared<TBatchDriver*>(this)) {
+  WaveOut1.SetWavType(wtPCM);
+  WaveOut1.SetBlockSize(512);
+  WaveOut1.SetFileMode(foRewrite);
+  MP3Out1.SetInput(&WaveIn1);
+  MP3Out1.SetBitRate(br128);
+  WMAOut1.SetInput(&WaveIn1);
+  auto done = [this](TAuComponent* Sender) { WaveOut1Done(Sender); };
+  for (TAuOutput* out : {static_cast<TAuOutput*>(&WaveOut1), static_cast<TAuOutput*>(&MP3Out1),
+                         static_cast<TAuOutput*>(&WMAOut1)}) {
+    out->SetOnDone(done);
+    out->SetOnProgress([this, out](TAuComponent*) { FView.ShowProgress(out->Progress()); });
+  }
+  FView.ShowProgressCaption("Encoding...");
+  FView.ShowSelectedTracks(static_cast<int>(Files.size()));
+  PostStep(0);
+}
+
+TBatchDriver::~TBatchDriver() {
+  *FSelf = nullptr;
+  if (!FClosed) {
+    FClosed = true;
+    if (TAuOutput* out = ModeOutput()) out->Stop(false);
+  }
+}
+
+void TBatchDriver::SetDoneDelay(int Milliseconds) {
+  WaveOut1.SetDoneDelay(Milliseconds);
+  MP3Out1.SetDoneDelay(Milliseconds);
+  WMAOut1.SetDoneDelay(Milliseconds);
+}
+
+void TBatchDriver::PostStep(int WParam) {
+  ui_thread::Post([self = FSelf, WParam] {
+    if (*self) (*self)->Step(WParam);
+  });
+}
+
+void TBatchDriver::WaveOut1Done(TAuComponent*) {
+  FDone = true;
+  PostStep(1);
+}
+
+TAuOutput* TBatchDriver::ModeOutput() {
+  switch (Mode) {
+    case cmWavToMp3:
+    case cmWmaToMp3: return &MP3Out1;
+    case cmWavToWma:
+    case cmMp3ToWma: return &WMAOut1;
+    case cmMp3ToWav:
+    case cmWmaToWav: return &WaveOut1;
+    default: return nullptr;
+  }
+}
+
+TAuFileIn* TBatchDriver::ModeInput() {
+  switch (Mode) {
+    case cmWavToMp3:
+    case cmWavToWma: return &WaveIn1;
+    case cmMp3ToWav:
+    case cmMp3ToWma: return &MP3In1;
+    case cmWmaToWav:
+    case cmWmaToMp3: return &WMIn1;
+    default: return nullptr;
+  }
+}
+
+void TBatchDriver::Step(int WParam) {
+  if (FClosed) return;
+  if (WParam == 1) FinishPrevious();
+  if (FCurrent >= static_cast<int>(Files.size())) {
+    Close();
+    return;
+  }
+  StartNext();
+}
+
+void TBatchDriver::FinishPrevious() {
+  if (!FRunning) return;
+  FRunning = false;
+  const std::string error = ModeOutput()->ErrorMessage();
+  if (!error.empty()) {
+    FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Failed, error});
+    return;
+  }
+  if (Mode == cmWavToMp3 || Mode == cmWmaToMp3) WriteId3v1Tag(MP3Out1.FileName());
+  FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Converted, ""});
+}
+
+void TBatchDriver::WriteId3v1Tag(const std::string& Mp3) {
+  Tid3tag tag;
+  tag.SetTitle(TagValues.TagTitle.empty() ? BaseName(Mp3) : TagValues.TagTitle);
+  tag.SetArtist(TagValues.TagArtist);
+  tag.SetAlbum(TagValues.TagAlbum);
+  tag.SetYear(TagValues.TagYear);
+  tag.Genre = GenreIndexToId3(static_cast<uint8_t>(TagValues.TagGenreIndex & 0xFF));
+  tag.SetComment(TagValues.TagComment);
+  int32_t track = 0;
+  if (!ParseInteger(TagValues.TagTrack, track)) track = 0;
+  tag.SetTrack(static_cast<uint8_t>(track & 0xFF));
+  tag.WriteTag(Mp3);
+}
+
+void TBatchDriver::StartNext() {
+  const std::string source = Files[FCurrent];
+  FView.ShowInputFileName(FileNamePart(source));
+  FView.ShowProgressCaption("Encoding...");
+  FView.ShowCompleted(FCurrent);
+  const std::string folder = Settings.SameAsInputFolder ? FolderPart(source) : Settings.OutputFolder;
+  FView.ShowOutputFolder(folder);
+  ++FCurrent;
+  if (!IsConversionMode(Mode)) return;
+  const std::string output = OutputPath(source, folder, Mode);
+  try {
+    StartFile(source, output);
+  } catch (const std::exception& e) {
+    FRunning = false;
+    FailFile(source, output, e.what());
+  }
+}
+
+void TBatchDriver::FailFile(const std::string& Source, const std::string& Output, const std::string& Message) {
+  FView.FileFinished({Source, Output, TFileOutcome::Failed, Message});
+  PostStep(1);
+}
+
+void TBatchDriver::StartFile(const std::string& Source, const std::string& Output) {
+  TAuFileIn* input = ModeInput();
+  TAuOutput* output = ModeOutput();
+  auto* fileOut = static_cast<TAuFileOut*>(output);
+  // A run that failed before may have left the input's read open.
+  input->ForceEnd();
+  input->SetFileName(Source);
+  if (Mode != cmWavToMp3 && Mode != cmWavToWma) output->SetInput(input);
+  fileOut->SetFileName(Output);
+  FView.ShowOutputFileName(FileNamePart(Output));
+  if (SameFile(Source, Output)) {
+    FView.FileFinished({Source, Output, TFileOutcome::Skipped, "The output file would replace its source."});
+    PostStep(1);
+    return;
+  }
+  // A source that cannot be read fails here, before any output file exists.
+  if (input->Channels() <= 0 || input->SampleRate() <= 0 || input->BitsPerSample() <= 0) {
+    input->SetFileName("");
+    FailFile(Source, Output, "Cannot read " + Source + ": not an audio file of a kind that can be decoded.");
+    return;
+  }
+  const bool perFileTags = Files.size() > 1 && !Settings.IsSameTag;
+  if (Mode == cmMp3ToWma || Mode == cmWavToWma) {
+    WMAOut1.Id3v2Tags().Clear();
+    if (Mode == cmMp3ToWma && perFileTags) WMAOut1.SetId3v2Tags(MP3In1.Id3v2Tags());
+  }
+  if (!ConfirmOverwrite(Output)) return;
+  if (Mode == cmWmaToMp3 && perFileTags) TagValuesFromSource(WMIn1.Id3v2Tags(), false);
+  if (output == &MP3Out1) ConfigureMP3Out(MP3Out1);
+  if (output == &WMAOut1) ConfigureWMAOut(WMAOut1);
+  FRunningSource = Source;
+  FRunningOutput = Output;
+  FRunning = true;
+  FDone = false;
+  output->Run();
+}
+
+bool TBatchDriver::ConfirmOverwrite(const std::string& Path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(Path, ec)) return true;
+  if (FView.ConfirmOverwrite(Path)) return true;
+  FView.FileFinished({Files.empty() ? "" : Files[FCurrent - 1], Path, TFileOutcome::Skipped,
+                      Path + " has existed"});
+  PostStep(1);
+  return false;
+}
+
+void TBatchDriver::Close() {
+  if (FClosed) return;
+  FClosed = true;
+  Files.clear();
+  if (TAuOutput* out = ModeOutput()) out->Stop(false);
+  if (FRunning && FDone) FinishPrevious();  // it ended before the stop
+  if (FRunning) {
+    FRunning = false;
+    FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Failed,
+                        "Stopped before the end: the output is incomplete."});
+  }
+  WaveIn1.SetFileName("");
+  WaveOut1.SetFileName("");
+  MP3In1.SetFileName("");
+  WMIn1.SetFileName("");
+  MP3Out1.SetFileName("");
+  WMAOut1.SetFileName("");
+  FView.BatchClosed();
+}
+
+}  // namespace tonvale

@@ -1,0 +1,74 @@
+#pragma once
+// The batch conversion driver: converts a list of files one after another in
+// one of the six modes, stepping by a message it posts to itself on the UI
+// thread after every finished or skipped file.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/lame/mp3_out.h"
+#include "audio/wave/wave_in.h"
+#include "audio/wave/wave_out.h"
+#include "audio/winmedia/wm_in.h"
+#include "audio/winmedia/wma_out.h"
+#include "conversion/batch_view.h"
+
+namespace tonvale {
+
+constexpr unsigned WM_CONVERT_NEXT = 2130;
+
+class TBatchDriver {
+ public:
+  // Posts the first step; the caller sets Mode before the UI thread runs it.
+  TBatchDriver(IBatchView& View, std::vector<std::string> FileList);
+  ~TBatchDriver();
+  TBatchDriver(const TBatchDriver&) = delete;
+  TBatchDriver& operator=(const TBatchDriver&) = delete;
+
+  int Mode = 0;
+  // Milliseconds each output waits before its completion report.
+  void SetDoneDelay(int Milliseconds);
+
+  // The Stop button: ends the batch, stopping the running output first.
+  void bStopClick() { Close(); }
+  bool Closed() const { return FClosed; }
+  int Current() const { return FCurrent; }
+
+  // The components, for the views that show or tune them.
+  TWaveIn WaveIn1{nullptr};
+  TMP3In MP3In1{nullptr};
+  TWMIn WMIn1{nullptr};
+  TWaveOut WaveOut1{nullptr};
+  TMP3Out MP3Out1{nullptr};
+  TWMAOut WMAOut1{nullptr};
+
+ private:
+  void PostStep(int WParam);
+  // The handling of WM_CONVERT_NEXT.
+  void Step(int WParam);
+  void FinishPrevious();
+  void StartNext();
+  void StartFile(const std::string& Source, const std::string& Output);
+  // Ends the previous file as failed, without starting it, and moves on.
+  void FailFile(const std::string& Source, const std::string& Output, const std::string& Message);
+  bool ConfirmOverwrite(const std::string& Path);
+  void WriteId3v1Tag(const std::string& Mp3);
+  TAuOutput* ModeOutput();
+  TAuFileIn* ModeInput();
+  void WaveOut1Done(TAuComponent* Sender);
+  void Close();
+
+  IBatchView& FView;
+  std::vector<std::string> Files;
+  int FCurrent = 0;
+  bool FClosed = false;
+  // The file started last and not yet reported.
+  bool FRunning = false;
+  bool FDone = false;  // its completion was reported
+  std::string FRunningSource, FRunningOutput;
+  // Steps posted before this driver went away find it gone.
+  std::shared_ptr<TBatchDriver*> FSelf;
+};
+
+}  // namespace tonvale

@@ -1,0 +1,36 @@
+#pragma once
+// What the batch driver shows and asks: the window, the command line and the
+// tests each implement it.
+
+#include <string>
+
+namespace tonvale {
+
+enum class TFileOutcome { Converted, Skipped, Failed };
+
+struct TFileResult {
+  std::string Source;
+  std::string Output;  // empty when no output path was reached
+  TFileOutcome Outcome;
+  std::string Message;  // why it failed or was skipped
+};
+
+class IBatchView {
+ public:
+  virtual ~IBatchView() = default;
+  virtual void ShowInputFileName(const std::string& Name) = 0;   // "Current Input File:"
+  virtual void ShowOutputFileName(const std::string& Name) = 0;  // "Current Output File:"
+  virtual void ShowOutputFolder(const std::string& Folder) = 0;  // "Output Folder:"
+  virtual void ShowSelectedTracks(int Count) = 0;                // "Selected files:"
+  virtual void ShowCompleted(int Count) = 0;                     // "Completed:"
+  virtual void ShowProgressCaption(const std::string& Caption) = 0;
+  virtual void ShowProgress(int Percent) = 0;
+  // "<Path> has existed, overite it?": true to replace the file.
+  virtual bool ConfirmOverwrite(const std::string& Path) = 0;
+  // Each file's outcome, once it is known.
+  virtual void FileFinished(const TFileResult& Result) = 0;
+  // The batch has ended (all files dealt with, or stopped).
+  virtual void BatchClosed() = 0;
+};
+
+}  // namespace tonvale
