@@ -1,0 +1,262 @@
+#include "conversion/batch_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "conversion/conversion_modes.h"
+#include "platform/ui_thread.h"
+#include "settings/settings.h"
+#include "settings/tag_values.h"
+#include "support/audio_fixtures.h"
+#include "support/peers.h"
+#include "support/temp_dir.h"
+#include "tags/id3v1_tags.h"
+
+using namespace tonvale;
+using namespace tonvale::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A view that answers the overwrite question from a script and records
+// what it is shown.
+struct ScriptView : IBatchView {
+  std::map<std::string, bool> Answers;  // output file name -> replace?
+  std::vector<TFileResult> Results;
+  std::vector<int> Completed;
+  std::vector<std::string> Asked, OutputNames, Folders;
+  int Selected = -1;
+  bool Closed = false;
+  void ShowInputFileName(const std::string&) override {}
+  void ShowOutputFileName(const std::string& N) override { OutputNames.push_back(N); }
+  void ShowOutputFolder(const std::string& F) override { Folders.push_back(F); }
+  void ShowSelectedTracks(int C) override { Selected = C; }
+  void ShowCompleted(int C) override { Completed.push_back(C); }
+  void ShowProgressCaption(const std::string&) override {}
+  void ShowProgress(int) override {}
+  bool ConfirmOverwrite(const std::string& Path) override {
+    Asked.push_back(Path);
+    auto it = Answers.find(FileNamePart(Path));
+    return it != Answers.end() && it->second;
+  }
+  void FileFinished(const TFileResult& R) override { Results.push_back(R); }
+  void BatchClosed() override { Closed = true; }
+  std::vector<TFileOutcome> Outcomes() const {
+    std::vector<TFileOutcome> o;
+    for (auto& r : Results) o.push_back(r.Outcome);
+    return o;
+  }
+};
+
+struct Batch {
+  TempDir Dir;
+  std::string Out = Dir.File("out");
+  Batch() {
+    fs::create_directories(Out);
+    Settings = TSettings{};
+    Settings.OutputFolder = Out;
+    Settings.IsShowTagEditor = true;
+    Settings.BitRate = 128;
+    Settings.MaxBitRate = 320;
+    Settings.StereoMode = 1;
+    Settings.CPU = 3;
+    Settings.ConstantBitRate = 5;
+    Settings.FormatIndex = 29;
+    ResetTagValues();
+  }
+  // Runs Files in Mode to the end of the batch.
+  bool Run(ScriptView& View, int Mode, const std::vector<std::string>& Files) {
+    TBatchDriver driver(View, Files);
+    driver.Mode = Mode;
+    driver.SetDoneDelay(0);
+    return ui_thread::ProcessUntil([&] { return driver.Closed(); }, std::chrono::seconds(60));
+  }
+  std::string Wav(const std::string& Name, double Seconds = 0.5) {
+    const std::string path = Dir.File(Name);
+    fs::create_directories(fs::path(path).parent_path());
+    MakeAudio(path, Seconds, 22050, 2, "-c:a pcm_s16le -f wav");
+    return path;
+  }
+};
+
+std::unique_ptr<TId3v1Tags> ReadId3v1(const std::string& Path) {
+  auto t = std::make_unique<TId3v1Tags>();
+  FILE* f = std::fopen(Path.c_str(), "rb");
+  EXPECT_TRUE(f);
+  if (f) {
+    EXPECT_TRUE(t->ReadFromFile(fileno(f))) << Path;
+    std::fclose(f);
+  }
+  return t;
+}
+
+}  // namespace
+
+TEST(BatchDriver, NamesOutputsAndTagsEveryMp3) {
+  Batch b;
+  ScriptView view;
+  std::vector<std::string> files = {b.Wav("song.final.wav"), b.Wav("noext")};
+  ASSERT_TRUE(b.Run(view, cmWavToMp3, files));
+  EXPECT_TRUE(view.Closed);
+  EXPECT_EQ(view.Selected, 2);
+  EXPECT_EQ(view.Completed, std::vector<int>({0, 1}));
+  ASSERT_EQ(view.Outcomes(), std::vector<TFileOutcome>({TFileOutcome::Converted, TFileOutcome::Converted}));
+  EXPECT_EQ(view.Results[0].Output, b.Out + "/song.final.mp3");
+  EXPECT_EQ(view.Results[1].Output, b.Out + "/noext.mp3");
+  for (const auto& r : view.Results) {
+    auto tag = ReadId3v1(r.Output);
+    EXPECT_EQ(tag->Title(), BaseName(r.Output));
+    EXPECT_EQ(tag->Artist(), "");
+    EXPECT_EQ(tag->Track(), 0);
+    EXPECT_EQ(tag->AsInteger("genre"), 255);
+    EXPECT_EQ(Shell("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + Quote(r.Output)), "mp3\n");
+  }
+}
+
+TEST(BatchDriver, TrackValuesAndTheTagEditorsValues) {
+  Batch b;
+  for (auto [track, expected] : {std::pair{"7", 7}, std::pair{"x", 0}, std::pair{"300", 44}}) {
+    ScriptView view;
+    ResetTagValues();
+    TagValues.TagTrack = track;
+    TagValues.TagArtist = "Someone";
+    TagValues.TagGenreIndex = 18;
+    view.Answers["one.mp3"] = true;
+    ASSERT_TRUE(b.Run(view, cmWavToMp3, {b.Wav("one.wav", 0.2)}));
+    auto tag = ReadId3v1(b.Out + "/one.mp3");
+    EXPECT_EQ(tag->Track(), expected) << track;
+    EXPECT_EQ(tag->Artist(), "Someone");
+    EXPECT_EQ(tag->Genre(), "Blues");
+  }
+}
+
+TEST(BatchDriver, WmaToMp3TakesEachSourcesOwnTags) {
+  Batch b;
+  const std::string titled = b.Dir.File("titled.wma"), untitled = b.Dir.File("untitled.wma");
+  MakeAudio(titled, 0.5, 44100, 2, "-c:a wmav2 -metadata Title=Own -metadata Author=Band -metadata WM/Genre=rock");
+  MakeAudio(untitled, 0.5, 44100, 2, "-c:a wmav2 -metadata Author=Other");
+  ScriptView view;
+  ASSERT_TRUE(b.Run(view, cmWmaToMp3, {titled, untitled}));
+  ASSERT_EQ(view.Outcomes(), std::vector<TFileOutcome>({TFileOutcome::Converted, TFileOutcome::Converted}));
+  auto first = ReadId3v1(b.Out + "/titled.mp3");
+  EXPECT_EQ(first->Title(), "Own");
+  EXPECT_EQ(first->Artist(), "Band");
+  EXPECT_EQ(first->Genre(), "Rock");
+  auto second = ReadId3v1(b.Out + "/untitled.mp3");
+  EXPECT_EQ(second->Title(), "untitled");
+  EXPECT_EQ(second->Artist(), "Other");
+}
+
+TEST(BatchDriver, Mp3ToWmaCarriesEachSourcesTags) {
+  Batch b;
+  const std::string a = b.Dir.File("a.mp3"), c = b.Dir.File("c.mp3");
+  MakeAudio(a, 0.5, 44100, 2, "-c:a libmp3lame -metadata title=First -metadata artist=X");
+  MakeAudio(c, 0.5, 44100, 1, "-c:a libmp3lame");
+  ScriptView view;
+  ASSERT_TRUE(b.Run(view, cmMp3ToWma, {a, c}));
+  auto tags = Python(
+      "from mutagen.asf import ASF\n"
+      "for f in ['" + b.Out + "/a.wma', '" + b.Out + "/c.wma']:\n"
+      "  t = ASF(f); print(str(t['Title'][0]), str(t['Author'][0]) if 'Author' in t else '-')\n");
+  EXPECT_EQ(tags, "First X\nc -\n");
+}
+
+TEST(BatchDriver, OverwriteQuestionAndOutputFolders) {
+  Batch b;
+  std::vector<std::string> files = {b.Wav("x/one.wav"), b.Wav("y/two.wav"), b.Wav("three.wav")};
+  WriteText(b.Out + "/two.mp3", "keep me");
+  WriteText(b.Out + "/three.mp3", "keep me too");
+  ScriptView view;
+  view.Answers = {{"two.mp3", false}, {"three.mp3", false}};
+  ASSERT_TRUE(b.Run(view, cmWavToMp3, files));
+  EXPECT_EQ(view.Asked, std::vector<std::string>({b.Out + "/two.mp3", b.Out + "/three.mp3"}));
+  EXPECT_EQ(view.Outcomes(), std::vector<TFileOutcome>({TFileOutcome::Converted, TFileOutcome::Skipped,
+                                                        TFileOutcome::Skipped}));
+  EXPECT_EQ(ReadBytes(b.Out + "/two.mp3").size(), 7u) << "left byte for byte";
+  EXPECT_TRUE(view.Closed) << "No for the last file ends the batch";
+  EXPECT_EQ(view.Completed, std::vector<int>({0, 1, 2}));
+
+  // Beside each source, whatever folder it is in.
+  Settings.SameAsInputFolder = true;
+  ScriptView beside;
+  ASSERT_TRUE(b.Run(beside, cmWavToWma, {files[0], files[1]}));
+  EXPECT_TRUE(fs::exists(b.Dir.File("x/one.wma")));
+  EXPECT_TRUE(fs::exists(b.Dir.File("y/two.wma")));
+  // An output folder given with its trailing delimiter names the same files.
+  Settings.SameAsInputFolder = false;
+  Settings.OutputFolder = b.Out + "/";
+  ScriptView slash;
+  ASSERT_TRUE(b.Run(slash, cmWavToWma, {files[2]}));
+  EXPECT_EQ(slash.Results[0].Output, b.Out + "/three.wma");
+}
+
+TEST(BatchDriver, FailuresAreReportedAndTheNextFileStartsClean) {
+  Batch b;
+  const std::string junk = b.Dir.File("junk.wav");
+  WriteText(junk, std::string(5000, 'j'));
+  const std::string missing = b.Dir.File("missing.wav");
+  ScriptView view;
+  ASSERT_TRUE(b.Run(view, cmWavToMp3, {junk, missing, b.Wav("good.wav")}));
+  ASSERT_EQ(view.Outcomes(),
+            std::vector<TFileOutcome>({TFileOutcome::Failed, TFileOutcome::Failed, TFileOutcome::Converted}));
+  EXPECT_NE(view.Results[0].Message.find("Cannot read"), std::string::npos) << view.Results[0].Message;
+  EXPECT_EQ(view.Results[1].Message, "Cannot open file " + missing);
+  EXPECT_FALSE(fs::exists(b.Out + "/junk.mp3")) << "no output for a source that cannot be read";
+  EXPECT_FALSE(fs::exists(b.Out + "/missing.mp3"));
+
+  // A run that fails inside (here: a folder stands where its output goes) is
+  // followed by a file that converts whole.
+  ScriptView view2;
+  fs::create_directories(b.Out + "/a.wma");
+  view2.Answers["a.wma"] = true;
+  ASSERT_TRUE(b.Run(view2, cmWavToWma, {b.Wav("a.wav", 1.0), b.Wav("b.wav", 1.0)}));
+  ASSERT_EQ(view2.Outcomes(), std::vector<TFileOutcome>({TFileOutcome::Failed, TFileOutcome::Converted}));
+  EXPECT_EQ(view2.Results[0].Message, "Cannot create file");
+  auto decoded = FfmpegDecode(view2.Results[1].Output);
+  EXPECT_GT(decoded.size(), 2u * 22050 * 9 / 10) << "the second file is whole";
+}
+
+TEST(BatchDriver, NeverWritesOverItsSource) {
+  Batch b;
+  Settings.SameAsInputFolder = true;
+  const std::string wav = b.Wav("same.wav");
+  const auto before = ReadBytes(wav);
+  ScriptView view;
+  view.Answers["same.wav"] = true;
+  ASSERT_TRUE(b.Run(view, cmMp3ToWav, {wav}));  // a WAV chosen through "any file"
+  ASSERT_EQ(view.Results.size(), 1u);
+  EXPECT_EQ(view.Results[0].Outcome, TFileOutcome::Skipped);
+  EXPECT_EQ(ReadBytes(wav), before);
+}
+
+TEST(BatchDriver, StopWaitsForTheRunningOutputAndKeepsThePartialFile) {
+  Batch b;
+  const std::string wav = b.Wav("long.wav", 30);
+  ScriptView view;
+  TBatchDriver driver(view, {wav, b.Wav("next.wav")});
+  driver.Mode = cmWavToMp3;
+  driver.SetDoneDelay(0);
+  ASSERT_TRUE(ui_thread::ProcessUntil([&] { return driver.MP3Out1.Running(); }, std::chrono::seconds(10)));
+  driver.bStopClick();
+  EXPECT_FALSE(driver.MP3Out1.Running());
+  EXPECT_TRUE(view.Closed);
+  ASSERT_EQ(view.Results.size(), 1u);
+  EXPECT_EQ(view.Results[0].Outcome, TFileOutcome::Failed);
+  EXPECT_TRUE(fs::exists(b.Out + "/long.mp3"));
+  ui_thread::ProcessUntil([] { return false; }, std::chrono::milliseconds(200));
+  EXPECT_EQ(view.Results.size(), 1u) << "nothing more after the stop";
+  EXPECT_FALSE(fs::exists(b.Out + "/next.mp3"));
+}
+
+TEST(BatchDriver, AnUnknownModeStartsNothing) {
+  Batch b;
+  ScriptView view;
+  TBatchDriver driver(view, {b.Wav("a.wav")});
+  driver.Mode = 5;
+  ui_thread::ProcessUntil([] { return false; }, std::chrono::milliseconds(200));
+  EXPECT_FALSE(driver.Closed());
+  EXPECT_TRUE(view.Results.empty());
+  EXPECT_EQ(driver.Current(), 1);
+}
