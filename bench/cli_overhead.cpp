@@ -1,0 +1,47 @@
+// tonvale-cli beside ffmpeg (and lame) on the same conversions, and the
+// time each file of a batch costs beyond its conversion.
+// Usage: bench_cli [seconds of audio, default 300]
+
+#include <cstdio>
+
+#include "bench/bench_util.h"
+
+using namespace tonvale::bench;
+
+int main(int argc, char** argv) {
+  const int seconds = argc > 1 ? std::atoi(argv[1]) : 300;
+  const auto dir = WorkDir("cli");
+  const std::string d = dir.string();
+  const std::string cli = std::string("env XDG_CONFIG_HOME=") + d + "/cfg " TONVALE_CLI " -q -y -o " + d + "/out ";
+  Shell("mkdir -p " + d + "/out " + d + "/many");
+  Shell("ffmpeg -v error -y " + Music(seconds) + " -c:a pcm_s16le " + d + "/music.wav");
+  Shell("ffmpeg -v error -y -i " + d + "/music.wav -c:a libmp3lame -b:a 128k " + d + "/music.mp3");
+  Shell("ffmpeg -v error -y -i " + d + "/music.wav -c:a wmav2 -b:a 128k " + d + "/music.wma");
+  const std::string ff = "ffmpeg -v error -y -threads 1 -i " + d;
+  std::printf("%d s of 44100 Hz stereo\n", seconds);
+  auto quiet = [](const std::string& C) { return C + " > /dev/null 2>&1"; };
+  Ratio("WAV -> MP3", TimeIt([&] { Shell(quiet(cli + "--to mp3 " + d + "/music.wav")); }, 2),
+        TimeIt([&] { Shell(ff + "/music.wav -c:a libmp3lame -b:a 128k -joint_stereo 1 " + d + "/p.mp3"); }, 2),
+        "ffmpeg");
+  Ratio("WAV -> MP3", TimeIt([&] { Shell(quiet(cli + "--to mp3 " + d + "/music.wav")); }, 2),
+        TimeIt([&] { Shell("lame --quiet --noreplaygain -b 128 -q 5 " + d + "/music.wav " + d + "/l.mp3"); }, 2),
+        "lame");
+  Ratio("WAV -> WMA", TimeIt([&] { Shell(quiet(cli + "--to wma " + d + "/music.wav")); }, 2),
+        TimeIt([&] { Shell(ff + "/music.wav -c:a wmav2 -b:a 128k " + d + "/p.wma"); }, 2), "ffmpeg");
+  Ratio("MP3 -> WAV", TimeIt([&] { Shell(quiet(cli + "--to wav " + d + "/music.mp3")); }, 2),
+        TimeIt([&] { Shell(ff + "/music.mp3 " + d + "/p.wav"); }, 2), "ffmpeg");
+  Ratio("WMA -> WAV", TimeIt([&] { Shell(quiet(cli + "--to wav " + d + "/music.wma")); }, 2),
+        TimeIt([&] { Shell(ff + "/music.wma " + d + "/p.wav"); }, 2), "ffmpeg");
+
+  // 50 files of one second, against one file of fifty seconds.
+  Shell("ffmpeg -v error -y " + Music(1) + " -c:a pcm_s16le " + d + "/many/f00.wav");
+  for (int i = 1; i < 50; ++i) Shell("cp " + d + "/many/f00.wav " + d + "/many/f" + (i < 10 ? "0" : "") + std::to_string(i) + ".wav");
+  Shell("ffmpeg -v error -y " + Music(50) + " -c:a pcm_s16le " + d + "/fifty.wav");
+  const double many = TimeIt([&] { Shell(quiet(cli + "--to mp3 " + d + "/many/*.wav")); }, 2);
+  const double one = TimeIt([&] { Shell(quiet(cli + "--to mp3 " + d + "/fifty.wav")); }, 2);
+  std::printf("%-34s %.1f ms per file beyond the conversion (50 x 1 s: %.3f s, 1 x 50 s: %.3f s)\n",
+              "batch overhead", (many - one) / 49 * 1000, many, one);
+  std::printf("goals: each ratio at most 1.1; under 20 ms of overhead per file\n");
+  std::filesystem::remove_all(dir);
+  return 0;
+}
