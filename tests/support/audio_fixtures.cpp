@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <sstream>
 
 #include "platform/ui_thread.h"
 #include "support/peers.h"
@@ -35,6 +36,20 @@ std::vector<int16_t> FfmpegDecode(const std::string& Path, const std::string& Ex
 std::vector<int16_t> SoxDecode(const std::string& Path) {
   std::string out = Shell("sox " + Quote(Path) + " -t raw -e signed -b 16 -L -");
   return AsSamples({out.begin(), out.end()});
+}
+
+std::map<std::string, std::string> ProbeFields(const std::string& Path) {
+  std::string out = Shell("ffprobe -v error -select_streams a:0 -show_entries "
+                          "stream=codec_name,sample_rate,channels,bit_rate:format=duration,format_name "
+                          "-of default=nw=1 " + Quote(Path));
+  std::map<std::string, std::string> m;
+  std::istringstream lines(out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    auto eq = line.find('=');
+    if (eq != std::string::npos && !m.count(line.substr(0, eq))) m[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return m;
 }
 
 std::vector<uint8_t> ReadAll(TAuInput& Input, uint32_t Request) {

@@ -3,6 +3,7 @@
 // comparing decoded signals.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ void MakeAudio(const std::string& Path, double Seconds, int Rate, int Channels, 
 std::vector<int16_t> FfmpegDecode(const std::string& Path, const std::string& Extra = "");
 std::vector<uint8_t> FfmpegDecodeBytes(const std::string& Path, const std::string& Format);
 std::vector<int16_t> SoxDecode(const std::string& Path);
+
+// ffprobe's stream and format fields of Path (the first audio stream's
+// first): "codec_name", "sample_rate", "channels", "bit_rate", "duration"...
+std::map<std::string, std::string> ProbeFields(const std::string& Path);
 
 // Everything an input delivers in one read.
 std::vector<uint8_t> ReadAll(TAuInput& Input, uint32_t Request = 5000);

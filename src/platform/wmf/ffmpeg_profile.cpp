@@ -16,6 +16,21 @@ std::u16string FormatDescription(const TFormatEntry& Format) {
   return Utf8ToUtf16(text);
 }
 
+HRESULT TMediaProps::GetMediaType(TWMMediaType* Type, uint32_t* Size) {
+  if (!Size) return E_INVALIDARG;
+  if (Type)
+    *Type = FType;
+  else
+    *Size = FType.ByteSize();
+  return S_OK;
+}
+
+HRESULT TMediaProps::SetMediaType(const TWMMediaType* Type) {
+  if (!Type) return E_INVALIDARG;
+  FType = *Type;
+  return S_OK;
+}
+
 HRESULT TStreamConfig::GetMediaType(TWMMediaType* Type, uint32_t* Size) {
   if (!Size) return E_INVALIDARG;
   if (!Type) {

@@ -21,25 +21,6 @@ extern "C" {
 namespace tonvale::wmf {
 namespace {
 
-class TMediaProps : public IWMMediaProps {
- public:
-  explicit TMediaProps(TWMMediaType Type) : FType(std::move(Type)) {}
-  HRESULT GetMediaType(TWMMediaType* Type, uint32_t* Size) override {
-    if (!Size) return E_INVALIDARG;
-    if (Type) *Type = FType;
-    else *Size = FType.ByteSize();
-    return S_OK;
-  }
-  HRESULT SetMediaType(const TWMMediaType* Type) override {
-    if (!Type) return E_INVALIDARG;
-    FType = *Type;
-    return S_OK;
-  }
-  const TWMMediaType& Type() const { return FType; }
-
- private:
-  TWMMediaType FType;
-};
 
 TWaveFormatEx Pcm16(int Channels, int Rate) {
   TWaveFormatEx w{};

@@ -11,6 +11,18 @@
 
 namespace tonvale::wmf {
 
+// Media properties holding one media type.
+class TMediaProps : public IWMMediaProps {
+ public:
+  explicit TMediaProps(TWMMediaType Type) : FType(std::move(Type)) {}
+  HRESULT GetMediaType(TWMMediaType* Type, uint32_t* Size) override;
+  HRESULT SetMediaType(const TWMMediaType* Type) override;
+  const TWMMediaType& Type() const { return FType; }
+
+ private:
+  TWMMediaType FType;
+};
+
 class TStreamConfig : public IWMStreamConfig {
  public:
   HRESULT GetMediaType(TWMMediaType* Type, uint32_t* Size) override;

@@ -19,24 +19,6 @@ extern "C" {
 namespace tonvale::wmf {
 namespace {
 
-class TInputProps : public IWMMediaProps {
- public:
-  explicit TInputProps(TWMMediaType Type) : FType(std::move(Type)) {}
-  HRESULT GetMediaType(TWMMediaType* Type, uint32_t* Size) override {
-    if (!Size) return E_INVALIDARG;
-    if (Type) *Type = FType;
-    else *Size = FType.ByteSize();
-    return S_OK;
-  }
-  HRESULT SetMediaType(const TWMMediaType* Type) override {
-    if (!Type) return E_INVALIDARG;
-    FType = *Type;
-    return S_OK;
-  }
-
- private:
-  TWMMediaType FType;
-};
 
 class TFileSink : public IWMWriterFileSink {
  public:
@@ -69,7 +51,7 @@ class TWriter : public IWMWriter {
   }
   HRESULT GetInputProps(uint32_t Input, std::shared_ptr<IWMInputMediaProps>* Props) override {
     if (!Props || Input != 0 || !FConfig) return E_INVALIDARG;
-    *Props = std::make_shared<TInputProps>(FInputType);
+    *Props = std::make_shared<TMediaProps>(FInputType);
     return S_OK;
   }
   HRESULT SetInputProps(uint32_t Input, IWMInputMediaProps* Props) override;

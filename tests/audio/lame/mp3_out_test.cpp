@@ -16,20 +16,6 @@ using namespace tonvale::test;
 
 namespace {
 
-// ffprobe's view of the first audio stream and the format.
-std::map<std::string, std::string> Probe(const std::string& Path) {
-  std::string out = Shell("ffprobe -v error -select_streams a:0 -show_entries "
-                          "stream=codec_name,sample_rate,channels,bit_rate:format=duration,bit_rate,format_name "
-                          "-of default=nw=1 " + Quote(Path));
-  std::map<std::string, std::string> m;
-  std::istringstream lines(out);
-  std::string line;
-  while (std::getline(lines, line)) {
-    auto eq = line.find('=');
-    if (eq != std::string::npos && !m.count(line.substr(0, eq))) m[line.substr(0, eq)] = line.substr(eq + 1);
-  }
-  return m;
-}
 
 // Encodes the WAV at Source into Mp3 with the given settings.
 void Encode(const std::string& Source, const std::string& Mp3, const std::function<void(TMP3Out&)>& Setup = nullptr) {
@@ -59,7 +45,7 @@ TEST(MP3Out, ConstantBitRatesMatchTheSource) {
   for (auto [rate, kbps] : {std::pair{br128, 128}, std::pair{br320, 320}}) {
     const std::string mp3 = dir.File("out.mp3");
     Encode(wav, mp3, [&](TMP3Out& o) { o.SetBitRate(rate); });
-    auto p = Probe(mp3);
+    auto p = ProbeFields(mp3);
     EXPECT_EQ(p["codec_name"], "mp3");
     EXPECT_EQ(p["sample_rate"], "44100");
     EXPECT_EQ(p["channels"], "2");
@@ -82,7 +68,7 @@ TEST(MP3Out, MonoInputAtLowRate) {
     o.SetMode(DUAL_CHANNEL);  // a mono input is encoded in mode 3 whatever is set
     o.SetSampleRate(sr48kHz);
   });
-  auto p = Probe(mp3);
+  auto p = ProbeFields(mp3);
   EXPECT_EQ(p["sample_rate"], "32000") << "inputs below 41000 Hz go out at 32000 Hz";
   EXPECT_EQ(p["channels"], "1") << "mode 3: a mono stream";
   auto source = FfmpegDecode(wav, "");
@@ -109,7 +95,7 @@ TEST(MP3Out, VariableBitRateAndItsHeader) {
         o.SetVBRMaxBitrate(96);
       });
       EXPECT_EQ(HasVbrHeader(mp3), header) << quality;
-      auto p = Probe(mp3);
+      auto p = ProbeFields(mp3);
       const double kbps = std::stod(p["bit_rate"]) / 1000;
       EXPECT_GE(kbps, 96 * 0.95) << quality << header;
       EXPECT_LE(kbps, 256 * 1.05) << quality << header;

@@ -16,19 +16,6 @@ using namespace tonvale::test;
 
 namespace {
 
-std::map<std::string, std::string> Probe(const std::string& Path) {
-  std::string out = Shell("ffprobe -v error -select_streams a:0 -show_entries "
-                          "stream=codec_name,sample_rate,channels,bit_rate:format=format_name,duration "
-                          "-of default=nw=1 " + Quote(Path));
-  std::map<std::string, std::string> m;
-  std::istringstream lines(out);
-  std::string line;
-  while (std::getline(lines, line)) {
-    auto eq = line.find('=');
-    if (eq != std::string::npos && !m.count(line.substr(0, eq))) m[line.substr(0, eq)] = line.substr(eq + 1);
-  }
-  return m;
-}
 
 // Encodes the WAV at Source into Wma.
 std::string Encode(const std::string& Source, const std::string& Wma, const std::function<void(TWMAOut&)>& Setup) {
@@ -80,7 +67,7 @@ TEST(WMAOut, WritesWhatPeersRead) {
       o.Id3v2Tags().SetComment(u"(c)");
     });
     ASSERT_EQ(error, "");
-    auto p = Probe(wma);
+    auto p = ProbeFields(wma);
     EXPECT_EQ(p["format_name"], "asf");
     EXPECT_EQ(p["codec_name"], codec == 0 ? "wmav2" : "wmav1");
     EXPECT_EQ(p["sample_rate"], "44100");
@@ -116,7 +103,7 @@ TEST(WMAOut, EmptyTagsAreNotWritten) {
             "");
   auto tags = Python("from mutagen.asf import ASF\nprint(sorted(ASF('" + wma + "').keys()))\n");
   EXPECT_EQ(tags, "['Title']\n");
-  EXPECT_EQ(Probe(wma)["channels"], "1");
+  EXPECT_EQ(ProbeFields(wma)["channels"], "1");
 }
 
 TEST(WMAOut, SearchByBitRateAndRefusals) {
@@ -125,7 +112,7 @@ TEST(WMAOut, SearchByBitRateAndRefusals) {
   MakeAudio(wav, 0.5, 44100, 2, "-c:a pcm_s16le");
   for (uint32_t wanted : {128u, 128000u}) {
     ASSERT_EQ(Encode(wav, wma, [&](TWMAOut& o) { o.SetDesiredBitrate(wanted); }), "");
-    auto p = Probe(wma);
+    auto p = ProbeFields(wma);
     EXPECT_EQ(p["bit_rate"], "128000");
     // Bit rates compare strictly: the first 128 kbit/s stereo format met
     // (48 kHz) is kept, as no later one is nearer in bit rate.
