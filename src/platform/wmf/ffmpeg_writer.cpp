@@ -135,6 +135,8 @@ HRESULT TWriter::BeginWriting() {
   FFormat->pb = FSink->Io;
   // Custom I/O, and no encoder attribute beside the ones set here.
   FFormat->flags |= AVFMT_FLAG_CUSTOM_IO | AVFMT_FLAG_BITEXACT;
+  // Timestamps go in as they are (the lead frame's is negative).
+  FFormat->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
   AVStream* st = avformat_new_stream(FFormat, nullptr);
   FCodec = avcodec_alloc_context3(codec);
   if (!st || !FCodec) {
@@ -179,7 +181,9 @@ HRESULT TWriter::BeginWriting() {
   std::vector<float> silence(FCodec->frame_size, 0.0f);
   std::vector<void*> planes(out->nChannels, silence.data());
   av_audio_fifo_write(FFifo, planes.data(), FCodec->frame_size);
-  FNextPts = 0;
+  // The lead frame is stamped before time 0, so the file's duration is that
+  // of what plays.
+  FNextPts = -FCodec->frame_size;
   FWriting = true;
   return S_OK;
 }

@@ -8,6 +8,7 @@
 #include "audio/wave/wave_in.h"
 #include "audio/winmedia/wm_in.h"
 #include "support/audio_fixtures.h"
+#include "support/memory_in.h"
 #include "support/peers.h"
 #include "support/temp_dir.h"
 
@@ -73,6 +74,7 @@ TEST(WMAOut, WritesWhatPeersRead) {
     EXPECT_EQ(p["sample_rate"], "44100");
     EXPECT_EQ(p["channels"], "2");
     EXPECT_EQ(p["bit_rate"], "128000");
+    EXPECT_NEAR(std::stod(p["duration"]), 3.0, 2048.0 / 44100) << "within one codec frame";
     auto decoded = FfmpegDecode(wma);
     EXPECT_NEAR(double(decoded.size()), double(source.size()), 2 * 2048.0) << "within one codec frame";
     EXPECT_GT(Correlation(source, decoded), 0.9) << "aligned with its source";
@@ -118,7 +120,21 @@ TEST(WMAOut, SearchByBitRateAndRefusals) {
     // (48 kHz) is kept, as no later one is nearer in bit rate.
     EXPECT_EQ(p["sample_rate"], "48000");
   }
-  // No format with 8-bit samples: the constant-bit-rate search finds nothing.
+  // No format with the input's channels (three) or bits (eight): the
+  // constant-bit-rate search finds nothing.
+  {
+    std::vector<uint8_t> pcm(44100 * 3 * 2 / 10, 0);
+    TMemoryStream stream(pcm);
+    MemoryIn three;
+    three.Chans = 3;
+    three.AttachStream(&stream);
+    TWMAOut out(nullptr);
+    out.SetInput(&three);
+    out.SetFileName(wma);
+    out.SetDesiredBitrate(128);
+    ASSERT_TRUE(RunToEnd(out));
+    EXPECT_EQ(out.ErrorMessage(), "Failed to init codec");
+  }
   const std::string wav8 = dir.File("8.wav");
   MakeAudio(wav8, 0.5, 44100, 2, "-c:a pcm_u8");
   EXPECT_EQ(Encode(wav8, wma, [](TWMAOut& o) { o.SetDesiredBitrate(128); }), "Failed to init codec");
