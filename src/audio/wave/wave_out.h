@@ -36,6 +36,7 @@ class TWaveOut : public TAuFileOut {
   void WriteImaHeader();
   int SamplesPerBlock(int Channels) const;
   void WriteLe32At(int64_t Offset, uint32_t Value);
+  void FlushPending();
 
   bool InputEnded = false;
   TWavType FWavType = wtPCM;
@@ -47,7 +48,6 @@ class TWaveOut : public TAuFileOut {
   int64_t FramesEncoded = 0;
   // PCM waiting to be written: the file is written in large pieces.
   std::vector<uint8_t> Pending;
-  void FlushPending();
   std::vector<int16_t> PcmBlock;
   std::vector<uint8_t> AdpcmBlock;
 };
