@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "audio/wave/wave_in.h"
+#include "fuzz/drain_input.h"
 #include "platform/stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
@@ -14,17 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   in.AttachStream(&stream);
   try {
     in.SampleCount();
-    in.BeginRead();
-    for (int i = 0; i < 1000; ++i) {
-      uint8_t* buffer = nullptr;
-      uint32_t bytes = 7000;
-      in.GetData(buffer, bytes);
-      if (bytes == 0) break;
-      volatile uint8_t last = buffer[bytes - 1];
-      (void)last;
-    }
-    in.EndRead();
   } catch (const std::exception&) {
   }
+  tonvale::fuzz::DrainInput(in, 1000, 7000);
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio/winmedia/wm_in.h"
+#include "fuzz/drain_input.h"
 #include "platform/stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
@@ -13,17 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   in.AttachStream(&stream);
   try {
     in.Id3v2Tags().Title();
-    in.BeginRead();
-    for (int i = 0; i < 200; ++i) {
-      uint8_t* buffer = nullptr;
-      uint32_t bytes = 8192;
-      in.GetData(buffer, bytes);
-      if (bytes == 0) break;
-      volatile uint8_t last = buffer[bytes - 1];
-      (void)last;
-    }
-    in.EndRead();
   } catch (const std::exception&) {
   }
+  tonvale::fuzz::DrainInput(in, 200, 8192);
   return 0;
 }

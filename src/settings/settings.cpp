@@ -39,27 +39,49 @@ std::string SettingsFolder() {
   return ExecutableFolder();
 }
 
+TSettings DefaultSettings() {
+  TSettings d;
+  d.OutputFolder = ExecutableFolder() + "Output";
+  d.OutputFormat = 0;
+  d.SameAsInputFolder = false;
+  d.IsShowTagEditor = true;
+  d.IsSameTag = false;
+  d.IsSelectVBR = false;
+  d.IsVBRHead = false;
+  d.BitRate = 128;
+  d.MaxBitRate = 320;
+  d.VBRQuality = 4;
+  d.StereoMode = 1;
+  d.CPU = 3;
+  d.ConstantBitRate = 5;
+  d.CodecIndex = 0;
+  d.FormatIndex = 29;
+  d.VBR = false;
+  return d;
+}
+
 void LoadSettings() {
   TPrivateProfile ini(SettingsFile());
+  const TSettings d = DefaultSettings();
   auto flag = [&](const char* Section, const char* Key, bool Default) {
     return ini.ReadInteger(Section, Key, Default ? 1 : 0) != 0;
   };
-  Settings.OutputFolder = ini.ReadString(kCommon, "OutputFolder", ExecutableFolder() + "Output");
-  Settings.OutputFormat = ini.ReadInteger(kCommon, "OutputFormat", 0);
-  Settings.SameAsInputFolder = flag(kCommon, "SameAsInputFolder", false);
-  Settings.IsShowTagEditor = flag(kCommon, "IsShowTagEditor", true);
-  Settings.IsSameTag = flag(kCommon, "IsSameTag", false);
-  Settings.IsSelectVBR = flag(kMp3, "IsSelectVBR", false);
-  Settings.IsVBRHead = flag(kMp3, "IsVBRHead", false);
-  Settings.BitRate = ini.ReadInteger(kMp3, "BitRate", 128);
-  Settings.MaxBitRate = ini.ReadInteger(kMp3, "MaxBitRate", 320);
-  Settings.VBRQuality = ini.ReadInteger(kMp3, "VBRQuality", 4);
-  Settings.StereoMode = ini.ReadInteger(kMp3, "StereoMode", 1);
-  Settings.CPU = ini.ReadInteger(kMp3, "CPU", 3);
-  Settings.ConstantBitRate = ini.ReadInteger(kMp3, "ConstantBitRate", 5);
-  Settings.CodecIndex = ini.ReadInteger(kWma, "CodecIndex", 0);
-  Settings.FormatIndex = ini.ReadInteger(kWma, "FormatIndex", 29);
-  Settings.VBR = flag(kWma, "VBR", false);
+  Settings.OutputFolder = ini.ReadString(kCommon, "OutputFolder", d.OutputFolder);
+  Settings.OutputFormat = ini.ReadInteger(kCommon, "OutputFormat", d.OutputFormat);
+  Settings.SameAsInputFolder = flag(kCommon, "SameAsInputFolder", d.SameAsInputFolder);
+  Settings.IsShowTagEditor = flag(kCommon, "IsShowTagEditor", d.IsShowTagEditor);
+  Settings.IsSameTag = flag(kCommon, "IsSameTag", d.IsSameTag);
+  Settings.IsSelectVBR = flag(kMp3, "IsSelectVBR", d.IsSelectVBR);
+  Settings.IsVBRHead = flag(kMp3, "IsVBRHead", d.IsVBRHead);
+  Settings.BitRate = ini.ReadInteger(kMp3, "BitRate", d.BitRate);
+  Settings.MaxBitRate = ini.ReadInteger(kMp3, "MaxBitRate", d.MaxBitRate);
+  Settings.VBRQuality = ini.ReadInteger(kMp3, "VBRQuality", d.VBRQuality);
+  Settings.StereoMode = ini.ReadInteger(kMp3, "StereoMode", d.StereoMode);
+  Settings.CPU = ini.ReadInteger(kMp3, "CPU", d.CPU);
+  Settings.ConstantBitRate = ini.ReadInteger(kMp3, "ConstantBitRate", d.ConstantBitRate);
+  Settings.CodecIndex = ini.ReadInteger(kWma, "CodecIndex", d.CodecIndex);
+  Settings.FormatIndex = ini.ReadInteger(kWma, "FormatIndex", d.FormatIndex);
+  Settings.VBR = flag(kWma, "VBR", d.VBR);
 }
 
 void SaveSettings() {

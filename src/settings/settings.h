@@ -30,6 +30,9 @@ struct TSettings {
 
 extern TSettings Settings;
 
+// Every field at the value a missing key loads as.
+TSettings DefaultSettings();
+
 // The folder of options.ini: the application-data folder's
 // "Quarnel/Tonvale/", created with its parents, else the executable's folder.
 std::string SettingsFolder();

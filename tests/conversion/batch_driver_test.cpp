@@ -55,15 +55,8 @@ struct Batch {
   std::string Out = Dir.File("out");
   Batch() {
     fs::create_directories(Out);
-    Settings = TSettings{};
+    Settings = DefaultSettings();
     Settings.OutputFolder = Out;
-    Settings.IsShowTagEditor = true;
-    Settings.BitRate = 128;
-    Settings.MaxBitRate = 320;
-    Settings.StereoMode = 1;
-    Settings.CPU = 3;
-    Settings.ConstantBitRate = 5;
-    Settings.FormatIndex = 29;
     ResetTagValues();
   }
   // Runs Files in Mode to the end of the batch.

@@ -13,15 +13,7 @@ using namespace tonvale;
 namespace {
 
 void Defaults() {
-  Settings = TSettings{};
-  Settings.IsShowTagEditor = true;
-  Settings.BitRate = 128;
-  Settings.MaxBitRate = 320;
-  Settings.VBRQuality = 4;
-  Settings.StereoMode = 1;
-  Settings.CPU = 3;
-  Settings.ConstantBitRate = 5;
-  Settings.FormatIndex = 29;
+  Settings = DefaultSettings();
   ResetTagValues();
 }
 

@@ -17,7 +17,7 @@ bool TWaveIn::TakeHeader(const TWavHeader& H) {
   FChannels = H.Channels;
   FSampleRate = H.SampleRate;
   FBitsPerSample = H.BitsPerSample;
-  DataOffset = H.DataOffset;
+  Header = H;
   switch (H.Kind) {
     case wtPCM:
       DataSize = H.DataSize;
@@ -30,11 +30,8 @@ bool TWaveIn::TakeHeader(const TWavHeader& H) {
       if ((ch != 1 && ch != 2) || align <= 4 * ch || (ch == 2 && (align - 8) % 8 != 0) ||
           ImaBlockSamples(ch, align) * 2 * ch > static_cast<int>(kDecodeBufferSize))
         return false;
-      ImaBlockAlign = H.BlockAlign;
-      ImaSamplesPerBlock = H.SamplesPerBlock;
-      ImaFactCount = H.FactCount;
       FBitsPerSample = 16;
-      DataSize = int64_t{ImaFactCount} * 2 * ch;
+      DataSize = int64_t{H.FactCount} * 2 * ch;
       return true;
     }
     case wtMSADPCM: {
@@ -44,13 +41,8 @@ bool TWaveIn::TakeHeader(const TWavHeader& H) {
       if ((ch != 1 && ch != 2) || spb < 2 || 7 * ch + dataBytes > H.BlockAlign ||
           spb * 2 * ch > static_cast<int>(kDecodeBufferSize))
         return false;
-      MsBlockAlign = H.BlockAlign;
-      MsSamplesPerBlock = H.SamplesPerBlock;
-      MsFactCount = H.FactCount;
-      CoefCount = H.CoefCount;
-      Coefs = H.Coefs;
       FBitsPerSample = 16;
-      DataSize = static_cast<uint32_t>(MsFactCount * 2u * ch);
+      DataSize = static_cast<uint32_t>(H.FactCount * 2u * ch);
       return true;
     }
     default:
@@ -81,7 +73,7 @@ void TWaveIn::OpenSource() {
       return;
     }
   } else if (FKind != wtUnsupported) {
-    DataStream->SetPosition(DataOffset);
+    DataStream->SetPosition(Header.DataOffset);
   } else {
     DataSize = 0;
   }
@@ -104,7 +96,7 @@ void TWaveIn::ConvertAcm() {
   TWavHeader h = ScanWavHeader(*image);
   if (h.Kind != wtPCM) return;
   TakeHeader(h);
-  image->SetPosition(DataOffset);
+  image->SetPosition(Header.DataOffset);
   ReplacedStream = DataStream;
   ReplacedExternal = ExternalStream;
   AcmImage = std::move(image);
@@ -134,14 +126,12 @@ bool TWaveIn::SeekTo(int64_t& Sample) {
   BufferLast = 0;
   int64_t offset;
   switch (FKind) {
-    case wtPCM: offset = DataOffset + Sample * (FBitsPerSample / 8) * FChannels; break;
+    case wtPCM: offset = Header.DataOffset + Sample * (FBitsPerSample / 8) * FChannels; break;
     case wtDVIADPCM:
-      if (ImaSamplesPerBlock == 0) return false;
-      offset = DataOffset + (Sample / ImaSamplesPerBlock) * ImaBlockAlign;
-      break;
     case wtMSADPCM:
-      if (MsSamplesPerBlock == 0) return false;
-      offset = DataOffset + (Sample / MsSamplesPerBlock) * MsBlockAlign;
+      // The start of the block that holds the frame.
+      if (Header.SamplesPerBlock == 0) return false;
+      offset = Header.DataOffset + (Sample / Header.SamplesPerBlock) * Header.BlockAlign;
       break;
     default: return false;
   }
@@ -157,16 +147,16 @@ bool TWaveIn::ReadBlock(uint16_t BlockAlign) {
 }
 
 uint32_t TWaveIn::RefillIma() {
-  if (!ReadBlock(ImaBlockAlign)) return 0;
-  int frames = DecodeImaBlock(BlockBuffer.data(), static_cast<int>(FChannels), ImaBlockAlign,
+  if (!ReadBlock(Header.BlockAlign)) return 0;
+  int frames = DecodeImaBlock(BlockBuffer.data(), static_cast<int>(FChannels), Header.BlockAlign,
                               reinterpret_cast<int16_t*>(DecodeBuffer));
   return static_cast<uint32_t>(frames) * 2 * FChannels;
 }
 
 uint32_t TWaveIn::RefillMs() {
-  if (!ReadBlock(MsBlockAlign)) return 0;
-  int frames = DecodeMsBlock(BlockBuffer.data(), static_cast<int>(FChannels), MsSamplesPerBlock,
-                             Coefs.data(), CoefCount, reinterpret_cast<int16_t*>(DecodeBuffer));
+  if (!ReadBlock(Header.BlockAlign)) return 0;
+  int frames = DecodeMsBlock(BlockBuffer.data(), static_cast<int>(FChannels), Header.SamplesPerBlock,
+                             Header.Coefs.data(), Header.CoefCount, reinterpret_cast<int16_t*>(DecodeBuffer));
   return static_cast<uint32_t>(frames) * 2 * FChannels;
 }
 

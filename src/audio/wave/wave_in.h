@@ -2,7 +2,6 @@
 // The WAV file input: PCM, IMA ADPCM and Microsoft ADPCM decoded here, MPEG
 // Layer-3 data converted through the compression manager. Delivers PCM.
 
-#include <array>
 #include <memory>
 
 #include "audio/core/au_file_in.h"
@@ -38,15 +37,9 @@ class TWaveIn : public TAuFileIn {
 
   alignas(16) uint8_t DecodeBuffer[kDecodeBufferSize];
   TWavType FKind = wtUnsupported;
-  uint16_t ImaBlockAlign = 0;
-  uint16_t ImaSamplesPerBlock = 0;
-  uint32_t ImaFactCount = 0;
-  uint16_t MsBlockAlign = 0;
-  uint16_t MsSamplesPerBlock = 0;
-  uint32_t MsFactCount = 0;
-  uint16_t CoefCount = 0;
-  std::array<TMsCoef, 32> Coefs{};
-  int64_t DataOffset = 0;
+  // The header of the data being read: block layout, fact count,
+  // coefficients and where the data starts.
+  TWavHeader Header;
   std::vector<uint8_t> BlockBuffer;
   // For MPEG data: the PCM image that replaced the source while it is open.
   std::unique_ptr<TMemoryStream> AcmImage;
