@@ -10,13 +10,10 @@
 #include <stdexcept>
 
 namespace tonvale {
-namespace {
-
-[[noreturn]] void Fail(const char* What) {
-  throw std::runtime_error(std::string(What) + ": " + std::strerror(errno));
+void THandleStream::Fail(const char* What) {
+  FLastError = errno;
+  throw std::runtime_error(std::string(What) + ": " + std::strerror(FLastError));
 }
-
-}  // namespace
 
 THandleStream::~THandleStream() {
   if (FHandle >= 0) ::close(FHandle);

@@ -33,9 +33,14 @@ class THandleStream : public TStream {
   int64_t Size() override;
 
   int Handle() const { return FHandle; }
+  // The errno of the last read or write that failed; 0 when none did.
+  int LastError() const { return FLastError; }
 
  private:
+  [[noreturn]] void Fail(const char* What);
+
   int FHandle;
+  int FLastError = 0;
 };
 
 }  // namespace tonvale

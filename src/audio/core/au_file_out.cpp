@@ -1,7 +1,109 @@
 #include "audio/core/au_file_out.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+
+#include "audio/core/au_exception.h"
+#include "platform/handle_stream.h"
+
 namespace tonvale {
+namespace {
+
+std::string FolderOf(const std::string& Path) {
+  const size_t slash = Path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : Path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& Path) {
+  const size_t slash = Path.find_last_of('/');
+  return slash == std::string::npos ? Path : Path.substr(slash + 1);
+}
+
+std::string Reason() { return std::strerror(errno); }
+
+}  // namespace
+
+TAuFileOut::~TAuFileOut() {
+  // A finished file that was held is complete: it takes its name.
+  if (!FHeldFile.empty()) CommitFile(true);
+}
 
 void TAuFileOut::SetFileMode(TFileOutputMode) { FFileMode = foRewrite; }
+
+std::unique_ptr<TStream> TAuFileOut::CreateOutputFile() {
+  if (!FHeldFile.empty()) CommitFile(true);
+  FTarget = FFileName;
+  struct stat target {};
+  // A link or any other entry of that name counts as an existing file.
+  FTargetExisted = ::lstat(FTarget.c_str(), &target) == 0;
+  if (FTargetExisted && S_ISDIR(target.st_mode)) {
+    errno = EISDIR;
+    throw EAuException("Cannot create file " + FTarget + ": " + Reason());
+  }
+  static thread_local std::mt19937_64 random{std::random_device{}()};
+  static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = FolderOf(FTarget) + "." + NameOf(FTarget) + ".tonvale-";
+    for (int i = 0; i < 6; ++i) name += kDigits[random() % (sizeof kDigits - 1)];
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      throw EAuException("Cannot create file " + FTarget + ": " + Reason());
+    }
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    // A replaced regular file keeps its permissions.
+    if (FTargetExisted && S_ISREG(target.st_mode)) ::fchmod(fd, target.st_mode & 07777);
+    FTempFile = name;
+    return std::make_unique<THandleStream>(fd);
+  }
+  throw EAuException("Cannot create file " + FTarget + ": no free temporary name");
+}
+
+void TAuFileOut::SettleOutputFile(bool Complete) {
+  if (FTempFile.empty()) return;
+  const std::string temp = std::move(FTempFile);
+  FTempFile.clear();
+  if (Complete && HoldFinishedFile) {
+    FHeldFile = temp;
+    return;
+  }
+  if (!Complete && FTargetExisted) {
+    ::unlink(temp.c_str());
+    return;
+  }
+  if (::rename(temp.c_str(), FTarget.c_str()) != 0) {
+    const std::string reason = Reason();
+    ::unlink(temp.c_str());
+    throw EAuException("Cannot create file " + FTarget + ": " + reason);
+  }
+}
+
+void TAuFileOut::DiscardOutputFile() {
+  if (FTempFile.empty()) return;
+  ::unlink(FTempFile.c_str());
+  FTempFile.clear();
+}
+
+std::string TAuFileOut::CommitFile(bool Complete) {
+  if (FHeldFile.empty()) return "";
+  FTempFile = std::move(FHeldFile);
+  FHeldFile.clear();
+  const bool hold = HoldFinishedFile;
+  HoldFinishedFile = false;
+  std::string error;
+  try {
+    SettleOutputFile(Complete);
+  } catch (const std::exception& e) {
+    error = e.what();
+  }
+  HoldFinishedFile = hold;
+  return error;
+}
 
 }  // namespace tonvale

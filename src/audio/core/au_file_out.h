@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "audio/core/au_streamed_output.h"
@@ -10,9 +11,17 @@ namespace tonvale {
 enum TFileOutputMode { foRewrite, foAppend };
 
 // An output writing a file.
+//
+// A new file is written under a temporary name beside FileName (a hidden
+// ".<name>.tonvale-XXXXXX"), created only once the encoder and the input are
+// set up. A finished run renames it over FileName. A run that fails or is
+// stopped gives the partial file the final name when no file of that name
+// existed; otherwise the temporary file is removed and the existing file
+// stays as it was. A set-up failure leaves no file at all.
 class TAuFileOut : public TAuStreamedOutput {
  public:
   using TAuStreamedOutput::TAuStreamedOutput;
+  ~TAuFileOut() override;
 
   const std::string& FileName() const { return FFileName; }
   // Allowed at any time; takes effect at the next Prepare.
@@ -22,10 +31,34 @@ class TAuFileOut : public TAuStreamedOutput {
   // Outputs that cannot append stay in rewrite mode: this level ignores Value.
   virtual void SetFileMode(TFileOutputMode Value);
 
+  // When set, a finished run leaves its file under the temporary name until
+  // CommitFile, so that more can be written into it first (the ID3v1 tag).
+  bool HoldFinishedFile = false;
+  // The file the last run's data is in: the temporary file while it is held.
+  std::string WrittenFileName() const { return FHeldFile.empty() ? FFileName : FHeldFile; }
+  // Renames a held file over FileName; Complete false settles it as a failed
+  // run does. Returns an empty string, or the reason the rename failed.
+  std::string CommitFile(bool Complete = true);
+
  protected:
+  // Creates the temporary file for FileName and returns a stream on it.
+  // Raises "Cannot create file <name>: <reason>".
+  std::unique_ptr<TStream> CreateOutputFile();
+  // Settles the temporary file once its stream is closed. Raises when a
+  // finished file cannot take its name.
+  void SettleOutputFile(bool Complete);
+  // Removes the temporary file of a run whose set-up failed.
+  void DiscardOutputFile();
+
   std::string FFileName;
   TFileOutputMode FFileMode = foRewrite;
   uint32_t AccessMask = 0;  // handed to the file stream; not otherwise used
+
+ private:
+  std::string FTempFile;   // the file being written, until settled
+  std::string FTarget;     // the name it is to take
+  bool FTargetExisted = false;
+  std::string FHeldFile;   // a finished file waiting for CommitFile
 };
 
 }  // namespace tonvale

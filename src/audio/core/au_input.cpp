@@ -2,6 +2,9 @@
 
 #include <cstring>
 #include <exception>
+#include <string>
+
+#include "audio/core/au_exception.h"
 
 namespace tonvale {
 
@@ -31,6 +34,12 @@ void TAuInput::ForceEnd() {
   } catch (const std::exception&) {
   }
   Reading = false;
+}
+
+void CheckSourceRate(int Rate) {
+  if (Rate < kMinSourceRate || Rate > kMaxSourceRate)
+    throw EAuException("The source's sample rate of " + std::to_string(Rate) +
+                       " Hz is not one that can be converted (1000 to 384000 Hz).");
 }
 
 uint32_t ReadInto(TAuInput* Input, uint8_t* Dest, uint32_t Count) {

@@ -54,6 +54,12 @@ class TAuInput : public TAuComponent {
   std::atomic<bool> Exhausted{false};
 };
 
+// Sample rates Tonvale converts: 1 kHz to 384 kHz.
+constexpr int kMinSourceRate = 1000;
+constexpr int kMaxSourceRate = 384000;
+// Raises a clear EAuException for a rate outside that range.
+void CheckSourceRate(int Rate);
+
 // Asks Input for up to Count bytes and copies what it gives to Dest.
 uint32_t ReadInto(TAuInput* Input, uint8_t* Dest, uint32_t Count);
 // Fills Dest with Count bytes unless the input ends first (Ended is then set).

@@ -114,8 +114,6 @@ void TAuOutput::Notification(TAuComponent* Component, TOperation Operation) {
 }
 
 void TAuOutput::HandleFailure() {
-  OutputEnabled = false;
-  FRunning = false;
   FErrorMessage = Worker->PendingMessage;
   if (auto handler = OnThreadException()) handler(this);
 }

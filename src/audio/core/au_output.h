@@ -69,6 +69,10 @@ class TAuOutput : public TAuComponent {
   // Opens the destination, begins the input's read, checks formats, writes
   // any header.
   virtual void Prepare() = 0;
+  // Called instead of Finish after Prepare, OutputChunk or Finish failed,
+  // before the failure is reported: closes the destination with what was
+  // written. The input's read is left as it is.
+  virtual void AbandonRun() {}
 
   // Stops the run and ends the worker. Concrete outputs call
   // BeforeDestruction() first in their destructor, so no run is left using

@@ -61,6 +61,8 @@ void TAuThread::ReportFailure(const std::string& Message) {
 void TAuThread::PerformRun() {
   TAuOutput& out = *OwnerOutput;
   out.FRunning = true;
+  std::string failure;
+  bool failed = false;
   try {
     out.Prepare();
     bool more = true;
@@ -78,23 +80,37 @@ void TAuThread::PerformRun() {
       more = out.OutputChunk(StopRequest);
     }
   } catch (const std::exception& e) {
-    ReportFailure(e.what());
+    failed = true;
+    failure = e.what();
   } catch (...) {
-    ReportFailure("Unknown error");
+    failed = true;
+    failure = "Unknown error";
   }
   StopRequest = false;
-  if (out.FRunning) {
-    out.OutputEnabled = false;
+  out.OutputEnabled = false;
+  if (!failed) {
     try {
       out.Finish();
     } catch (const std::exception& e) {
-      ReportFailure(e.what());
+      failed = true;
+      failure = e.what();
     } catch (...) {
-      ReportFailure("Unknown error");
+      failed = true;
+      failure = "Unknown error";
     }
-    out.FInterrupted = false;
-    out.FRunning = false;
   }
+  if (failed) {
+    // The destination is closed and settled before anyone hears of the
+    // failure, so what was written is on disk when the report arrives.
+    try {
+      out.AbandonRun();
+    } catch (...) {
+    }
+    ReportFailure(failure);
+  }
+  out.FInterrupted = false;
+  // From here a Run is kept pending until the worker parks, so it is not lost.
+  out.FRunning = false;
   if (NotifyDone) {
     if (auto handler = out.OnDone()) {
       PauseBeforeDone(out.DoneDelay());

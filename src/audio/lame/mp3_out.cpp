@@ -40,16 +40,23 @@ void TMP3Out::Release() {
 void TMP3Out::Prepare() {
   Release();
   if (FFileName.empty()) throw EAuException("File name is not assigned.");
-  DataStream = std::make_unique<TAuFileStream>(FFileName, fmCreate);
   TAuInput* in = Input();
   in->BeginRead();
   try {
     Configure(in);
+    DataStream = CreateOutputFile();
   } catch (...) {
     Release();
+    DiscardOutputFile();
     in->EndRead();
     throw;
   }
+}
+
+void TMP3Out::AbandonRun() {
+  const bool open = DataStream != nullptr;
+  Release();
+  if (open) SettleOutputFile(false);
 }
 
 void TMP3Out::Configure(TAuInput* In) {
@@ -57,6 +64,7 @@ void TMP3Out::Configure(TAuInput* In) {
   InBits = In->BitsPerSample();
   if (InChannels < 1 || (InBits != 8 && InBits != 16 && InBits != 24 && InBits != 32))
     throw EAuException("Cannot encode " + std::to_string(InBits) + " bit sound into MP3.");
+  CheckSourceRate(In->SampleRate());
   Context = lame_init();
   if (!Context) throw std::runtime_error("LAME init failed");
   const int64_t size = In->Size();
@@ -75,8 +83,9 @@ void TMP3Out::Configure(TAuInput* In) {
     lame_set_brate(Context, BitRateKbps(FBitRate));
     lame_set_quality(Context, FQuality);
   } else {
-    // The encoder writes a VBR header frame by default: only when asked here.
-    lame_set_bWriteVbrTag(Context, FWriteVBRHeader ? 1 : 0);
+    // Asked for only when wanted; otherwise the library's default (the
+    // header, which Finish completes) stays.
+    if (FWriteVBRHeader) lame_set_bWriteVbrTag(Context, 1);
     lame_set_VBR(Context, 2);
     lame_set_VBR_q(Context, FVBRQuality);
     if (FVBRMaxBitrate < FVBRMinBitrate) std::swap(FVBRMinBitrate, FVBRMaxBitrate);
@@ -153,9 +162,12 @@ void TMP3Out::Finish() {
     if (n > 0 && n <= Mp3Buffer.size() && DataStream->Seek(0, TSeekOrigin::soBeginning) == 0)
       DataStream->Write(Mp3Buffer.data(), static_cast<int64_t>(n));
   }
-  Release();
+  if (Context) lame_close(Context);
+  Context = nullptr;
+  DataStream.reset();
   Mp3Buffer.clear();
   Input()->EndRead();
+  SettleOutputFile(!Interrupted());
 }
 
 }  // namespace tonvale

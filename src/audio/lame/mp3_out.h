@@ -53,6 +53,7 @@ class TMP3Out : public TAuTaggedFileOut {
   void Prepare() override;
   bool OutputChunk(bool Abort) override;
   void Finish() override;
+  void AbandonRun() override;
 
  private:
   void Configure(TAuInput* In);

@@ -63,15 +63,13 @@ void TWaveOut::Prepare() {
   DataStream.reset();
   if (FFileName.empty()) throw EAuException("File name is not assigned.");
   struct stat st {};
-  const bool exists = ::stat(FFileName.c_str(), &st) == 0;
-  if (FFileMode != foRewrite && exists)
-    DataStream = std::make_unique<TAuFileStream>(FFileName, fmOpenReadWrite | fmShareExclusive);
-  else
-    DataStream = std::make_unique<TAuFileStream>(FFileName, fmCreate);
+  // Appending writes into the existing file itself; anything else makes a
+  // new file, once the input and the format are known to be good.
+  Appending = FFileMode == foAppend && ::stat(FFileName.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+  if (Appending) DataStream = std::make_unique<TAuFileStream>(FFileName, fmOpenReadWrite | fmShareExclusive);
   TAuInput* in = Input();
   in->BeginRead();
 
-  Appending = FFileMode == foAppend && DataStream->Size() > 0;
   if (Appending) {
     DataStream->SetPosition(0);
     Existing = ScanWavHeader(*DataStream, true);
@@ -80,6 +78,8 @@ void TWaveOut::Prepare() {
     FBlockSize = Existing.BlockAlign;
   }
   InputChannels = in->Channels();
+  if (InputChannels <= 0 || in->SampleRate() <= 0 || in->BitsPerSample() <= 0)
+    Refuse("Cannot read the source: it holds no audio of a kind that can be decoded.");
   if (FWavType == wtPCM) {
     if (Appending) {
       if (in->SampleRate() != static_cast<int>(Existing.SampleRate) ||
@@ -87,6 +87,7 @@ void TWaveOut::Prepare() {
         Refuse("Cannot append data in different audio format.");
       DataStream->Seek(0, TSeekOrigin::soEnd);
     } else {
+      DataStream = CreateOutputFile();
       WritePcmHeader();
     }
     return;
@@ -103,6 +104,7 @@ void TWaveOut::Prepare() {
       Refuse("Cannot append data in different audio format.");
     DataStream->Seek(0, TSeekOrigin::soEnd);
   } else {
+    DataStream = CreateOutputFile();
     WriteImaHeader();
     StepIndex[0] = StepIndex[1] = 0;
   }
@@ -188,7 +190,7 @@ void TWaveOut::FlushPending() {
   Pending.clear();
 }
 
-void TWaveOut::Finish() {
+void TWaveOut::CompleteHeader(bool Whole) {
   FlushPending();
   TAuInput* in = Input();
   const int64_t fileSize = DataStream->Size();
@@ -198,7 +200,9 @@ void TWaveOut::Finish() {
     WriteLe32At(56, static_cast<uint32_t>(fileSize - 60));
     WriteLe32At(48, static_cast<uint32_t>(FramesEncoded));
     WriteLe32At(4, static_cast<uint32_t>(fileSize - 8));
-  } else if (in->Size() < 0 || Appending || Interrupted()) {
+  } else if (!Whole || in->Size() < 0 || Appending || Interrupted() || fileSize != in->Size() + 44) {
+    // The header states the data that is there, also when the input
+    // delivered less than it announced.
     if (FWavType == wtPCM) {
       if (Appending)
         WriteLe32At(Existing.DataSizeOffset, static_cast<uint32_t>(fileSize - Existing.DataOffset));
@@ -210,11 +214,25 @@ void TWaveOut::Finish() {
       WriteLe32At(Existing.FactOffset, static_cast<uint32_t>(SamplesPerBlock(Existing.Channels) * (d / FBlockSize)));
     }
     WriteLe32At(4, static_cast<uint32_t>(fileSize - 8));
-  } else if (FWavType == wtPCM && fileSize < in->Size() + 44) {
-    DataStream->SetSize(in->Size() + 44);
+  }
+}
+
+void TWaveOut::Finish() {
+  CompleteHeader(true);
+  DataStream.reset();
+  Input()->EndRead();
+  SettleOutputFile(!Interrupted());
+}
+
+void TWaveOut::AbandonRun() {
+  if (!DataStream) return;
+  try {
+    CompleteHeader(false);
+  } catch (...) {
+    // What could not be written is lost; the rest stays.
   }
   DataStream.reset();
-  in->EndRead();
+  if (!Appending) SettleOutputFile(false);
 }
 
 }  // namespace tonvale

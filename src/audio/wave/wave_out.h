@@ -28,6 +28,7 @@ class TWaveOut : public TAuFileOut {
   void Prepare() override;
   bool OutputChunk(bool Abort) override;
   void Finish() override;
+  void AbandonRun() override;
 
  private:
   // Ends the input's read, closes the file and raises Message.
@@ -37,6 +38,8 @@ class TWaveOut : public TAuFileOut {
   int SamplesPerBlock(int Channels) const;
   void WriteLe32At(int64_t Offset, uint32_t Value);
   void FlushPending();
+  // Writes what is pending and makes the header state the data written.
+  void CompleteHeader(bool Whole);
 
   bool InputEnded = false;
   TWavType FWavType = wtPCM;

@@ -1,9 +1,11 @@
 #include "audio/winmedia/wma_out.h"
 
+#include <cstring>
 #include <stdexcept>
 
 #include "audio/core/au_exception.h"
 #include "audio/core/au_input.h"
+#include "platform/handle_stream.h"
 #include "platform/text.h"
 
 namespace tonvale {
@@ -24,15 +26,20 @@ const std::vector<std::string>& TWMAOut::Formats(uint16_t Index) {
 void TWMAOut::Prepare() {
   // What a failed run left behind is let go: the file it began is closed.
   WMAWriterRelease(FWriter);
+  DataStream.reset();
   if (FFileName.empty()) throw EAuException("File name is not assigned.");
   TAuInput* in = Input();
   in->BeginRead();
   try {
-    WMAWriterCreate(FWriter, Utf8ToUtf16(FFileName));
-    if (!FWriter.Ready) throw std::runtime_error("Cannot create file");
     const uint32_t channels = static_cast<uint32_t>(in->Channels());
     const uint32_t bits = static_cast<uint32_t>(in->BitsPerSample());
     const uint32_t rate = static_cast<uint32_t>(in->SampleRate());
+    if (in->Channels() <= 0 || in->BitsPerSample() <= 0)
+      throw EAuException("Cannot read the source: it holds no audio of a kind that can be decoded.");
+    CheckSourceRate(in->SampleRate());
+    DataStream = CreateOutputFile();
+    WMAWriterCreate(FWriter, DataStream.get());
+    if (!FWriter.Ready) throw std::runtime_error("Cannot create file " + FFileName);
     if (CodecIndex >= 0)
       WMAWriterSetupByIndex(FWriter, channels, bits, static_cast<uint32_t>(FormatIndex),
                             static_cast<uint32_t>(CodecIndex), FVBR || FLossless, rate);
@@ -51,10 +58,13 @@ void TWMAOut::Prepare() {
         {tags.Comment(), u"Copyright"}};
     for (const auto& [text, name] : attributes)
       if (!text.empty()) WMAWriterSetTag(FWriter, name, text);
-    WMAWriterBegin(FWriter);
+    if (!WMAWriterBegin(FWriter)) throw std::runtime_error("Failed to init codec");
     EndOfInput = false;
   } catch (...) {
+    // A set-up failure leaves no file behind.
     WMAWriterRelease(FWriter);
+    DataStream.reset();
+    DiscardOutputFile();
     in->EndRead();
     throw;
   }
@@ -66,15 +76,30 @@ bool TWMAOut::OutputChunk(bool Abort) {
   bool ended = false;
   const uint32_t n = ReadFull(Input(), Buffer.data(), static_cast<uint32_t>(Buffer.size()), ended);
   EndOfInput = ended;
-  if (!WMAWriterWrite(FWriter, Buffer.data(), n)) throw std::runtime_error("Cannot write the WMA data");
+  if (!WMAWriterWrite(FWriter, Buffer.data(), n))
+    throw std::runtime_error("Cannot write the WMA data to " + FFileName + WriteFailureReason());
   return true;
+}
+
+std::string TWMAOut::WriteFailureReason() const {
+  auto* file = dynamic_cast<THandleStream*>(DataStream.get());
+  return file && file->LastError() ? std::string(": ") + std::strerror(file->LastError()) : "";
 }
 
 void TWMAOut::Finish() {
   Input()->EndRead();
   const bool ok = WMAWriterEnd(FWriter);
   Buffer.clear();
-  if (!ok) throw std::runtime_error("Cannot complete the WMA file");
+  if (!ok) throw std::runtime_error("Cannot complete the WMA file " + FFileName + WriteFailureReason());
+  DataStream.reset();
+  SettleOutputFile(!Interrupted());
+}
+
+void TWMAOut::AbandonRun() {
+  WMAWriterRelease(FWriter);
+  const bool open = DataStream != nullptr;
+  DataStream.reset();
+  if (open) SettleOutputFile(false);
 }
 
 }  // namespace tonvale

@@ -37,8 +37,12 @@ class TWMAOut : public TAuTaggedFileOut {
   void Prepare() override;
   bool OutputChunk(bool Abort) override;
   void Finish() override;
+  void AbandonRun() override;
 
  private:
+  // ": <the system's reason>" when writing the file failed, else empty.
+  std::string WriteFailureReason() const;
+
   std::vector<std::string> FCodecs;
   std::vector<std::string> FFormats;
   TWMAWriter FWriter;

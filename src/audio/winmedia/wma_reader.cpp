@@ -12,7 +12,7 @@ void WMAReaderOpen(TWMAReader& R, TStream* Source) {
     R.Reader.reset();
     return;
   }
-  R.Adapter = std::make_shared<TAudioStream>(Source);
+  R.Adapter = std::make_shared<TStreamAdapter>(Source);
   R.AdapterStream = R.Adapter;
   if (R.Reader->OpenStream(R.AdapterStream) != S_OK) {
     // Some sources open only past a leading block of 30 bytes.

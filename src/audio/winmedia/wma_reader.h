@@ -6,14 +6,14 @@
 #include <memory>
 #include <string>
 
-#include "audio/winmedia/audio_stream.h"
+#include "platform/wmf/stream_adapter.h"
 #include "platform/stream.h"
 #include "platform/wmf/wmf_interfaces.h"
 
 namespace tonvale {
 
 struct TWMAReader {
-  std::shared_ptr<TAudioStream> Adapter;
+  std::shared_ptr<TStreamAdapter> Adapter;
   std::shared_ptr<IWMSyncReader> Reader;
   std::shared_ptr<INSSBuffer> Sample;
   std::shared_ptr<IWMHeaderInfo> HeaderInfo;

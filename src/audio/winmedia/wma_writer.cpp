@@ -3,9 +3,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 
 #include "platform/text.h"
+#include "platform/wmf/stream_adapter.h"
 
 namespace tonvale {
 namespace {
@@ -96,6 +98,14 @@ void WMAListFormats(uint32_t Codec, bool VBR, std::vector<std::string>& List) {
 }
 
 void WMAWriterCreate(TWMAWriter& W, const std::u16string& FileName) {
+  WMAWriterCreateOn(W, [&] { return W.Sink->Open(FileName); });
+}
+
+void WMAWriterCreate(TWMAWriter& W, TStream* Destination) {
+  WMAWriterCreateOn(W, [&] { return W.Sink->OpenStream(std::make_shared<TStreamAdapter>(Destination)); });
+}
+
+void WMAWriterCreateOn(TWMAWriter& W, const std::function<HRESULT()>& OpenSink) {
   W = TWMAWriter{};
   if (WMCreateWriterFileSink(&W.Sink) != S_OK || !W.Sink) {
     W.Sink.reset();
@@ -105,7 +115,7 @@ void WMAWriterCreate(TWMAWriter& W, const std::u16string& FileName) {
     W = TWMAWriter{};
     return;
   }
-  if (W.Writer->AddSink(W.Sink) != S_OK || W.Sink->Open(FileName) != S_OK) {
+  if (W.Writer->AddSink(W.Sink) != S_OK || OpenSink() != S_OK) {
     W = TWMAWriter{};
     return;
   }
@@ -202,9 +212,9 @@ void WMAWriterSetTag(TWMAWriter& W, const std::u16string& Name, const std::u16st
   header->SetAttribute(0, Name, WMT_TYPE_STRING, bytes.data(), static_cast<uint16_t>(bytes.size()));
 }
 
-void WMAWriterBegin(TWMAWriter& W) {
-  if (W.Writer) W.Writer->BeginWriting();
+bool WMAWriterBegin(TWMAWriter& W) {
   W.Time = 0;
+  return W.Writer && W.Writer->BeginWriting() == S_OK;
 }
 
 bool WMAWriterWrite(TWMAWriter& W, const uint8_t* Data, uint32_t Count) {

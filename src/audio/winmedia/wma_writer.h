@@ -3,10 +3,12 @@
 // that drive the runtime's writer, profile manager and codec information.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/stream.h"
 #include "platform/wmf/wmf_interfaces.h"
 
 namespace tonvale {
@@ -26,6 +28,9 @@ void WMAListCodecs(std::vector<std::string>& List);
 void WMAListFormats(uint32_t Codec, bool VBR, std::vector<std::string>& List);
 
 void WMAWriterCreate(TWMAWriter& W, const std::u16string& FileName);
+// The same, writing into Destination (kept open by the caller).
+void WMAWriterCreate(TWMAWriter& W, TStream* Destination);
+void WMAWriterCreateOn(TWMAWriter& W, const std::function<HRESULT()>& OpenSink);
 void WMAWriterSetupByIndex(TWMAWriter& W, uint32_t Channels, uint32_t Bits, uint32_t FormatIndex,
                            uint32_t CodecIndex, bool VBR, uint32_t SampleRate);
 void WMAWriterSetupByTarget(TWMAWriter& W, uint32_t Channels, uint32_t Bits, uint32_t Target, bool VBR,
@@ -35,7 +40,8 @@ void WMAWriterSetupByTarget(TWMAWriter& W, uint32_t Channels, uint32_t Bits, uin
 bool WMAFindFormat(const TWaveFormatEx& Wanted, uint32_t Target, bool Lossless, bool VBR,
                    std::shared_ptr<IWMStreamConfig>& Config);
 void WMAWriterSetTag(TWMAWriter& W, const std::u16string& Name, const std::u16string& Text);
-void WMAWriterBegin(TWMAWriter& W);
+// False when the runtime could not begin (the codec would not open).
+bool WMAWriterBegin(TWMAWriter& W);
 // Writes Count bytes of PCM as one sample; false when the runtime refused it.
 bool WMAWriterWrite(TWMAWriter& W, const uint8_t* Data, uint32_t Count);
 // Ends writing and releases the sink and the writer; false when ending failed.

@@ -12,7 +12,10 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include "platform/handle_stream.h"
 #include "platform/text.h"
+#include "platform/wmf/ffmpeg_io.h"
+#include "platform/wmf/stream_adapter.h"
 #include "platform/wmf/ffmpeg_codecs.h"
 #include "platform/wmf/ffmpeg_runtime.h"
 
@@ -20,23 +23,44 @@ namespace tonvale::wmf {
 namespace {
 
 
+// The file sink writes through Tonvale's own file stream: no path ever
+// reaches FFmpeg's protocols.
 class TFileSink : public IWMWriterFileSink {
  public:
   ~TFileSink() override { Close(); }
   HRESULT Open(const std::u16string& FileName) override {
     Close();
-    Path = Utf16ToUtf8(FileName);
-    if (Path.empty() || avio_open(&Io, Path.c_str(), AVIO_FLAG_WRITE) < 0) {
-      Io = nullptr;
-      return NS_E_FILE_OPEN_FAILED;
+    const std::string path = Utf16ToUtf8(FileName);
+    const int fd = path.empty() ? -1 : THandleStream::Open(path, TFileAccess::ReadWrite, TFileSharing::Exclusive, true);
+    if (fd < 0) return NS_E_FILE_OPEN_FAILED;
+    Owned = std::make_unique<THandleStream>(fd);
+    return OpenStream(std::make_shared<TStreamAdapter>(Owned.get()));
+  }
+  HRESULT OpenStream(std::shared_ptr<IStream> Stream) override {
+    if (!Stream) return E_INVALIDARG;
+    Io = std::make_unique<TAvioStream>(std::move(Stream), true);
+    if (!Io->Ok()) {
+      Close();
+      return E_OUTOFMEMORY;
     }
     return S_OK;
   }
-  void Close() {
-    if (Io) avio_closep(&Io);
+  // Writes out what FFmpeg buffered; false when the stream refused it.
+  bool Close() {
+    bool ok = true;
+    if (Io && Io->Context()) {
+      avio_flush(Io->Context());
+      ok = Io->Context()->error >= 0;
+    }
+    Io.reset();
+    Owned.reset();
+    return ok;
   }
-  std::string Path;
-  AVIOContext* Io = nullptr;
+  AVIOContext* Context() const { return Io ? Io->Context() : nullptr; }
+
+ private:
+  std::unique_ptr<THandleStream> Owned;
+  std::unique_ptr<TAvioStream> Io;
 };
 
 class TWriter : public IWMWriter {
@@ -124,15 +148,15 @@ HRESULT TWriter::SetInputProps(uint32_t Input, IWMInputMediaProps* Props) {
 }
 
 HRESULT TWriter::BeginWriting() {
-  if (!FConfig || !FSink || !FSink->Io || FWriting) return NS_E_INVALID_REQUEST;
+  if (!FConfig || !FSink || !FSink->Context() || FWriting) return NS_E_INVALID_REQUEST;
   const TWaveFormatEx* out = FConfig->Type().Wave();
   const TWaveFormatEx* in = FInputType.Wave();
   const AVCodec* codec = avcodec_find_encoder_by_name(kCodecs[FConfig->Codec].Encoder);
-  if (!codec || avformat_alloc_output_context2(&FFormat, nullptr, "asf", FSink->Path.c_str()) < 0) {
+  if (!codec || avformat_alloc_output_context2(&FFormat, nullptr, "asf", nullptr) < 0) {
     Release();
     return E_FAIL;
   }
-  FFormat->pb = FSink->Io;
+  FFormat->pb = FSink->Context();
   // Custom I/O, and no encoder attribute beside the ones set here.
   FFormat->flags |= AVFMT_FLAG_CUSTOM_IO | AVFMT_FLAG_BITEXACT;
   // Timestamps go in as they are (the lead frame's is negative).
@@ -259,7 +283,7 @@ HRESULT TWriter::EndWriting() {
   if (!FWriting) return NS_E_INVALID_REQUEST;
   bool ok = Push(nullptr, 0) && Drain(true) && Encode(nullptr);
   ok = av_write_trailer(FFormat) >= 0 && ok;
-  FSink->Close();
+  ok = FSink->Close() && ok;
   Release();
   return ok ? S_OK : E_FAIL;
 }

@@ -72,6 +72,11 @@ class IWMWriterSink {
 class IWMWriterFileSink : public IWMWriterSink {
  public:
   virtual HRESULT Open(const std::u16string& FileName) = 0;
+  // Writes into a stream the caller opened (and keeps open) instead.
+  virtual HRESULT OpenStream(std::shared_ptr<IStream> Stream) {
+    (void)Stream;
+    return E_NOTIMPL;
+  }
 };
 
 class IWMWriter {

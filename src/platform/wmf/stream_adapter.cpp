@@ -1,10 +1,10 @@
-#include "audio/winmedia/audio_stream.h"
+#include "platform/wmf/stream_adapter.h"
 
 #include <exception>
 
 namespace tonvale {
 
-HRESULT TAudioStream::Read(void* Buffer, uint32_t Count, uint32_t* Read) {
+HRESULT TStreamAdapter::Read(void* Buffer, uint32_t Count, uint32_t* Read) {
   int64_t n = 0;
   try {
     n = FSource->Read(Buffer, Count);
@@ -15,7 +15,7 @@ HRESULT TAudioStream::Read(void* Buffer, uint32_t Count, uint32_t* Read) {
   return n > 0 ? S_OK : STG_E_INVALIDFUNCTION;
 }
 
-HRESULT TAudioStream::Write(const void* Buffer, uint32_t Count, uint32_t* Written) {
+HRESULT TStreamAdapter::Write(const void* Buffer, uint32_t Count, uint32_t* Written) {
   int64_t n = 0;
   try {
     n = FSource->Write(Buffer, Count);
@@ -26,7 +26,7 @@ HRESULT TAudioStream::Write(const void* Buffer, uint32_t Count, uint32_t* Writte
   return n > 0 ? S_OK : STG_E_INVALIDFUNCTION;
 }
 
-HRESULT TAudioStream::Seek(int64_t Move, uint32_t Origin, uint64_t* NewPosition) {
+HRESULT TStreamAdapter::Seek(int64_t Move, uint32_t Origin, uint64_t* NewPosition) {
   // Positions are full 64-bit here, and a refused seek says so, so that the
   // runtime can tell a stream it cannot seek.
   TSeekOrigin origin = Origin == STREAM_SEEK_SET   ? TSeekOrigin::soBeginning
@@ -43,11 +43,11 @@ HRESULT TAudioStream::Seek(int64_t Move, uint32_t Origin, uint64_t* NewPosition)
   return S_OK;
 }
 
-HRESULT TAudioStream::SetSize(uint64_t NewSize) {
+HRESULT TStreamAdapter::SetSize(uint64_t NewSize) {
   return Seek(static_cast<int64_t>(NewSize), STREAM_SEEK_SET, nullptr);
 }
 
-HRESULT TAudioStream::Stat(TStatStg* Stat, uint32_t) {
+HRESULT TStreamAdapter::Stat(TStatStg* Stat, uint32_t) {
   if (!Stat) return E_INVALIDARG;
   const int64_t size = FSource->Size();
   if (size < 0) return STG_E_INVALIDFUNCTION;
@@ -56,7 +56,7 @@ HRESULT TAudioStream::Stat(TStatStg* Stat, uint32_t) {
   return S_OK;
 }
 
-HRESULT TAudioStream::Clone(std::shared_ptr<IStream>* Stream) {
+HRESULT TStreamAdapter::Clone(std::shared_ptr<IStream>* Stream) {
   if (Stream) Stream->reset();
   return STG_E_INVALIDFUNCTION;
 }

@@ -1,15 +1,15 @@
 #pragma once
-// The stream interface the media runtime reads a source through, over a
-// stream it does not own.
+// The stream interface the media runtime reads and writes files through,
+// over a Tonvale stream it does not own.
 
 #include "platform/stream.h"
 #include "platform/wmf/wmf_types.h"
 
 namespace tonvale {
 
-class TAudioStream : public IStream {
+class TStreamAdapter : public IStream {
  public:
-  explicit TAudioStream(TStream* Source) : FSource(Source) {}
+  explicit TStreamAdapter(TStream* Source) : FSource(Source) {}
 
   HRESULT Read(void* Buffer, uint32_t Count, uint32_t* Read) override;
   HRESULT Write(const void* Buffer, uint32_t Count, uint32_t* Written) override;
