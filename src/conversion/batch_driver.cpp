@@ -1,7 +1,10 @@
 #include "conversion/batch_driver.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
+#include "audio/core/au_exception.h"
 #include "conversion/conversion_modes.h"
 #include "conversion/tag_preparation.h"
 #include "platform/text.h"
@@ -31,6 +34,8 @@ TBatchDriver::TBatchDriver(IBatchView& View, std::vector<std::string> FileList)
   WaveOut1.SetFileMode(foRewrite);
   MP3Out1.SetInput(&WaveIn1);
   MP3Out1.SetBitRate(br128);
+  // The ID3v1 tag goes in before the file takes its name.
+  MP3Out1.HoldFinishedFile = true;
   WMAOut1.SetInput(&WaveIn1);
   auto done = [this](TAuComponent* Sender) { WaveOut1Done(Sender); };
   for (TAuOutput* out : {static_cast<TAuOutput*>(&WaveOut1), static_cast<TAuOutput*>(&MP3Out1),
@@ -105,18 +110,21 @@ void TBatchDriver::Step(int WParam) {
 void TBatchDriver::FinishPrevious() {
   if (!FRunning) return;
   FRunning = false;
-  const std::string error = ModeOutput()->ErrorMessage();
+  TAuOutput* out = ModeOutput();
+  std::string error = out->ErrorMessage();
+  if (!error.empty() && !out->ErrorDetail().empty()) error += ": " + out->ErrorDetail();
+  if (error.empty() && (Mode == cmWavToMp3 || Mode == cmWmaToMp3)) error = CompleteMp3(MP3Out1.FileName());
   if (!error.empty()) {
     FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Failed, error});
     return;
   }
-  if (Mode == cmWavToMp3 || Mode == cmWmaToMp3) WriteId3v1Tag(MP3Out1.FileName());
-  FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Converted, ""});
+  FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Converted, out->WarningMessage()});
 }
 
-void TBatchDriver::WriteId3v1Tag(const std::string& Mp3) {
+std::string TBatchDriver::CompleteMp3(const std::string& Output) {
+  const std::string written = MP3Out1.WrittenFileName();
   Tid3tag tag;
-  tag.SetTitle(TagValues.TagTitle.empty() ? BaseName(Mp3) : TagValues.TagTitle);
+  tag.SetTitle(TagValues.TagTitle.empty() ? BaseName(Output) : TagValues.TagTitle);
   tag.SetArtist(TagValues.TagArtist);
   tag.SetAlbum(TagValues.TagAlbum);
   tag.SetYear(TagValues.TagYear);
@@ -125,7 +133,12 @@ void TBatchDriver::WriteId3v1Tag(const std::string& Mp3) {
   int32_t track = 0;
   if (!ParseInteger(TagValues.TagTrack, track)) track = 0;
   tag.SetTrack(static_cast<uint8_t>(track & 0xFF));
-  tag.WriteTag(Mp3);
+  std::string error;
+  if (tag.WriteTag(written) != Tid3tag::Ok)
+    error = "Cannot write the ID3v1 tag to " + Output + ": " +
+            std::strerror(tag.SystemError ? tag.SystemError : EIO);
+  const std::string committed = MP3Out1.CommitFile(error.empty());
+  return error.empty() ? committed : error;
 }
 
 void TBatchDriver::StartNext() {
@@ -140,6 +153,9 @@ void TBatchDriver::StartNext() {
   const std::string output = OutputPath(source, folder, Mode);
   try {
     StartFile(source, output);
+  } catch (const EAuException& e) {
+    FRunning = false;
+    FailFile(source, output, e.Detail().empty() ? e.what() : e.what() + std::string(": ") + e.Detail());
   } catch (const std::exception& e) {
     FRunning = false;
     FailFile(source, output, e.what());
@@ -167,10 +183,19 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
     return;
   }
   // A source that cannot be read fails here, before any output file exists.
-  if (input->Channels() <= 0 || input->SampleRate() <= 0 || input->BitsPerSample() <= 0) {
+  const std::string unreadable = Unreadable(*input, Source);
+  if (!unreadable.empty()) {
     input->SetFileName("");
-    FailFile(Source, Output, "Cannot read " + Source + ": not an audio file of a kind that can be decoded.");
+    FailFile(Source, Output, unreadable);
     return;
+  }
+  for (const std::string& other : Files) {
+    if (other != Source && SameFile(other, Output)) {
+      FView.FileFinished({Source, Output, TFileOutcome::Failed,
+                          "The output file would replace " + other + ", another source of this batch."});
+      PostStep(1);
+      return;
+    }
   }
   const bool perFileTags = Files.size() > 1 && !Settings.IsSameTag;
   if (Mode == cmMp3ToWma || Mode == cmWavToWma) {
@@ -178,7 +203,10 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
     if (Mode == cmMp3ToWma && perFileTags) WMAOut1.SetId3v2Tags(MP3In1.Id3v2Tags());
   }
   if (!ConfirmOverwrite(Output)) return;
-  if (Mode == cmWmaToMp3 && perFileTags) TagValuesFromSource(WMIn1.Id3v2Tags(), false);
+  if (Mode == cmWmaToMp3 && perFileTags) {
+    TagValuesFromSource(WMIn1.Id3v2Tags(), false);
+    if (OnSourceTags) OnSourceTags();
+  }
   if (output == &MP3Out1) ConfigureMP3Out(MP3Out1);
   if (output == &WMAOut1) ConfigureWMAOut(WMAOut1);
   FRunningSource = Source;
@@ -188,9 +216,21 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
   output->Run();
 }
 
+std::string TBatchDriver::Unreadable(TAuFileIn& Input, const std::string& Source) {
+  if (Input.Channels() <= 0 || Input.SampleRate() <= 0 || Input.BitsPerSample() <= 0)
+    return "Cannot read " + Source + ": not an audio file of a kind that can be decoded.";
+  try {
+    CheckSourceRate(Input.SampleRate());
+  } catch (const std::exception& e) {
+    return "Cannot convert " + Source + ": " + e.what();
+  }
+  return "";
+}
+
 bool TBatchDriver::ConfirmOverwrite(const std::string& Path) {
   std::error_code ec;
-  if (!std::filesystem::exists(Path, ec)) return true;
+  // A link, even one that leads nowhere, is an existing file.
+  if (!std::filesystem::exists(std::filesystem::symlink_status(Path, ec))) return true;
   if (FView.ConfirmOverwrite(Path)) return true;
   FView.FileFinished({Files.empty() ? "" : Files[FCurrent - 1], Path, TFileOutcome::Skipped,
                       Path + " has existed"});

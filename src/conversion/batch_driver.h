@@ -3,6 +3,7 @@
 // one of the six modes, stepping by a message it posts to itself on the UI
 // thread after every finished or skipped file.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ class TBatchDriver {
   TBatchDriver& operator=(const TBatchDriver&) = delete;
 
   int Mode = 0;
+  // Runs after a WMA-to-MP3 file's own tags were taken into TagValues, so a
+  // caller can lay its own values over them.
+  std::function<void()> OnSourceTags;
   // Milliseconds each output waits before its completion report.
   void SetDoneDelay(int Milliseconds);
 
@@ -53,7 +57,11 @@ class TBatchDriver {
   // Ends the previous file as failed, without starting it, and moves on.
   void FailFile(const std::string& Source, const std::string& Output, const std::string& Message);
   bool ConfirmOverwrite(const std::string& Path);
-  void WriteId3v1Tag(const std::string& Mp3);
+  // Writes the tag into the finished MP3 held under its temporary name and
+  // lets it take its name; returns the reason when either failed.
+  std::string CompleteMp3(const std::string& Output);
+  // Why Source cannot be converted, or empty when it can.
+  std::string Unreadable(TAuFileIn& Input, const std::string& Source);
   TAuOutput* ModeOutput();
   TAuFileIn* ModeInput();
   void WaveOut1Done(TAuComponent* Sender);

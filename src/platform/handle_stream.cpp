@@ -28,17 +28,21 @@ int THandleStream::Open(const std::string& Path, TFileAccess Access, TFileSharin
     case TFileAccess::ReadWrite: flags |= O_RDWR; break;
   }
   if (Create) flags |= O_CREAT;
-  int fd = ::open(Path.c_str(), flags, 0666);
+  // Non-blocking, so that a FIFO or a device cannot hold the open; only
+  // regular files are taken.
+  int fd = ::open(Path.c_str(), flags | O_NONBLOCK, 0666);
   if (fd < 0) return -1;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+  const bool known = ::fstat(fd, &st) == 0;
+  if (!known || !S_ISREG(st.st_mode)) {
+    const int err = !known ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     ::close(fd);
     errno = err;
     return -1;
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   int lock = (Sharing == TFileSharing::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
-  if (::flock(fd, lock) != 0 || (Create && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0)) {
+  if (::flock(fd, lock) != 0 || (Create && ::ftruncate(fd, 0) != 0)) {
     int err = errno;
     ::close(fd);
     errno = err;

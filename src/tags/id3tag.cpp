@@ -38,11 +38,21 @@ void Tid3tag::SetTrack(uint8_t Value) {
 uint16_t Tid3tag::WriteTag(const std::string& Name) {
   const std::string path = Name == "=" ? FileName : Name;
   struct stat st {};
-  if (path.empty() || ::stat(path.c_str(), &st) != 0) return errno == ENOENT || path.empty() ? NotFound : NotWritable;
-  if (!S_ISREG(st.st_mode) || ::access(path.c_str(), W_OK) != 0) return NotWritable;
+  SystemError = 0;
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+    SystemError = path.empty() ? ENOENT : errno;
+    return SystemError == ENOENT ? NotFound : NotWritable;
+  }
+  if (!S_ISREG(st.st_mode) || ::access(path.c_str(), W_OK) != 0) {
+    SystemError = S_ISREG(st.st_mode) ? errno : EINVAL;
+    return NotWritable;
+  }
 
   int fd = THandleStream::Open(path, TFileAccess::ReadWrite, TFileSharing::Shared, false);
-  if (fd < 0) return NotFound;
+  if (fd < 0) {
+    SystemError = errno;
+    return NotFound;
+  }
   THandleStream file(fd);  // closes the file on every path
 
   uint8_t block[128] = {};
@@ -50,7 +60,10 @@ uint16_t Tid3tag::WriteTag(const std::string& Name) {
   if (size < 0) return OtherError;
   off_t at = size;
   if (size >= 128) {
-    if (::pread(fd, block, 128, size - 128) != 128) return ReadFailed;
+    if (::pread(fd, block, 128, size - 128) != 128) {
+      SystemError = errno ? errno : EIO;
+      return ReadFailed;
+    }
     if (std::memcmp(block, "TAG", 3) == 0) at = size - 128;
   }
 
@@ -67,7 +80,14 @@ uint16_t Tid3tag::WriteTag(const std::string& Name) {
     PutField(block + 97, Comment, 30);
   }
   block[127] = Genre;
-  if (::pwrite(fd, block, 128, at) != 128) return WriteFailed;
+  const ssize_t written = ::pwrite(fd, block, 128, at);
+  if (written != 128) {
+    // A tag cut short by a full disk is taken back off: the file ends as it did.
+    SystemError = written < 0 ? errno : ENOSPC;
+    const int restored = ::ftruncate(fd, size);
+    (void)restored;
+    return WriteFailed;
+  }
   FileName = path;
   return Ok;
 }

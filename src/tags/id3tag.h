@@ -15,6 +15,8 @@ class Tid3tag {
   static constexpr uint16_t NotWritable = 0x200;  // read-only for this user, or not a regular file
   static constexpr uint16_t ReadFailed = 0x300;
   static constexpr uint16_t WriteFailed = 0x400;
+  // The system's error number behind the last failed WriteTag; 0 after success.
+  int SystemError = 0;
   static constexpr uint16_t OtherError = 0x500;
 
   Tid3tag();

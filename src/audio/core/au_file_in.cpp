@@ -15,10 +15,20 @@ void TAuFileIn::BeforeDestruction() {
 void TAuFileIn::SetFileName(const std::string& Value) {
   CloseSource();
   FFileName = Value;
+  ForgetFormat();
+}
+
+void TAuFileIn::ForgetFormat() {
+  FBitsPerSample = 0;
+  FSampleRate = 0;
+  FChannels = 0;
+  DataSize = 0;
+  FSampleCount = 0;
 }
 
 void TAuFileIn::AttachStream(TStream* Stream) {
   CloseSource();
+  ForgetFormat();
   TAuStreamedInput::AttachStream(Stream);
 }
 
@@ -98,17 +108,24 @@ void TAuFileIn::DoBeginRead() {
     return;
   }
   FSampleCount = size / FrameSize;
-  if (FStartSample > 0) {
-    if (CanSeek && FStartSample <= FSampleCount) {
-      int64_t start = FStartSample;
-      SeekTo(start);
-    }
-    DataPosition = 0;
-  }
   if (FStartSample > 0 || FEndSample != -1) {
     if (FEndSample >= FSampleCount) FEndSample = -1;
-    FSampleCount = FEndSample != -1 ? FEndSample - FStartSample + 1 : FSampleCount - FStartSample;
-    DataSize = FSampleCount * FrameSize;
+    const int64_t last = FEndSample != -1 ? FEndSample : FSampleCount - 1;
+    if (FStartSample < 0 || FStartSample > last) {
+      // A range that starts past the end (or ends before it starts) holds
+      // nothing: the read delivers no data.
+      FSampleCount = 0;
+      DataSize = 0;
+      Exhausted = true;
+    } else {
+      if (FStartSample > 0 && CanSeek) {
+        int64_t start = FStartSample;
+        SeekTo(start);
+      }
+      FSampleCount = last - FStartSample + 1;
+      DataSize = FSampleCount * FrameSize;
+    }
+    DataPosition = 0;
   }
   BufferFirst = 1;
   BufferLast = 0;

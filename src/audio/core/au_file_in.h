@@ -42,6 +42,9 @@ class TAuFileIn : public TAuStreamedInput {
   virtual void OpenSource() = 0;
   // Undoes OpenSource and sets OpenCount to 0; nothing when not open.
   virtual void CloseSource() = 0;
+  // Clears what the previous source's header said: a source that cannot be
+  // opened has no format, size or length.
+  void ForgetFormat();
 
   std::recursive_mutex OpenLock;
   std::string FFileName;

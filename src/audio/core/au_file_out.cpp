@@ -25,7 +25,7 @@ std::string NameOf(const std::string& Path) {
   return slash == std::string::npos ? Path : Path.substr(slash + 1);
 }
 
-std::string Reason() { return std::strerror(errno); }
+std::string Reason() { return SystemReason(errno); }
 
 }  // namespace
 
@@ -44,7 +44,7 @@ std::unique_ptr<TStream> TAuFileOut::CreateOutputFile() {
   FTargetExisted = ::lstat(FTarget.c_str(), &target) == 0;
   if (FTargetExisted && S_ISDIR(target.st_mode)) {
     errno = EISDIR;
-    throw EAuException("Cannot create file " + FTarget + ": " + Reason());
+    throw EAuException("Cannot create file " + FTarget, Reason());
   }
   static thread_local std::mt19937_64 random{std::random_device{}()};
   static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -54,7 +54,7 @@ std::unique_ptr<TStream> TAuFileOut::CreateOutputFile() {
     const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;
-      throw EAuException("Cannot create file " + FTarget + ": " + Reason());
+      throw EAuException("Cannot create file " + FTarget, Reason());
     }
     ::flock(fd, LOCK_EX | LOCK_NB);
     // A replaced regular file keeps its permissions.
@@ -62,7 +62,7 @@ std::unique_ptr<TStream> TAuFileOut::CreateOutputFile() {
     FTempFile = name;
     return std::make_unique<THandleStream>(fd);
   }
-  throw EAuException("Cannot create file " + FTarget + ": no free temporary name");
+  throw EAuException("Cannot create file " + FTarget, "no free temporary name");
 }
 
 void TAuFileOut::SettleOutputFile(bool Complete) {
@@ -80,7 +80,7 @@ void TAuFileOut::SettleOutputFile(bool Complete) {
   if (::rename(temp.c_str(), FTarget.c_str()) != 0) {
     const std::string reason = Reason();
     ::unlink(temp.c_str());
-    throw EAuException("Cannot create file " + FTarget + ": " + reason);
+    throw EAuException("Cannot create file " + FTarget, reason);
   }
 }
 

@@ -1,5 +1,8 @@
 #include "audio/core/au_file_stream.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "audio/core/au_exception.h"
 
 namespace tonvale {
@@ -19,13 +22,23 @@ int OpenByMode(const std::string& FileName, uint16_t Mode) {
 }
 
 int OpenOrRaise(const std::string& FileName, uint16_t Mode) {
+  errno = 0;
   int fd = FileName.empty() ? -1 : OpenByMode(FileName, Mode);
   if (fd < 0)
-    throw EAuException((Mode == fmCreate ? "Cannot create file " : "Cannot open file ") + FileName);
+    throw EAuException((Mode == fmCreate ? "Cannot create file " : "Cannot open file ") + FileName,
+                       errno ? SystemReason(errno) : "");
   return fd;
 }
 
 }  // namespace
+
+std::string SystemReason(int Error) {
+  switch (Error) {
+    case EINVAL: return "not a regular file";  // a FIFO, a device or a socket at that name
+    case EWOULDBLOCK: return "the file is in use by another program";
+    default: return std::strerror(Error);
+  }
+}
 
 TAuFileStream::TAuFileStream(const std::string& FileName, uint16_t Mode, uint32_t)
     : THandleStream(OpenOrRaise(FileName, Mode)) {}

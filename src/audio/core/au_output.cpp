@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <thread>
 
 #include "audio/core/au_exception.h"
@@ -35,8 +36,10 @@ void TAuOutput::EndWorker() {
 }
 
 void TAuOutput::Run() {
-  FErrorMessage.clear();
   if (FRunning) throw EAuException("Component is Busy");
+  FErrorMessage.clear();
+  FErrorDetail.clear();
+  FWarningMessage.clear();
   if (!FInput.load()) throw EAuException("Input is not assigned");
   // A stop asked while idle does not end this run; one asked from now on does.
   Worker->StopRequest = false;
@@ -113,8 +116,25 @@ void TAuOutput::Notification(TAuComponent* Component, TOperation Operation) {
   }
 }
 
+void TAuOutput::NoteShortInput() {
+  TAuInput* in = FInput.load();
+  if (!in) return;
+  const int64_t size = in->Size(), delivered = in->Position();
+  if (size <= 0 || delivered >= size) return;
+  const double perSecond = static_cast<double>(in->SampleRate()) * in->Channels() * in->BitsPerSample() / 8;
+  if (perSecond <= 0) return;
+  const double missing = (size - delivered) / perSecond;
+  // Decoders may end a few milliseconds before a rounded duration.
+  if (missing < 0.1) return;
+  char text[160];
+  std::snprintf(text, sizeof text, "the source ended early: %.1f s of the %.1f s its header states were missing",
+                missing, size / perSecond);
+  FWarningMessage = text;
+}
+
 void TAuOutput::HandleFailure() {
   FErrorMessage = Worker->PendingMessage;
+  FErrorDetail = Worker->PendingDetail;
   if (auto handler = OnThreadException()) handler(this);
 }
 

@@ -50,6 +50,11 @@ class TAuOutput : public TAuComponent {
   bool Running() const { return FRunning.load(); }
   bool Interrupted() const { return FInterrupted.load(); }
   const std::string& ErrorMessage() const { return FErrorMessage; }
+  // The system's reason behind ErrorMessage, when it has one.
+  const std::string& ErrorDetail() const { return FErrorDetail; }
+  // Set by a run that finished although its input delivered clearly less
+  // than it announced (a truncated source); empty otherwise.
+  const std::string& WarningMessage() const { return FWarningMessage; }
 
   TOutputDoneEvent OnDone() const;
   void SetOnDone(TOutputDoneEvent Value);
@@ -82,12 +87,16 @@ class TAuOutput : public TAuComponent {
 
   std::atomic<bool> FInterrupted{false};
   std::string FErrorMessage;
+  std::string FErrorDetail;
+  std::string FWarningMessage;
   std::atomic<bool> OutputEnabled{false};
   int LastProgress = 0;
   std::unique_ptr<TAuThread> Worker;
 
  private:
   void HandleFailure();
+  // Notes a shortfall of the input at the end of a run.
+  void NoteShortInput();
   void EndWorker();
 
   std::atomic<TAuInput*> FInput{nullptr};

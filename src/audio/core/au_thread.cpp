@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "audio/core/au_exception.h"
 #include "audio/core/au_output.h"
 #include "platform/ui_thread.h"
 
@@ -61,7 +62,7 @@ void TAuThread::ReportFailure(const std::string& Message) {
 void TAuThread::PerformRun() {
   TAuOutput& out = *OwnerOutput;
   out.FRunning = true;
-  std::string failure;
+  std::string failure, detail;
   bool failed = false;
   try {
     out.Prepare();
@@ -79,6 +80,11 @@ void TAuThread::PerformRun() {
       }
       more = out.OutputChunk(StopRequest);
     }
+    if (!StopRequest) out.NoteShortInput();
+  } catch (const EAuException& e) {
+    failed = true;
+    failure = e.what();
+    detail = e.Detail();
   } catch (const std::exception& e) {
     failed = true;
     failure = e.what();
@@ -91,6 +97,10 @@ void TAuThread::PerformRun() {
   if (!failed) {
     try {
       out.Finish();
+    } catch (const EAuException& e) {
+      failed = true;
+      failure = e.what();
+      detail = e.Detail();
     } catch (const std::exception& e) {
       failed = true;
       failure = e.what();
@@ -106,6 +116,7 @@ void TAuThread::PerformRun() {
       out.AbandonRun();
     } catch (...) {
     }
+    PendingDetail = detail;
     ReportFailure(failure);
   }
   out.FInterrupted = false;

@@ -33,6 +33,7 @@ class TAuThread {
   bool Terminated() const { return FTerminated.load(); }
 
   std::string PendingMessage;
+  std::string PendingDetail;
   std::atomic<bool> NotifyDone{true};
   std::atomic<bool> RunEnded{false};
   TAuOutput* const OwnerOutput;

@@ -1,6 +1,7 @@
 #include "audio/wave/adpcm.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace tonvale {
@@ -96,6 +97,9 @@ int DecodeMsBlock(const uint8_t* Block, int Channels, int SamplesPerBlock, const
       p = std::clamp(p, -32768, 32767);
       Delta = (Delta * kAdaptation[Nibble]) / 256;
       if (Delta < 16) Delta = 16;
+      // Long blocks can grow the step without bound: keep the next product
+      // in range, as the reference decoder does.
+      if (Delta > INT_MAX / 768) Delta = INT_MAX / 768;
       Sample2 = Sample1;
       Sample1 = p;
       return Valid ? static_cast<int16_t>(p) : 0;
@@ -133,7 +137,8 @@ int DecodeMsBlock(const uint8_t* Block, int Channels, int SamplesPerBlock, const
 
 void EncodeImaBlock(const int16_t* Frames, int Channels, int BlockSize, uint8_t* StepIndex,
                     uint8_t* Block) {
-  std::memset(Block, 0, static_cast<size_t>(BlockSize));
+  std::memset(Block, 0, static_cast<size_t>(std::max(BlockSize, 0)));
+  if (Channels < 1 || Channels > 2 || BlockSize < 4 * Channels) return;
   const int perChannel = ImaBlockSamples(Channels, BlockSize) - 1;
   for (int c = 0; c < Channels; ++c) {
     uint8_t* header = Block + 4 * c;
@@ -158,8 +163,10 @@ void EncodeImaBlock(const int16_t* Frames, int Channels, int BlockSize, uint8_t*
         d -= step / 2;
       }
       if (d >= step / 4) code += 1;
-      uint8_t* byte = Channels == 1 ? Block + 4 + n / 2 : Block + 8 + 4 * c + StereoByte(n);
-      *byte |= static_cast<uint8_t>((n & 1) ? code << 4 : code);
+      // Only nibbles whose byte lies inside the block are stored: a stereo
+      // block that does not end on a whole group has room for fewer.
+      const int at = Channels == 1 ? 4 + n / 2 : 8 + 4 * c + StereoByte(n);
+      if (at < BlockSize) Block[at] |= static_cast<uint8_t>((n & 1) ? code << 4 : code);
       ch.Step(code);
     }
     StepIndex[c] = static_cast<uint8_t>(ch.Index);

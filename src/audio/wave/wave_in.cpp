@@ -54,6 +54,7 @@ void TWaveIn::OpenSource() {
   std::lock_guard lock(OpenLock);
   if (OpenCount != 0) return;
   FKind = wtUnsupported;
+  ForgetFormat();
   if (!DataStream) {
     DataStream = new TAuFileStream(FFileName, fmOpenRead | fmShareDenyWrite);
     ExternalStream = false;
@@ -168,6 +169,8 @@ void TWaveIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
       case wtPCM: {
         const uint32_t want = FrameSize ? kDecodeBufferSize - kDecodeBufferSize % FrameSize : 0;
         BufferLast = static_cast<uint32_t>(DataStream->Read(DecodeBuffer, want));
+        // A file cut inside a frame: the partial frame is not handed out.
+        if (FrameSize) BufferLast -= BufferLast % FrameSize;
         break;
       }
       case wtDVIADPCM: BufferLast = RefillIma(); break;

@@ -19,6 +19,8 @@ TId3v2Tags& TWMIn::Id3v2Tags() {
 void TWMIn::OpenSource() {
   std::lock_guard lock(OpenLock);
   if (OpenCount != 0) return;
+  ForgetFormat();
+  TTagSets::Id3v2Tags().Clear();
   if (!ExternalStream && FFileName.empty()) throw EAuException("File name is not assigned");
   if (!ExternalStream) {
     ReleaseStream();

@@ -37,9 +37,13 @@ void TWMAOut::Prepare() {
     if (in->Channels() <= 0 || in->BitsPerSample() <= 0)
       throw EAuException("Cannot read the source: it holds no audio of a kind that can be decoded.");
     CheckSourceRate(in->SampleRate());
-    DataStream = CreateOutputFile();
+    try {
+      DataStream = CreateOutputFile();
+    } catch (const EAuException& e) {
+      throw EAuException("Cannot create file", e.Detail());
+    }
     WMAWriterCreate(FWriter, DataStream.get());
-    if (!FWriter.Ready) throw std::runtime_error("Cannot create file " + FFileName);
+    if (!FWriter.Ready) throw EAuException("Cannot create file");
     if (CodecIndex >= 0)
       WMAWriterSetupByIndex(FWriter, channels, bits, static_cast<uint32_t>(FormatIndex),
                             static_cast<uint32_t>(CodecIndex), FVBR || FLossless, rate);
@@ -77,20 +81,20 @@ bool TWMAOut::OutputChunk(bool Abort) {
   const uint32_t n = ReadFull(Input(), Buffer.data(), static_cast<uint32_t>(Buffer.size()), ended);
   EndOfInput = ended;
   if (!WMAWriterWrite(FWriter, Buffer.data(), n))
-    throw std::runtime_error("Cannot write the WMA data to " + FFileName + WriteFailureReason());
+    throw EAuException("Cannot write the WMA data", WriteFailureReason());
   return true;
 }
 
 std::string TWMAOut::WriteFailureReason() const {
   auto* file = dynamic_cast<THandleStream*>(DataStream.get());
-  return file && file->LastError() ? std::string(": ") + std::strerror(file->LastError()) : "";
+  return file && file->LastError() ? SystemReason(file->LastError()) : "";
 }
 
 void TWMAOut::Finish() {
   Input()->EndRead();
   const bool ok = WMAWriterEnd(FWriter);
   Buffer.clear();
-  if (!ok) throw std::runtime_error("Cannot complete the WMA file " + FFileName + WriteFailureReason());
+  if (!ok) throw EAuException("Cannot complete the WMA file", WriteFailureReason());
   DataStream.reset();
   SettleOutputFile(!Interrupted());
 }

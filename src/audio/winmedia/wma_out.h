@@ -40,7 +40,7 @@ class TWMAOut : public TAuTaggedFileOut {
   void AbandonRun() override;
 
  private:
-  // ": <the system's reason>" when writing the file failed, else empty.
+  // The system's reason when writing the file failed, else empty.
   std::string WriteFailureReason() const;
 
   std::vector<std::string> FCodecs;

@@ -151,8 +151,7 @@ TEST(WMAOut, SearchByBitRateAndRefusals) {
             }),
             "Failed to init codec");
   EXPECT_EQ(Encode(wav, "", [](TWMAOut& o) { o.CodecIndex = 0; }), "File name is not assigned.");
-  EXPECT_EQ(Encode(wav, dir.File("no/dir/x.wma"), [](TWMAOut& o) { o.CodecIndex = 0; }),
-            "Cannot create file " + dir.File("no/dir/x.wma") + ": No such file or directory");
+  EXPECT_EQ(Encode(wav, dir.File("no/dir/x.wma"), [](TWMAOut& o) { o.CodecIndex = 0; }), "Cannot create file");
 }
 
 TEST(WMAOut, RoundTripThroughTheComponentsKeepsLengthAndAlignment) {
