@@ -195,7 +195,7 @@ TEST(BatchDriver, FailuresAreReportedAndTheNextFileStartsClean) {
   ASSERT_EQ(view.Outcomes(),
             std::vector<TFileOutcome>({TFileOutcome::Failed, TFileOutcome::Failed, TFileOutcome::Converted}));
   EXPECT_NE(view.Results[0].Message.find("Cannot read"), std::string::npos) << view.Results[0].Message;
-  EXPECT_EQ(view.Results[1].Message, "Cannot open file " + missing);
+  EXPECT_EQ(view.Results[1].Message, "Cannot open file " + missing + ": No such file or directory");
   EXPECT_FALSE(fs::exists(b.Out + "/junk.mp3")) << "no output for a source that cannot be read";
   EXPECT_FALSE(fs::exists(b.Out + "/missing.mp3"));
 
