@@ -1,11 +1,14 @@
 // tonvale-cli: the batch converter on the command line.
 
+#include <signal.h>
+
 #include <csignal>
 #include <cstdio>
 #include <map>
 
 #include "audio/winmedia/wma_out.h"
 #include "cli/cli_options.h"
+#include "cli/run_plan.h"
 #include "cli/terminal_view.h"
 #include "conversion/batch_driver.h"
 #include "conversion/conversion_modes.h"
@@ -18,25 +21,19 @@ using namespace tonvale;
 
 namespace {
 
-volatile std::sig_atomic_t gInterrupted = 0;
+volatile std::sig_atomic_t gSignal = 0;
 
-void OnInterrupt(int) { gInterrupted = 1; }
+void OnSignal(int Signal) { gSignal = Signal; }
 
-std::string Lower(std::string S) {
-  for (char& c : S) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return S;
-}
-
-// The mode for a source with this extension, or 0.
-int ModeFor(const std::string& Path, const std::string& Target) {
-  const std::string name = FileNamePart(Path);
-  const size_t dot = name.find_last_of('.');
-  const std::string ext = dot == std::string::npos ? "" : Lower(name.substr(dot + 1));
-  static const std::map<std::pair<std::string, std::string>, int> modes = {
-      {{"wav", "mp3"}, cmWavToMp3}, {{"wav", "wma"}, cmWavToWma}, {{"mp3", "wav"}, cmMp3ToWav},
-      {{"wma", "wav"}, cmWmaToWav}, {{"mp3", "wma"}, cmMp3ToWma}, {{"wma", "mp3"}, cmWmaToMp3}};
-  auto it = modes.find({ext, Target});
-  return it == modes.end() ? 0 : it->second;
+// SIGINT and SIGTERM stop the run. Without SA_RESTART a blocking read (the
+// overwrite question) returns at once.
+void InstallSignalHandlers() {
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
 }
 
 void ApplySettings(const TCliOptions& O) {
@@ -98,10 +95,14 @@ void RunBatch(int Mode, const std::vector<std::string>& Files, const TCliOptions
   TBatchDriver driver(View, Files);
   driver.Mode = Mode;
   driver.SetDoneDelay(0);
+  // The options are the batch's tags also where each file brings its own.
+  if (HasTagOptions(O)) driver.OnSourceTags = [&O] { ApplyTagOptions(O); };
+  driver.StopRequested = [] { return gSignal != 0; };
   while (!driver.Closed()) {
-    if (gInterrupted) driver.bStopClick();
+    if (gSignal) driver.bStopClick();
     ui_thread::WaitAndProcess(std::chrono::milliseconds(100));
   }
+  for (size_t i = static_cast<size_t>(driver.Current()); i < Files.size(); ++i) View.NotStarted(Files[i]);
 }
 
 }  // namespace
@@ -118,27 +119,18 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", kMissingOutputFolder);
       return 2;
     }
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-    TTerminalView view(options.Overwrite, options.Quiet);
-    // One batch per source type, in the order the types first appear.
-    std::vector<std::pair<int, std::vector<std::string>>> batches;
-    for (const auto& file : options.Files) {
-      const int mode = ModeFor(file, options.Target);
-      if (mode == 0) {
-        view.Fail(file, "cannot convert this file to " + options.Target + ": its extension is not .wav, .mp3 or .wma, "
-                        "or it is already one");
+    InstallSignalHandlers();
+    TTerminalView view(options.Overwrite, options.Quiet, [] { return gSignal != 0; });
+    const TRunPlan plan = PlanRun(options.Files, options.Target, view);
+    for (const auto& [mode, files] : plan.Batches) {
+      if (gSignal) {
+        for (const auto& f : files) view.NotStarted(f);
         continue;
       }
-      auto it = std::find_if(batches.begin(), batches.end(), [&](const auto& b) { return b.first == mode; });
-      if (it == batches.end()) it = batches.insert(batches.end(), {mode, {}});
-      it->second.push_back(file);
-    }
-    for (const auto& [mode, files] : batches) {
-      if (gInterrupted) break;
       RunBatch(mode, files, options, view);
     }
     view.PrintSummary();
+    if (gSignal) return 128 + gSignal;
     return view.Failed() > 0 ? 1 : 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tonvale-cli: %s\n", e.what());

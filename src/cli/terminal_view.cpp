@@ -7,8 +7,11 @@
 
 namespace tonvale {
 
-TTerminalView::TTerminalView(TOverwritePolicy Overwrite, bool Quiet)
-    : FOverwrite(Overwrite), FQuiet(Quiet), FTerminal(::isatty(STDERR_FILENO) != 0) {}
+TTerminalView::TTerminalView(TOverwritePolicy Overwrite, bool Quiet, std::function<bool()> Interrupted)
+    : FOverwrite(Overwrite),
+      FQuiet(Quiet),
+      FTerminal(::isatty(STDERR_FILENO) != 0),
+      FInterrupted(std::move(Interrupted)) {}
 
 void TTerminalView::ShowInputFileName(const std::string& Name) {
   FInput = Name;
@@ -52,7 +55,13 @@ bool TTerminalView::ConfirmOverwrite(const std::string& Path) {
     std::fprintf(stderr, "%s has existed, overite it? [y/n] ", Path.c_str());
     std::fflush(stderr);
     std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
+    // A stop signal makes the read return: the file is then not started.
+    if (!std::getline(std::cin, answer) || FInterrupted()) {
+      std::fprintf(stderr, "\n");
+      std::cin.clear();
+      FQuestionInterrupted = FInterrupted();
+      return false;
+    }
     if (answer == "y" || answer == "Y" || answer == "yes") return true;
     if (answer == "n" || answer == "N" || answer == "no") return false;
   }
@@ -60,21 +69,33 @@ bool TTerminalView::ConfirmOverwrite(const std::string& Path) {
 
 void TTerminalView::FileFinished(const TFileResult& Result) {
   EndProgressLine();
+  if (FQuestionInterrupted && Result.Outcome == TFileOutcome::Skipped) {
+    FQuestionInterrupted = false;
+    NotStarted(Result.Source);
+    return;
+  }
   switch (Result.Outcome) {
     case TFileOutcome::Converted:
       ++FConverted;
       std::printf("%s\n", Result.Output.c_str());
       std::fflush(stdout);
       if (!FQuiet) std::fprintf(stderr, "done %s\n", Result.Output.c_str());
+      // A warning is shown even without progress: the file is not what its
+      // source's header promised.
+      if (!Result.Message.empty()) std::fprintf(stderr, "warning %s: %s\n", Result.Output.c_str(), Result.Message.c_str());
       break;
     case TFileOutcome::Skipped:
       ++FSkipped;
       if (!FQuiet) std::fprintf(stderr, "skipped %s: %s\n", Result.Source.c_str(), Result.Message.c_str());
       break;
-    case TFileOutcome::Failed:
-      FFailures.emplace_back(Result.Source, Result.Message);
-      if (!FQuiet) std::fprintf(stderr, "failed %s: %s\n", Result.Source.c_str(), Result.Message.c_str());
+    case TFileOutcome::Failed: {
+      // The output is named too: a message such as "Cannot create file"
+      // does not say which.
+      const std::string what = Result.Output.empty() ? Result.Source : Result.Source + " -> " + Result.Output;
+      FFailures.emplace_back(what, Result.Message);
+      if (!FQuiet) std::fprintf(stderr, "failed %s: %s\n", what.c_str(), Result.Message.c_str());
       break;
+    }
   }
 }
 
@@ -82,9 +103,18 @@ void TTerminalView::Fail(const std::string& Source, const std::string& Message) 
   FileFinished({Source, "", TFileOutcome::Failed, Message});
 }
 
+void TTerminalView::Skip(const std::string& Source, const std::string& Message) {
+  FileFinished({Source, "", TFileOutcome::Skipped, Message});
+}
+
+void TTerminalView::NotStarted(const std::string& Source) { FNotStarted.push_back(Source); }
+
 void TTerminalView::PrintSummary() const {
-  std::fprintf(stderr, "%d converted, %d skipped, %d failed\n", FConverted, FSkipped, Failed());
+  std::fprintf(stderr, "%d converted, %d skipped, %d failed", FConverted, FSkipped, Failed());
+  if (!FNotStarted.empty()) std::fprintf(stderr, ", %d not started", NotStartedCount());
+  std::fprintf(stderr, "\n");
   for (const auto& [file, message] : FFailures) std::fprintf(stderr, "  %s: %s\n", file.c_str(), message.c_str());
+  for (const auto& file : FNotStarted) std::fprintf(stderr, "  %s: not started\n", file.c_str());
 }
 
 }  // namespace tonvale

@@ -2,6 +2,7 @@
 // The batch driver's view on a terminal: written paths on standard output,
 // progress on standard error, the overwrite question on the terminal.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,8 @@ enum class TOverwritePolicy { Ask, Always, Never };
 
 class TTerminalView : public IBatchView {
  public:
-  TTerminalView(TOverwritePolicy Overwrite, bool Quiet);
+  // Interrupted tells whether a stop signal has arrived.
+  TTerminalView(TOverwritePolicy Overwrite, bool Quiet, std::function<bool()> Interrupted);
 
   void ShowInputFileName(const std::string& Name) override;
   void ShowOutputFileName(const std::string& Name) override;
@@ -28,11 +30,16 @@ class TTerminalView : public IBatchView {
 
   // Counts a file that never reached a batch.
   void Fail(const std::string& Source, const std::string& Message);
-  // "N converted, N skipped, N failed", then each failure.
+  void Skip(const std::string& Source, const std::string& Message);
+  // Counts a file that was never started because the run was stopped.
+  void NotStarted(const std::string& Source);
+  // "N converted, N skipped, N failed" (", N not started" after a stop),
+  // then each failure and each file not started.
   void PrintSummary() const;
   int Converted() const { return FConverted; }
   int Skipped() const { return FSkipped; }
   int Failed() const { return static_cast<int>(FFailures.size()); }
+  int NotStartedCount() const { return static_cast<int>(FNotStarted.size()); }
 
  private:
   void EndProgressLine();
@@ -45,6 +52,10 @@ class TTerminalView : public IBatchView {
   int FLastPercent = -2;
   int FConverted = 0, FSkipped = 0;
   std::vector<std::pair<std::string, std::string>> FFailures;
+  std::vector<std::string> FNotStarted;
+  std::function<bool()> FInterrupted;
+  // The question was cut short by a stop: the file it was about is not started.
+  bool FQuestionInterrupted = false;
 };
 
 }  // namespace tonvale

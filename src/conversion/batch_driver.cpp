@@ -100,6 +100,10 @@ TAuFileIn* TBatchDriver::ModeInput() {
 void TBatchDriver::Step(int WParam) {
   if (FClosed) return;
   if (WParam == 1) FinishPrevious();
+  if (StopRequested && StopRequested()) {
+    Close();
+    return;
+  }
   if (FCurrent >= static_cast<int>(Files.size())) {
     Close();
     return;

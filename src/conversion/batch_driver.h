@@ -31,6 +31,9 @@ class TBatchDriver {
   // Runs after a WMA-to-MP3 file's own tags were taken into TagValues, so a
   // caller can lay its own values over them.
   std::function<void()> OnSourceTags;
+  // Asked before each step: true ends the batch there, as Stop does, so no
+  // further file starts once a stop was asked for.
+  std::function<bool()> StopRequested;
   // Milliseconds each output waits before its completion report.
   void SetDoneDelay(int Milliseconds);
 

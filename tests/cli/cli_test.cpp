@@ -146,7 +146,7 @@ TEST(Cli, NamesFoldersAndFailures) {
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Out, "song.final.mp3\nsub/Other.mp3\n");
   EXPECT_NE(r.Err.find("2 converted, 0 skipped, 2 failed"), std::string::npos) << r.Err;
-  EXPECT_NE(r.Err.find("broken.wav: Cannot read"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("broken.wav -> broken.mp3: Cannot read"), std::string::npos) << r.Err;
   EXPECT_NE(r.Err.find("notes.txt: "), std::string::npos) << r.Err;
   EXPECT_FALSE(fs::exists(c.Path("broken.mp3")));
   EXPECT_EQ(r.Err.find("converting"), std::string::npos) << "-q keeps progress quiet";
