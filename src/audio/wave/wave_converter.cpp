@@ -21,6 +21,81 @@ TWaveConverter::TWaveConverter() {
   MaxFormatSize = std::min(MaxFormatSize, kFormatBufferSize);
 }
 
+TWaveConverter::~TWaveConverter() { EndStream(); }
+
+namespace {
+// Compressed bytes converted at a time: about 180 KB of CD-quality PCM.
+constexpr uint32_t kStreamPiece = 16384;
+}  // namespace
+
+int TWaveConverter::BeginStream(TStream& Source, uint64_t Bytes, uint64_t& PcmBytes) {
+  EndStream();
+  PcmBytes = 0;
+  if (uint32_t rc = acmStreamOpen(&FStream, nullptr, SourceFormat(), DestFormat(), nullptr, 0, 0,
+                                  ACM_STREAMOPENF_NONREALTIME))
+    return static_cast<int>(rc);
+  FHeader = TAcmStreamHeader{};
+  FHeader.cbStruct = sizeof FHeader;
+  if (uint32_t rc = acmStreamPrepareHeader(FStream, &FHeader, 0)) {
+    EndStream();
+    return static_cast<int>(rc);
+  }
+  // A first pass finds the length from the frames themselves, reading the
+  // data in pieces.
+  const int64_t start = Source.Position();
+  FPiece.resize(kStreamPiece);
+  for (uint64_t left = Bytes;;) {
+    const int64_t n = Source.Read(FPiece.data(), static_cast<int64_t>(std::min<uint64_t>(left, kStreamPiece)));
+    left -= static_cast<uint64_t>(std::max<int64_t>(n, 0));
+    const bool last = n <= 0 || left == 0;
+    if (uint32_t rc = acmStreamMeasure(FStream, FPiece.data(), static_cast<uint32_t>(std::max<int64_t>(n, 0)), last,
+                                       &PcmBytes)) {
+      EndStream();
+      return static_cast<int>(rc);
+    }
+    if (last) break;
+  }
+  Source.SetPosition(start);
+  FSource = &Source;
+  FSourceLeft = Bytes;
+  FSourceEnded = false;
+  return 0;
+}
+
+uint32_t TWaveConverter::ReadPcm(uint8_t* Dest, uint32_t Count) {
+  if (!FStream) return 0;
+  FHeader.pbSrc = FPiece.data();
+  FHeader.pbDst = Dest;
+  FHeader.cbDstLength = Count;
+  for (;;) {
+    // What the last piece gave comes first; a new piece is read only when
+    // nothing is left, so no more than one piece's PCM is ever held.
+    FHeader.cbSrcLength = 0;
+    if (acmStreamConvert(FStream, &FHeader, ACM_STREAMCONVERTF_BLOCKALIGN) != 0) return 0;
+    if (FHeader.cbDstLengthUsed > 0 || FSourceEnded) return FHeader.cbDstLengthUsed;
+    uint32_t flags = ACM_STREAMCONVERTF_BLOCKALIGN;
+    const int64_t n = FSource->Read(FPiece.data(), static_cast<int64_t>(std::min<uint64_t>(FSourceLeft, kStreamPiece)));
+    FHeader.cbSrcLength = static_cast<uint32_t>(std::max<int64_t>(n, 0));
+    FSourceLeft -= FHeader.cbSrcLength;
+    if (n <= 0 || FSourceLeft == 0) {
+      flags |= ACM_STREAMCONVERTF_END;
+      FSourceEnded = true;
+    }
+    if (acmStreamConvert(FStream, &FHeader, flags) != 0) return 0;
+    if (FHeader.cbDstLengthUsed > 0) return FHeader.cbDstLengthUsed;
+  }
+}
+
+void TWaveConverter::EndStream() {
+  if (!FStream) return;
+  if (FHeader.fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) acmStreamUnprepareHeader(FStream, &FHeader, 0);
+  acmStreamClose(FStream, 0);
+  FStream = nullptr;
+  FSource = nullptr;
+  FPiece.clear();
+  FPiece.shrink_to_fit();
+}
+
 int TWaveConverter::LoadFromWav(TStream& Source) {
   uint8_t head[12];
   if (Source.Read(head, 12) != 12 || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) return 0;
@@ -79,7 +154,8 @@ int TWaveConverter::Convert() {
   header.pbDst = dest.data();
   header.cbDstLength = destLength;
   uint32_t rc = acmStreamPrepareHeader(stream, &header, 0);
-  if (rc == 0) rc = acmStreamConvert(stream, &header, ACM_STREAMCONVERTF_BLOCKALIGN);
+  // The whole data is the one and last piece.
+  if (rc == 0) rc = acmStreamConvert(stream, &header, ACM_STREAMCONVERTF_BLOCKALIGN | ACM_STREAMCONVERTF_END);
   // Keep what the decoder produced, however far it is from the estimate.
   while (rc == 0) {
     pcm.insert(pcm.end(), dest.begin(), dest.begin() + header.cbDstLengthUsed);

@@ -5,6 +5,7 @@
 // LoadFromWav, PCM after Convert.
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/acm/acm.h"
 #include "platform/stream.h"
@@ -16,6 +17,7 @@ class TWaveConverter : public TMemoryStream {
   static constexpr uint32_t kFormatBufferSize = 129;
 
   TWaveConverter();
+  ~TWaveConverter() override;
 
   // Loads the format and the data of a WAV file. Always 0.
   int LoadFromWav(TStream& Source);
@@ -25,6 +27,16 @@ class TWaveConverter : public TMemoryStream {
   // Writes the contents as a WAV image at Dest's position; 0, or 286.
   int SaveWav(TStream& Dest);
 
+  // Streaming conversion, for data of any length with flat memory. With
+  // SourceFormat and DestFormat set as for Convert, BeginStream takes the
+  // Bytes bytes of compressed data at Source's position, measures the PCM
+  // they convert to (PcmBytes) and rewinds to them; ReadPcm then converts
+  // piece by piece as it is read. 0, or the compression manager's error.
+  int BeginStream(TStream& Source, uint64_t Bytes, uint64_t& PcmBytes);
+  // Up to Count bytes of PCM (whole frames), 0 at the end.
+  uint32_t ReadPcm(uint8_t* Dest, uint32_t Count);
+  void EndStream();
+
   TWaveFormatEx* SourceFormat() { return reinterpret_cast<TWaveFormatEx*>(FSourceFormat); }
   TWaveFormatEx* DestFormat() { return reinterpret_cast<TWaveFormatEx*>(FDestFormat); }
 
@@ -33,6 +45,13 @@ class TWaveConverter : public TMemoryStream {
  private:
   alignas(4) uint8_t FSourceFormat[kFormatBufferSize] = {};
   alignas(4) uint8_t FDestFormat[kFormatBufferSize] = {};
+  // The streaming conversion.
+  HACMSTREAM FStream = nullptr;
+  TAcmStreamHeader FHeader{};
+  TStream* FSource = nullptr;
+  uint64_t FSourceLeft = 0;
+  bool FSourceEnded = false;
+  std::vector<uint8_t> FPiece;
 };
 
 }  // namespace tonvale

@@ -5,7 +5,6 @@
 
 #include "audio/core/au_exception.h"
 #include "audio/core/au_file_stream.h"
-#include "audio/wave/wave_converter.h"
 
 namespace tonvale {
 
@@ -62,11 +61,12 @@ void TWaveIn::OpenSource() {
   TWavHeader h = ScanWavHeader(*DataStream);
   if (h.Kind != wtUnsupported && TakeHeader(h)) FKind = h.Kind;
   if (FKind == wtACM) {
-    ConvertAcm();
-    if (FKind != wtACM) {
+    if (!OpenAcm()) {
       // The conversion failed: the file stays closed so the next query tries
       // again, and meanwhile reads as empty.
-      DataSize = 0;
+      Acm.reset();
+      FKind = wtUnsupported;
+      ForgetFormat();
       if (!ExternalStream)
         ReleaseStream();
       else
@@ -81,40 +81,37 @@ void TWaveIn::OpenSource() {
   OpenCount = 1;
 }
 
-void TWaveIn::ConvertAcm() {
-  FKind = wtUnsupported;
-  TWaveConverter converter;
-  DataStream->SetPosition(0);
-  converter.LoadFromWav(*DataStream);
-  converter.DestFormat()->wFormatTag = WAVE_FORMAT_PCM;
-  if (acmFormatSuggest(nullptr, converter.SourceFormat(), converter.DestFormat(),
-                       TWaveConverter::kFormatBufferSize, ACM_FORMATSUGGESTF_WFORMATTAG) != 0 ||
-      converter.Convert() != 0)
-    return;
-  auto image = std::make_unique<TMemoryStream>();
-  if (converter.SaveWav(*image) != 0) return;
-  image->SetPosition(0);
-  TWavHeader h = ScanWavHeader(*image);
-  if (h.Kind != wtPCM) return;
-  TakeHeader(h);
-  image->SetPosition(Header.DataOffset);
-  ReplacedStream = DataStream;
-  ReplacedExternal = ExternalStream;
-  AcmImage = std::move(image);
-  DataStream = AcmImage.get();
-  ExternalStream = true;  // owned through AcmImage
-  FKind = wtACM;
+bool TWaveIn::OpenAcm() {
+  Acm = std::make_unique<TWaveConverter>();
+  TWaveFormatEx* source = Acm->SourceFormat();
+  source->wFormatTag = WAVE_FORMAT_MPEGLAYER3;
+  source->nChannels = Header.Channels;
+  source->nSamplesPerSec = Header.SampleRate;
+  source->nBlockAlign = Header.BlockAlign;
+  source->wBitsPerSample = Header.BitsPerSample;
+  TWaveFormatEx* dest = Acm->DestFormat();
+  dest->wFormatTag = WAVE_FORMAT_PCM;
+  if (acmFormatSuggest(nullptr, source, dest, TWaveConverter::kFormatBufferSize, ACM_FORMATSUGGESTF_WFORMATTAG) != 0)
+    return false;
+  // The data runs to its stated size or to the end of the file, whichever
+  // comes first; its PCM length is measured from the frames.
+  const int64_t fileSize = DataStream->Size();
+  uint64_t bytes = Header.DataSize;
+  if (fileSize >= 0) bytes = std::min<uint64_t>(bytes, static_cast<uint64_t>(std::max<int64_t>(fileSize - Header.DataOffset, 0)));
+  DataStream->SetPosition(Header.DataOffset);
+  uint64_t pcm = 0;
+  if (Acm->BeginStream(*DataStream, bytes, pcm) != 0) return false;
+  FChannels = dest->nChannels;
+  FSampleRate = dest->nSamplesPerSec;
+  FBitsPerSample = dest->wBitsPerSample;
+  DataSize = static_cast<int64_t>(pcm);
+  return true;
 }
 
 void TWaveIn::CloseSource() {
   std::lock_guard lock(OpenLock);
   if (OpenCount == 0) return;
-  if (AcmImage) {
-    DataStream = ReplacedStream;
-    ExternalStream = ReplacedExternal;
-    ReplacedStream = nullptr;
-    AcmImage.reset();
-  }
+  Acm.reset();
   if (!ExternalStream)
     ReleaseStream();
   else if (DataStream)
@@ -175,7 +172,7 @@ void TWaveIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
       }
       case wtDVIADPCM: BufferLast = RefillIma(); break;
       case wtMSADPCM: BufferLast = RefillMs(); break;
-      case wtACM: BufferLast = static_cast<uint32_t>(DataStream->Read(DecodeBuffer, kDecodeBufferSize)); break;
+      case wtACM: BufferLast = Acm ? Acm->ReadPcm(DecodeBuffer, kDecodeBufferSize) : 0; break;
       default: BufferLast = 0; break;
     }
   }

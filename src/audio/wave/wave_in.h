@@ -6,6 +6,7 @@
 
 #include "audio/core/au_file_in.h"
 #include "audio/wave/wav_header.h"
+#include "audio/wave/wave_converter.h"
 
 namespace tonvale {
 
@@ -28,7 +29,9 @@ class TWaveIn : public TAuFileIn {
   // Takes the format of a scanned header; false when it cannot be decoded
   // safely (the file then reads as empty).
   bool TakeHeader(const TWavHeader& H);
-  void ConvertAcm();
+  // Begins the streamed conversion of MPEG Layer-3 data; false when the
+  // data cannot be converted.
+  bool OpenAcm();
   uint32_t RefillIma();
   uint32_t RefillMs();
   // Reads one block into BlockBuffer (zero-filled past a short read); false
@@ -41,10 +44,8 @@ class TWaveIn : public TAuFileIn {
   // coefficients and where the data starts.
   TWavHeader Header;
   std::vector<uint8_t> BlockBuffer;
-  // For MPEG data: the PCM image that replaced the source while it is open.
-  std::unique_ptr<TMemoryStream> AcmImage;
-  TStream* ReplacedStream = nullptr;
-  bool ReplacedExternal = false;
+  // For MPEG data: the conversion, reading the source as PCM is asked for.
+  std::unique_ptr<TWaveConverter> Acm;
 };
 
 }  // namespace tonvale

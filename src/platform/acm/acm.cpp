@@ -14,13 +14,19 @@ extern "C" {
 
 namespace tonvale {
 
+struct TAcmDecoder;
+
 struct TAcmStream {
   uint16_t Channels;
   uint32_t Rate;
-  uint32_t AvgBytesPerSec;
   // Decoded PCM that did not fit the caller's buffer yet.
   std::vector<uint8_t> Pending;
   size_t PendingFirst = 0;
+  // The decoder, kept from piece to piece; made by the first conversion.
+  std::unique_ptr<TAcmDecoder> Decoder;
+  // The frame parser of acmStreamMeasure, kept from piece to piece.
+  std::unique_ptr<TAcmDecoder> Measurer;
+  ~TAcmStream();
 };
 
 namespace {
@@ -52,38 +58,6 @@ struct FrameDeleter {
 struct SwrDeleter {
   void operator()(SwrContext* s) const { swr_free(&s); }
 };
-
-// Splits MPEG audio data into frames; calls OnFrame(packet) for each.
-template <typename F>
-bool ForEachFrame(const uint8_t* Data, uint32_t Length, AVCodecContext* Ctx, F OnFrame) {
-  std::unique_ptr<AVCodecParserContext, ParserDeleter> parser(av_parser_init(AV_CODEC_ID_MP3));
-  std::unique_ptr<AVPacket, PacketDeleter> pkt(av_packet_alloc());
-  if (!parser || !pkt) return false;
-  // The parser may read a little past its input: give it padded memory.
-  std::vector<uint8_t> padded(Length + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-  if (Length) std::memcpy(padded.data(), Data, Length);
-  const uint8_t* p = padded.data();
-  int left = static_cast<int>(Length);
-  for (bool flushing = false;;) {
-    uint8_t* out = nullptr;
-    int outSize = 0;
-    int used = av_parser_parse2(parser.get(), Ctx, &out, &outSize, flushing ? nullptr : p,
-                                flushing ? 0 : left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-    if (used < 0) return false;
-    if (!flushing) {
-      p += used;
-      left -= used;
-    }
-    if (outSize > 0) {
-      pkt->data = out;
-      pkt->size = outSize;
-      pkt->duration = parser->duration;
-      if (!OnFrame(pkt.get())) return false;
-    }
-    if (flushing && outSize == 0) return true;
-    if (!flushing && left == 0) flushing = true;
-  }
-}
 
 std::unique_ptr<AVCodecContext, CodecDeleter> OpenDecoder() {
   const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MP3);
@@ -124,7 +98,7 @@ uint32_t acmStreamOpen(HACMSTREAM* Stream, void*, const TWaveFormatEx* Source, c
   if (!Stream || Filter || Callback) return MMSYSERR_INVALPARAM;
   *Stream = nullptr;
   if (!Supported(Source) || !IsPcmFor(Dest, Source)) return ACMERR_NOTPOSSIBLE;
-  *Stream = new TAcmStream{Source->nChannels, Source->nSamplesPerSec, Source->nAvgBytesPerSec, {}, 0};
+  *Stream = new TAcmStream{Source->nChannels, Source->nSamplesPerSec, {}, 0, nullptr, nullptr};
   return 0;
 }
 
@@ -132,12 +106,12 @@ uint32_t acmStreamSize(HACMSTREAM Stream, uint32_t SourceLength, uint32_t* DestL
   if (!Stream) return MMSYSERR_INVALHANDLE;
   if (!DestLength) return MMSYSERR_INVALPARAM;
   if (Flags != ACM_STREAMSIZEF_SOURCE) return MMSYSERR_INVALFLAG;
-  // The PCM the data will roughly decode to, from its average byte rate, with
-  // one frame to spare. Conversion hands out any excess on later calls.
-  const uint64_t avg = Stream->AvgBytesPerSec ? Stream->AvgBytesPerSec : 16000;
-  const uint64_t frames = SourceLength * uint64_t{Stream->Rate} / avg + 1152;
-  const uint64_t bytes = frames * Stream->Channels * 2;
-  *DestLength = static_cast<uint32_t>(std::min<uint64_t>(bytes, UINT32_MAX & ~uint64_t{3}));
+  // A destination for a piece of the PCM, sized from the source's length
+  // alone (never from the header's byte rate): about what 128 kbit/s data
+  // decodes to, with one frame to spare, and bounded. Conversion hands out
+  // the rest on later calls.
+  const uint64_t frames = std::min<uint64_t>(SourceLength, 1u << 20) * 11 / (2 * Stream->Channels) + 1152;
+  *DestLength = static_cast<uint32_t>(frames * Stream->Channels * 2);
   return 0;
 }
 
@@ -156,92 +130,133 @@ uint32_t acmStreamUnprepareHeader(HACMSTREAM Stream, TAcmStreamHeader* Header, u
   return 0;
 }
 
-namespace {
+// Parses MPEG audio data into frames and decodes them to interleaved 16-bit
+// PCM at the stream's rate and channel count, a piece at a time: the parser
+// keeps a frame that straddles two pieces. Damaged frames are skipped.
+struct TAcmDecoder {
+  std::unique_ptr<AVCodecContext, CodecDeleter> Ctx = OpenDecoder();
+  std::unique_ptr<AVCodecParserContext, ParserDeleter> Parser{av_parser_init(AV_CODEC_ID_MP3)};
+  std::unique_ptr<AVPacket, PacketDeleter> Packet{av_packet_alloc()};
+  std::unique_ptr<AVFrame, FrameDeleter> Frame{av_frame_alloc()};
+  std::unique_ptr<SwrContext, SwrDeleter> Swr;
+  AVChannelLayout SwrLayout{};
+  int SwrRate = 0, SwrFormat = -1;
+  std::vector<uint8_t> Padded;
+  bool Ended = false;
 
-// Decodes MPEG audio data to interleaved 16-bit PCM at the stream's rate and
-// channel count, appending to Out. Damaged frames are skipped.
-bool DecodeAll(const TAcmStream& Stream, const uint8_t* Data, uint32_t Length, std::vector<uint8_t>& Out) {
-  auto ctx = OpenDecoder();
-  std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
-  if (!ctx || !frame) return false;
-  std::unique_ptr<SwrContext, SwrDeleter> swr;
-  AVChannelLayout outLayout;
-  av_channel_layout_default(&outLayout, Stream.Channels);
-  int swrRate = 0;
-  AVChannelLayout swrLayout{};
-  int swrFormat = -1;
+  ~TAcmDecoder() { av_channel_layout_uninit(&SwrLayout); }
+  bool Ok() const { return Ctx && Parser && Packet && Frame; }
 
-  auto drain = [&]() -> bool {
+  // Calls OnFrame(packet) for each whole frame of the piece; with Last, also
+  // for the frame the parser still holds.
+  template <typename F>
+  bool Parse(const uint8_t* Data, uint32_t Length, bool Last, F OnFrame) {
+    // The parser may read a little past its input: give it padded memory.
+    Padded.assign(Length + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    if (Length) std::memcpy(Padded.data(), Data, Length);
+    const uint8_t* p = Padded.data();
+    int left = static_cast<int>(Length);
+    for (bool flushing = left == 0 && Last;;) {
+      if (!flushing && left == 0) return true;
+      uint8_t* out = nullptr;
+      int outSize = 0;
+      const int used = av_parser_parse2(Parser.get(), Ctx.get(), &out, &outSize, flushing ? nullptr : p,
+                                        flushing ? 0 : left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+      if (used < 0) return false;
+      if (!flushing) {
+        p += used;
+        left -= used;
+      }
+      if (outSize > 0) {
+        Packet->data = out;
+        Packet->size = outSize;
+        Packet->duration = Parser->duration;
+        if (!OnFrame(Packet.get())) return false;
+      }
+      if (flushing && outSize == 0) return true;
+      if (!flushing && left == 0 && Last) flushing = true;
+    }
+  }
+
+  bool Drain(const TAcmStream& Stream, std::vector<uint8_t>& Out) {
     for (;;) {
-      int rc = avcodec_receive_frame(ctx.get(), frame.get());
+      int rc = avcodec_receive_frame(Ctx.get(), Frame.get());
       if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
       if (rc < 0) return true;  // a damaged frame: go on with the next
-      if (!swr || frame->sample_rate != swrRate || frame->format != swrFormat ||
-          av_channel_layout_compare(&frame->ch_layout, &swrLayout) != 0) {
+      AVFrame* f = Frame.get();
+      if (!Swr || f->sample_rate != SwrRate || f->format != SwrFormat ||
+          av_channel_layout_compare(&f->ch_layout, &SwrLayout) != 0) {
+        AVChannelLayout outLayout;
+        av_channel_layout_default(&outLayout, Stream.Channels);
         SwrContext* raw = nullptr;
-        if (swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, static_cast<int>(Stream.Rate),
-                                &frame->ch_layout, static_cast<AVSampleFormat>(frame->format),
-                                frame->sample_rate, 0, nullptr) < 0 ||
-            swr_init(raw) < 0) {
+        const bool made = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, static_cast<int>(Stream.Rate),
+                                              &f->ch_layout, static_cast<AVSampleFormat>(f->format), f->sample_rate,
+                                              0, nullptr) >= 0 &&
+                          swr_init(raw) >= 0;
+        av_channel_layout_uninit(&outLayout);
+        if (!made) {
           swr_free(&raw);
           return false;
         }
-        swr.reset(raw);
-        swrRate = frame->sample_rate;
-        swrFormat = frame->format;
-        av_channel_layout_uninit(&swrLayout);
-        av_channel_layout_copy(&swrLayout, &frame->ch_layout);
+        Swr.reset(raw);
+        SwrRate = f->sample_rate;
+        SwrFormat = f->format;
+        av_channel_layout_uninit(&SwrLayout);
+        av_channel_layout_copy(&SwrLayout, &f->ch_layout);
       }
-      const int room = swr_get_out_samples(swr.get(), frame->nb_samples);
-      const size_t at = Out.size();
-      Out.resize(at + static_cast<size_t>(room) * Stream.Channels * 2);
-      uint8_t* dst = Out.data() + at;
-      int got = swr_convert(swr.get(), &dst, room, const_cast<const uint8_t**>(frame->extended_data),
-                            frame->nb_samples);
-      Out.resize(at + static_cast<size_t>(std::max(got, 0)) * Stream.Channels * 2);
-      av_frame_unref(frame.get());
-    }
-  };
-
-  bool ok = ForEachFrame(Data, Length, ctx.get(), [&](AVPacket* Pkt) {
-    int rc = avcodec_send_packet(ctx.get(), Pkt);
-    if (rc < 0 && rc != AVERROR_INVALIDDATA) return false;
-    return drain();
-  });
-  if (ok) {
-    avcodec_send_packet(ctx.get(), nullptr);
-    ok = drain();
-  }
-  if (ok && swr) {
-    // What the resampler still holds.
-    const int room = swr_get_out_samples(swr.get(), 0);
-    if (room > 0) {
-      const size_t at = Out.size();
-      Out.resize(at + static_cast<size_t>(room) * Stream.Channels * 2);
-      uint8_t* dst = Out.data() + at;
-      int got = swr_convert(swr.get(), &dst, room, nullptr, 0);
-      Out.resize(at + static_cast<size_t>(std::max(got, 0)) * Stream.Channels * 2);
+      Convert(Stream, const_cast<const uint8_t**>(f->extended_data), f->nb_samples, Out);
+      av_frame_unref(f);
     }
   }
-  av_channel_layout_uninit(&swrLayout);
-  av_channel_layout_uninit(&outLayout);
-  return ok;
-}
 
-}  // namespace
+  void Convert(const TAcmStream& Stream, const uint8_t** In, int Samples, std::vector<uint8_t>& Out) {
+    const int room = swr_get_out_samples(Swr.get(), Samples);
+    if (room <= 0) return;
+    const size_t at = Out.size();
+    Out.resize(at + static_cast<size_t>(room) * Stream.Channels * 2);
+    uint8_t* dst = Out.data() + at;
+    const int got = swr_convert(Swr.get(), &dst, room, In, Samples);
+    Out.resize(at + static_cast<size_t>(std::max(got, 0)) * Stream.Channels * 2);
+  }
+
+  // Decodes one piece of source into Out; Last ends the data.
+  bool Decode(const TAcmStream& Stream, const uint8_t* Data, uint32_t Length, bool Last, std::vector<uint8_t>& Out) {
+    if (Ended) return Length == 0;
+    bool ok = Parse(Data, Length, Last, [&](AVPacket* Pkt) {
+      int rc = avcodec_send_packet(Ctx.get(), Pkt);
+      if (rc < 0 && rc != AVERROR_INVALIDDATA) return false;
+      return Drain(Stream, Out);
+    });
+    if (ok && Last) {
+      Ended = true;
+      avcodec_send_packet(Ctx.get(), nullptr);
+      ok = Drain(Stream, Out);
+      // What the resampler still holds.
+      if (ok && Swr) Convert(Stream, nullptr, 0, Out);
+    }
+    return ok;
+  }
+};
+
+TAcmStream::~TAcmStream() = default;
 
 uint32_t acmStreamConvert(HACMSTREAM Stream, TAcmStreamHeader* Header, uint32_t Flags) {
   if (!Stream) return MMSYSERR_INVALHANDLE;
   if (!Header || (Header->cbSrcLength && !Header->pbSrc) || (Header->cbDstLength && !Header->pbDst))
     return MMSYSERR_INVALPARAM;
-  if ((Flags & ~ACM_STREAMCONVERTF_BLOCKALIGN) != 0) return MMSYSERR_INVALFLAG;
+  if ((Flags & ~(ACM_STREAMCONVERTF_BLOCKALIGN | ACM_STREAMCONVERTF_START | ACM_STREAMCONVERTF_END)) != 0)
+    return MMSYSERR_INVALFLAG;
   if (!(Header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED)) return ACMERR_UNPREPARED;
-  if (Header->cbSrcLength > 0) {
-    std::vector<uint8_t> decoded;
-    if (!DecodeAll(*Stream, Header->pbSrc, Header->cbSrcLength, decoded)) return ACMERR_NOTPOSSIBLE;
+  if (Header->cbSrcLength > 0 || (Flags & ACM_STREAMCONVERTF_END)) {
+    if (!Stream->Decoder) {
+      Stream->Decoder = std::make_unique<TAcmDecoder>();
+      if (!Stream->Decoder->Ok()) return ACMERR_NOTPOSSIBLE;
+    }
     Stream->Pending.erase(Stream->Pending.begin(), Stream->Pending.begin() + Stream->PendingFirst);
     Stream->PendingFirst = 0;
-    Stream->Pending.insert(Stream->Pending.end(), decoded.begin(), decoded.end());
+    if (!Stream->Decoder->Decode(*Stream, Header->pbSrc, Header->cbSrcLength, Flags & ACM_STREAMCONVERTF_END,
+                                 Stream->Pending))
+      return ACMERR_NOTPOSSIBLE;
   }
   const size_t available = Stream->Pending.size() - Stream->PendingFirst;
   const size_t n = std::min<size_t>(available, Header->cbDstLength);
@@ -251,6 +266,24 @@ uint32_t acmStreamConvert(HACMSTREAM Stream, TAcmStreamHeader* Header, uint32_t 
   Header->cbDstLengthUsed = static_cast<uint32_t>(n);
   Header->fdwStatus |= ACMSTREAMHEADER_STATUSF_DONE;
   return 0;
+}
+
+uint32_t acmStreamMeasure(HACMSTREAM Stream, const uint8_t* Source, uint32_t Length, bool Last, uint64_t* DestBytes) {
+  if (!Stream) return MMSYSERR_INVALHANDLE;
+  if (!DestBytes || (Length && !Source)) return MMSYSERR_INVALPARAM;
+  if (!Stream->Measurer) {
+    Stream->Measurer = std::make_unique<TAcmDecoder>();
+    if (!Stream->Measurer->Ok()) return ACMERR_NOTPOSSIBLE;
+  }
+  TAcmDecoder& m = *Stream->Measurer;
+  const bool ok = m.Parse(Source, Length, Last, [&](AVPacket* Pkt) {
+    // A frame of another rate is resampled to the stream's.
+    const int rate = m.Ctx->sample_rate > 0 ? m.Ctx->sample_rate : static_cast<int>(Stream->Rate);
+    const uint64_t samples = static_cast<uint64_t>(std::max<int64_t>(Pkt->duration, 0)) * Stream->Rate / rate;
+    *DestBytes += samples * Stream->Channels * 2;
+    return true;
+  });
+  return ok ? 0 : ACMERR_NOTPOSSIBLE;
 }
 
 uint32_t acmStreamClose(HACMSTREAM Stream, uint32_t) {

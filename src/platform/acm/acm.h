@@ -33,6 +33,8 @@ constexpr uint32_t ACM_FORMATSUGGESTF_WFORMATTAG = 0x10000;
 constexpr uint32_t ACM_STREAMOPENF_NONREALTIME = 4;
 constexpr uint32_t ACM_STREAMSIZEF_SOURCE = 0;
 constexpr uint32_t ACM_STREAMCONVERTF_BLOCKALIGN = 4;
+constexpr uint32_t ACM_STREAMCONVERTF_START = 0x10;
+constexpr uint32_t ACM_STREAMCONVERTF_END = 0x20;
 constexpr uint32_t ACMSTREAMHEADER_STATUSF_DONE = 0x10000;
 constexpr uint32_t ACMSTREAMHEADER_STATUSF_PREPARED = 0x20000;
 
@@ -55,10 +57,17 @@ uint32_t acmStreamOpen(HACMSTREAM* Stream, void* Driver, const TWaveFormatEx* So
 uint32_t acmStreamSize(HACMSTREAM Stream, uint32_t SourceLength, uint32_t* DestLength,
                        uint32_t Flags);
 uint32_t acmStreamPrepareHeader(HACMSTREAM Stream, TAcmStreamHeader* Header, uint32_t Flags);
-// Decodes the whole source and hands out as much PCM as the destination
-// holds; cbDstLengthUsed says how much. PCM that did not fit is handed out by
-// further calls with an empty source, until one returns less than it could.
+// Decodes the source, a piece of the stream's data (the decoder keeps what
+// straddles two pieces; ACM_STREAMCONVERTF_END marks the last piece), and
+// hands out as much PCM as the destination holds; cbDstLengthUsed says how
+// much. PCM that did not fit is handed out by further calls with an empty
+// source, until one returns less than it could.
 uint32_t acmStreamConvert(HACMSTREAM Stream, TAcmStreamHeader* Header, uint32_t Flags);
+// Adds to DestBytes the PCM bytes a piece of the stream's data will convert
+// to, by parsing its frames without decoding them. Pieces come in order;
+// Last marks the final one.
+uint32_t acmStreamMeasure(HACMSTREAM Stream, const uint8_t* Source, uint32_t Length, bool Last,
+                          uint64_t* DestBytes);
 uint32_t acmStreamUnprepareHeader(HACMSTREAM Stream, TAcmStreamHeader* Header, uint32_t Flags);
 uint32_t acmStreamClose(HACMSTREAM Stream, uint32_t Flags);
 
