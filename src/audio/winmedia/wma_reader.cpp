@@ -14,8 +14,10 @@ void WMAReaderOpen(TWMAReader& R, TStream* Source) {
   }
   R.Adapter = std::make_shared<TStreamAdapter>(Source);
   R.AdapterStream = R.Adapter;
+  Source->Seek(0, TSeekOrigin::soBeginning);
   if (R.Reader->OpenStream(R.AdapterStream) != S_OK) {
-    // Some sources open only past a leading block of 30 bytes.
+    // Some sources open only past a leading block of 30 bytes: the runtime
+    // then reads the stream from there as its start.
     Source->Seek(30, TSeekOrigin::soBeginning);
     if (R.Reader->OpenStream(R.AdapterStream) != S_OK) {
       R.Reader.reset();

@@ -1,5 +1,7 @@
 #include "platform/wmf/ffmpeg_io.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavformat/avio.h>
 #include <libavutil/error.h>
@@ -14,7 +16,7 @@ constexpr int kBufferSize = 32768;
 
 TAvioStream::TAvioStream(std::shared_ptr<IStream> Stream, bool Writable) : FStream(std::move(Stream)) {
   uint64_t pos = 0;
-  if (FStream->Seek(0, STREAM_SEEK_CUR, &pos) == S_OK) FPosition = static_cast<int64_t>(pos);
+  if (FStream->Seek(0, STREAM_SEEK_CUR, &pos) == S_OK) FBase = static_cast<int64_t>(pos);
   auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
   if (!buffer) return;
   FContext = avio_alloc_context(buffer, kBufferSize, Writable ? 1 : 0, this, Writable ? nullptr : &ReadPacket,
@@ -51,21 +53,25 @@ int64_t TAvioStream::SeekTo(void* Opaque, int64_t Offset, int Whence) {
   auto* self = static_cast<TAvioStream*>(Opaque);
   Whence &= ~AVSEEK_FORCE;
   TStatStg stat;
-  if (Whence == AVSEEK_SIZE) {
+  // Positions count from where the stream stood when the context was made.
+  auto size = [&]() -> int64_t {
     if (self->FStream->Stat(&stat, 0) != S_OK) return -1;
-    return static_cast<int64_t>(stat.cbSize);
-  }
+    return std::max<int64_t>(static_cast<int64_t>(stat.cbSize) - self->FBase, 0);
+  };
+  if (Whence == AVSEEK_SIZE) return size();
   int64_t target;
   switch (Whence) {
     case SEEK_SET: target = Offset; break;
     case SEEK_CUR: target = self->FPosition + Offset; break;
-    case SEEK_END:
-      if (self->FStream->Stat(&stat, 0) != S_OK) return -1;
-      target = static_cast<int64_t>(stat.cbSize) + Offset;
+    case SEEK_END: {
+      const int64_t end = size();
+      if (end < 0) return -1;
+      target = end + Offset;
       break;
+    }
     default: return -1;
   }
-  if (target < 0 || self->FStream->Seek(target, STREAM_SEEK_SET, nullptr) != S_OK) return -1;
+  if (target < 0 || self->FStream->Seek(self->FBase + target, STREAM_SEEK_SET, nullptr) != S_OK) return -1;
   self->FPosition = target;
   return target;
 }

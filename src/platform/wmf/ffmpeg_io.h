@@ -9,8 +9,9 @@ struct AVIOContext;
 
 namespace tonvale::wmf {
 
-// An AVIOContext reading (or writing) through Stream. The seek callback
-// answers size queries and returns -1 when the stream cannot seek.
+// An AVIOContext reading (or writing) through Stream, starting where Stream
+// stands, which FFmpeg sees as position 0. The seek callback answers size
+// queries and returns -1 when the stream cannot seek.
 class TAvioStream {
  public:
   TAvioStream(std::shared_ptr<IStream> Stream, bool Writable);
@@ -28,7 +29,8 @@ class TAvioStream {
 
   std::shared_ptr<IStream> FStream;
   AVIOContext* FContext = nullptr;
-  int64_t FPosition = 0;
+  int64_t FBase = 0;      // the stream's position that is FFmpeg's 0
+  int64_t FPosition = 0;  // FFmpeg's position
 };
 
 }  // namespace tonvale::wmf

@@ -33,15 +33,15 @@ TWaveFormatEx Pcm16(int Channels, int Rate) {
   return w;
 }
 
-// A demuxer over an IStream; the stream is rewound before opening.
+// A demuxer over an IStream whose data begins at Base (the reader's start).
 struct TInput {
   std::unique_ptr<TAvioStream> Io;
   AVFormatContext* Format = nullptr;
 
   ~TInput() { avformat_close_input(&Format); }
 
-  bool Open(const std::shared_ptr<IStream>& Stream) {
-    Stream->Seek(0, STREAM_SEEK_SET, nullptr);
+  bool Open(const std::shared_ptr<IStream>& Stream, uint64_t Base) {
+    if (Stream->Seek(static_cast<int64_t>(Base), STREAM_SEEK_SET, nullptr) != S_OK) return false;
     Io = std::make_unique<TAvioStream>(Stream, false);
     if (!Io->Ok()) return false;
     Format = avformat_alloc_context();
@@ -168,6 +168,7 @@ class TSyncReader : public IWMSyncReader {
 
   std::shared_ptr<IStream> FStream;
   std::unique_ptr<TInput> FInput;
+  uint64_t FBase = 0;  // the stream position the source begins at
   std::vector<TAudioOutput> FOutputs;
   std::shared_ptr<TAttributes> FAttributes = std::make_shared<TAttributes>();
   AVCodecContext* FCodec = nullptr;
@@ -184,8 +185,11 @@ HRESULT TSyncReader::OpenStream(std::shared_ptr<IStream> Stream) {
   Close();
   if (!Stream) return E_INVALIDARG;
   FStream = Stream;
+  // The source begins where the stream stands (past a leading block, say).
+  FBase = 0;
+  FStream->Seek(0, STREAM_SEEK_CUR, &FBase);
   auto input = std::make_unique<TInput>();
-  if (!input->Open(FStream)) {
+  if (!input->Open(FStream, FBase)) {
     FStream.reset();
     return NS_E_FILE_OPEN_FAILED;
   }
@@ -205,7 +209,7 @@ HRESULT TSyncReader::OpenStream(std::shared_ptr<IStream> Stream) {
     // counted over the packets by a separate pass.
     TInput counter;
     const auto& last = FOutputs.back();
-    if (counter.Open(FStream)) {
+    if (counter.Open(FStream, FBase)) {
       int64_t samples = CountSamples(counter.Format, last.StreamIndex);
       if (samples >= 0)
         FAttributes->SetQword(u"Duration", static_cast<uint64_t>(
@@ -213,7 +217,7 @@ HRESULT TSyncReader::OpenStream(std::shared_ptr<IStream> Stream) {
     }
     // Back to the start for decoding.
     FInput = std::make_unique<TInput>();
-    if (!FInput->Open(FStream)) {
+    if (!FInput->Open(FStream, FBase)) {
       Close();
       return NS_E_FILE_OPEN_FAILED;
     }
@@ -357,7 +361,7 @@ HRESULT TSyncReader::SetRange(uint64_t Start, int64_t) {
   // Start over from the beginning and decode up to the time: the landing
   // point of a container seek is not exact, and sample counting must be.
   FInput = std::make_unique<TInput>();
-  if (!FInput->Open(FStream)) {
+  if (!FInput->Open(FStream, FBase)) {
     FInput.reset();
     return E_FAIL;
   }
