@@ -44,6 +44,8 @@ void MemoryIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
   if (!Reading) throw EAuException("The Stream is not opened");
   ++ReadDataCalls;
   if (BufferFirst > BufferLast) {
+    if (FailAfter >= 0 && DataStream->Position() + ChunkLimit > FailAfter)
+      throw EAuException("Read error", "Input/output error");
     FBuffer.resize(ChunkLimit);
     BufferFirst = 1;
     BufferLast = static_cast<uint32_t>(DataStream->Read(FBuffer.data(), ChunkLimit));

@@ -19,6 +19,8 @@ class MemoryIn : public TAuFileIn {
   // The size OpenSource announces: the source's length when -2.
   int64_t AnnouncedSize = -2;
   uint32_t ChunkLimit = 4096;  // most bytes one refill takes
+  // A read that would pass this many bytes fails ("Read error"); -1: never.
+  int64_t FailAfter = -1;
   std::atomic<int> ReadDataCalls{0};
   std::atomic<int> Opens{0};
 
