@@ -319,3 +319,52 @@ TEST(AuOutput, AHandlerMayFreeTheLastOutput) {
   ui_thread::ProcessMessages();
   EXPECT_EQ(TEventHandler::Instance(), nullptr);
 }
+
+// Regression: the failure hand-over cleared Running before the worker had
+// ended its run, so a Run from OnThreadException went on to Finish a run
+// that never prepared, and the second run's report was lost.
+TEST(AuOutput, RunFromTheFailureHandlerIsRefusedUntilTheRunHasEnded) {
+  Pipeline p(20000);
+  p.Out.PrepareError = "no destination";
+  std::string refusal;
+  p.Out.SetOnThreadException([&](TAuComponent*) {
+    try {
+      p.Out.Run();
+    } catch (const EAuException& e) {
+      refusal = e.what();
+    }
+  });
+  p.Out.Run();
+  ASSERT_TRUE(p.Seen.WaitDone());
+  EXPECT_EQ(refusal, "Component is Busy");
+  EXPECT_EQ(p.Out.Calls(), std::vector<std::string>({"prepare"})) << "no Finish after a failed Prepare";
+  // Right after the report the output takes the next run, which reports once.
+  p.Out.PrepareError.clear();
+  p.In.ForceEnd();
+  p.Out.Run();
+  ASSERT_TRUE(p.Seen.WaitDone(2));
+  Settle();
+  EXPECT_EQ(p.Seen.Done, 2);
+  EXPECT_EQ(p.Out.Received().size(), p.Pcm.size());
+}
+
+// Regression: a read range starting past the end delivered the whole input
+// with a negative size.
+TEST(AuFileIn, RangePastTheEndDeliversNothing) {
+  std::vector<uint8_t> pcm = CountingPcm(5000, 2);
+  TMemoryStream stream(pcm);
+  MemoryIn in;
+  in.AttachStream(&stream);
+  for (auto [start, end] : {std::pair<int64_t, int64_t>{6000, -1}, {5000, -1}, {300, 200}}) {
+    in.SetStartSample(start);
+    in.SetEndSample(end);
+    in.BeginRead();
+    uint8_t* buffer = nullptr;
+    uint32_t bytes = 4096;
+    in.GetData(buffer, bytes);
+    EXPECT_EQ(bytes, 0u) << start << ".." << end;
+    EXPECT_EQ(in.Size(), 0) << start;
+    EXPECT_EQ(in.Position(), 0) << start;
+    in.EndRead();
+  }
+}

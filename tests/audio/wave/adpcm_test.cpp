@@ -113,3 +113,34 @@ TEST(MsAdpcm, OddSamplesPerBlockAndBadPredictors) {
     EXPECT_NE(st[2 * i + 1], 0) << "right, predictor 1";
   }
 }
+
+// Regression: the MS ADPCM step grew without bound over a long block and
+// overflowed (block align 65535); it is now held as the reference decoder
+// holds it, so the samples saturate instead of wrapping.
+TEST(MsAdpcm, LongBlockOfLargestStepsSaturates) {
+  const int spb = 8000;
+  std::vector<uint8_t> block(7 + (spb - 2) / 2, 0x88);  // every nibble -8
+  block[0] = 0;                                        // predictor (256, 0)
+  block[1] = 0x00, block[2] = 0x40;                    // delta 16384
+  block[3] = block[4] = block[5] = block[6] = 0;
+  const TMsCoef coefs[] = {{256, 0}};
+  std::vector<int16_t> out(spb);
+  ASSERT_EQ(DecodeMsBlock(block.data(), 1, spb, coefs, 1, out.data()), spb);
+  for (int i = 2; i < spb; ++i) ASSERT_EQ(out[i], -32768) << i;
+}
+
+// Regression: a stereo block size of 4 modulo 8 (516) made the encoder
+// write 2 bytes past the block. Every size it may be handed stays inside.
+TEST(ImaAdpcm, EncoderStaysInsideBlocksOfAnySize) {
+  for (int channels : {1, 2}) {
+    for (int size : {8, 12, 516, 520, 1020, 1026}) {
+      const int frames = ImaBlockSamples(channels, size);
+      std::vector<int16_t> pcm(static_cast<size_t>(frames) * channels);
+      for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>((i * 7919) % 20000 - 10000);
+      std::vector<uint8_t> block(size + 16, 0xA5);
+      uint8_t steps[2] = {0, 0};
+      EncodeImaBlock(pcm.data(), channels, size, steps, block.data());
+      for (int i = size; i < size + 16; ++i) ASSERT_EQ(block[i], 0xA5) << channels << " ch, size " << size;
+    }
+  }
+}

@@ -1,6 +1,9 @@
 #include "audio/wave/wave_in.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "audio/core/au_exception.h"
 
 #include "support/audio_fixtures.h"
 #include "support/peers.h"
@@ -296,4 +299,48 @@ TEST(WaveIn, MissingFileAndReadsOutsideARead) {
   in.SetFileName("/nonexistent/x.wav");
   EXPECT_TRUE(ReadAll(in).empty());
   EXPECT_THROW(in.Channels(), std::runtime_error);
+}
+
+// Regressions of hostile and unusual sources: a new file name forgets the
+// previous file's format; a file cut inside a frame hands out whole frames;
+// a FIFO is refused without blocking; a Layer-3 file whose byte rate says 1
+// is sized from its frames, not from that field.
+TEST(WaveIn, HostileSources) {
+  TempDir dir;
+  const std::string good = dir.File("good.wav"), junk = dir.File("junk.wav");
+  MakeAudio(good, 0.5, 44100, 2, "-c:a pcm_s16le");
+  WriteText(junk, std::string(3000, 'x'));
+  TWaveIn in(nullptr);
+  in.SetFileName(good);
+  ASSERT_EQ(in.Channels(), 2);
+  in.SetFileName(junk);
+  EXPECT_EQ(in.Channels(), 0);
+  EXPECT_EQ(in.SampleRate(), 0);
+  EXPECT_EQ(in.BitsPerSample(), 0);
+  EXPECT_TRUE(ReadAll(in).empty());
+
+  Bytes c;
+  Chunk(c, "fmt ", PcmFmt(2, 44100, 16));
+  Chunk(c, "data", Bytes(4003, 7));  // the last frame is cut after 3 bytes
+  WriteBytes(dir.File("cut.wav"), Riff(c));
+  EXPECT_EQ(Decode(dir.File("cut.wav")).size(), 4000u);
+
+  const std::string fifo = dir.File("fifo.wav");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  in.SetFileName(fifo);
+  try {
+    in.Channels();
+    ADD_FAILURE() << "a FIFO was opened";
+  } catch (const EAuException& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot open file " + fifo);
+    EXPECT_EQ(e.Detail(), "not a regular file");
+  }
+
+  const std::string l3 = dir.File("l3.wav");
+  MakeAudio(l3, 2, 44100, 2, "-c:a libmp3lame -b:a 128k -f wav");
+  const Bytes honest = Decode(l3);
+  Bytes lying = ReadBytes(l3);
+  lying[28] = 1, lying[29] = lying[30] = lying[31] = 0;  // nAvgBytesPerSec
+  WriteBytes(l3, lying);
+  EXPECT_EQ(Decode(l3), honest);
 }
