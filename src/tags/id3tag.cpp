@@ -80,13 +80,17 @@ uint16_t Tid3tag::WriteTag(const std::string& Name) {
     PutField(block + 97, Comment, 30);
   }
   block[127] = Genre;
-  const ssize_t written = ::pwrite(fd, block, 128, at);
-  if (written != 128) {
-    // A tag cut short by a full disk is taken back off: the file ends as it did.
-    SystemError = written < 0 ? errno : ENOSPC;
-    const int restored = ::ftruncate(fd, size);
-    (void)restored;
-    return WriteFailed;
+  for (ssize_t done = 0; done < 128;) {
+    const ssize_t n = ::pwrite(fd, block + done, static_cast<size_t>(128 - done), at + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      // A tag cut short (a full disk) is taken back off: the file ends as it did.
+      SystemError = n < 0 ? errno : EIO;
+      const int restored = ::ftruncate(fd, size);
+      (void)restored;
+      return WriteFailed;
+    }
+    done += n;
   }
   FileName = path;
   return Ok;

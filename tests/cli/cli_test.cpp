@@ -179,3 +179,143 @@ TEST(Cli, UsageErrorsAndSettings) {
   EXPECT_NE(list.Out.find("codec 0: Windows Media Audio 2\n"), std::string::npos);
   EXPECT_NE(list.Out.find("   29  128 kbps, 44 kHz, stereo CBR\n"), std::string::npos);
 }
+
+// Regressions of the batch's contract: one output path is written once, no
+// output replaces a source of the run (also through a link), names never
+// reach FFmpeg as addresses, files already in the target format are skipped.
+TEST(Cli, OutputsNeverCollideWithEachOtherOrWithSources) {
+  Cli c;
+  fs::create_directories(c.Path("x"));
+  fs::create_directories(c.Path("y"));
+  for (const char* name : {"a.wav", "x/b.wav", "y/b.wav", "pipe:1.wav", "file:c.wav", "d.wav"})
+    MakeAudio(c.Path(name), 0.3, 44100, 2, "-c:a pcm_s16le");
+  MakeAudio(c.Path("a.mp3"), 0.3, 44100, 2, "-c:a libmp3lame");
+  const auto d = ReadBytes(c.Path("d.wav"));
+  fs::create_symlink(c.Path("d.wav"), c.Out + "/e.wma");
+  MakeAudio(c.Path("e.wav"), 0.3, 44100, 2, "-c:a pcm_s16le");
+
+  Result r = c.Run("--to wma -o out -y a.wav a.mp3 x/b.wav y/b.wav d.wav e.wav");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Out, "out/a.wma\nout/b.wma\nout/d.wma\n");
+  EXPECT_NE(r.Err.find("3 converted, 0 skipped, 3 failed"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("a.mp3: its output out/a.wma is already written in this run, from a.wav"), std::string::npos);
+  EXPECT_NE(r.Err.find("e.wav: its output out/e.wma would replace d.wav"), std::string::npos) << r.Err;
+  EXPECT_EQ(ReadBytes(c.Path("d.wav")), d) << "the source behind the link is untouched";
+
+  WriteText(c.Path("c.wma"), "unrelated");
+  r = c.Run("--to wma --same-folder -n pipe:1.wav file:c.wav");
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Out, "pipe:1.wma\nfile:c.wma\n") << "nothing but the paths on standard output";
+  EXPECT_EQ(c.Probe(c.Path("pipe:1.wma"), "stream=codec_name"), "wmav2\n");
+  EXPECT_EQ(ReadBytes(c.Path("c.wma")).size(), 9u);
+
+  r = c.Run("--to wav -o out d.wav");
+  EXPECT_EQ(r.Status, 0);
+  EXPECT_NE(r.Err.find("0 converted, 1 skipped, 0 failed"), std::string::npos) << r.Err;
+}
+
+// Regressions: a bad source after a good one is not "converted"; a source
+// rate of 1 Hz is refused; tag options hold over each WMA's own tags; a
+// source shorter than its header says converts with a warning.
+TEST(Cli, SourcesTagsAndShortFiles) {
+  Cli c;
+  MakeAudio(c.Path("a.mp3"), 0.5, 44100, 2, "-c:a libmp3lame");
+  WriteText(c.Path("junk.mp3"), std::string(4000, 'j'));
+  Result r = c.Run("--to wav -o out a.mp3 junk.mp3");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(r.Out, "out/a.wav\n");
+  EXPECT_FALSE(fs::exists(c.Out + "/junk.wav"));
+
+  MakeAudio(c.Path("slow.wav"), 0.5, 8000, 1, "-c:a pcm_s16le");
+  auto slow = ReadBytes(c.Path("slow.wav"));
+  slow[24] = 1, slow[25] = slow[26] = slow[27] = 0;  // 1 Hz
+  WriteBytes(c.Path("slow.wav"), slow);
+  r = c.Run("--to wma -o out slow.wav");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("sample rate of 1 Hz"), std::string::npos) << r.Err;
+
+  MakeAudio(c.Path("w1.wma"), 0.5, 44100, 2, "-c:a wmav2 -metadata Title=One -metadata Author=Own");
+  MakeAudio(c.Path("w2.wma"), 0.5, 44100, 2, "-c:a wmav2 -metadata Title=Two -metadata Author=Own");
+  r = c.Run("--to mp3 -o out --artist X --album Y w1.wma w2.wma");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  for (auto [file, title] : {std::pair{"w1", "One"}, {"w2", "Two"}})
+    EXPECT_EQ(Python("from mutagen.id3 import ID3\nt = ID3('" + c.Out + "/" + file + ".mp3')\n"
+                     "print(t['TIT2'], t['TPE1'], t['TALB'], sep='|')\n"),
+              std::string(title) + "|X|Y\n");
+
+  MakeAudio(c.Path("long.wav"), 2, 44100, 2, "-c:a pcm_s16le");
+  fs::resize_file(c.Path("long.wav"), 44 + 44100 * 4 / 2);  // a download cut after half a second
+  r = c.Run("--to mp3 -o out long.wav");
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_NE(r.Err.find("warning out/long.mp3: the source ended early: 1.5 s of the 2.0 s"), std::string::npos)
+      << r.Err;
+}
+
+// Regressions: a full disk (here a file-size limit) fails the file with the
+// system's reason and keeps the file that stood there; a tag write cut
+// short fails the file instead of reporting it converted.
+TEST(Cli, FullDiskFailsTheFileAndKeepsWhatExisted) {
+  Cli c;
+  MakeAudio(c.Path("a.wav"), 2, 44100, 2, "-c:a pcm_s16le");
+  ASSERT_EQ(c.Run("--to mp3 -o out a.wav").Status, 0);
+  const auto whole = ReadBytes(c.Out + "/a.mp3");
+  const size_t audio = whole.size() - 128;
+  auto limited = [&](size_t Bytes, const std::string& Args) {
+    return c.Run(Args, "/usr/bin/python3 -c \"import os, resource, signal, sys; "
+                       "signal.signal(signal.SIGXFSZ, signal.SIG_IGN); "
+                       "resource.setrlimit(resource.RLIMIT_FSIZE, (" + std::to_string(Bytes) + ", " +
+                           std::to_string(Bytes) + ")); os.execvp(sys.argv[1], sys.argv[1:])\" ");
+  };
+  Result r = limited(audio + 60, "--to mp3 -o out -y a.wav");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("Cannot write the ID3v1 tag to out/a.mp3: File too large"), std::string::npos) << r.Err;
+  EXPECT_EQ(ReadBytes(c.Out + "/a.mp3"), whole) << "the finished file that stood there stays";
+  fs::remove(c.Out + "/a.mp3");
+  r = limited(audio + 60, "--to mp3 -o out a.wav");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_EQ(ReadBytes(c.Out + "/a.mp3").size(), audio) << "no stray tag bytes: the audio stays";
+
+  WriteText(c.Out + "/a.wma", "old");
+  r = limited(20000, "--to wma -o out -y a.wav");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("File too large"), std::string::npos) << r.Err;
+  EXPECT_EQ(ReadBytes(c.Out + "/a.wma").size(), 3u);
+  for (const auto& e : fs::directory_iterator(c.Out)) EXPECT_NE(e.path().filename().string()[0], '.');
+}
+
+// Regressions: SIGINT and SIGTERM stop the running file and the batch, list
+// what was not started and end with 130 or 143; SIGINT at the overwrite
+// question is not swallowed.
+TEST(Cli, SignalsStopTheRun) {
+  Cli c;
+  for (const char* name : {"a.wav", "b.wav", "c.wav"}) MakeAudio(c.Path(name), 100, 44100, 2, "-c:a pcm_s16le");
+  for (auto [signal, status] : {std::pair{"INT", 130}, {"TERM", 143}}) {
+    Result r = c.Run("--to mp3 -o out -y a.wav b.wav c.wav", "timeout --preserve-status -s " + std::string(signal) + " 0.5 ");
+    EXPECT_EQ(r.Status, status) << r.Err;
+    EXPECT_NE(r.Err.find("0 converted, 0 skipped, 1 failed, 2 not started"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("c.wav: not started"), std::string::npos) << r.Err;
+  }
+  // At the question, on a terminal.
+  const std::string out = Python(
+      "import os, pty, signal, time\n"
+      "pid, fd = pty.fork()\n"
+      "if pid == 0:\n"
+      "    os.chdir('" + c.Dir.Path().string() + "')\n"
+      "    os.environ['XDG_CONFIG_HOME'] = '" + c.Path("cfg") + "'\n"
+      "    os.execv('" TONVALE_CLI "', ['tonvale-cli', '--to', 'mp3', '-o', 'out', 'a.wav', 'b.wav'])\n"
+      "text = b''\n"
+      "while b'overite it?' not in text:\n"
+      "    text += os.read(fd, 1024)\n"
+      "os.kill(pid, signal.SIGINT)\n"
+      "try:\n"
+      "    while True:\n"
+      "        chunk = os.read(fd, 1024)\n"
+      "        if not chunk: break\n"
+      "        text += chunk\n"
+      "except OSError:\n"
+      "    pass\n"
+      "print(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]))\n"
+      "print(text.decode())\n");
+  EXPECT_EQ(out.substr(0, 4), "130\n") << out;
+  EXPECT_NE(out.find("0 converted, 0 skipped, 0 failed, 2 not started"), std::string::npos) << out;
+}
