@@ -1,5 +1,6 @@
 #include "cli/terminal_view.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -54,11 +55,16 @@ bool TTerminalView::ConfirmOverwrite(const std::string& Path) {
   for (;;) {
     std::fprintf(stderr, "%s has existed, overite it? [y/n] ", Path.c_str());
     std::fflush(stderr);
+    // Waits for a line while watching for a stop signal, which may arrive
+    // before the wait begins as well as during it.
+    bool ready = false;
+    while (!FInterrupted() && !ready) {
+      struct pollfd in {STDIN_FILENO, POLLIN, 0};
+      ready = ::poll(&in, 1, 100) > 0;
+    }
     std::string answer;
-    // A stop signal makes the read return: the file is then not started.
-    if (!std::getline(std::cin, answer) || FInterrupted()) {
+    if (FInterrupted() || !std::getline(std::cin, answer)) {
       std::fprintf(stderr, "\n");
-      std::cin.clear();
       FQuestionInterrupted = FInterrupted();
       return false;
     }
