@@ -151,3 +151,27 @@ TEST(WMIn, UnreadableAndMissingSources) {
     EXPECT_STREQ(e.what(), "File name is not assigned");
   }
 }
+
+// Regressions: the byte-30 retry rewound to 0 and so never opened a WMA
+// behind a 30-byte prefix; a new file name kept the previous file's format
+// and tags when the new file could not be read.
+TEST(WMIn, PrefixedFilesAndFilesAfterAGoodOne) {
+  TempDir dir;
+  const std::string plain = dir.File("plain.wma"), prefixed = dir.File("prefixed.wma");
+  MakeAudio(plain, 1, 44100, 2, "-c:a wmav2 -metadata Title=Tune");
+  auto bytes = ReadBytes(plain);
+  bytes.insert(bytes.begin(), 30, 0x5A);
+  WriteBytes(prefixed, bytes);
+  TWMIn in(nullptr);
+  const Decoded a = DecodeWith(in, plain), b = DecodeWith(in, prefixed);
+  EXPECT_EQ(b.Samples, a.Samples);
+  EXPECT_GT(b.Samples.size(), 40000u);
+  EXPECT_EQ(in.Id3v2Tags().Title(), u"Tune");
+
+  WriteText(dir.File("junk.wma"), std::string(4000, 'j'));
+  in.SetFileName(dir.File("junk.wma"));
+  EXPECT_EQ(in.Channels(), 0);
+  EXPECT_EQ(in.SampleRate(), 0);
+  EXPECT_TRUE(in.Id3v2Tags().Title().empty());
+  EXPECT_TRUE(ReadAll(in).empty());
+}
