@@ -44,7 +44,11 @@ bool TagEditorWanted(int Mode, size_t FileCount) {
 bool CheckOutputFolder() {
   if (Settings.SameAsInputFolder) return true;
   std::error_code ec;
-  return std::filesystem::is_directory(Settings.OutputFolder, ec);
+  if (std::filesystem::is_directory(Settings.OutputFolder, ec)) return true;
+  // The default folder is made when first needed; a folder the user chose is not.
+  if (Settings.OutputFolder == DefaultSettings().OutputFolder)
+    return std::filesystem::create_directories(Settings.OutputFolder, ec) && !ec;
+  return false;
 }
 
 }  // namespace tonvale

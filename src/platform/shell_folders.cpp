@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 namespace tonvale {
 namespace {
@@ -21,6 +23,21 @@ std::string AppDataFolder() {
   const char* home = std::getenv("HOME");
   if (home && *home) return WithSlash(std::string(home) + "/.config");
   return {};
+}
+
+std::string MusicFolder() {
+  const char* homeVar = std::getenv("HOME");
+  const std::string home = homeVar && *homeVar ? homeVar : "";
+  // XDG_MUSIC_DIR="$HOME/Music" in user-dirs.dirs, as xdg-user-dirs writes it.
+  std::ifstream dirs(AppDataFolder() + "user-dirs.dirs");
+  for (std::string line; std::getline(dirs, line);) {
+    const std::string key = "XDG_MUSIC_DIR=\"";
+    if (line.rfind(key, 0) != 0 || line.back() != '"') continue;
+    std::string value = line.substr(key.size(), line.size() - key.size() - 1);
+    if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
+    if (!value.empty() && value[0] == '/') return WithSlash(value);
+  }
+  return home.empty() ? std::string() : WithSlash(home + "/Music");
 }
 
 std::string ExecutableFolder() {

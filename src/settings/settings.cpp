@@ -41,7 +41,10 @@ std::string SettingsFolder() {
 
 TSettings DefaultSettings() {
   TSettings d;
-  d.OutputFolder = ExecutableFolder() + "Output";
+  // An installed program's folder is not writable: the outputs go to the
+  // user's music folder (created when first needed).
+  const std::string music = MusicFolder();
+  d.OutputFolder = (music.empty() ? ExecutableFolder() : music) + "Tonvale";
   d.OutputFormat = 0;
   d.SameAsInputFolder = false;
   d.IsShowTagEditor = true;
@@ -71,6 +74,7 @@ void LoadSettings() {
   Settings.SameAsInputFolder = flag(kCommon, "SameAsInputFolder", d.SameAsInputFolder);
   Settings.IsShowTagEditor = flag(kCommon, "IsShowTagEditor", d.IsShowTagEditor);
   Settings.IsSameTag = flag(kCommon, "IsSameTag", d.IsSameTag);
+  Settings.Theme = ini.ReadString(kCommon, "Theme", d.Theme);
   Settings.IsSelectVBR = flag(kMp3, "IsSelectVBR", d.IsSelectVBR);
   Settings.IsVBRHead = flag(kMp3, "IsVBRHead", d.IsVBRHead);
   Settings.BitRate = ini.ReadInteger(kMp3, "BitRate", d.BitRate);
@@ -93,6 +97,7 @@ void SaveSettings() {
   ini.WriteString(kCommon, "SameAsInputFolder", flag(Settings.SameAsInputFolder));
   ini.WriteString(kCommon, "IsShowTagEditor", flag(Settings.IsShowTagEditor));
   ini.WriteString(kCommon, "IsSameTag", flag(Settings.IsSameTag));
+  ini.WriteString(kCommon, "Theme", Settings.Theme);
   ini.WriteString(kMp3, "IsSelectVBR", flag(Settings.IsSelectVBR));
   ini.WriteString(kMp3, "IsVBRHead", flag(Settings.IsVBRHead));
   ini.WriteString(kMp3, "BitRate", num(Settings.BitRate));

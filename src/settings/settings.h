@@ -13,6 +13,8 @@ struct TSettings {
   bool SameAsInputFolder = false;
   bool IsShowTagEditor = false;
   bool IsSameTag = false;
+  // The window's colour theme by name; empty follows the desktop.
+  std::string Theme;
   // Mp3Options
   bool IsSelectVBR = false;
   bool IsVBRHead = false;

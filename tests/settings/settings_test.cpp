@@ -40,7 +40,7 @@ TEST(Settings, DefaultsWithoutAFile) {
   ConfigHome home;
   LoadSettings();
   EXPECT_EQ(SettingsFolder(), (home.Dir.Path() / "Quarnel/Tonvale/").string());
-  EXPECT_EQ(Settings.OutputFolder, ExecutableFolder() + "Output");
+  EXPECT_EQ(Settings.OutputFolder, MusicFolder() + "Tonvale");
   EXPECT_EQ(Settings.OutputFormat, 0);
   EXPECT_FALSE(Settings.SameAsInputFolder);
   EXPECT_TRUE(Settings.IsShowTagEditor);
@@ -143,4 +143,14 @@ TEST(Settings, FolderFallsBackToTheExecutables) {
   ConfigHome home;
   WriteText((home.Dir.Path() / "Quarnel").string(), "a file in the way");
   EXPECT_EQ(SettingsFolder(), ExecutableFolder());
+}
+
+TEST(Settings, DefaultOutputFolderIsInTheUsersMusicFolder) {
+  ConfigHome home;
+  const std::string userHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  WriteText((home.Dir.Path() / "user-dirs.dirs").string(), "# written by xdg-user-dirs-update\nXDG_MUSIC_DIR=\"$HOME/Tunes\"\n");
+  EXPECT_EQ(MusicFolder(), userHome + "/Tunes/");
+  EXPECT_EQ(DefaultSettings().OutputFolder, userHome + "/Tunes/Tonvale");
+  WriteText((home.Dir.Path() / "user-dirs.dirs").string(), "XDG_MUSIC_DIR=\"/srv/music\"\n");
+  EXPECT_EQ(MusicFolder(), "/srv/music/");
 }
