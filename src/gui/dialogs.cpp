@@ -1,0 +1,42 @@
+#include "gui/dialogs.h"
+
+#include <QFileDialog>
+
+namespace tonvale::gui {
+
+TDialogHooks& DialogHooks() {
+  static TDialogHooks hooks;
+  return hooks;
+}
+
+QMessageBox::StandardButton ShowMessage(QWidget* Parent, QMessageBox::Icon Icon, const QString& Text,
+                                        QMessageBox::StandardButtons Buttons) {
+  if (DialogHooks().Message) return DialogHooks().Message(Icon, Text, Buttons);
+  QMessageBox box(Icon, "Tonvale", Text, Buttons, Parent);
+  box.setTextFormat(Qt::PlainText);
+  if (Buttons & QMessageBox::No) box.setEscapeButton(QMessageBox::No);
+  const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
+  if ((Buttons & QMessageBox::No) && answer != QMessageBox::Yes) return QMessageBox::No;
+  return answer;
+}
+
+QStringList OpenFiles(QWidget* Parent, const QString& Title, const QStringList& Filters) {
+  if (DialogHooks().OpenFiles) return DialogHooks().OpenFiles(Title, Filters);
+  QFileDialog dialog(Parent, Title);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setNameFilters(Filters);
+  // "*.wav" also shows "SONG.WAV".
+  dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+  dialog.setSizeGripEnabled(true);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return dialog.selectedFiles();
+}
+
+QString ChooseFolder(QWidget* Parent, const QString& Title, const QString& Start) {
+  if (DialogHooks().Folder) return DialogHooks().Folder(Title, Start);
+  return QFileDialog::getExistingDirectory(Parent, Title, Start,
+                                           QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+}
+
+}  // namespace tonvale::gui

@@ -1,0 +1,323 @@
+#include "gui/frm_options.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QStyle>
+#include <filesystem>
+
+#include "gui/dialogs.h"
+#include "platform/shell_folders.h"
+#include "settings/settings.h"
+
+namespace tonvale::gui {
+namespace {
+
+const char* const kBitRates[] = {" 32 kbit/s", " 40 kbit/s", " 48 kbit/s", " 56 kbit/s", " 64 kbit/s",
+                                 " 80 kbit/s", " 96 kbit/s", "112 kbit/s", "128 kbit/s", "160 kbit/s",
+                                 "192 kbit/s", "224 kbit/s", "256 kbit/s", "320 kbit/s"};
+
+// The entry Index, or no selection when there is none such.
+void Select(QComboBox* Box, int Index) { Box->setCurrentIndex(Index >= 0 && Index < Box->count() ? Index : -1); }
+void Select(QListWidget* List, int Index) {
+  List->setCurrentRow(Index >= 0 && Index < List->count() ? Index : -1);
+  if (List->currentRow() < 0) List->clearSelection();
+}
+// The item the combo's text names, -1 when typed text names none.
+int ItemIndex(const QComboBox* Box) {
+  if (!Box->isEditable()) return Box->currentIndex();
+  return Box->findText(Box->currentText(), Qt::MatchExactly);
+}
+// The first three characters, trimmed, as a whole number.
+bool BitRateOf(const QComboBox* Box, int& Value) {
+  bool ok = false;
+  Value = Box->currentText().left(3).trimmed().toInt(&ok);
+  return ok;
+}
+
+QComboBox* Combo(QWidget* Parent, const QString& Name, bool Editable, const QStringList& Items, QRect Where) {
+  auto* c = new QComboBox(Parent);
+  c->setObjectName(Name);
+  c->setEditable(Editable);
+  c->setInsertPolicy(QComboBox::NoInsert);  // typed text is not added to the list
+  c->addItems(Items);
+  c->setGeometry(Where);
+  return c;
+}
+
+QLabel* Caption(QWidget* Parent, const QString& Text, int X, int Y) {
+  auto* l = new QLabel(Text, Parent);
+  l->move(X, Y);
+  l->adjustSize();
+  return l;
+}
+
+}  // namespace
+
+TfrmOptions::TfrmOptions(QWidget* Owner) : QDialog(Owner), WMAOut1(std::make_unique<TWMAOut>(nullptr)) {
+  setObjectName("frmOptions");
+  setWindowTitle("Options");
+  setFixedSize(456, 312);
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName("PageControl1");
+  PageControl1->setGeometry(8, 8, 440, 262);
+  PageControl1->addTab(OutputPage(), "Output");
+  PageControl1->addTab(LamePage(), "LAME");
+  PageControl1->addTab(WmaPage(), "WMA");
+  btOk = new QPushButton("OK", this);
+  btOk->setObjectName("btOk");
+  btOk->setGeometry(286, 278, 75, 25);
+  btCancel = new QPushButton("Cancel", this);
+  btCancel->setObjectName("btCancel");
+  btCancel->setGeometry(370, 278, 75, 25);
+  connect(btOk, &QPushButton::clicked, this, [this] { btOkClick(); });
+  connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
+  // Enter in an edit presses no button; Escape and the close box cancel.
+  for (QPushButton* b : findChildren<QPushButton*>()) b->setAutoDefault(false);
+  FormCreate();
+}
+
+QWidget* TfrmOptions::OutputPage() {
+  auto* page = new QWidget;
+  page->setObjectName("tsOutput");
+  auto* group = new QGroupBox("Output folder", page);
+  group->setGeometry(8, 8, 418, 70);
+  auto* picture = new QLabel(group);
+  picture->setPixmap(style()->standardIcon(QStyle::SP_DirIcon).pixmap(24, 24));
+  picture->setGeometry(10, 30, 24, 24);
+  editOutputDir = new QLineEdit(group);
+  editOutputDir->setObjectName("editOutputDir");
+  editOutputDir->setGeometry(42, 30, 280, 24);
+  btBrowser = new QPushButton("Browse", group);
+  btBrowser->setObjectName("btBrowser");
+  btBrowser->setGeometry(330, 29, 78, 26);
+  connect(btBrowser, &QPushButton::clicked, this, [this] { btBrowserClick(); });
+  auto check = [page](const QString& Name, const QString& Text, int Y) {
+    auto* c = new QCheckBox(Text, page);
+    c->setObjectName(Name);
+    c->move(12, Y);
+    c->adjustSize();
+    return c;
+  };
+  cbSameAsInputFolder = check("cbSameAsInputFolder", "Same as input folder", 92);
+  cbShowTagEditor = check("cbShowTagEditor", "Don't show Tag Editor dialog when converting", 120);
+  cbSameTag = check("cbSameTag", "Use the same ID3 Tag for the batch files", 148);
+  // Set from code, a check box acts as when clicked.
+  connect(cbSameAsInputFolder, &QCheckBox::toggled, this, [this] { cbSameAsInputFolderClick(); });
+  connect(cbSameTag, &QCheckBox::toggled, this, [this] { cbSameAsInputFolderClick(); });
+  return page;
+}
+
+QWidget* TfrmOptions::LamePage() {
+  auto* page = new QWidget;
+  page->setObjectName("tsLame");
+  auto* rate = new QGroupBox("Bit Rate", page);
+  rate->setGeometry(8, 6, 250, 200);
+  rbCBR = new QRadioButton("CBR(Constant Bit Rate)", rate);
+  rbCBR->setObjectName("rbCBR");
+  rbCBR->setGeometry(10, 22, 230, 20);
+  rbCBR->setChecked(true);
+  Caption(rate, "Bitrate", 28, 50);
+  cbConstantBitRate = Combo(rate, "cbConstantBitRate", false,
+                            {"48", "56", "64", "80", "96", "128", "192", "256", "320"}, QRect(150, 46, 90, 22));
+  cbConstantBitRate->setCurrentIndex(5);
+  rbVBR = new QRadioButton("VBR(Variable Bit Rate)", rate);
+  rbVBR->setObjectName("rbVBR");
+  rbVBR->setGeometry(10, 76, 230, 20);
+  ckbVBRHead = new QCheckBox("Write MP3 VBR Header", rate);
+  ckbVBRHead->setObjectName("ckbVBRHead");
+  ckbVBRHead->setGeometry(28, 98, 210, 20);
+  QStringList rates;
+  for (const char* r : kBitRates) rates << r;
+  Caption(rate, "Minimum bitrate:", 28, 126);
+  cbMinBitRate = Combo(rate, "cbMinBitRate", true, rates, QRect(150, 122, 90, 22));
+  Caption(rate, "Maximum bitrate:", 28, 150);
+  cbMaxBitRate = Combo(rate, "cbMaxBitRate", true, rates, QRect(150, 146, 90, 22));
+  Caption(rate, "VBR Quality:", 28, 174);
+  cbVBRQuality = Combo(rate, "cbVBRQuality", true, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"},
+                       QRect(150, 170, 90, 22));
+  connect(rbVBR, &QRadioButton::toggled, this, [this] { rbVBRClick(); });
+
+  auto* channels = new QGroupBox("Channels", page);
+  channels->setGeometry(266, 6, 160, 60);
+  cbStereoMode = Combo(channels, "cbStereoMode", true, {"Stereo", "Joint Stereo", "Dual Channels", "Mono"},
+                       QRect(10, 26, 140, 22));
+  auto* cpu = new QGroupBox("CPU Usage", page);
+  cpu->setGeometry(266, 72, 160, 80);
+  tbMP3Cpu = new QSlider(Qt::Horizontal, cpu);
+  tbMP3Cpu->setObjectName("tbMP3Cpu");
+  tbMP3Cpu->setRange(1, 3);
+  tbMP3Cpu->setTickInterval(1);
+  tbMP3Cpu->setTickPosition(QSlider::TicksBelow);
+  tbMP3Cpu->setGeometry(10, 24, 140, 26);
+  Caption(cpu, "Less", 10, 54);
+  Caption(cpu, "More", 122, 54);
+  bDefault = new QPushButton("&Default", page);
+  bDefault->setObjectName("bDefault");
+  bDefault->setGeometry(346, 200, 80, 26);
+  connect(bDefault, &QPushButton::clicked, this, [this] { bDefaultClick(); });
+  return page;
+}
+
+QWidget* TfrmOptions::WmaPage() {
+  auto* page = new QWidget;
+  page->setObjectName("tsWMA");
+  Caption(page, "Codecs", 8, 6);
+  lbCodecs = new QListWidget(page);
+  lbCodecs->setObjectName("lbCodecs");
+  lbCodecs->setGeometry(8, 24, 150, 170);
+  Caption(page, "Formats", 166, 6);
+  lbFormats = new QListWidget(page);
+  lbFormats->setObjectName("lbFormats");
+  lbFormats->setGeometry(166, 24, 260, 170);
+  cbWMA_VBR = new QCheckBox("VBR(Variable Bit Rate)", page);
+  cbWMA_VBR->setObjectName("cbWMA_VBR");
+  cbWMA_VBR->setGeometry(8, 204, 200, 20);
+  bWMADefault = new QPushButton("&Default", page);
+  bWMADefault->setObjectName("bWMADefault");
+  bWMADefault->setGeometry(346, 200, 80, 26);
+  connect(lbCodecs, &QListWidget::itemClicked, this, [this] { lbCodecsClick(); });
+  connect(cbWMA_VBR, &QCheckBox::toggled, this, [this] { cbWMA_VBRClick(); });
+  connect(bWMADefault, &QPushButton::clicked, this, [this] { bWMADefaultClick(); });
+  return page;
+}
+
+void TfrmOptions::FormCreate() {
+  for (const std::string& c : WMAOut1->Codecs()) lbCodecs->addItem(QString::fromStdString(c));
+  Select(lbCodecs, 0);
+  FillFormats();
+  Select(lbFormats, 0);
+  ExchangeSettings(false);
+  PageControl1->setCurrentIndex(0);
+}
+
+void TfrmOptions::FillFormats() {
+  lbFormats->clear();
+  const int codec = lbCodecs->currentRow();
+  if (codec < 0) return;
+  const auto& formats = WMAOut1->Formats(static_cast<uint16_t>(codec));
+  for (size_t i = 0; i < formats.size(); ++i) {
+    QString text = QString::fromStdString(formats[i]);
+    // The settings' default format is marked; the stored index is unchanged.
+    if (codec == 0 && !WMAOut1->VBR() && i == 29) text += "  (default)";
+    lbFormats->addItem(text);
+  }
+}
+
+bool TfrmOptions::ExchangeSettings(bool Store) {
+  if (!Store) {
+    editOutputDir->setText(QString::fromStdString(Settings.OutputFolder));
+    cbSameAsInputFolder->setChecked(Settings.SameAsInputFolder);
+    cbSameAsInputFolderClick();
+    cbShowTagEditor->setChecked(!Settings.IsShowTagEditor);
+    cbSameTag->setChecked(Settings.IsSameTag);
+    rbVBR->setChecked(Settings.IsSelectVBR);
+    ckbVBRHead->setChecked(Settings.IsVBRHead);
+    cbMinBitRate->setEditText(QString("%1 kbit/s").arg(Settings.BitRate));
+    cbMaxBitRate->setEditText(QString("%1 kbit/s").arg(Settings.MaxBitRate));
+    Select(cbVBRQuality, Settings.VBRQuality);
+    Select(cbStereoMode, Settings.StereoMode);
+    tbMP3Cpu->setValue(Settings.CPU);
+    Select(cbConstantBitRate, Settings.ConstantBitRate);
+    rbVBRClick();
+    Select(lbCodecs, Settings.CodecIndex);
+    {
+      const QSignalBlocker quiet(cbWMA_VBR);  // the list is filled once, below
+      cbWMA_VBR->setChecked(Settings.VBR);
+    }
+    WMAOut1->SetVBR(Settings.VBR);
+    FillFormats();
+    Select(lbFormats, Settings.FormatIndex);
+    return true;
+  }
+  // Every field is checked before any is stored: a bad one leaves Settings
+  // exactly as it was.
+  int minRate = 0, maxRate = 0;
+  for (auto [box, name, value] : {std::tuple{cbMinBitRate, "Minimum bitrate", &minRate},
+                                  std::tuple{cbMaxBitRate, "Maximum bitrate", &maxRate}}) {
+    if (!BitRateOf(box, *value)) {
+      ShowMessage(this, QMessageBox::Critical,
+                  QString("%1: '%2' is not a number of kbit/s.").arg(name, box->currentText()));
+      PageControl1->setCurrentIndex(1);
+      box->setFocus();
+      return false;
+    }
+  }
+  Settings.SameAsInputFolder = cbSameAsInputFolder->isChecked();
+  Settings.IsShowTagEditor = !cbShowTagEditor->isChecked();
+  Settings.IsSameTag = cbSameTag->isChecked();
+  Settings.OutputFolder = editOutputDir->text().toStdString();
+  Settings.IsSelectVBR = rbVBR->isChecked();
+  Settings.IsVBRHead = ckbVBRHead->isChecked();
+  Settings.BitRate = minRate;
+  Settings.MaxBitRate = maxRate;
+  Settings.VBRQuality = ItemIndex(cbVBRQuality);
+  Settings.StereoMode = ItemIndex(cbStereoMode);
+  Settings.CPU = tbMP3Cpu->value();
+  Settings.ConstantBitRate = ItemIndex(cbConstantBitRate);
+  Settings.CodecIndex = lbCodecs->currentRow();
+  Settings.FormatIndex = lbFormats->currentRow();
+  Settings.VBR = cbWMA_VBR->isChecked();
+  return true;
+}
+
+void TfrmOptions::btOkClick() {
+  std::error_code ec;
+  if (!cbSameAsInputFolder->isChecked() && !std::filesystem::is_directory(editOutputDir->text().toStdString(), ec)) {
+    ShowMessage(this, QMessageBox::Critical, editOutputDir->text() + "," + "the output folder does not exist.");
+    if (PageControl1->currentIndex() == 0) editOutputDir->setFocus();
+    return;
+  }
+  if (ExchangeSettings(true)) accept();
+}
+
+void TfrmOptions::btBrowserClick() {
+  const QString folder = ChooseFolder(this, "Please select the folder to save the audio file",
+                                      QString::fromStdString(ExecutableFolder()));
+  if (!folder.isEmpty()) editOutputDir->setText(folder);
+}
+
+void TfrmOptions::cbSameAsInputFolderClick() {
+  const bool own = !cbSameAsInputFolder->isChecked();
+  editOutputDir->setEnabled(own);
+  btBrowser->setEnabled(own);
+}
+
+void TfrmOptions::rbVBRClick() {
+  const bool vbr = rbVBR->isChecked();
+  for (QWidget* w : {static_cast<QWidget*>(ckbVBRHead), static_cast<QWidget*>(cbMinBitRate),
+                     static_cast<QWidget*>(cbMaxBitRate), static_cast<QWidget*>(cbVBRQuality)})
+    w->setEnabled(vbr);
+}
+
+void TfrmOptions::lbCodecsClick() {
+  FillFormats();
+  Select(lbFormats, 0);
+}
+
+void TfrmOptions::cbWMA_VBRClick() {
+  WMAOut1->SetVBR(cbWMA_VBR->isChecked());
+  FillFormats();
+  Select(lbFormats, 0);
+}
+
+void TfrmOptions::bDefaultClick() {
+  rbCBR->setChecked(true);
+  Select(cbConstantBitRate, 5);
+  ckbVBRHead->setChecked(false);
+  Select(cbMinBitRate, 8);
+  Select(cbMaxBitRate, 13);
+  Select(cbVBRQuality, 4);
+  Select(cbStereoMode, 1);
+  tbMP3Cpu->setValue(3);
+}
+
+void TfrmOptions::bWMADefaultClick() {
+  Select(lbCodecs, 0);
+  cbWMA_VBR->setChecked(false);
+  WMAOut1->SetVBR(false);
+  FillFormats();
+  Select(lbFormats, 29);
+}
+
+}  // namespace tonvale::gui

@@ -1,0 +1,57 @@
+#pragma once
+// The options dialog: edits Settings in memory; OK stores, Cancel does not.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <memory>
+
+#include "audio/winmedia/wma_out.h"
+
+namespace tonvale::gui {
+
+class TfrmOptions : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmOptions(QWidget* Owner);
+
+  // Store false: Settings into the controls; true: the controls into
+  // Settings. Storing checks the bit-rate texts first and stores nothing when
+  // one is not a number (it returns false after saying which).
+  bool ExchangeSettings(bool Store);
+
+  void btOkClick();
+  void btBrowserClick();
+  void bDefaultClick();
+  void bWMADefaultClick();
+  void rbVBRClick();
+  void cbWMA_VBRClick();
+  void lbCodecsClick();
+  void cbSameAsInputFolderClick();
+
+ private:
+  void FormCreate();
+  void FillFormats();
+  QWidget* OutputPage();
+  QWidget* LamePage();
+  QWidget* WmaPage();
+
+  QTabWidget* PageControl1;
+  QLineEdit* editOutputDir;
+  QPushButton *btBrowser, *bDefault, *bWMADefault, *btOk, *btCancel;
+  QCheckBox *cbSameAsInputFolder, *cbShowTagEditor, *cbSameTag, *ckbVBRHead, *cbWMA_VBR;
+  QRadioButton *rbCBR, *rbVBR;
+  QComboBox *cbConstantBitRate, *cbMinBitRate, *cbMaxBitRate, *cbVBRQuality, *cbStereoMode;
+  QSlider* tbMP3Cpu;
+  QListWidget *lbCodecs, *lbFormats;
+  // Only for the codec and format lists; never run.
+  std::unique_ptr<TWMAOut> WMAOut1;
+};
+
+}  // namespace tonvale::gui

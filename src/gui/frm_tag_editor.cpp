@@ -1,0 +1,101 @@
+#include "gui/frm_tag_editor.h"
+
+#include <QGroupBox>
+
+#include "settings/settings.h"
+#include "settings/tag_values.h"
+#include "tags/genre_list.h"
+
+namespace tonvale::gui {
+
+TfrmTagEditor::TfrmTagEditor(QWidget* Owner) : QDialog(Owner) {
+  setObjectName("frmTagEditor");
+  setWindowTitle("Tag Editor");
+  setFixedSize(433, 240);
+  // The positions are laid out for an 8-point font.
+  QFont small = font();
+  small.setPointSize(8);
+  setFont(small);
+  auto* group = new QGroupBox("ID3 Tag", this);
+  group->setObjectName("GroupBox1");
+  group->setGeometry(8, 8, 417, 161);
+  auto label = [group](const QString& Name, const QString& Text, int X, int Y) {
+    auto* l = new QLabel(Text, group);
+    l->setObjectName(Name);
+    l->move(X, Y);
+    l->adjustSize();
+    return l;
+  };
+  auto edit = [group](const QString& Name, int Limit, int X, int Y, int W) {
+    auto* e = new TLimitedEdit(Limit, group);
+    e->setObjectName(Name);
+    e->setGeometry(X, Y, W, 22);
+    return e;
+  };
+  lTitle = label("lTitle", "Title:", 8, 28);
+  ID3title = edit("ID3title", 30, 56, 24, 186);
+  label("Label2", "Artist:", 8, 60);
+  ID3artist = edit("ID3artist", 30, 56, 56, 186);
+  label("Label3", "Album:", 8, 92);
+  ID3album = edit("ID3album", 30, 56, 88, 186);
+  label("Label7", "Comment:", 8, 124);
+  ID3comment = edit("ID3comment", 30, 56, 120, 186);
+  label("Label5", "Genre:", 265, 28);
+  ID3genre = new QComboBox(group);
+  ID3genre->setObjectName("ID3genre");
+  ID3genre->setGeometry(309, 24, 98, 22);
+  for (const char* g : GenreList) ID3genre->addItem(QString::fromUtf8(g));
+  label("Label4", "Year:", 264, 60);
+  ID3year = edit("ID3year", 4, 312, 56, 42);
+  label("Label6", "Track #:", 264, 92);
+  ID3track = edit("ID3track", 2, 312, 88, 42);
+  cbShowTagEditor = new QCheckBox("Don't show this dialog next time", this);
+  cbShowTagEditor->setObjectName("cbShowTagEditor");
+  cbShowTagEditor->move(8, 180);
+  cbShowTagEditor->adjustSize();
+  btOk = new QPushButton("&Start", this);
+  btOk->setObjectName("btOk");
+  btOk->setGeometry(258, 206, 75, 25);
+  btCancel = new QPushButton("&Cancel", this);
+  btCancel->setObjectName("btCancel");
+  btCancel->setGeometry(347, 206, 75, 25);
+  // Enter in an edit presses no button; Escape cancels.
+  for (QPushButton* b : {btOk, btCancel}) b->setAutoDefault(false);
+  connect(btOk, &QPushButton::clicked, this, [this] { btOkClick(); });
+  connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
+  QWidget* order[] = {ID3title, ID3artist, ID3album, ID3year, ID3genre, ID3comment, ID3track, cbShowTagEditor,
+                      btOk,     btCancel};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+  FormCreate();
+}
+
+void TfrmTagEditor::FormCreate() {
+  ID3title->setText(QString::fromStdString(TagValues.TagTitle));
+  ID3artist->setText(QString::fromStdString(TagValues.TagArtist));
+  ID3album->setText(QString::fromStdString(TagValues.TagAlbum));
+  ID3year->setText(QString::fromStdString(TagValues.TagYear));
+  const int genre = TagValues.TagGenreIndex;
+  ID3genre->setCurrentIndex(genre >= 0 && genre < ID3genre->count() ? genre : -1);
+  ID3track->setText(QString::fromStdString(TagValues.TagTrack));
+  ID3comment->setText(QString::fromStdString(TagValues.TagComment));
+  cbShowTagEditor->setChecked(false);
+}
+
+void TfrmTagEditor::DisableTitle() {
+  ID3title->setEnabled(false);
+  lTitle->setEnabled(false);
+}
+
+void TfrmTagEditor::btOkClick() {
+  if (ID3title->isEnabled()) TagValues.TagTitle = ID3title->text().toStdString();
+  TagValues.TagArtist = ID3artist->text().toStdString();
+  TagValues.TagAlbum = ID3album->text().toStdString();
+  TagValues.TagYear = ID3year->text().toStdString();
+  TagValues.TagGenreIndex = ID3genre->currentIndex();
+  TagValues.TagTrack = ID3track->text().toStdString();
+  TagValues.TagComment = ID3comment->text().toStdString();
+  Settings.IsShowTagEditor = !cbShowTagEditor->isChecked();
+  accept();
+}
+
+}  // namespace tonvale::gui

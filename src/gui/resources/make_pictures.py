@@ -1,0 +1,87 @@
+#!/usr/bin/env python3
+"""Makes the window's pictures: background, About banner, icon and donate
+picture, drawn here and written as JPEG files beside this script.
+
+Needs cjpeg (Debian's libjpeg-turbo-progs). Run it again after changing a
+drawing; the JPEG files are kept in the repository."""
+
+import math
+import pathlib
+import subprocess
+
+HERE = pathlib.Path(__file__).resolve().parent
+
+
+def mix(a, b, t):
+    return tuple(int(round(x + (y - x) * t)) for x, y in zip(a, b))
+
+
+def save(name, width, height, pixel):
+    ppm = bytearray(f"P6 {width} {height} 255\n".encode())
+    for y in range(height):
+        for x in range(width):
+            ppm += bytes(max(0, min(255, c)) for c in pixel(x, y))
+    jpg = subprocess.run(["cjpeg", "-quality", "90", "-optimize"], input=bytes(ppm),
+                         capture_output=True, check=True).stdout
+    (HERE / name).write_bytes(jpg)
+
+
+def waves(x, y, width, height, phase=0.0):
+    """Soft sound-wave ribbons, 0..1."""
+    v = 0.0
+    for k, (amp, freq) in enumerate(((0.10, 2.0), (0.07, 3.1), (0.05, 4.3))):
+        centre = 0.62 + amp * math.sin(freq * math.pi * x / width + phase + k)
+        d = abs(y / height - centre)
+        v = max(v, max(0.0, 1.0 - d / (0.012 + 0.004 * k)))
+    return v
+
+
+DEEP = (18, 32, 64)
+TEAL = (24, 120, 140)
+GLOW = (140, 220, 235)
+
+
+def background(x, y):
+    w, h = 400, 303
+    base = mix(DEEP, TEAL, (x / w) * 0.6 + (y / h) * 0.4)
+    return mix(base, GLOW, 0.55 * waves(x, y, w, h))
+
+
+def banner(x, y):
+    w, h = 360, 70
+    base = mix(TEAL, DEEP, x / w)
+    return mix(base, GLOW, 0.6 * waves(x, y * 3, w, h * 3, 1.0))
+
+
+def icon(x, y):
+    s = 64
+    cx = cy = (s - 1) / 2
+    r = math.hypot(x - cx, y - cy)
+    if r > 30:
+        return (255, 255, 255)
+    base = mix(TEAL, DEEP, r / 30)
+    # Three bars of a level meter.
+    for i, top in enumerate((26, 16, 22)):
+        left = 17 + i * 11
+        if left <= x < left + 8 and top <= y < 48:
+            return mix(GLOW, (255, 255, 255), 0.3)
+    return base
+
+
+def donate(x, y):
+    w, h = 88, 31
+    edge = min(x, y, w - 1 - x, h - 1 - y)
+    if edge < 2:
+        return (150, 90, 10)
+    base = mix((255, 210, 90), (240, 160, 30), y / h)
+    # A heart on the left.
+    hx, hy = (x - 16) / 9.0, (y - 15) / 9.0
+    if (hx * hx + (hy - 0.35 * math.sqrt(abs(hx))) ** 2) < 0.9:
+        return (200, 30, 50)
+    return base
+
+
+save("background.jpg", 400, 303, background)
+save("banner.jpg", 360, 70, banner)
+save("icon.jpg", 64, 64, icon)
+save("donate.jpg", 88, 31, donate)

@@ -1,0 +1,116 @@
+#include "gui/skin/skin.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QStyleOption>
+
+namespace tonvale::gui {
+namespace {
+
+struct TTheme {
+  const char* Name;
+  QColor Window, Text, Base, Button, ButtonText, Highlight, Accent;
+};
+
+const TTheme kThemes[] = {
+    {"Light", QColor(240, 243, 247), QColor(25, 30, 40), QColor(255, 255, 255), QColor(226, 232, 240),
+     QColor(25, 30, 40), QColor(40, 120, 200), QColor(24, 120, 140)},
+    {"Dark", QColor(34, 37, 43), QColor(230, 233, 238), QColor(24, 26, 31), QColor(52, 57, 66),
+     QColor(230, 233, 238), QColor(60, 140, 220), QColor(90, 200, 215)},
+    {"Ocean", QColor(220, 236, 242), QColor(12, 40, 60), QColor(248, 252, 253), QColor(190, 222, 232),
+     QColor(12, 40, 60), QColor(18, 110, 150), QColor(18, 110, 150)},
+    {"Amber", QColor(250, 240, 224), QColor(60, 35, 10), QColor(255, 251, 244), QColor(240, 214, 170),
+     QColor(60, 35, 10), QColor(200, 120, 20), QColor(190, 100, 10)},
+};
+
+const TTheme* gCurrent = &kThemes[0];
+
+const TTheme* Find(const QString& Name) {
+  for (const TTheme& t : kThemes)
+    if (Name.compare(t.Name, Qt::CaseInsensitive) == 0) return &t;
+  return nullptr;
+}
+
+// Rounded, softly shaded push buttons and a focus ring in the accent
+// colour over Qt's Fusion style.
+class TSkinStyle : public QProxyStyle {
+ public:
+  TSkinStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {}
+
+  void drawPrimitive(PrimitiveElement Element, const QStyleOption* Option, QPainter* Painter,
+                     const QWidget* Widget) const override {
+    if (Element == PE_PanelButtonCommand) {
+      const bool down = Option->state & (State_Sunken | State_On);
+      const bool hover = Option->state & State_MouseOver;
+      const bool enabled = Option->state & State_Enabled;
+      QColor face = Option->palette.color(QPalette::Button);
+      if (hover && enabled) face = face.lighter(108);
+      if (down) face = face.darker(112);
+      QRectF r = QRectF(Option->rect).adjusted(0.5, 0.5, -0.5, -0.5);
+      QPainterPath path;
+      path.addRoundedRect(r, 4, 4);
+      QLinearGradient g(r.topLeft(), r.bottomLeft());
+      g.setColorAt(0, face.lighter(106));
+      g.setColorAt(1, face.darker(104));
+      Painter->save();
+      Painter->setRenderHint(QPainter::Antialiasing);
+      Painter->fillPath(path, g);
+      Painter->setPen(QPen((Option->state & State_HasFocus) ? gCurrent->Accent : face.darker(135), 1));
+      Painter->drawPath(path);
+      Painter->restore();
+      return;
+    }
+    QProxyStyle::drawPrimitive(Element, Option, Painter, Widget);
+  }
+};
+
+}  // namespace
+
+QStringList ThemeNames() {
+  QStringList names;
+  for (const TTheme& t : kThemes) names << t.Name;
+  return names;
+}
+
+QString EffectiveTheme(const QString& Stored) {
+  if (const TTheme* t = Find(Stored)) return t->Name;
+  // The desktop's scheme, as the palette the application started with shows it.
+  static const bool dark = QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
+  return dark ? "Dark" : "Light";
+}
+
+void ApplyTheme(const QString& Stored) {
+  gCurrent = Find(EffectiveTheme(Stored));
+  if (QApplication::style()->objectName() != "tonvale") {
+    auto* style = new TSkinStyle;
+    style->setObjectName("tonvale");
+    QApplication::setStyle(style);
+  }
+  const TTheme& t = *gCurrent;
+  QPalette p;
+  p.setColor(QPalette::Window, t.Window);
+  p.setColor(QPalette::WindowText, t.Text);
+  p.setColor(QPalette::Base, t.Base);
+  p.setColor(QPalette::AlternateBase, t.Window);
+  p.setColor(QPalette::Text, t.Text);
+  p.setColor(QPalette::Button, t.Button);
+  p.setColor(QPalette::ButtonText, t.ButtonText);
+  p.setColor(QPalette::Highlight, t.Highlight);
+  p.setColor(QPalette::HighlightedText, Qt::white);
+  p.setColor(QPalette::Link, t.Accent);
+  p.setColor(QPalette::ToolTipBase, t.Base);
+  p.setColor(QPalette::ToolTipText, t.Text);
+  const QColor muted = QColor::fromRgbF((t.Text.redF() + t.Window.redF()) / 2, (t.Text.greenF() + t.Window.greenF()) / 2,
+                                        (t.Text.blueF() + t.Window.blueF()) / 2);
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    p.setColor(QPalette::Disabled, role, muted);
+  QApplication::setPalette(p);
+}
+
+QColor AccentColor() { return gCurrent->Accent; }
+
+}  // namespace tonvale::gui
