@@ -7,7 +7,9 @@ drawing; the JPEG files are kept in the repository."""
 
 import math
 import pathlib
+import struct
 import subprocess
+import zlib
 
 HERE = pathlib.Path(__file__).resolve().parent
 
@@ -24,6 +26,17 @@ def save(name, width, height, pixel):
     jpg = subprocess.run(["cjpeg", "-quality", "90", "-optimize"], input=bytes(ppm),
                          capture_output=True, check=True).stdout
     (HERE / name).write_bytes(jpg)
+
+
+def save_png(path, width, height, pixel):
+    """The desktop icon: PNG, as the icon themes want it."""
+    rows = b"".join(b"\0" + bytes(max(0, min(255, c)) for x in range(width) for c in pixel(x, y))
+                    for y in range(height))
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+           chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+    path.write_bytes(png)
 
 
 def waves(x, y, width, height, phase=0.0):
@@ -85,3 +98,4 @@ save("background.jpg", 400, 303, background)
 save("banner.jpg", 360, 70, banner)
 save("icon.jpg", 64, 64, icon)
 save("donate.jpg", 88, 31, donate)
+save_png(HERE.parent.parent.parent / "data" / "tonvale.png", 64, 64, icon)
