@@ -258,6 +258,22 @@ class GuiTest : public QObject {
       QCOMPARE(Find<QComboBox>(&o, "cbStereoMode")->count(), 4);
     }
     QCOMPARE(Settings.StereoMode, -1);
+    // Stored WMA VBR: this runtime's codecs have no VBR formats, so the box is
+    // checked over an empty list, and OK stores no format (-1).
+    Settings.VBR = true;
+    Settings.FormatIndex = 5;
+    {
+      TfrmOptions o(nullptr);
+      QVERIFY(Find<QCheckBox>(&o, "cbWMA_VBR")->isChecked());
+      QCOMPARE(Find<QListWidget>(&o, "lbFormats")->count(), 0);
+      // Enter in an edit presses no button.
+      auto* folder = Find<QLineEdit>(&o, "editOutputDir");
+      folder->setFocus();
+      QTest::keyClick(folder, Qt::Key_Return);
+      QCOMPARE(o.result(), 0);
+      Find<QPushButton>(&o, "btOk")->click();
+    }
+    QCOMPARE(Settings.FormatIndex, -1);
   }
 
   void tagEditorValuesLimitsAndTheShowBox() {
@@ -330,12 +346,20 @@ class GuiTest : public QObject {
              std::string("song Band\n"));
     QVERIFY(answers.Texts.isEmpty());
 
-    // WMA and WAV targets; no editor for WAV.
-    Settings.IsShowTagEditor = false;
+    // A WMA target takes the editor's values as attributes.
+    QTimer::singleShot(0, [] {
+      QWidget* editor = QApplication::activeModalWidget();
+      QVERIFY(editor && editor->objectName() == "frmTagEditor");
+      editor->findChild<QLineEdit*>("ID3album")->setText("Live");
+      editor->findChild<QPushButton*>("btOk")->click();
+    });
+    answers.Files = {QString::fromStdString(wav)};
     main.StartConversion(cmWavToWma);
-    QCOMPARE(Run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " +
-                 test::Quote(Home.File("out/song.wma"))),
-             std::string("wmav2\n"));
+    const QString wma = QString::fromStdString(Run("ffprobe -v error -show_entries stream=codec_name:format_tags -of "
+                                                   "default=nw=1 " + test::Quote(Home.File("out/song.wma"))));
+    for (const char* line : {"codec_name=wmav2", "TAG:Title=song", "TAG:album=Live"})
+      QVERIFY2(wma.contains(line), qPrintable(wma));
+    // No editor for a WAV target, whatever the settings.
     answers.Files = {QString::fromStdString(mp3)};
     main.StartConversion(cmMp3ToWav);
     QCOMPARE(Run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " +
