@@ -75,6 +75,17 @@ struct Answers {
   ~Answers() { DialogHooks() = {}; }
 };
 
+// Runs Action on the modal window named Name once it is up.
+void WhenModal(const QString& Name, std::function<void(QWidget*)> Action, int Tries = 500) {
+  QTimer::singleShot(10, [Name, Action, Tries] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->objectName() == Name)
+      Action(modal);
+    else if (Tries > 0)
+      WhenModal(Name, Action, Tries - 1);
+  });
+}
+
 }  // namespace
 
 class GuiTest : public QObject {
@@ -331,11 +342,9 @@ class GuiTest : public QObject {
     Settings.IsShowTagEditor = true;
     answers.Files = {QString::fromStdString(wav)};
     // The tag editor appears for one file: give it an artist and Start.
-    QTimer::singleShot(0, [] {
-      QWidget* editor = QApplication::activeModalWidget();
-      QVERIFY(editor && editor->objectName() == "frmTagEditor");
-      editor->findChild<QLineEdit*>("ID3artist")->setText("Band");
-      editor->findChild<QPushButton*>("btOk")->click();
+    WhenModal("frmTagEditor", [](QWidget* Editor) {
+      Editor->findChild<QLineEdit*>("ID3artist")->setText("Band");
+      Editor->findChild<QPushButton*>("btOk")->click();
     });
     main.StartConversion(cmWavToMp3);
     const std::string mp3 = Home.File("out/song.mp3");
@@ -347,11 +356,9 @@ class GuiTest : public QObject {
     QVERIFY(answers.Texts.isEmpty());
 
     // A WMA target takes the editor's values as attributes.
-    QTimer::singleShot(0, [] {
-      QWidget* editor = QApplication::activeModalWidget();
-      QVERIFY(editor && editor->objectName() == "frmTagEditor");
-      editor->findChild<QLineEdit*>("ID3album")->setText("Live");
-      editor->findChild<QPushButton*>("btOk")->click();
+    WhenModal("frmTagEditor", [](QWidget* Editor) {
+      Editor->findChild<QLineEdit*>("ID3album")->setText("Live");
+      Editor->findChild<QPushButton*>("btOk")->click();
     });
     answers.Files = {QString::fromStdString(wav)};
     main.StartConversion(cmWavToWma);
@@ -376,6 +383,7 @@ class GuiTest : public QObject {
     test::WriteText(Home.File("junk.wav"), std::string(3000, 'x'));
     answers.Files = {QString::fromStdString(Home.File("junk.wav"))};
     answers.Texts.clear();
+    Settings.IsShowTagEditor = false;
     main.StartConversion(cmWavToMp3);
     QCOMPARE(answers.Texts.size(), 1);
     QVERIFY(answers.Texts[0].startsWith("This file could not be converted:"));
