@@ -1,0 +1,72 @@
+// The window's costs: the longest stall of the Qt event loop while a WAV
+// file converts to MP3 through the progress window (offscreen), the
+// conversion's time beside tonvale-cli on the same file, and the time from
+// start to the main window shown.
+// Usage: bench_gui [seconds of audio, default 300]
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+
+#include "bench/bench_util.h"
+#include "conversion/conversion_modes.h"
+#include "gui/frm_encode_progress.h"
+#include "gui/frm_main.h"
+#include "gui/ui_bridge.h"
+#include "settings/settings.h"
+
+using namespace tonvale;
+
+int main(int argc, char** argv) {
+  const auto started = std::chrono::steady_clock::now();
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
+  const auto dir = bench::WorkDir("gui");
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((dir / "config").string()));
+  QApplication app(argc, argv);
+  gui::TUiBridge bridge;
+  double shownMs = 0;
+  {
+    gui::TfrmMain main;
+    main.show();
+    QApplication::processEvents();
+    shownMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+  }
+  const std::string wav = (dir / "music.wav").string();
+  bench::Shell("ffmpeg -v error -y " + bench::Music(seconds) + " -ac 2 -c:a pcm_s16le " + wav);
+  Settings = DefaultSettings();
+  Settings.OutputFolder = (dir / "out").string();
+  std::filesystem::create_directories(Settings.OutputFolder);
+
+  // The loop ticks every millisecond; the longest gap between ticks is the
+  // longest stall a user would feel.
+  qint64 longest = 0;
+  QElapsedTimer sinceTick;
+  QTimer ticker;
+  ticker.setInterval(1);
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    longest = std::max(longest, sinceTick.restart());
+  });
+  const double window = bench::TimeIt(
+      [&] {
+        std::filesystem::remove(dir / "out/music.mp3");
+        gui::TfrmEncodeProgress progress(nullptr, {wav});
+        progress.SetMode(cmWavToMp3);
+        progress.Batch().SetDoneDelay(0);
+        sinceTick.start();
+        ticker.start();
+        progress.exec();
+        ticker.stop();
+      },
+      1);
+  const double cli = bench::TimeIt(
+      [&] { bench::Shell(std::string(TONVALE_CLI) + " -q -y --to mp3 -o " + Settings.OutputFolder + " " + wav + " > /dev/null 2>&1"); },
+      1);
+  bench::Ratio("WAV -> MP3 through the window", window, cli, "cli");
+  std::printf("longest event-loop stall          %lld ms (goal: under 16 ms)\n", static_cast<long long>(longest));
+  std::printf("start to main window shown        %.0f ms (goal: under 300 ms)\n", shownMs);
+  std::printf("goal: window conversion within 1.05 of tonvale-cli\n");
+  return 0;
+}
