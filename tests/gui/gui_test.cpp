@@ -198,6 +198,50 @@ class GuiTest : public QObject {
     QVERIFY(!nobody.HandOver(path));
   }
 
+  void restoreBringsTheWindowBackFromAnyState() {
+    TfrmMain main;
+    for (int state = 0; state < 3; ++state) {
+      main.show();
+      if (state == 1) main.showMinimized();
+      if (state == 2) main.hide();
+      main.RestoreInstance();
+      QVERIFY(main.isVisible());
+      QVERIFY(!main.isMinimized());
+    }
+  }
+
+  // The real program: a second start hands over and ends with 0; after the
+  // first one is killed, its socket does not stop a new start.
+  void secondStartEndsAndACrashLeavesNoObstacle() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString run = QString::fromStdString(Home.File("run"));
+    QDir().mkpath(run);
+    env.insert("XDG_RUNTIME_DIR", run);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    const QString socket = run + "/" + TfrmMain::kClassName;
+    auto start = [&](QProcess& P) {
+      P.setProcessEnvironment(env);
+      P.start(TONVALE_GUI_EXE, {});
+      QVERIFY(P.waitForStarted());
+    };
+    QProcess first;
+    start(first);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket), 10000);
+    QProcess second;
+    start(second);
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished();
+    QVERIFY(QFile::exists(socket));  // left behind by the crash
+    QProcess third;
+    start(third);
+    QVERIFY(!third.waitForFinished(1500));  // it runs: a window of its own
+    third.kill();
+    third.waitForFinished();
+  }
+
   void optionsLoadOrderDefaultsAndStoring() {
     Answers answers;
     Settings.IsSelectVBR = true;
