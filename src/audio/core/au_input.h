@@ -19,6 +19,11 @@ class TAuInput : public TAuComponent {
   virtual int Channels() = 0;
   virtual int SampleRate() = 0;
   virtual int TotalSeconds() { return 0; }
+  // Samples are IEEE floats (32 or 64 bits) rather than integers.
+  virtual bool FloatSamples() { return false; }
+  // The speakers of the channels, as a WAVE_FORMAT_EXTENSIBLE mask; 0 means
+  // the usual layout for the channel count.
+  virtual uint32_t ChannelMask() { return 0; }
   virtual int64_t SampleCount() { return 0; }
 
   // A failure to begin is swallowed: the read then delivers no data.

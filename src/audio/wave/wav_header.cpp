@@ -53,7 +53,7 @@ class Scanner {
   bool FindChunk(uint8_t* Id, const char* Wanted) {
     while (!MatchId(Id, Wanted)) {
       uint32_t size;
-      if (!Read32(size) || !Skip(size) || !Read(Id, 4) || AtEnd()) return false;
+      if (!Read32(size) || !SkipChunk(size) || !Read(Id, 4) || AtEnd()) return false;
     }
     return true;
   }
@@ -62,7 +62,11 @@ class Scanner {
     std::vector<uint8_t> body(Count);
     return Read(body.data(), Count);
   }
+  // A chunk body and, for an odd size, its pad byte.
+  bool SkipChunk(uint32_t Count) { return Skip(Count) && (Count % 2 == 0 || Skip(1)); }
   bool AtEnd() { return FSeekable && FStream.Position() >= FSize; }
+  // Bytes from the current position to the end; -1 when not known.
+  int64_t Left() { return FSeekable ? FSize - FStream.Position() : -1; }
   int64_t Offset() const { return FStart + FConsumed; }
 
  private:
@@ -72,9 +76,18 @@ class Scanner {
   int64_t FConsumed = 0;
 };
 
+constexpr uint16_t kFloatTag = 3;
+constexpr uint16_t kExtensibleTag = 0xFFFE;
+// The sub-format GUID of an extensible format after its first two bytes
+// (the format tag): 0000-0010-8000-00AA00389B71.
+constexpr uint8_t kSubformatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
 TWavType KindOfTag(uint16_t Tag, bool AppendScan) {
   switch (Tag) {
     case 1: return wtPCM;
+    case kFloatTag:
+    case kExtensibleTag: return AppendScan ? wtUnsupported : wtPCM;
     case 17: return wtDVIADPCM;
     case 2: return AppendScan ? wtUnsupported : wtMSADPCM;
     case 85: return AppendScan ? wtUnsupported : wtACM;
@@ -89,19 +102,57 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
   Scanner s(Source);
   uint8_t id[4];
   uint32_t size;
-  if (!s.Read(id, 4) || !s.Search(id, "RIFF") || !s.Read32(size) || s.AtEnd()) return h;
+  if (!s.Read(id, 4)) return h;
+  // "RIFF", or the 64-bit forms, which the append scan does not take.
+  while (!MatchId(id, "RIFF") && (AppendScan || (!MatchId(id, "RF64") && !MatchId(id, "BW64")))) {
+    std::memmove(id, id + 1, 3);
+    if (!s.Read(id + 3, 1) || s.AtEnd()) return h;
+  }
+  const bool wide = !MatchId(id, "RIFF");
+  if (!s.Read32(size) || s.AtEnd()) return h;
   if (!s.Read(id, 4) || !s.Search(id, "WAVE") || !s.Read(id, 4) || s.AtEnd()) return h;
+
+  uint64_t wideDataSize = 0;
+  if (wide) {
+    // ds64: RIFF size, data size, sample count (64 bits each), then a table.
+    if (!s.FindChunk(id, "ds64") || !s.Read32(size) || size < 24) return h;
+    uint32_t lo, hi, skip;
+    if (!s.Read32(lo) || !s.Read32(hi) || !s.Read32(lo) || !s.Read32(hi)) return h;
+    wideDataSize = (uint64_t{hi} << 32) | lo;
+    if (!s.Read32(skip) || !s.Read32(skip) || !s.SkipChunk(size - 24) || !s.Read(id, 4) || s.AtEnd()) return h;
+  }
 
   if (!s.FindChunk(id, "fmt ") || !s.Read32(size)) return h;
   if (s.Offset() + size > kWavHeaderLimit) return h;
-  std::vector<uint8_t> fmt(std::max<uint32_t>(size, 22), 0);
-  if (!s.Read(fmt.data(), size)) return h;
-  const TWavType kind = KindOfTag(Le16(&fmt[0]), AppendScan);
+  std::vector<uint8_t> fmt(std::max<uint32_t>(size, 40), 0);
+  if (!s.Read(fmt.data(), size) || (size % 2 == 1 && !s.Skip(1))) return h;
+  uint16_t tag = Le16(&fmt[0]);
+  const TWavType kind = KindOfTag(tag, AppendScan);
   if (kind == wtUnsupported) return h;
   h.Channels = Le16(&fmt[2]);
   h.SampleRate = Le32(&fmt[4]);
   h.BlockAlign = Le16(&fmt[12]);
   h.BitsPerSample = Le16(&fmt[14]);
+  if (tag == kExtensibleTag) {
+    // cbSize 22: valid bits, the speaker mask, the sub-format GUID.
+    if (size < 40 || Le16(&fmt[16]) < 22 || std::memcmp(&fmt[26], kSubformatTail, sizeof kSubformatTail) != 0)
+      return h;
+    tag = Le16(&fmt[24]);
+    h.ChannelMask = Le32(&fmt[20]);
+    const uint16_t valid = Le16(&fmt[18]);
+    if (tag != 1 && tag != kFloatTag) return h;
+    if (valid > h.BitsPerSample) return h;
+  }
+  if (kind == wtPCM) {
+    h.Float = tag == kFloatTag;
+    const int bits = h.BitsPerSample;
+    const bool bitsOk = h.Float ? (bits == 32 || bits == 64) : (bits == 8 || bits == 16 || bits == 24 || bits == 32);
+    // Plain PCM keeps taking what it took before: its width is checked by the
+    // reader. Float and extensible formats are checked here.
+    if ((h.Float || Le16(&fmt[0]) == kExtensibleTag) && (!bitsOk || h.Channels < 1 || h.Channels > 8 ||
+                                                         h.BlockAlign != h.Channels * bits / 8))
+      return h;
+  }
   if (kind == wtDVIADPCM || kind == wtMSADPCM) h.SamplesPerBlock = Le16(&fmt[18]);
   if (kind == wtMSADPCM) {
     h.CoefCount = Le16(&fmt[20]);
@@ -115,12 +166,18 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
   if (kind != wtPCM) {
     if (!s.FindChunk(id, "fact") || !s.Read32(size) || size < 4) return h;
     h.FactOffset = s.Offset();
-    if (!s.Read32(h.FactCount) || !s.Skip(size - 4) || !s.Read(id, 4) || s.AtEnd()) return h;
+    if (!s.Read32(h.FactCount) || !s.SkipChunk(size - 4) || !s.Read(id, 4) || s.AtEnd()) return h;
   }
   if (!s.FindChunk(id, "data")) return h;
   h.DataSizeOffset = s.Offset();
-  if (!s.Read32(h.DataSize)) return h;
+  uint32_t dataSize;
+  if (!s.Read32(dataSize)) return h;
+  h.DataSize = dataSize;
   h.DataOffset = s.Offset();
+  if (wide && dataSize == 0xFFFFFFFF) h.DataSize = wideDataSize;
+  // Streaming recorders leave the size at 0 or all ones: the data runs to the end.
+  if (!AppendScan && (dataSize == 0 || dataSize == 0xFFFFFFFF) && (!wide || wideDataSize == 0) && s.Left() >= 0)
+    h.DataSize = static_cast<uint64_t>(s.Left());
   h.Kind = kind;
   return h;
 }

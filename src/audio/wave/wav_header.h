@@ -26,14 +26,24 @@ struct TWavHeader {
   std::array<TMsCoef, 32> Coefs{};
   uint32_t FactCount = 0;
   int64_t FactOffset = -1;      // stream offset of the fact body
-  uint32_t DataSize = 0;
+  // PCM only: IEEE float samples (format tag 3, or an extensible format of
+  // that sub-format), and the extensible format's speaker mask (0: none given).
+  bool Float = false;
+  uint32_t ChannelMask = 0;
+  // The data's size: the chunk's, the ds64 chunk's for RF64 and BW64, or all
+  // that follows for the streaming sizes 0 and 0xFFFFFFFF (when the stream
+  // can tell its size).
+  uint64_t DataSize = 0;
   int64_t DataSizeOffset = -1;  // stream offset of the data size field
   int64_t DataOffset = -1;      // stream offset of the data body
 };
 
 // Scans the header from the stream's current position (its start): skips
-// junk before "RIFF", matches chunk ids in any letter case, skips unknown
-// chunks, and stops at the data body. Kind stays wtUnsupported when the file
+// junk before "RIFF" (or "RF64"/"BW64" with their ds64 chunk), matches chunk
+// ids in any letter case, skips unknown chunks with their pad byte, and stops
+// at the data body. PCM is format tag 1 (8 to 32 bits), 3 (32- or 64-bit
+// float) or an extensible format (0xFFFE) of either sub-format, 1 to 8
+// channels. Kind stays wtUnsupported when the file
 // is not recognised. With AppendScan only PCM and IMA ADPCM are accepted.
 TWavHeader ScanWavHeader(TStream& Source, bool AppendScan = false);
 

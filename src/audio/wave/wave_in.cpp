@@ -12,6 +12,16 @@ TWaveIn::TWaveIn(TAuComponent* Owner) : TAuFileIn(Owner) {}
 
 TWaveIn::~TWaveIn() { BeforeDestruction(); }
 
+bool TWaveIn::FloatSamples() {
+  OpenSource();
+  return FKind == wtPCM && Header.Float;
+}
+
+uint32_t TWaveIn::ChannelMask() {
+  OpenSource();
+  return FKind == wtPCM ? Header.ChannelMask : 0;
+}
+
 bool TWaveIn::TakeHeader(const TWavHeader& H) {
   FChannels = H.Channels;
   FSampleRate = H.SampleRate;
@@ -19,7 +29,7 @@ bool TWaveIn::TakeHeader(const TWavHeader& H) {
   Header = H;
   switch (H.Kind) {
     case wtPCM:
-      DataSize = H.DataSize;
+      DataSize = static_cast<int64_t>(std::min<uint64_t>(H.DataSize, INT64_MAX));
       return true;
     case wtDVIADPCM: {
       const int ch = H.Channels;
@@ -53,6 +63,7 @@ void TWaveIn::OpenSource() {
   std::lock_guard lock(OpenLock);
   if (OpenCount != 0) return;
   FKind = wtUnsupported;
+  Header = TWavHeader{};
   ForgetFormat();
   if (!DataStream) {
     DataStream = new TAuFileStream(FFileName, fmOpenRead | fmShareDenyWrite);

@@ -18,6 +18,8 @@ class TWaveIn : public TAuFileIn {
   ~TWaveIn() override;
 
   TWavType Kind() const { return FKind; }
+  bool FloatSamples() override;
+  uint32_t ChannelMask() override;
 
  protected:
   void OpenSource() override;

@@ -80,6 +80,7 @@ void TWaveOut::Prepare() {
   InputChannels = in->Channels();
   if (InputChannels <= 0 || in->SampleRate() <= 0 || in->BitsPerSample() <= 0)
     Refuse("Cannot read the source: it holds no audio of a kind that can be decoded.");
+  if (in->FloatSamples()) Refuse("Cannot write floating-point sound into this .wav file.");
   if (FWavType == wtPCM) {
     if (Appending) {
       if (in->SampleRate() != static_cast<int>(Existing.SampleRate) ||
