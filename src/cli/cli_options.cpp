@@ -10,8 +10,11 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   CLI::App app{"Tonvale: converts WAV, MP3 and WMA files, carrying their tags.", "tonvale-cli"};
   app.footer(
       "The mode of each file comes from its extension and --to: WAV to MP3 or WMA, MP3 to WAV or WMA,\n"
-      "WMA to WAV or MP3. Settings come from the window's options.ini; options override them for this run.\n"
-      "Exit status: 0 all converted or skipped, 1 some failed, 2 usage error or missing output folder.");
+      "WMA to WAV or MP3. WAV sources: PCM of 8 to 32 bits, 32- and 64-bit float, extensible formats of\n"
+      "1 to 8 channels (down-mixed), RF64 and BW64, IMA and Microsoft ADPCM, MPEG Layer-3 data.\n"
+      "Settings come from the window's options.ini; options override them for this run.\n"
+      "Exit status: 0 all converted or skipped, 1 some failed, 2 usage error or missing output folder,\n"
+      "130 or 143 when stopped by SIGINT or SIGTERM.");
   app.add_option("--to", O.Target, "Target format")->check(CLI::IsMember({"mp3", "wma", "wav"}, CLI::ignore_case));
   app.add_option("files", O.Files, "Source files (.wav, .mp3, .wma)");
   app.add_option("-o,--output-folder", O.OutputFolder, "Folder that receives the outputs");

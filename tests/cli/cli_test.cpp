@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -323,4 +325,99 @@ TEST(Cli, SignalsStopTheRun) {
       "print(text.decode())\n");
   EXPECT_EQ(out.substr(0, 4), "130\n") << out;
   EXPECT_NE(out.find("0 converted, 0 skipped, 0 failed, 2 not started"), std::string::npos) << out;
+}
+
+namespace {
+
+// The amplitude of Frequency in one channel of interleaved stereo (Goertzel).
+double ToneLevel(const std::vector<int16_t>& Stereo, int Channel, double Frequency, int Rate) {
+  const double w = 2 * M_PI * Frequency / Rate, c = 2 * std::cos(w);
+  double s1 = 0, s2 = 0;
+  const size_t frames = Stereo.size() / 2;
+  for (size_t i = 0; i < frames; ++i) {
+    const double s = Stereo[2 * i + Channel] + c * s1 - s2;
+    s2 = s1;
+    s1 = s;
+  }
+  return 2 * std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - c * s1 * s2)) / frames;
+}
+
+// ffmpeg's decode of Path as 16-bit stereo (a larger source down-mixed).
+std::vector<int16_t> Stereo16(const std::string& Path) {
+  const std::string out = Shell("ffmpeg -v error -i " + Quote(Path) + " -ac 2 -f s16le -");
+  return AsSamples({out.begin(), out.end()});
+}
+
+double RmsDb(const std::vector<int16_t>& S) {
+  double sum = 0;
+  for (int16_t v : S) sum += double(v) * v;
+  return 10 * std::log10(sum / std::max<size_t>(S.size(), 1) + 1e-9);
+}
+
+}  // namespace
+
+// Every WAV today's tools write converts to MP3 and WMA like ffmpeg's own
+// down-mix of the same source: 24- and 32-bit PCM, 32- and 64-bit float,
+// extensible 5.1 and 7.1, RF64, and a streaming-style size of 0xFFFFFFFF.
+TEST(Cli, EveryKindOfWavConverts) {
+  Cli c;
+  const struct {
+    const char* Name;
+    int Channels;
+    const char* Codec;
+  } kinds[] = {{"s24", 2, "-c:a pcm_s24le"},     {"s32", 2, "-c:a pcm_s32le"},
+               {"f32", 2, "-c:a pcm_f32le"},     {"f64", 1, "-c:a pcm_f64le"},
+               {"surround51", 6, "-c:a pcm_s16le"}, {"surround71", 8, "-c:a pcm_s24le"},
+               {"rf64", 2, "-c:a pcm_s16le -rf64 always"}, {"streamed", 2, "-c:a pcm_s16le"}};
+  std::string names;
+  for (const auto& k : kinds) {
+    MakeAudio(c.Path(std::string(k.Name) + ".wav"), 2, 44100, k.Channels, k.Codec);
+    names += std::string(" ") + k.Name + ".wav";
+  }
+  auto streamed = ReadBytes(c.Path("streamed.wav"));
+  const auto data = std::search(streamed.begin(), streamed.end(), std::begin("data"), std::end("data") - 1);
+  ASSERT_NE(data, streamed.end());
+  std::fill(data + 4, data + 8, 0xFF);
+  std::fill(streamed.begin() + 4, streamed.begin() + 8, 0xFF);
+  WriteBytes(c.Path("streamed.wav"), streamed);
+
+  for (const char* target : {"mp3", "wma"}) {
+    Result r = c.Run(std::string("--to ") + target + " -o out -q" + names);
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    for (const auto& k : kinds) {
+      const std::string out = c.Out + "/" + k.Name + "." + target;
+      const auto theirs = Stereo16(c.Path(std::string(k.Name) + ".wav"));
+      const auto ours = Stereo16(out);
+      EXPECT_GT(Correlation(theirs, ours), 0.99) << k.Name << " to " << target;
+      EXPECT_NEAR(RmsDb(ours), RmsDb(theirs), 0.5) << k.Name << " to " << target;
+      EXPECT_NEAR(double(ours.size()), double(theirs.size()), 0.03 * theirs.size()) << k.Name << " to " << target;
+    }
+  }
+}
+
+// A 5.1 source with one tone per channel: the left side holds front left at
+// full level, centre and surround left at -3 dB, no LFE and nothing of the
+// right side. Float peaks at +2.0 are clipped, never wrapped.
+TEST(Cli, SurroundDownMixAndFloatClipping) {
+  Cli c;
+  Shell("ffmpeg -v error -y -f lavfi -i \"aevalsrc=exprs=0.2*sin(2*PI*300*t)|0.2*sin(2*PI*500*t)|"
+        "0.2*sin(2*PI*700*t)|0.2*sin(2*PI*900*t)|0.2*sin(2*PI*1100*t)|0.2*sin(2*PI*1300*t):c=5.1:s=44100:d=2\" "
+        "-c:a pcm_s16le " + Quote(c.Path("tones.wav")));
+  Shell("ffmpeg -v error -y -f lavfi -i \"aevalsrc=exprs=2.0*sin(2*PI*100*t):s=44100:d=1\" -c:a pcm_f32le " +
+        Quote(c.Path("loud.wav")));
+  ASSERT_EQ(c.Run("--to mp3 -o out -q tones.wav loud.wav").Status, 0);
+  const auto mix = Stereo16(c.Out + "/tones.mp3");
+  const double front = ToneLevel(mix, 0, 300, 44100);
+  auto db = [&](double Level) { return 20 * std::log10(Level / front); };
+  EXPECT_NEAR(db(ToneLevel(mix, 0, 700, 44100)), -3.0, 0.5) << "centre";
+  EXPECT_NEAR(db(ToneLevel(mix, 0, 1100, 44100)), -3.0, 0.5) << "surround left";
+  EXPECT_LT(db(ToneLevel(mix, 0, 900, 44100)), -30) << "LFE";
+  EXPECT_LT(db(ToneLevel(mix, 0, 500, 44100)), -30) << "front right";
+  EXPECT_NEAR(db(ToneLevel(mix, 1, 500, 44100)), 0.0, 0.5) << "front right on the right";
+
+  const auto loud = Stereo16(c.Out + "/loud.mp3");
+  std::vector<int16_t> clipped(loud.size());
+  for (size_t i = 0; i < clipped.size(); ++i)
+    clipped[i] = static_cast<int16_t>(std::clamp(2.0 * std::sin(2 * M_PI * 100 * (i / 2) / 44100.0), -1.0, 1.0) * 32767);
+  EXPECT_GT(Correlation(clipped, loud), 0.95) << "a wrapped signal would not follow the clipped one";
 }

@@ -62,8 +62,15 @@ void TMP3Out::AbandonRun() {
 void TMP3Out::Configure(TAuInput* In) {
   InChannels = In->Channels();
   InBits = In->BitsPerSample();
-  if (InChannels < 1 || (InBits != 8 && InBits != 16 && InBits != 24 && InBits != 32))
+  const bool isFloat = In->FloatSamples();
+  if (InChannels < 1 || (isFloat ? InBits != 32 && InBits != 64
+                                 : InBits != 8 && InBits != 16 && InBits != 24 && InBits != 32))
     throw EAuException("Cannot encode " + std::to_string(InBits) + " bit sound into MP3.");
+  // 8- and 16-bit mono and stereo take the direct path; every other kind is
+  // converted (down-mixed, dithered, clipped) by the sample converter.
+  Converted = isFloat || InBits > 16 || InChannels > 2;
+  if (Converted && !Converter.Open(InBits, isFloat, InChannels, In->ChannelMask(), In->SampleRate(), 2))
+    throw EAuException("Cannot encode this sound into MP3.");
   CheckSourceRate(In->SampleRate());
   Context = lame_init();
   if (!Context) throw std::runtime_error("LAME init failed");
@@ -102,26 +109,15 @@ void TMP3Out::Configure(TAuInput* In) {
 int TMP3Out::ToStereo16(const uint8_t* Block, uint32_t Bytes) {
   const int width = InBits / 8;
   const int frames = static_cast<int>(Bytes / (width * InChannels));
+  if (Converted) return Converter.Convert(Block, frames, Stereo);
   Stereo.resize(static_cast<size_t>(frames) * 2);
   auto sample = [&](const uint8_t* p) -> int {
-    switch (width) {
-      case 1: return (p[0] - 128) * 256;
-      case 2: return static_cast<int16_t>(p[0] | (p[1] << 8));
-      default: return static_cast<int16_t>(p[width - 2] | (p[width - 1] << 8));  // the top 16 bits
-    }
+    return width == 1 ? (p[0] - 128) * 256 : static_cast<int16_t>(p[0] | (p[1] << 8));
   };
   const uint8_t* p = Block;
   for (int f = 0; f < frames; ++f, p += width * InChannels) {
-    int left = sample(p);
-    int right = InChannels > 1 ? sample(p + width) : left;
-    if (InChannels > 2) {
-      // Further channels go equally into both sides.
-      int rest = 0;
-      for (int c = 2; c < InChannels; ++c) rest += sample(p + c * width);
-      rest /= InChannels - 2;
-      left = (left + rest) / 2;
-      right = (right + rest) / 2;
-    }
+    const int left = sample(p);
+    const int right = InChannels > 1 ? sample(p + width) : left;
     Stereo[2 * f] = static_cast<int16_t>(left);
     Stereo[2 * f + 1] = static_cast<int16_t>(right);
   }
@@ -136,7 +132,7 @@ bool TMP3Out::OutputChunk(bool Abort) {
   Input()->GetData(block, bytes);
   if (bytes == 0 || !block) return false;
   int produced;
-  if (InChannels == 2 && InBits == 16) {
+  if (InChannels == 2 && InBits == 16 && !Converted) {
     produced = lame_encode_buffer_interleaved(Context, reinterpret_cast<short*>(block), static_cast<int>(bytes / 4),
                                               Mp3Buffer.data(), static_cast<int>(Mp3Buffer.size()));
   } else {

@@ -6,6 +6,7 @@
 
 #include "audio/core/au_tagged_file_out.h"
 #include "audio/lame/lame_binding.h"
+#include "platform/sample_converter.h"
 
 namespace tonvale {
 
@@ -60,7 +61,7 @@ class TMP3Out : public TAuTaggedFileOut {
   // Frees the encoder and closes the file left by a run that did not finish.
   void Release();
   // The input's block as interleaved 16-bit stereo in Stereo; returns the
-  // samples per channel.
+  // frames.
   int ToStereo16(const uint8_t* Block, uint32_t Bytes);
 
   TMP3BitRate FBitRate = br128;
@@ -82,6 +83,8 @@ class TMP3Out : public TAuTaggedFileOut {
   int InBits = 0;
   std::vector<uint8_t> Mp3Buffer;
   std::vector<int16_t> Stereo;
+  bool Converted = false;  // the input goes through Converter
+  TSampleConverter Converter;
 };
 
 }  // namespace tonvale

@@ -44,6 +44,8 @@ void TWMAOut::Prepare() {
     }
     WMAWriterCreate(FWriter, DataStream.get());
     if (!FWriter.Ready) throw EAuException("Cannot create file");
+    FWriter.FloatInput = in->FloatSamples();
+    FWriter.ChannelMask = in->ChannelMask();
     if (CodecIndex >= 0)
       WMAWriterSetupByIndex(FWriter, channels, bits, static_cast<uint32_t>(FormatIndex),
                             static_cast<uint32_t>(CodecIndex), FVBR || FLossless, rate);

@@ -49,8 +49,24 @@ void SetupStream(TWMAWriter& W, IWMProfileManager& Manager, IWMStreamConfig& Con
     TWMMediaType type;
     if (W.Writer->GetInputProps(i, &props) != S_OK || !props || !MediaTypeOf(*props, type) || !type.IsWaveFormat())
       continue;
+    // Float samples and more than two channels are described the extensible
+    // way: valid bits, the speaker mask and the sub-format after the record.
+    const bool extensible = W.FloatInput || W.ChannelMask != 0 || Channels > 2;
+    if (extensible) type.Format.resize(sizeof(TWaveFormatEx) + 22, 0);
     TWaveFormatEx* w = type.Wave();
     w->wFormatTag = WAVE_FORMAT_PCM;
+    if (extensible) {
+      static const uint8_t kTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+      uint8_t* more = type.Format.data() + sizeof(TWaveFormatEx);
+      w->wFormatTag = 0xFFFE;
+      w->cbSize = 22;
+      more[0] = static_cast<uint8_t>(Bits), more[1] = static_cast<uint8_t>(Bits >> 8);
+      for (int i = 0; i < 4; ++i) more[2 + i] = static_cast<uint8_t>(W.ChannelMask >> (8 * i));
+      more[6] = W.FloatInput ? 3 : 1;
+      more[7] = 0;
+      std::memcpy(more + 8, kTail, sizeof kTail);
+    }
     w->nChannels = static_cast<uint16_t>(Channels);
     w->nSamplesPerSec = SampleRate;
     w->wBitsPerSample = static_cast<uint16_t>(Bits);

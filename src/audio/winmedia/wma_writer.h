@@ -22,6 +22,10 @@ struct TWMAWriter {
   int64_t Time = 0;
   bool Ready = false;
   bool Configured = false;  // a stream was added and an input set up
+  // The input's samples, set before the set-up: IEEE floats, and the
+  // speakers of its channels (a WAVE_FORMAT_EXTENSIBLE mask; 0 the usual).
+  bool FloatInput = false;
+  uint32_t ChannelMask = 0;
 };
 
 void WMAListCodecs(std::vector<std::string>& List);

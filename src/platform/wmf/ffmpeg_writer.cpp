@@ -9,6 +9,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
 
@@ -116,6 +117,8 @@ class TWriter : public IWMWriter {
   int64_t FNextPts = 0;
   bool FWriting = false;
   std::vector<int32_t> FWide;  // 24-bit input widened to 32 bits
+  bool FInputFloat = false;
+  uint32_t FInputMask = 0;
 };
 
 HRESULT TWriter::SetProfile(IWMProfile* Profile) {
@@ -140,10 +143,25 @@ HRESULT TWriter::SetInputProps(uint32_t Input, IWMInputMediaProps* Props) {
   TWMMediaType type;
   if (Props->GetMediaType(nullptr, &size) != S_OK || Props->GetMediaType(&type, &size) != S_OK) return E_INVALIDARG;
   const TWaveFormatEx* w = type.IsWaveFormat() ? type.Wave() : nullptr;
-  if (!w || w->wFormatTag != WAVE_FORMAT_PCM || w->nChannels == 0 || w->nSamplesPerSec == 0 ||
-      (w->wBitsPerSample != 8 && w->wBitsPerSample != 16 && w->wBitsPerSample != 24 && w->wBitsPerSample != 32))
+  if (!w) return E_INVALIDARG;
+  // PCM or IEEE float, plain or extensible (the sub-format and the speaker
+  // mask follow the record).
+  uint16_t tag = w->wFormatTag;
+  uint32_t mask = 0;
+  if (tag == 0xFFFE) {
+    if (w->cbSize < 22 || type.Format.size() < sizeof(TWaveFormatEx) + 22) return E_INVALIDARG;
+    const uint8_t* more = type.Format.data() + sizeof(TWaveFormatEx);
+    mask = more[2] | more[3] << 8 | more[4] << 16 | uint32_t(more[5]) << 24;
+    tag = static_cast<uint16_t>(more[6] | more[7] << 8);
+  }
+  const int bits = w->wBitsPerSample;
+  const bool isFloat = tag == 3;
+  if ((tag != WAVE_FORMAT_PCM && !isFloat) || w->nChannels == 0 || w->nSamplesPerSec == 0 ||
+      (isFloat ? bits != 32 && bits != 64 : bits != 8 && bits != 16 && bits != 24 && bits != 32))
     return E_INVALIDARG;
   FInputType = type;
+  FInputFloat = isFloat;
+  FInputMask = mask;
   return S_OK;
 }
 
@@ -184,14 +202,25 @@ HRESULT TWriter::BeginWriting() {
   for (const auto& [name, text] : FAttributes->Strings())
     av_dict_set(&FFormat->metadata, name.c_str(), text.c_str(), 0);
 
-  AVChannelLayout inLayout;
-  av_channel_layout_default(&inLayout, in->nChannels);
-  const AVSampleFormat inFormat = in->wBitsPerSample == 8    ? AV_SAMPLE_FMT_U8
+  // The speakers the mask names, else the usual layout of the count; a
+  // larger input is down-mixed with the library's standard matrix.
+  AVChannelLayout inLayout{};
+  if (FInputMask == 0 || av_channel_layout_from_mask(&inLayout, FInputMask) < 0 ||
+      inLayout.nb_channels != in->nChannels) {
+    av_channel_layout_uninit(&inLayout);
+    av_channel_layout_default(&inLayout, in->nChannels);
+  }
+  const AVSampleFormat inFormat = FInputFloat                ? (in->wBitsPerSample == 64 ? AV_SAMPLE_FMT_DBL
+                                                                                          : AV_SAMPLE_FMT_FLT)
+                                  : in->wBitsPerSample == 8  ? AV_SAMPLE_FMT_U8
                                   : in->wBitsPerSample == 16 ? AV_SAMPLE_FMT_S16
                                                              : AV_SAMPLE_FMT_S32;
   int rc = swr_alloc_set_opts2(&FSwr, &FCodec->ch_layout, AV_SAMPLE_FMT_FLTP, FCodec->sample_rate, &inLayout,
                                inFormat, static_cast<int>(in->nSamplesPerSec), 0, nullptr);
   av_channel_layout_uninit(&inLayout);
+  // A surround source is down-mixed at the level ffmpeg gives it: the matrix
+  // is scaled so that no output can pass full scale.
+  if (rc >= 0 && in->nChannels > 2) rc = av_opt_set_double(FSwr, "rematrix_maxval", 1.0, 0);
   FFifo = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, out->nChannels, FCodec->frame_size * 4);
   FFrame = av_frame_alloc();
   FPacket = av_packet_alloc();
@@ -269,7 +298,7 @@ HRESULT TWriter::WriteSample(uint32_t Input, uint64_t, uint32_t, INSSBuffer* Sam
   const uint32_t frameBytes = in->wBitsPerSample / 8 * in->nChannels;
   const int frames = static_cast<int>(length / frameBytes);
   if (frames == 0) return S_OK;
-  if (in->wBitsPerSample == 24) {
+  if (in->wBitsPerSample == 24 && !FInputFloat) {
     FWide.resize(static_cast<size_t>(frames) * in->nChannels);
     for (size_t i = 0; i < FWide.size(); ++i)
       FWide[i] = static_cast<int32_t>((uint32_t(data[3 * i]) << 8) | (uint32_t(data[3 * i + 1]) << 16) |
