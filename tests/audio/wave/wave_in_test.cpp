@@ -344,3 +344,29 @@ TEST(WaveIn, HostileSources) {
   WriteBytes(l3, lying);
   EXPECT_EQ(Decode(l3), honest);
 }
+
+// Chunks of odd size are followed by their pad byte; bext, iXML and other
+// chunks before and after the format are skipped; BW64 is RF64 by another name.
+TEST(WaveIn, PaddedChunksAndBw64) {
+  TempDir dir;
+  Bytes c;
+  Chunk(c, "bext", Bytes(5, 'b'));
+  c.push_back(0);  // pad
+  Chunk(c, "fmt ", PcmFmt(2, 44100, 16));
+  Chunk(c, "iXML", Bytes(3, 'x'));
+  c.push_back(0);
+  Bytes pcm(4000);
+  for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<uint8_t>(i * 7);
+  Chunk(c, "data", pcm);
+  WriteBytes(dir.File("bwf.wav"), Riff(c));
+  EXPECT_EQ(Decode(dir.File("bwf.wav")), pcm);
+
+  const std::string rf64 = dir.File("rf64.wav");
+  MakeAudio(rf64, 0.5, 44100, 2, "-c:a pcm_s16le -rf64 always");
+  const Bytes expected = Decode(rf64);
+  EXPECT_EQ(expected.size(), 44100u * 2);
+  Bytes bw64 = ReadBytes(rf64);
+  std::copy_n("BW64", 4, bw64.begin());
+  WriteBytes(dir.File("bw64.wav"), bw64);
+  EXPECT_EQ(Decode(dir.File("bw64.wav")), expected);
+}
