@@ -42,6 +42,12 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   auto* y = app.add_flag("-y,--overwrite", yes, "Replace existing outputs");
   app.add_flag("-n,--no-overwrite", no, "Skip existing outputs")->excludes(y);
   app.add_flag("-q,--quiet", O.Quiet, "No progress on standard error");
+  app.add_option("-j,--jobs", O.Jobs, "Files converted at the same time (default: the available cores)")
+      ->check(CLI::Range(1, 256));
+  app.add_flag("-r,--recursive", O.Recursive,
+               "Folders given as sources contribute every file under them; with -o the tree is kept");
+  app.add_flag("--json", O.Json, "Standard output carries one JSON object describing the run");
+  app.add_flag("--dry-run", O.DryRun, "Show what would be done and write nothing");
   try {
     app.parse(Argc, Argv);
   } catch (const CLI::CallForHelp& e) {

@@ -21,6 +21,10 @@ struct TCliOptions {
   TOverwritePolicy Overwrite = TOverwritePolicy::Ask;
   bool Quiet = false;
   bool ListWmaFormats = false;
+  int Jobs = 0;  // files converted at the same time; 0: one per available core
+  bool Recursive = false;
+  bool Json = false;
+  bool DryRun = false;
 };
 
 // Parses the arguments. On a usage error or a help request prints what it

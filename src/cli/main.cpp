@@ -2,7 +2,14 @@
 
 #include <signal.h>
 
+#include <sched.h>
+
+#include <algorithm>
 #include <csignal>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <thread>
 #include <cstdio>
 #include <map>
 
@@ -83,8 +90,17 @@ int ListWmaFormats() {
   return 0;
 }
 
-// Runs one batch of files of one source type.
-void RunBatch(int Mode, const std::vector<std::string>& Files, const TCliOptions& O, TTerminalView& View) {
+// Files converted at the same time by default: the cores this process may run on.
+int DefaultJobs() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// Runs one batch of files of one source type on up to Jobs drivers, each
+// with its own components, taking files from one queue.
+void RunBatch(int Mode, const std::vector<std::string>& Files, const TCliOptions& O, const TRunPlan& Plan,
+              int Jobs, TTerminalView& View) {
   try {
     PrepareTagValues(Mode, Files);
   } catch (const std::exception& e) {
@@ -92,17 +108,75 @@ void RunBatch(int Mode, const std::vector<std::string>& Files, const TCliOptions
     return;
   }
   if (HasTagOptions(O)) ApplyTagOptions(O);
-  TBatchDriver driver(View, Files);
-  driver.Mode = Mode;
-  driver.SetDoneDelay(0);
-  // The options are the batch's tags also where each file brings its own.
-  if (HasTagOptions(O)) driver.OnSourceTags = [&O] { ApplyTagOptions(O); };
-  driver.StopRequested = [] { return gSignal != 0; };
-  while (!driver.Closed()) {
-    if (gSignal) driver.bStopClick();
+  // The batch's tag values: each file starts from them (a WMA-to-MP3 file
+  // lays its own tags over them).
+  const TTagValues batchTags = TagValues;
+  std::deque<std::string> queue(Files.begin(), Files.end());
+  std::vector<std::unique_ptr<IBatchView>> views;
+  std::vector<std::unique_ptr<TBatchDriver>> lanes;
+  const int count = std::max(1, std::min<int>(Jobs, static_cast<int>(Files.size())));
+  for (int i = 0; i < count; ++i) {
+    views.push_back(View.Lane(i));
+    auto driver = std::make_unique<TBatchDriver>(*views.back(), Files);
+    driver->Mode = Mode;
+    driver->SetDoneDelay(0);
+    driver->NextFile = [&queue, &batchTags](std::string& Source) {
+      if (queue.empty()) return false;
+      Source = queue.front();
+      queue.pop_front();
+      TagValues = batchTags;
+      return true;
+    };
+    driver->OutputFolderFor = [&Plan](const std::string& Source) {
+      const TPlannedFile* f = Plan.Find(Source);
+      return f ? f->OutputFolder : Settings.OutputFolder;
+    };
+    // The options are the batch's tags also where each file brings its own.
+    if (HasTagOptions(O)) driver->OnSourceTags = [&O] { ApplyTagOptions(O); };
+    driver->StopRequested = [] { return gSignal != 0; };
+    lanes.push_back(std::move(driver));
+  }
+  auto open = [&] {
+    return std::any_of(lanes.begin(), lanes.end(), [](const auto& L) { return !L->Closed(); });
+  };
+  while (open()) {
+    if (gSignal)
+      for (auto& l : lanes) l->bStopClick();
     ui_thread::WaitAndProcess(std::chrono::milliseconds(100));
   }
-  for (size_t i = static_cast<size_t>(driver.Current()); i < Files.size(); ++i) View.NotStarted(Files[i]);
+  for (const auto& f : queue) View.NotStarted(f);
+}
+
+// What the run would do, written instead of doing it.
+void PrintDryRun(const TRunPlan& Plan, bool Json) {
+  std::string json = "{\"dry run\": true, \"files\": [";
+  for (size_t i = 0; i < Plan.Files.size(); ++i) {
+    const TPlannedFile& f = Plan.Files[i];
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(std::filesystem::symlink_status(f.Output, ec));
+    if (!Json) {
+      std::printf("%s\t%s\t%s%s\n", f.Source.c_str(), ModeName(f.Mode).c_str(), f.Output.c_str(),
+                  exists ? "\t(exists)" : "");
+      continue;
+    }
+    auto text = [](const std::string& T) {
+      std::string out = "\"";
+      for (char c : T) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+          continue;
+        }
+        out += c;
+      }
+      return out + "\"";
+    };
+    json += std::string(i ? ", " : "") + "{\"source\": " + text(f.Source) + ", \"mode\": " + text(ModeName(f.Mode)) +
+            ", \"output\": " + text(f.Output) + ", \"exists\": " + (exists ? "true" : "false") + "}";
+  }
+  if (Json) std::printf("%s]}\n", json.c_str());
 }
 
 }  // namespace
@@ -120,14 +194,27 @@ int main(int argc, char** argv) {
       return 2;
     }
     InstallSignalHandlers();
-    TTerminalView view(options.Overwrite, options.Quiet, [] { return gSignal != 0; });
-    const TRunPlan plan = PlanRun(options.Files, options.Target, view);
+    TTerminalView view(options.Overwrite, options.Quiet, options.Json,
+                       [] { return gSignal != 0; });
+    const TRunPlan plan = PlanRun(options.Files, options.Target, options.Recursive, view);
+    if (options.DryRun) {
+      PrintDryRun(plan, options.Json);
+      return view.Failed() > 0 ? 1 : 0;
+    }
+    // The folders of a kept tree are made as needed.
+    for (const auto& f : plan.Files) {
+      std::error_code ec;
+      std::filesystem::create_directories(f.OutputFolder, ec);
+    }
+    const int jobs = options.Jobs > 0 ? options.Jobs : DefaultJobs();
+    view.SetTotal(static_cast<int>(plan.Files.size()));
+    view.SetLanes(jobs);
     for (const auto& [mode, files] : plan.Batches) {
       if (gSignal) {
         for (const auto& f : files) view.NotStarted(f);
         continue;
       }
-      RunBatch(mode, files, options, view);
+      RunBatch(mode, files, options, plan, jobs, view);
     }
     view.PrintSummary();
     if (gSignal) return 128 + gSignal;

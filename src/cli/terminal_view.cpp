@@ -1,6 +1,7 @@
 #include "cli/terminal_view.h"
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -8,50 +9,143 @@
 
 namespace tonvale {
 
-TTerminalView::TTerminalView(TOverwritePolicy Overwrite, bool Quiet, std::function<bool()> Interrupted)
+// One driver's face of the shared view.
+class TLaneView : public IBatchView {
+ public:
+  TLaneView(TTerminalView& View, int Lane) : FView(View), FLane(Lane) {}
+  void ShowInputFileName(const std::string& Name) override { FView.LaneInput(FLane, Name); }
+  void ShowOutputFileName(const std::string& Name) override { FView.LaneOutput(FLane, Name); }
+  void ShowOutputFolder(const std::string&) override {}
+  void ShowSelectedTracks(int) override {}
+  void ShowCompleted(int) override {}
+  void ShowProgressCaption(const std::string&) override {}
+  void ShowProgress(int Percent) override { FView.LaneProgress(FLane, Percent); }
+  bool ConfirmOverwrite(const std::string& Path) override { return FView.ConfirmOverwrite(Path); }
+  void FileFinished(const TFileResult& Result) override { FView.FileFinished(FLane, Result); }
+  void BatchClosed() override {}
+
+ private:
+  TTerminalView& FView;
+  int FLane;
+};
+
+namespace {
+
+std::string JsonText(const std::string& Text) {
+  std::string out = "\"";
+  for (unsigned char c : Text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+int64_t FileSize(const std::string& Path) {
+  struct stat st {};
+  return !Path.empty() && ::lstat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_size : 0;
+}
+
+}  // namespace
+
+TTerminalView::TTerminalView(TOverwritePolicy Overwrite, bool Quiet, bool Json, std::function<bool()> Interrupted)
     : FOverwrite(Overwrite),
       FQuiet(Quiet),
+      FJson(Json),
       FTerminal(::isatty(STDERR_FILENO) != 0),
       FInterrupted(std::move(Interrupted)) {}
 
-void TTerminalView::ShowInputFileName(const std::string& Name) {
-  FInput = Name;
-  FOutput.clear();
-  FLastPercent = -2;
+std::unique_ptr<IBatchView> TTerminalView::Lane(int Lane) {
+  if (static_cast<int>(FLaneStates.size()) <= Lane) FLaneStates.resize(Lane + 1);
+  return std::make_unique<TLaneView>(*this, Lane);
 }
 
-void TTerminalView::ShowOutputFileName(const std::string& Name) {
-  FOutput = Name;
+void TTerminalView::LaneInput(int Lane, const std::string& Name) {
+  TLaneState& l = FLaneStates[Lane];
+  l.Input = Name;
+  l.Output.clear();
+  l.Percent = -2;
+  l.Started = std::chrono::steady_clock::now();
+  l.Running = true;
+}
+
+void TTerminalView::LaneOutput(int Lane, const std::string& Name) {
+  TLaneState& l = FLaneStates[Lane];
+  l.Output = Name;
+  l.Percent = 0;
   if (FQuiet) return;
-  if (FTerminal) {
-    std::fprintf(stderr, "\r\033[K[  0%%] %s -> %s", FInput.c_str(), FOutput.c_str());
-    FLineOpen = true;
-  } else {
-    std::fprintf(stderr, "converting %s -> %s\n", FInput.c_str(), FOutput.c_str());
+  if (!FTerminal) {
+    std::fprintf(stderr, "converting %s -> %s\n", l.Input.c_str(), l.Output.c_str());
+    return;
   }
+  DrawBlock();
+}
+
+void TTerminalView::LaneProgress(int Lane, int Percent) {
+  TLaneState& l = FLaneStates[Lane];
+  if (FQuiet || !FTerminal || Percent == l.Percent) return;
+  l.Percent = Percent;
+  DrawBlock();
+}
+
+void TTerminalView::ClearBlock() {
+  if (FBlockLines == 0) return;
+  if (FBlockLines > 1) std::fprintf(stderr, "\033[%dA", FBlockLines - 1);
+  std::fprintf(stderr, "\r\033[J");
+  FBlockLines = 0;
+}
+
+void TTerminalView::DrawBlock() {
+  ClearBlock();
+  std::vector<std::string> lines;
+  for (const TLaneState& l : FLaneStates) {
+    if (!l.Running || l.Output.empty()) continue;
+    char pct[16];
+    if (l.Percent < 0)
+      std::snprintf(pct, sizeof pct, "[ ...]");
+    else
+      std::snprintf(pct, sizeof pct, "[%3d%%]", std::min(l.Percent, 100));
+    lines.push_back(std::string(pct) + " " + l.Input + " -> " + l.Output);
+  }
+  if (FLanes > 1) {
+    const int done = FConverted + FSkipped + FFailed;
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
+    char total[160];
+    if (done > 0 && FTotal > done)
+      std::snprintf(total, sizeof total, "%d of %d files done, %.1f MB written, about %.0f s left", done, FTotal,
+                    FBytes / 1e6, elapsed / done * (FTotal - done));
+    else
+      std::snprintf(total, sizeof total, "%d of %d files done, %.1f MB written", done, FTotal, FBytes / 1e6);
+    lines.push_back(total);
+  }
+  for (size_t i = 0; i < lines.size(); ++i)
+    std::fprintf(stderr, "%s\033[K%s", i ? "\n" : "\r", lines[i].c_str());
+  FBlockLines = static_cast<int>(lines.size());
   std::fflush(stderr);
 }
 
-void TTerminalView::ShowProgress(int Percent) {
-  if (FQuiet || !FTerminal || Percent == FLastPercent) return;
-  FLastPercent = Percent;
-  if (Percent < 0)
-    std::fprintf(stderr, "\r\033[K[ ...] %s -> %s", FInput.c_str(), FOutput.c_str());
-  else
-    std::fprintf(stderr, "\r\033[K[%3d%%] %s -> %s", std::min(Percent, 100), FInput.c_str(), FOutput.c_str());
-  FLineOpen = true;
-  std::fflush(stderr);
-}
-
-void TTerminalView::EndProgressLine() {
-  if (FLineOpen) std::fprintf(stderr, "\r\033[K");
-  FLineOpen = false;
+void TTerminalView::Message(const char* Format, const std::string& A, const std::string& B) {
+  ClearBlock();
+  std::fprintf(stderr, Format, A.c_str(), B.c_str());
+  if (FTerminal && !FQuiet) DrawBlock();
 }
 
 bool TTerminalView::ConfirmOverwrite(const std::string& Path) {
   if (FOverwrite == TOverwritePolicy::Always) return true;
   if (FOverwrite == TOverwritePolicy::Never || !::isatty(STDIN_FILENO)) return false;
-  EndProgressLine();
+  ClearBlock();
   for (;;) {
     std::fprintf(stderr, "%s has existed, overite it? [y/n] ", Path.c_str());
     std::fflush(stderr);
@@ -73,54 +167,99 @@ bool TTerminalView::ConfirmOverwrite(const std::string& Path) {
   }
 }
 
-void TTerminalView::FileFinished(const TFileResult& Result) {
-  EndProgressLine();
+void TTerminalView::Record(const TFileResult& Result, double Seconds) {
+  static const char* const kOutcomes[] = {"converted", "skipped", "failed"};
+  const int64_t bytes = Result.Outcome == TFileOutcome::Skipped ? 0 : FileSize(Result.Output);
+  FBytes += bytes;
+  FRecords.push_back({Result.Source, Result.Output, kOutcomes[static_cast<int>(Result.Outcome)], Result.Message,
+                      bytes, Seconds});
+}
+
+void TTerminalView::FileFinished(int Lane, const TFileResult& Result) {
+  double seconds = 0;
+  if (Lane >= 0) {
+    TLaneState& l = FLaneStates[Lane];
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - l.Started).count();
+    l.Running = false;
+  }
   if (FQuestionInterrupted && Result.Outcome == TFileOutcome::Skipped) {
     FQuestionInterrupted = false;
     NotStarted(Result.Source);
+    if (FTerminal && !FQuiet) DrawBlock();
     return;
   }
+  Record(Result, seconds);
   switch (Result.Outcome) {
     case TFileOutcome::Converted:
       ++FConverted;
-      std::printf("%s\n", Result.Output.c_str());
-      std::fflush(stdout);
-      if (!FQuiet) std::fprintf(stderr, "done %s\n", Result.Output.c_str());
+      if (!FJson) {
+        std::printf("%s\n", Result.Output.c_str());
+        std::fflush(stdout);
+      }
+      if (!FQuiet) Message("done %s%s\n", Result.Output, "");
       // A warning is shown even without progress: the file is not what its
       // source's header promised.
-      if (!Result.Message.empty()) std::fprintf(stderr, "warning %s: %s\n", Result.Output.c_str(), Result.Message.c_str());
+      if (!Result.Message.empty()) Message("warning %s: %s\n", Result.Output, Result.Message);
       break;
     case TFileOutcome::Skipped:
       ++FSkipped;
-      if (!FQuiet) std::fprintf(stderr, "skipped %s: %s\n", Result.Source.c_str(), Result.Message.c_str());
+      if (!FQuiet) Message("skipped %s: %s\n", Result.Source, Result.Message);
       break;
     case TFileOutcome::Failed: {
+      ++FFailed;
       // The output is named too: a message such as "Cannot create file"
       // does not say which.
       const std::string what = Result.Output.empty() ? Result.Source : Result.Source + " -> " + Result.Output;
-      FFailures.emplace_back(what, Result.Message);
-      if (!FQuiet) std::fprintf(stderr, "failed %s: %s\n", what.c_str(), Result.Message.c_str());
+      if (!FQuiet) Message("failed %s: %s\n", what, Result.Message);
       break;
     }
   }
+  if (FTerminal && !FQuiet) DrawBlock();
 }
 
 void TTerminalView::Fail(const std::string& Source, const std::string& Message) {
-  FileFinished({Source, "", TFileOutcome::Failed, Message});
+  FileFinished(-1, {Source, "", TFileOutcome::Failed, Message});
 }
 
 void TTerminalView::Skip(const std::string& Source, const std::string& Message) {
-  FileFinished({Source, "", TFileOutcome::Skipped, Message});
+  FileFinished(-1, {Source, "", TFileOutcome::Skipped, Message});
 }
 
-void TTerminalView::NotStarted(const std::string& Source) { FNotStarted.push_back(Source); }
+void TTerminalView::NotStarted(const std::string& Source) {
+  ++FNotStarted;
+  FRecords.push_back({Source, "", "not started", "the run was stopped", 0, 0});
+}
 
 void TTerminalView::PrintSummary() const {
-  std::fprintf(stderr, "%d converted, %d skipped, %d failed", FConverted, FSkipped, Failed());
-  if (!FNotStarted.empty()) std::fprintf(stderr, ", %d not started", NotStartedCount());
+  if (FBlockLines > 0) const_cast<TTerminalView*>(this)->ClearBlock();
+  std::fprintf(stderr, "%d converted, %d skipped, %d failed", FConverted, FSkipped, FFailed);
+  if (FNotStarted > 0) std::fprintf(stderr, ", %d not started", FNotStarted);
   std::fprintf(stderr, "\n");
-  for (const auto& [file, message] : FFailures) std::fprintf(stderr, "  %s: %s\n", file.c_str(), message.c_str());
-  for (const auto& file : FNotStarted) std::fprintf(stderr, "  %s: not started\n", file.c_str());
+  for (const TRecord& r : FRecords) {
+    if (r.Outcome == "failed")
+      std::fprintf(stderr, "  %s: %s\n", (r.Output.empty() ? r.Source : r.Source + " -> " + r.Output).c_str(),
+                   r.Reason.c_str());
+    else if (r.Outcome == "not started")
+      std::fprintf(stderr, "  %s: not started\n", r.Source.c_str());
+  }
+  if (!FJson) return;
+  std::string json = "{\"files\": [";
+  for (size_t i = 0; i < FRecords.size(); ++i) {
+    const TRecord& r = FRecords[i];
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, ", \"bytes\": %lld, \"seconds\": %.3f}", static_cast<long long>(r.Bytes),
+                  r.Seconds);
+    json += std::string(i ? ", " : "") + "{\"source\": " + JsonText(r.Source) + ", \"output\": " +
+            (r.Output.empty() ? "null" : JsonText(r.Output)) + ", \"outcome\": " + JsonText(r.Outcome) +
+            ", \"reason\": " + JsonText(r.Reason) + numbers;
+  }
+  char totals[200];
+  std::snprintf(totals, sizeof totals,
+                "], \"totals\": {\"converted\": %d, \"skipped\": %d, \"failed\": %d, \"not started\": %d, "
+                "\"bytes\": %lld}}\n",
+                FConverted, FSkipped, FFailed, FNotStarted, static_cast<long long>(FBytes));
+  std::printf("%s%s", json.c_str(), totals);
+  std::fflush(stdout);
 }
 
 }  // namespace tonvale

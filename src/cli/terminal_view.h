@@ -1,8 +1,11 @@
 #pragma once
-// The batch driver's view on a terminal: written paths on standard output,
-// progress on standard error, the overwrite question on the terminal.
+// The batch drivers' view on a terminal: written paths (or one JSON object)
+// on standard output, progress on standard error, the overwrite question on
+// the terminal. Several drivers share it, each through its own lane.
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,21 +15,17 @@ namespace tonvale {
 
 enum class TOverwritePolicy { Ask, Always, Never };
 
-class TTerminalView : public IBatchView {
+class TTerminalView {
  public:
   // Interrupted tells whether a stop signal has arrived.
-  TTerminalView(TOverwritePolicy Overwrite, bool Quiet, std::function<bool()> Interrupted);
+  TTerminalView(TOverwritePolicy Overwrite, bool Quiet, bool Json, std::function<bool()> Interrupted);
 
-  void ShowInputFileName(const std::string& Name) override;
-  void ShowOutputFileName(const std::string& Name) override;
-  void ShowOutputFolder(const std::string&) override {}
-  void ShowSelectedTracks(int) override {}
-  void ShowCompleted(int) override {}
-  void ShowProgressCaption(const std::string&) override {}
-  void ShowProgress(int Percent) override;
-  bool ConfirmOverwrite(const std::string& Path) override;
-  void FileFinished(const TFileResult& Result) override;
-  void BatchClosed() override {}
+  // The view one driver talks to; Lane numbers the drivers from 0.
+  std::unique_ptr<IBatchView> Lane(int Lane);
+  // Files the run will start in all, for the total line.
+  void SetTotal(int Files) { FTotal = Files; }
+  // Several files run at once: one progress line per running file.
+  void SetLanes(int Lanes) { FLanes = Lanes; }
 
   // Counts a file that never reached a batch.
   void Fail(const std::string& Source, const std::string& Message);
@@ -34,26 +33,47 @@ class TTerminalView : public IBatchView {
   // Counts a file that was never started because the run was stopped.
   void NotStarted(const std::string& Source);
   // "N converted, N skipped, N failed" (", N not started" after a stop),
-  // then each failure and each file not started.
+  // then each failure and each file not started; with Json, the run's JSON
+  // object on standard output as well.
   void PrintSummary() const;
-  int Converted() const { return FConverted; }
-  int Skipped() const { return FSkipped; }
-  int Failed() const { return static_cast<int>(FFailures.size()); }
-  int NotStartedCount() const { return static_cast<int>(FNotStarted.size()); }
+
+  int Failed() const { return FFailed; }
 
  private:
-  void EndProgressLine();
+  friend class TLaneView;
+  struct TRecord {
+    std::string Source, Output, Outcome, Reason;
+    int64_t Bytes = 0;
+    double Seconds = 0;
+  };
+  struct TLaneState {
+    std::string Input, Output;
+    int Percent = -2;
+    std::chrono::steady_clock::time_point Started;
+    bool Running = false;
+  };
+
+  void LaneInput(int Lane, const std::string& Name);
+  void LaneOutput(int Lane, const std::string& Name);
+  void LaneProgress(int Lane, int Percent);
+  bool ConfirmOverwrite(const std::string& Path);
+  void FileFinished(int Lane, const TFileResult& Result);
+  void Record(const TFileResult& Result, double Seconds);
+  // Progress on a terminal: the running files and a total line, redrawn in
+  // place; ClearBlock takes it away before a message line.
+  void DrawBlock();
+  void ClearBlock();
+  void Message(const char* Format, const std::string& A, const std::string& B);
 
   TOverwritePolicy FOverwrite;
-  bool FQuiet;
-  bool FTerminal;
-  bool FLineOpen = false;
-  std::string FInput, FOutput;
-  int FLastPercent = -2;
-  int FConverted = 0, FSkipped = 0;
-  std::vector<std::pair<std::string, std::string>> FFailures;
-  std::vector<std::string> FNotStarted;
+  bool FQuiet, FJson, FTerminal;
   std::function<bool()> FInterrupted;
+  int FTotal = 0, FLanes = 1, FBlockLines = 0;
+  std::vector<TLaneState> FLaneStates;
+  std::vector<TRecord> FRecords;
+  int FConverted = 0, FSkipped = 0, FFailed = 0, FNotStarted = 0;
+  int64_t FBytes = 0;
+  std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();
   // The question was cut short by a stop: the file it was about is not started.
   bool FQuestionInterrupted = false;
 };

@@ -104,11 +104,13 @@ void TBatchDriver::Step(int WParam) {
     Close();
     return;
   }
-  if (FCurrent >= static_cast<int>(Files.size())) {
+  std::string source;
+  if (NextFile ? !NextFile(source) : FCurrent >= static_cast<int>(Files.size())) {
     Close();
     return;
   }
-  StartNext();
+  if (!NextFile) source = Files[FCurrent];
+  StartNext(source);
 }
 
 void TBatchDriver::FinishPrevious() {
@@ -127,15 +129,16 @@ void TBatchDriver::FinishPrevious() {
 
 std::string TBatchDriver::CompleteMp3(const std::string& Output) {
   const std::string written = MP3Out1.WrittenFileName();
+  const TTagValues& values = FRunningTags;
   Tid3tag tag;
-  tag.SetTitle(TagValues.TagTitle.empty() ? BaseName(Output) : TagValues.TagTitle);
-  tag.SetArtist(TagValues.TagArtist);
-  tag.SetAlbum(TagValues.TagAlbum);
-  tag.SetYear(TagValues.TagYear);
-  tag.Genre = GenreIndexToId3(static_cast<uint8_t>(TagValues.TagGenreIndex & 0xFF));
-  tag.SetComment(TagValues.TagComment);
+  tag.SetTitle(values.TagTitle.empty() ? BaseName(Output) : values.TagTitle);
+  tag.SetArtist(values.TagArtist);
+  tag.SetAlbum(values.TagAlbum);
+  tag.SetYear(values.TagYear);
+  tag.Genre = GenreIndexToId3(static_cast<uint8_t>(values.TagGenreIndex & 0xFF));
+  tag.SetComment(values.TagComment);
   int32_t track = 0;
-  if (!ParseInteger(TagValues.TagTrack, track)) track = 0;
+  if (!ParseInteger(values.TagTrack, track)) track = 0;
   tag.SetTrack(static_cast<uint8_t>(track & 0xFF));
   std::string error;
   if (tag.WriteTag(written) != Tid3tag::Ok)
@@ -145,12 +148,13 @@ std::string TBatchDriver::CompleteMp3(const std::string& Output) {
   return error.empty() ? committed : error;
 }
 
-void TBatchDriver::StartNext() {
-  const std::string source = Files[FCurrent];
+void TBatchDriver::StartNext(const std::string& source) {
   FView.ShowInputFileName(FileNamePart(source));
   FView.ShowProgressCaption("Encoding...");
   FView.ShowCompleted(FCurrent);
-  const std::string folder = Settings.SameAsInputFolder ? FolderPart(source) : Settings.OutputFolder;
+  const std::string folder = OutputFolderFor          ? OutputFolderFor(source)
+                             : Settings.SameAsInputFolder ? FolderPart(source)
+                                                          : Settings.OutputFolder;
   FView.ShowOutputFolder(folder);
   ++FCurrent;
   if (!IsConversionMode(Mode)) return;
@@ -206,6 +210,7 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
     WMAOut1.Id3v2Tags().Clear();
     if (Mode == cmMp3ToWma && perFileTags) WMAOut1.SetId3v2Tags(MP3In1.Id3v2Tags());
   }
+  FAskedSource = Source;
   if (!ConfirmOverwrite(Output)) return;
   if (Mode == cmWmaToMp3 && perFileTags) {
     TagValuesFromSource(WMIn1.Id3v2Tags(), false);
@@ -215,6 +220,7 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
   if (output == &WMAOut1) ConfigureWMAOut(WMAOut1);
   FRunningSource = Source;
   FRunningOutput = Output;
+  FRunningTags = TagValues;
   FRunning = true;
   FDone = false;
   output->Run();
@@ -236,7 +242,7 @@ bool TBatchDriver::ConfirmOverwrite(const std::string& Path) {
   // A link, even one that leads nowhere, is an existing file.
   if (!std::filesystem::exists(std::filesystem::symlink_status(Path, ec))) return true;
   if (FView.ConfirmOverwrite(Path)) return true;
-  FView.FileFinished({Files.empty() ? "" : Files[FCurrent - 1], Path, TFileOutcome::Skipped,
+  FView.FileFinished({FAskedSource, Path, TFileOutcome::Skipped,
                       Path + " has existed"});
   PostStep(1);
   return false;

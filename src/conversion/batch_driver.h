@@ -14,6 +14,7 @@
 #include "audio/winmedia/wm_in.h"
 #include "audio/winmedia/wma_out.h"
 #include "conversion/batch_view.h"
+#include "settings/tag_values.h"
 
 namespace tonvale {
 
@@ -34,6 +35,13 @@ class TBatchDriver {
   // Asked before each step: true ends the batch there, as Stop does, so no
   // further file starts once a stop was asked for.
   std::function<bool()> StopRequested;
+  // Where the files come from when several drivers share one batch: each
+  // takes the next file from the shared queue (false: none left). Without
+  // it the driver goes through its own list.
+  std::function<bool(std::string& Source)> NextFile;
+  // The output folder of a source, when not the settings' (a folder tree
+  // kept under the output folder).
+  std::function<std::string(const std::string& Source)> OutputFolderFor;
   // Milliseconds each output waits before its completion report.
   void SetDoneDelay(int Milliseconds);
 
@@ -55,7 +63,7 @@ class TBatchDriver {
   // The handling of WM_CONVERT_NEXT.
   void Step(int WParam);
   void FinishPrevious();
-  void StartNext();
+  void StartNext(const std::string& Source);
   void StartFile(const std::string& Source, const std::string& Output);
   // Ends the previous file as failed, without starting it, and moves on.
   void FailFile(const std::string& Source, const std::string& Output, const std::string& Message);
@@ -78,6 +86,10 @@ class TBatchDriver {
   bool FRunning = false;
   bool FDone = false;  // its completion was reported
   std::string FRunningSource, FRunningOutput;
+  // The tag values the running file started with: drivers that share a
+  // batch overwrite the process-wide ones file by file.
+  TTagValues FRunningTags;
+  std::string FAskedSource;  // the file of the overwrite question
   // Steps posted before this driver went away find it gone.
   std::shared_ptr<TBatchDriver*> FSelf;
 };

@@ -61,7 +61,7 @@ TEST(Cli, AllSixModesInOneGo) {
   MakeAudio(c.Path("song.mp3"), 1.5, 44100, 2, "-c:a libmp3lame -id3v2_version 3 -metadata title=Song");
   MakeAudio(c.Path("clip.wma"), 1.5, 44100, 2, "-c:a wmav2 -metadata Title=Clip -metadata Author=Who");
 
-  Result mp3 = c.Run("--to mp3 -o out pcm.wav ima.wav ms.wav l3.wav clip.wma");
+  Result mp3 = c.Run("--to mp3 -o out -j 1 pcm.wav ima.wav ms.wav l3.wav clip.wma");
   EXPECT_EQ(mp3.Status, 0) << mp3.Err;
   EXPECT_EQ(mp3.Out, "out/pcm.mp3\nout/ima.mp3\nout/ms.mp3\nout/l3.mp3\nout/clip.mp3\n");
   EXPECT_NE(mp3.Err.find("5 converted, 0 skipped, 0 failed"), std::string::npos) << mp3.Err;
@@ -144,7 +144,7 @@ TEST(Cli, NamesFoldersAndFailures) {
   fs::create_directories(c.Path("sub"));
   MakeAudio(c.Path("sub/Other.WAV"), 0.3, 44100, 2, "-c:a pcm_s16le");
   WriteText(c.Path("broken.wav"), std::string(3000, 'x'));
-  Result r = c.Run("--to mp3 --same-folder -q broken.wav song.final.wav sub/Other.WAV notes.txt");
+  Result r = c.Run("--to mp3 --same-folder -q -j 1 broken.wav song.final.wav sub/Other.WAV notes.txt");
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Out, "song.final.mp3\nsub/Other.mp3\n");
   EXPECT_NE(r.Err.find("2 converted, 0 skipped, 2 failed"), std::string::npos) << r.Err;
@@ -196,7 +196,7 @@ TEST(Cli, OutputsNeverCollideWithEachOtherOrWithSources) {
   fs::create_symlink(c.Path("d.wav"), c.Out + "/e.wma");
   MakeAudio(c.Path("e.wav"), 0.3, 44100, 2, "-c:a pcm_s16le");
 
-  Result r = c.Run("--to wma -o out -y a.wav a.mp3 x/b.wav y/b.wav d.wav e.wav");
+  Result r = c.Run("--to wma -o out -y -j 1 a.wav a.mp3 x/b.wav y/b.wav d.wav e.wav");
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Out, "out/a.wma\nout/b.wma\nout/d.wma\n");
   EXPECT_NE(r.Err.find("3 converted, 0 skipped, 3 failed"), std::string::npos) << r.Err;
@@ -205,7 +205,7 @@ TEST(Cli, OutputsNeverCollideWithEachOtherOrWithSources) {
   EXPECT_EQ(ReadBytes(c.Path("d.wav")), d) << "the source behind the link is untouched";
 
   WriteText(c.Path("c.wma"), "unrelated");
-  r = c.Run("--to wma --same-folder -n pipe:1.wav file:c.wav");
+  r = c.Run("--to wma --same-folder -n -j 1 pipe:1.wav file:c.wav");
   EXPECT_EQ(r.Status, 0) << r.Err;
   EXPECT_EQ(r.Out, "pipe:1.wma\nfile:c.wma\n") << "nothing but the paths on standard output";
   EXPECT_EQ(c.Probe(c.Path("pipe:1.wma"), "stream=codec_name"), "wmav2\n");
@@ -285,16 +285,24 @@ TEST(Cli, FullDiskFailsTheFileAndKeepsWhatExisted) {
   for (const auto& e : fs::directory_iterator(c.Out)) EXPECT_NE(e.path().filename().string()[0], '.');
 }
 
-// Regressions: SIGINT and SIGTERM stop the running file and the batch, list
-// what was not started and end with 130 or 143; SIGINT at the overwrite
-// question is not swallowed.
+// Regressions: SIGINT and SIGTERM stop the running files (one, or two with
+// -j 2) and the batch, list what was not started and end with 130 or 143;
+// SIGINT at the overwrite question is not swallowed.
 TEST(Cli, SignalsStopTheRun) {
   Cli c;
   for (const char* name : {"a.wav", "b.wav", "c.wav"}) MakeAudio(c.Path(name), 100, 44100, 2, "-c:a pcm_s16le");
-  for (auto [signal, status] : {std::pair{"INT", 130}, {"TERM", 143}}) {
-    Result r = c.Run("--to mp3 -o out -y a.wav b.wav c.wav", "timeout --preserve-status -s " + std::string(signal) + " 0.5 ");
-    EXPECT_EQ(r.Status, status) << r.Err;
-    EXPECT_NE(r.Err.find("0 converted, 0 skipped, 1 failed, 2 not started"), std::string::npos) << r.Err;
+  const struct {
+    const char* Signal;
+    int Status;
+    const char* Jobs;
+    const char* Summary;
+  } cases[] = {{"TERM", 143, "1", "0 converted, 0 skipped, 1 failed, 2 not started"},
+               {"INT", 130, "2", "0 converted, 0 skipped, 2 failed, 1 not started"}};
+  for (const auto& k : cases) {
+    Result r = c.Run(std::string("--to mp3 -o out -y -j ") + k.Jobs + " a.wav b.wav c.wav",
+                     "timeout --preserve-status -s " + std::string(k.Signal) + " 0.5 ");
+    EXPECT_EQ(r.Status, k.Status) << r.Err;
+    EXPECT_NE(r.Err.find(k.Summary), std::string::npos) << r.Err;
     EXPECT_NE(r.Err.find("c.wav: not started"), std::string::npos) << r.Err;
   }
   // At the question, on a terminal.
@@ -304,7 +312,7 @@ TEST(Cli, SignalsStopTheRun) {
       "if pid == 0:\n"
       "    os.chdir('" + c.Dir.Path().string() + "')\n"
       "    os.environ['XDG_CONFIG_HOME'] = '" + c.Path("cfg") + "'\n"
-      "    os.execv('" TONVALE_CLI "', ['tonvale-cli', '--to', 'mp3', '-o', 'out', 'a.wav', 'b.wav'])\n"
+      "    os.execv('" TONVALE_CLI "', ['tonvale-cli', '--to', 'mp3', '-o', 'out', '-j', '1', 'a.wav', 'b.wav'])\n"
       "def read_until(done, seconds):\n"
       "    global text\n"
       "    end = time.time() + seconds\n"
