@@ -429,3 +429,89 @@ TEST(Cli, SurroundDownMixAndFloatClipping) {
     clipped[i] = static_cast<int16_t>(std::clamp(2.0 * std::sin(2 * M_PI * 100 * (i / 2) / 44100.0), -1.0, 1.0) * 32767);
   EXPECT_GT(Correlation(clipped, loud), 0.95) << "a wrapped signal would not follow the clipped one";
 }
+
+// Several files at once give the same files, summary and status as one at a
+// time; a failing file does not disturb the others.
+TEST(Cli, ParallelBatchesMatchOneAtATime) {
+  Cli c;
+  std::string wavs, mp3s;
+  for (int i = 0; i < 4; ++i) {
+    MakeAudio(c.Path("w" + std::to_string(i) + ".wav"), 1 + i * 0.3, 44100, 2, "-c:a pcm_s16le");
+    MakeAudio(c.Path("m" + std::to_string(i) + ".mp3"), 1, 44100, 2, "-c:a libmp3lame");
+    wavs += " w" + std::to_string(i) + ".wav";
+    mp3s += " m" + std::to_string(i) + ".mp3";
+  }
+  WriteText(c.Path("bad.wav"), std::string(5000, 'b'));
+  const std::pair<const char*, std::string> runs[] = {{"mp3", wavs + " bad.wav"}, {"wma", wavs}, {"wav", mp3s}};
+  for (const auto& [target, files] : runs) {
+    std::map<std::string, std::vector<uint8_t>> first;
+    std::string summary;
+    for (const char* jobs : {"1", "2"}) {
+      fs::remove_all(c.Out);
+      fs::create_directories(c.Out);
+      Result r = c.Run(std::string("--to ") + target + " -o out -j " + jobs + files);
+      EXPECT_EQ(r.Status, files.find("bad") != std::string::npos ? 1 : 0) << r.Err;
+      std::map<std::string, std::vector<uint8_t>> outputs;
+      for (const auto& e : fs::directory_iterator(c.Out)) outputs[e.path().filename()] = ReadBytes(e.path());
+      if (first.empty()) {
+        first = outputs;
+        summary = r.Err.substr(r.Err.find(" converted") - 1, 40);
+        continue;
+      }
+      EXPECT_EQ(outputs, first) << target << ": -j 2 wrote other files than -j 1";
+      EXPECT_EQ(r.Err.substr(r.Err.find(" converted") - 1, 40), summary) << target;
+    }
+    EXPECT_EQ(first.size(), 4u) << target;
+  }
+}
+
+// Folders with -r keep their tree under -o, skip hidden entries and do not
+// follow links to folders; --json describes the run as the files on disk
+// show it; --dry-run writes nothing.
+TEST(Cli, FoldersJsonAndDryRun) {
+  Cli c;
+  fs::create_directories(c.Path("Music/Album/Disc 2"));
+  fs::create_directories(c.Path("Music/.hidden"));
+  fs::create_directories(c.Path("elsewhere"));
+  MakeAudio(c.Path("Music/Album/track.wav"), 0.5, 44100, 2, "-c:a pcm_s16le");
+  MakeAudio(c.Path("Music/Album/Disc 2/song.wav"), 0.5, 44100, 2, "-c:a pcm_s16le");
+  MakeAudio(c.Path("Music/top.wav"), 0.5, 44100, 2, "-c:a pcm_s16le");
+  MakeAudio(c.Path("Music/.hidden/secret.wav"), 0.5, 44100, 2, "-c:a pcm_s16le");
+  MakeAudio(c.Path("elsewhere/linked.wav"), 0.5, 44100, 2, "-c:a pcm_s16le");
+  WriteText(c.Path("Music/notes.txt"), "not audio");
+  fs::create_directory_symlink(c.Path("elsewhere"), c.Path("Music/link"));
+
+  auto listing = [&] {
+    std::string all;
+    for (const char* top : {"Music", "elsewhere", "out"})
+      for (const auto& e : fs::recursive_directory_iterator(c.Path(top)))
+        all += e.path().string() + (e.is_regular_file() ? std::to_string(e.file_size()) : "") + "\n";
+    return all;
+  };
+  const std::string before = listing();
+  Result dry = c.Run("--to mp3 -o out -r --dry-run --json Music");
+  EXPECT_EQ(dry.Status, 0) << dry.Err;
+  EXPECT_EQ(listing(), before) << "a dry run writes nothing";
+  EXPECT_EQ(Python("import json\nr = json.loads('''" + dry.Out + "''')\n"
+                   "print(sorted((f['output'], f['mode'], f['exists']) for f in r['files']))\n"),
+            "[('out/Album/Disc 2/song.mp3', 'wav-to-mp3', False), ('out/Album/track.mp3', 'wav-to-mp3', False), "
+            "('out/top.mp3', 'wav-to-mp3', False)]\n");
+
+  Result r = c.Run("--to mp3 -o out -r --json Music");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  const std::string checked = Python(
+      "import json, os\nr = json.loads('''" + r.Out + "''')\n"
+      "assert r['totals']['converted'] == 3 and r['totals']['failed'] == 0, r['totals']\n"
+      "for f in r['files']:\n"
+      "    assert f['outcome'] == 'converted', f\n"
+      "    assert os.path.getsize('" + c.Dir.Path().string() + "/' + f['output']) == f['bytes'], f\n"
+      "    assert f['seconds'] > 0, f\n"
+      "print(sorted(f['output'] for f in r['files']))\n");
+  EXPECT_EQ(checked, "['out/Album/Disc 2/song.mp3', 'out/Album/track.mp3', 'out/top.mp3']\n");
+  EXPECT_FALSE(fs::exists(c.Out + "/link")) << "a link to a folder is not followed";
+  EXPECT_FALSE(fs::exists(c.Out + "/.hidden"));
+
+  Result flat = c.Run("--to mp3 -o out Music");
+  EXPECT_EQ(flat.Status, 1);
+  EXPECT_NE(flat.Err.find("Music: is a folder: give -r"), std::string::npos) << flat.Err;
+}

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <deque>
 #include <map>
+#include <set>
 
 #include "conversion/conversion_modes.h"
 #include "platform/ui_thread.h"
@@ -252,4 +254,41 @@ TEST(BatchDriver, AnUnknownModeStartsNothing) {
   EXPECT_FALSE(driver.Closed());
   EXPECT_TRUE(view.Results.empty());
   EXPECT_EQ(driver.Current(), 1);
+}
+
+// Two drivers taking files from one queue, as the command line's lanes do:
+// every file is converted once, each MP3 carries its own title, and the
+// shared delivery thread and UI-thread hand-over stay sound (this test also
+// runs under ThreadSanitizer).
+TEST(BatchDriver, TwoDriversShareOneQueue) {
+  Batch b;
+  std::vector<std::string> files;
+  for (int i = 0; i < 5; ++i) files.push_back(b.Wav("f" + std::to_string(i) + ".wav", 0.3 + 0.1 * i));
+  std::deque<std::string> queue(files.begin(), files.end());
+  ScriptView views[2];
+  std::vector<std::unique_ptr<TBatchDriver>> drivers;
+  for (ScriptView& view : views) {
+    auto d = std::make_unique<TBatchDriver>(view, files);
+    d->Mode = cmWavToMp3;
+    d->SetDoneDelay(0);
+    d->NextFile = [&queue](std::string& Source) {
+      if (queue.empty()) return false;
+      Source = queue.front();
+      queue.pop_front();
+      return true;
+    };
+    drivers.push_back(std::move(d));
+  }
+  ASSERT_TRUE(ui_thread::ProcessUntil([&] { return drivers[0]->Closed() && drivers[1]->Closed(); },
+                                      std::chrono::seconds(60)));
+  std::set<std::string> outputs;
+  for (const ScriptView& view : views)
+    for (const TFileResult& r : view.Results) {
+      EXPECT_EQ(r.Outcome, TFileOutcome::Converted) << r.Message;
+      outputs.insert(r.Output);
+      EXPECT_EQ(ReadId3v1(r.Output)->Title(), BaseName(r.Output));
+    }
+  EXPECT_EQ(outputs.size(), files.size());
+  EXPECT_FALSE(views[0].Results.empty());
+  EXPECT_FALSE(views[1].Results.empty());
 }
