@@ -2,11 +2,28 @@
 // time each file of a batch costs beyond its conversion.
 // Usage: bench_cli [seconds of audio, default 300]
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "bench/bench_util.h"
 
 using namespace tonvale::bench;
+
+// Runs Command through the shell; returns the child's peak resident memory in KB.
+long RunMeasured(const std::string& Command) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", Command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
+  return usage.ru_maxrss;
+}
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 300;
@@ -55,6 +72,28 @@ int main(int argc, char** argv) {
   std::printf("%-34s %.1f ms per file beyond the conversion (50 x 1 s: %.3f s, 1 x 50 s: %.3f s)\n",
               "batch overhead", (many - one) / 49 * 1000, many, one);
   std::printf("goals: each ratio at most 1.1 (the 24-bit and 5.1 ones at most 1.05); under 20 ms of overhead per file\n");
+
+  // A batch of 20 files on all cores, beside the peers run two at a time.
+  const int each = std::max(1, seconds / 10);
+  Shell("mkdir -p " + d + "/batch " + d + "/peer");
+  Shell("ffmpeg -v error -y " + Music(each) + " -c:a pcm_s16le " + d + "/batch/b00.wav");
+  for (int i = 1; i < 20; ++i)
+    Shell("cp " + d + "/batch/b00.wav " + d + "/batch/b" + (i < 10 ? "0" : "") + std::to_string(i) + ".wav");
+  std::printf("batch of 20 files of %d s\n", each);
+  for (const char* target : {"mp3", "wma"}) {
+    long rss1 = 0, rss2 = 0;
+    const double one = TimeIt([&] { rss1 = RunMeasured(quiet(cli + "-j 1 --to " + target + " " + d + "/batch/*.wav")); }, 1);
+    const double two = TimeIt([&] { rss2 = RunMeasured(quiet(cli + "-j 2 --to " + target + " " + d + "/batch/*.wav")); }, 1);
+    const std::string peer = std::string(target) == "mp3"
+                                 ? "lame --quiet --noreplaygain -b 128 -q 5 {} " + d + "/peer/$(basename {}).mp3"
+                                 : "ffmpeg -v error -y -threads 1 -i {} -c:a wmav2 -b:a 128k " + d + "/peer/$(basename {}).wma";
+    const double peers = TimeIt(
+        [&] { Shell("ls " + d + "/batch/*.wav | xargs -P 2 -I{} sh -c '" + peer + "'"); }, 1);
+    std::printf("%s: -j 2 is %.2fx the throughput of -j 1 (goal: at least 1.85x on 2 cores)\n", target, one / two);
+    Ratio((std::string("batch -j 2 -> ") + target).c_str(), two, peers, "xargs -P2");
+    std::printf("%s: peak resident memory %.1f MB with -j 1, %.1f MB per running file with -j 2 (goal: under 30 MB)\n",
+                target, rss1 / 1024.0, rss2 / 2048.0);
+  }
   std::filesystem::remove_all(dir);
   return 0;
 }
