@@ -189,6 +189,7 @@ void TTerminalView::FileFinished(int Lane, const TFileResult& Result) {
     return;
   }
   Record(Result, seconds);
+  ClearBlock();  // standard output may share the terminal
   switch (Result.Outcome) {
     case TFileOutcome::Converted:
       ++FConverted;
