@@ -159,22 +159,8 @@ void PrintDryRun(const TRunPlan& Plan, bool Json) {
                   exists ? "\t(exists)" : "");
       continue;
     }
-    auto text = [](const std::string& T) {
-      std::string out = "\"";
-      for (char c : T) {
-        if (c == '"' || c == '\\') out += '\\';
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-          continue;
-        }
-        out += c;
-      }
-      return out + "\"";
-    };
-    json += std::string(i ? ", " : "") + "{\"source\": " + text(f.Source) + ", \"mode\": " + text(ModeName(f.Mode)) +
-            ", \"output\": " + text(f.Output) + ", \"exists\": " + (exists ? "true" : "false") + "}";
+    json += std::string(i ? ", " : "") + "{\"source\": " + JsonText(f.Source) + ", \"mode\": " +
+            JsonText(ModeName(f.Mode)) + ", \"output\": " + JsonText(f.Output) + ", \"exists\": " + (exists ? "true" : "false") + "}";
   }
   if (Json) std::printf("%s]}\n", json.c_str());
 }

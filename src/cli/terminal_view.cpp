@@ -29,8 +29,6 @@ class TLaneView : public IBatchView {
   int FLane;
 };
 
-namespace {
-
 std::string JsonText(const std::string& Text) {
   std::string out = "\"";
   for (unsigned char c : Text) {
@@ -52,6 +50,8 @@ std::string JsonText(const std::string& Text) {
   }
   return out + "\"";
 }
+
+namespace {
 
 int64_t FileSize(const std::string& Path) {
   struct stat st {};

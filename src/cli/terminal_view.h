@@ -15,6 +15,9 @@ namespace tonvale {
 
 enum class TOverwritePolicy { Ask, Always, Never };
 
+// Text as a JSON string literal, quotes included.
+std::string JsonText(const std::string& Text);
+
 class TTerminalView {
  public:
   // Interrupted tells whether a stop signal has arrived.
