@@ -67,8 +67,9 @@ TfrmAbout::TfrmAbout(QWidget* Owner) : QDialog(Owner) {
   auto* link = new QLabel(this);
   link->setObjectName("lbEAddress");
   link->setTextFormat(Qt::RichText);
-  link->setText(QString("<a href=\"%1\" style=\"color:#1a5fd0; text-decoration: underline\">%2</a>")
-                    .arg(kHomePage, kMakerAddress));
+  // The theme's link colour: readable on light and dark windows alike.
+  link->setText(QString("<a href=\"%1\" style=\"color:%2; text-decoration: underline\">%3</a>")
+                    .arg(kHomePage, palette().color(QPalette::Link).name(), kMakerAddress));
   link->setCursor(Qt::PointingHandCursor);
   link->move(16, 229);
   link->adjustSize();

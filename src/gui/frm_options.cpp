@@ -21,7 +21,10 @@ const char* const kBitRates[] = {" 32 kbit/s", " 40 kbit/s", " 48 kbit/s", " 56 
 void Select(QComboBox* Box, int Index) { Box->setCurrentIndex(Index >= 0 && Index < Box->count() ? Index : -1); }
 void Select(QListWidget* List, int Index) {
   List->setCurrentRow(Index >= 0 && Index < List->count() ? Index : -1);
-  if (List->currentRow() < 0) List->clearSelection();
+  if (List->currentRow() < 0)
+    List->clearSelection();
+  else
+    List->scrollToItem(List->currentItem());
 }
 // The item the combo's text names, -1 when typed text names none.
 int ItemIndex(const QComboBox* Box) {
@@ -165,11 +168,11 @@ QWidget* TfrmOptions::WmaPage() {
   Caption(page, "Codecs", 8, 6);
   lbCodecs = new QListWidget(page);
   lbCodecs->setObjectName("lbCodecs");
-  lbCodecs->setGeometry(8, 24, 150, 170);
-  Caption(page, "Formats", 166, 6);
+  lbCodecs->setGeometry(8, 24, 172, 170);
+  Caption(page, "Formats", 188, 6);
   lbFormats = new QListWidget(page);
   lbFormats->setObjectName("lbFormats");
-  lbFormats->setGeometry(166, 24, 260, 170);
+  lbFormats->setGeometry(188, 24, 238, 170);
   cbWMA_VBR = new QCheckBox("VBR(Variable Bit Rate)", page);
   cbWMA_VBR->setObjectName("cbWMA_VBR");
   cbWMA_VBR->setGeometry(8, 204, 200, 20);

@@ -12,7 +12,8 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner) : QDialog(Owner) {
   setObjectName("frmTagEditor");
   setWindowTitle("Tag Editor");
   setFixedSize(433, 240);
-  // The positions are laid out for an 8-point font.
+  // The positions are laid out for an 8-point font; the left edits start a
+  // little further right than the original's, so "Comment:" fits before them.
   QFont small = font();
   small.setPointSize(8);
   setFont(small);
@@ -33,13 +34,13 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner) : QDialog(Owner) {
     return e;
   };
   lTitle = label("lTitle", "Title:", 8, 28);
-  ID3title = edit("ID3title", 30, 56, 24, 186);
+  ID3title = edit("ID3title", 30, 64, 24, 178);
   label("Label2", "Artist:", 8, 60);
-  ID3artist = edit("ID3artist", 30, 56, 56, 186);
+  ID3artist = edit("ID3artist", 30, 64, 56, 178);
   label("Label3", "Album:", 8, 92);
-  ID3album = edit("ID3album", 30, 56, 88, 186);
+  ID3album = edit("ID3album", 30, 64, 88, 178);
   label("Label7", "Comment:", 8, 124);
-  ID3comment = edit("ID3comment", 30, 56, 120, 186);
+  ID3comment = edit("ID3comment", 30, 64, 120, 178);
   label("Label5", "Genre:", 265, 28);
   ID3genre = new QComboBox(group);
   ID3genre->setObjectName("ID3genre");

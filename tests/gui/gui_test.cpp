@@ -486,6 +486,12 @@ class GuiTest : public QObject {
         QVERIFY2(colours.size() > 8, qPrintable(w->objectName() + " looks blank"));
         QVERIFY(image.save(folder + "/" + w->objectName() + "-" + theme + ".png"));
       }
+      // The options dialog's other pages too.
+      auto* pages = options.findChild<QTabWidget*>("PageControl1");
+      for (int page = 1; page < pages->count(); ++page) {
+        pages->setCurrentIndex(page);
+        QVERIFY(options.grab().save(folder + "/frmOptions-" + pages->tabText(page) + "-" + theme + ".png"));
+      }
     }
     ApplyTheme("");
   }
