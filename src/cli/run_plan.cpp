@@ -5,6 +5,7 @@
 #include <map>
 
 #include "conversion/conversion_modes.h"
+#include "conversion/source_set.h"
 #include "settings/settings.h"
 
 namespace tonvale {
@@ -28,14 +29,6 @@ std::string Key(const std::string& Path) {
   std::error_code ec;
   fs::path absolute = fs::absolute(Path, ec);
   return (ec ? fs::path(Path) : absolute).lexically_normal().string();
-}
-
-// Whether writing Output would replace Source: the same name, or the same
-// file reached through a link or another name.
-bool Replaces(const std::string& Output, const std::string& Source) {
-  if (Key(Output) == Key(Source)) return true;
-  std::error_code ec;
-  return fs::equivalent(Output, Source, ec);
 }
 
 std::string WithSlash(std::string Folder) {
@@ -95,9 +88,8 @@ std::string ModeName(int Mode) {
 }
 
 const TPlannedFile* TRunPlan::Find(const std::string& Source) const {
-  for (const auto& f : Files)
-    if (f.Source == Source) return &f;
-  return nullptr;
+  auto it = FIndex.find(Source);
+  return it == FIndex.end() ? nullptr : &Files[it->second];
 }
 
 TRunPlan PlanRun(const std::vector<std::string>& Arguments, const std::string& Target, bool Recursive,
@@ -116,6 +108,7 @@ TRunPlan PlanRun(const std::vector<std::string>& Arguments, const std::string& T
   }
   std::vector<std::string> all;
   for (const auto& s : sources) all.push_back(s.Path);
+  const TSourceSet everySource(all);
 
   TRunPlan plan;
   std::map<std::string, std::string> claimed;  // output key -> the source that writes it
@@ -138,12 +131,12 @@ TRunPlan PlanRun(const std::vector<std::string>& Arguments, const std::string& T
       View.Fail(file, "its output " + output + " is already written in this run, from " + earlier->second);
       continue;
     }
-    auto source = std::find_if(all.begin(), all.end(), [&](const std::string& S) { return Replaces(output, S); });
-    if (source != all.end()) {
+    if (const std::string* source = everySource.Replaced(output)) {
       View.Fail(file, "its output " + output + " would replace " + *source + ", a source of this run");
       continue;
     }
     claimed.emplace(Key(output), file);
+    plan.FIndex.emplace(file, plan.Files.size());
     plan.Files.push_back({file, mode, output, WithSlash(folder)});
     auto batch = std::find_if(plan.Batches.begin(), plan.Batches.end(), [&](const auto& b) { return b.first == mode; });
     if (batch == plan.Batches.end()) batch = plan.Batches.insert(plan.Batches.end(), {mode, {}});

@@ -4,6 +4,7 @@
 // would share, and outputs that would replace a source of the run. Folders
 // given as sources (with Recursive) contribute the files under them.
 
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +25,7 @@ struct TRunPlan {
   std::vector<std::pair<int, std::vector<std::string>>> Batches;
   std::vector<TPlannedFile> Files;  // every file that will be started, in order
   const TPlannedFile* Find(const std::string& Source) const;
+  std::map<std::string, size_t> FIndex;  // source -> position in Files
 };
 
 // The mode for a source with this extension and target, or 0.

@@ -28,7 +28,7 @@ bool SameFile(const std::string& A, const std::string& B) {
 }  // namespace
 
 TBatchDriver::TBatchDriver(IBatchView& View, std::vector<std::string> FileList)
-    : FView(View), Files(std::move(FileList)), FSelf(std::make_shared<TBatchDriver*>(this)) {
+    : FView(View), Files(std::move(FileList)), FSources(Files), FSelf(std::make_shared<TBatchDriver*>(this)) {
   WaveOut1.SetWavType(wtPCM);
   WaveOut1.SetBlockSize(512);
   WaveOut1.SetFileMode(foRewrite);
@@ -197,13 +197,11 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
     FailFile(Source, Output, unreadable);
     return;
   }
-  for (const std::string& other : Files) {
-    if (other != Source && SameFile(other, Output)) {
-      FView.FileFinished({Source, Output, TFileOutcome::Failed,
-                          "The output file would replace " + other + ", another source of this batch."});
-      PostStep(1);
-      return;
-    }
+  if (const std::string* other = FSources.Replaced(Output)) {
+    FView.FileFinished({Source, Output, TFileOutcome::Failed,
+                        "The output file would replace " + *other + ", another source of this batch."});
+    PostStep(1);
+    return;
   }
   const bool perFileTags = Files.size() > 1 && !Settings.IsSameTag;
   if (Mode == cmMp3ToWma || Mode == cmWavToWma) {

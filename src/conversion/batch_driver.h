@@ -14,6 +14,7 @@
 #include "audio/winmedia/wm_in.h"
 #include "audio/winmedia/wma_out.h"
 #include "conversion/batch_view.h"
+#include "conversion/source_set.h"
 #include "settings/tag_values.h"
 
 namespace tonvale {
@@ -80,6 +81,7 @@ class TBatchDriver {
 
   IBatchView& FView;
   std::vector<std::string> Files;
+  TSourceSet FSources;  // what no output may replace
   int FCurrent = 0;
   bool FClosed = false;
   // The file started last and not yet reported.
