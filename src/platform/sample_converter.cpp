@@ -8,6 +8,14 @@ extern "C" {
 
 namespace tonvale {
 
+const uint8_t* WidenS24(const uint8_t* In, size_t Samples, std::vector<int32_t>& Wide) {
+  Wide.resize(Samples);
+  for (size_t i = 0; i < Samples; ++i)
+    Wide[i] = static_cast<int32_t>((uint32_t(In[3 * i]) << 8) | (uint32_t(In[3 * i + 1]) << 16) |
+                                   (uint32_t(In[3 * i + 2]) << 24));
+  return reinterpret_cast<const uint8_t*>(Wide.data());
+}
+
 TSampleConverter::~TSampleConverter() { swr_free(&FSwr); }
 
 bool TSampleConverter::Open(int Bits, bool Float, int Channels, uint32_t Mask, int Rate, int OutChannels) {
@@ -45,13 +53,7 @@ bool TSampleConverter::Open(int Bits, bool Float, int Channels, uint32_t Mask, i
 
 int TSampleConverter::Convert(const uint8_t* In, int Frames, std::vector<int16_t>& Out) {
   if (!FSwr || Frames <= 0) return 0;
-  if (FBits == 24) {
-    FWide.resize(static_cast<size_t>(Frames) * FChannels);
-    for (size_t i = 0; i < FWide.size(); ++i)
-      FWide[i] = static_cast<int32_t>((uint32_t(In[3 * i]) << 8) | (uint32_t(In[3 * i + 1]) << 16) |
-                                      (uint32_t(In[3 * i + 2]) << 24));
-    In = reinterpret_cast<const uint8_t*>(FWide.data());
-  }
+  if (FBits == 24) In = WidenS24(In, static_cast<size_t>(Frames) * FChannels, FWide);
   const int room = swr_get_out_samples(FSwr, Frames);
   Out.resize(static_cast<size_t>(std::max(room, 0)) * FOutChannels);
   uint8_t* dst = reinterpret_cast<uint8_t*>(Out.data());

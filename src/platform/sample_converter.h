@@ -4,12 +4,17 @@
 // rate through libswresample: the standard down-mix matrix, float clipped
 // (never wrapped), triangular dither when the width shrinks.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 struct SwrContext;
 
 namespace tonvale {
+
+// Packed 24-bit samples as 32-bit ones (the low byte zero), in Wide;
+// returns Wide's bytes.
+const uint8_t* WidenS24(const uint8_t* In, size_t Samples, std::vector<int32_t>& Wide);
 
 class TSampleConverter {
  public:

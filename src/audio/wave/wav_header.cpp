@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/wave_format.h"
+
 namespace tonvale {
 
 bool MatchId(const uint8_t* Id, const char* Expected) {
@@ -76,12 +78,8 @@ class Scanner {
   int64_t FConsumed = 0;
 };
 
-constexpr uint16_t kFloatTag = 3;
-constexpr uint16_t kExtensibleTag = 0xFFFE;
-// The sub-format GUID of an extensible format after its first two bytes
-// (the format tag): 0000-0010-8000-00AA00389B71.
-constexpr uint8_t kSubformatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+constexpr uint16_t kFloatTag = WAVE_FORMAT_IEEE_FLOAT;
+constexpr uint16_t kExtensibleTag = WAVE_FORMAT_EXTENSIBLE;
 
 TWavType KindOfTag(uint16_t Tag, bool AppendScan) {
   switch (Tag) {
@@ -135,7 +133,7 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
   h.BitsPerSample = Le16(&fmt[14]);
   if (tag == kExtensibleTag) {
     // cbSize 22: valid bits, the speaker mask, the sub-format GUID.
-    if (size < 40 || Le16(&fmt[16]) < 22 || std::memcmp(&fmt[26], kSubformatTail, sizeof kSubformatTail) != 0)
+    if (size < 40 || Le16(&fmt[16]) < 22 || std::memcmp(&fmt[26], kSubformatGuidTail, sizeof kSubformatGuidTail) != 0)
       return h;
     tag = Le16(&fmt[24]);
     h.ChannelMask = Le32(&fmt[20]);

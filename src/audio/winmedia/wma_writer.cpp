@@ -56,16 +56,14 @@ void SetupStream(TWMAWriter& W, IWMProfileManager& Manager, IWMStreamConfig& Con
     TWaveFormatEx* w = type.Wave();
     w->wFormatTag = WAVE_FORMAT_PCM;
     if (extensible) {
-      static const uint8_t kTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
       uint8_t* more = type.Format.data() + sizeof(TWaveFormatEx);
-      w->wFormatTag = 0xFFFE;
+      w->wFormatTag = WAVE_FORMAT_EXTENSIBLE;
       w->cbSize = 22;
       more[0] = static_cast<uint8_t>(Bits), more[1] = static_cast<uint8_t>(Bits >> 8);
       for (int i = 0; i < 4; ++i) more[2 + i] = static_cast<uint8_t>(W.ChannelMask >> (8 * i));
-      more[6] = W.FloatInput ? 3 : 1;
+      more[6] = W.FloatInput ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM;
       more[7] = 0;
-      std::memcpy(more + 8, kTail, sizeof kTail);
+      std::memcpy(more + 8, kSubformatGuidTail, sizeof kSubformatGuidTail);
     }
     w->nChannels = static_cast<uint16_t>(Channels);
     w->nSamplesPerSec = SampleRate;

@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include "platform/handle_stream.h"
+#include "platform/sample_converter.h"
 #include "platform/text.h"
 #include "platform/wmf/ffmpeg_io.h"
 #include "platform/wmf/stream_adapter.h"
@@ -148,14 +149,14 @@ HRESULT TWriter::SetInputProps(uint32_t Input, IWMInputMediaProps* Props) {
   // mask follow the record).
   uint16_t tag = w->wFormatTag;
   uint32_t mask = 0;
-  if (tag == 0xFFFE) {
+  if (tag == WAVE_FORMAT_EXTENSIBLE) {
     if (w->cbSize < 22 || type.Format.size() < sizeof(TWaveFormatEx) + 22) return E_INVALIDARG;
     const uint8_t* more = type.Format.data() + sizeof(TWaveFormatEx);
     mask = more[2] | more[3] << 8 | more[4] << 16 | uint32_t(more[5]) << 24;
     tag = static_cast<uint16_t>(more[6] | more[7] << 8);
   }
   const int bits = w->wBitsPerSample;
-  const bool isFloat = tag == 3;
+  const bool isFloat = tag == WAVE_FORMAT_IEEE_FLOAT;
   if ((tag != WAVE_FORMAT_PCM && !isFloat) || w->nChannels == 0 || w->nSamplesPerSec == 0 ||
       (isFloat ? bits != 32 && bits != 64 : bits != 8 && bits != 16 && bits != 24 && bits != 32))
     return E_INVALIDARG;
@@ -298,14 +299,9 @@ HRESULT TWriter::WriteSample(uint32_t Input, uint64_t, uint32_t, INSSBuffer* Sam
   const uint32_t frameBytes = in->wBitsPerSample / 8 * in->nChannels;
   const int frames = static_cast<int>(length / frameBytes);
   if (frames == 0) return S_OK;
-  if (in->wBitsPerSample == 24 && !FInputFloat) {
-    FWide.resize(static_cast<size_t>(frames) * in->nChannels);
-    for (size_t i = 0; i < FWide.size(); ++i)
-      FWide[i] = static_cast<int32_t>((uint32_t(data[3 * i]) << 8) | (uint32_t(data[3 * i + 1]) << 16) |
-                                      (uint32_t(data[3 * i + 2]) << 24));
-    data = reinterpret_cast<uint8_t*>(FWide.data());
-  }
-  return Push(data, frames) && Drain(false) ? S_OK : E_FAIL;
+  const uint8_t* pcm = data;
+  if (in->wBitsPerSample == 24 && !FInputFloat) pcm = WidenS24(data, static_cast<size_t>(frames) * in->nChannels, FWide);
+  return Push(pcm, frames) && Drain(false) ? S_OK : E_FAIL;
 }
 
 HRESULT TWriter::EndWriting() {
