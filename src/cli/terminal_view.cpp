@@ -231,8 +231,8 @@ void TTerminalView::NotStarted(const std::string& Source) {
   FRecords.push_back({Source, "", "not started", "the run was stopped", 0, 0});
 }
 
-void TTerminalView::PrintSummary() const {
-  if (FBlockLines > 0) const_cast<TTerminalView*>(this)->ClearBlock();
+void TTerminalView::PrintSummary() {
+  ClearBlock();
   std::fprintf(stderr, "%d converted, %d skipped, %d failed", FConverted, FSkipped, FFailed);
   if (FNotStarted > 0) std::fprintf(stderr, ", %d not started", FNotStarted);
   std::fprintf(stderr, "\n");

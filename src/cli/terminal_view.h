@@ -38,7 +38,7 @@ class TTerminalView {
   // "N converted, N skipped, N failed" (", N not started" after a stop),
   // then each failure and each file not started; with Json, the run's JSON
   // object on standard output as well.
-  void PrintSummary() const;
+  void PrintSummary();
 
   int Failed() const { return FFailed; }
 

@@ -20,6 +20,10 @@ QMessageBox::StandardButton ShowMessage(QWidget* Parent, QMessageBox::Icon Icon,
   return answer;
 }
 
+void ShowMissingFolder(QWidget* Parent, const QString& Folder) {
+  ShowMessage(Parent, QMessageBox::Critical, Folder + ",the output folder does not exist.");
+}
+
 QStringList OpenFiles(QWidget* Parent, const QString& Title, const QStringList& Filters) {
   if (DialogHooks().OpenFiles) return DialogHooks().OpenFiles(Title, Filters);
   QFileDialog dialog(Parent, Title);

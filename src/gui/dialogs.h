@@ -24,6 +24,8 @@ TDialogHooks& DialogHooks();
 // With Yes and No, any way of closing it other than Yes answers No.
 QMessageBox::StandardButton ShowMessage(QWidget* Parent, QMessageBox::Icon Icon, const QString& Text,
                                         QMessageBox::StandardButtons Buttons = QMessageBox::Ok);
+// "<Folder>,the output folder does not exist." with the error icon.
+void ShowMissingFolder(QWidget* Parent, const QString& Folder);
 // Qt's own open-file dialog, several files, name filters matched in any
 // letter case. Empty when cancelled.
 QStringList OpenFiles(QWidget* Parent, const QString& Title, const QStringList& Filters);

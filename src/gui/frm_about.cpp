@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "gui/widgets.h"
 #include "gui/links.h"
 #include "gui/pictures.h"
 
@@ -52,9 +53,7 @@ TfrmAbout::TfrmAbout(QWidget* Owner) : QDialog(Owner) {
   text("lSupport", QString("Support: %1").arg(kSupportMail), 76, 122);
   text("lDonate1", "If you like it, please feel free to donate, any donations", 16, 142);
   text("lDonate2", "large or small are greatly appreciated.", 16, 160);
-  Image3 = new QLabel(this);
-  Image3->setObjectName("Image3");
-  Image3->setGeometry(16, 182, 88, 31);
+  Image3 = Place<QLabel>(this, "Image3", {16, 182, 88, 31});
   Image3->setPixmap(Picture("donate"));
   Image3->setCursor(Qt::PointingHandCursor);
   Image3->setToolTip("Donate");

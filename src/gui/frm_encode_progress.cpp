@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 
 #include "gui/dialogs.h"
+#include "gui/widgets.h"
 
 namespace tonvale::gui {
 
@@ -19,17 +20,13 @@ TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, std::vector<std::string> 
   lProgressHint->setObjectName("lProgressHint");
   lProgressHint->setTextFormat(Qt::PlainText);
   lProgressHint->setGeometry(16, 150, 334, 18);
-  ProgressBar1 = new QProgressBar(this);
-  ProgressBar1->setObjectName("ProgressBar1");
-  ProgressBar1->setGeometry(16, 170, 334, 22);
+  ProgressBar1 = Place<QProgressBar>(this, "ProgressBar1", {16, 170, 334, 22});
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
   ProgressBar1->setFormat("0%");
   ProgressBar1->setTextVisible(true);
   ProgressBar1->setAlignment(Qt::AlignCenter);
-  bStop = new QPushButton("Stop", this);
-  bStop->setObjectName("bStop");
-  bStop->setGeometry(143, 205, 80, 26);
+  bStop = Place<QPushButton>(this, "bStop", {143, 205, 80, 26}, "Stop");
   bStop->setAutoDefault(false);
   connect(bStop, &QPushButton::clicked, this, [this] { bStopClick(); });
   Driver = std::make_unique<TBatchDriver>(*this, std::move(FileList));

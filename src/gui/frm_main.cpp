@@ -13,6 +13,7 @@
 #include "conversion/conversion_modes.h"
 #include "conversion/tag_preparation.h"
 #include "gui/dialogs.h"
+#include "gui/widgets.h"
 #include "gui/frm_about.h"
 #include "gui/frm_encode_progress.h"
 #include "gui/frm_options.h"
@@ -63,9 +64,7 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
   setWindowTitle("Tonvale");
   setFixedSize(400, 303);
   setWindowIcon(Picture("icon"));
-  Image1 = new QLabel(this);
-  Image1->setObjectName("Image1");
-  Image1->setGeometry(0, 0, 400, 303);
+  Image1 = Place<QLabel>(this, "Image1", {0, 0, 400, 303});
   Image1->setScaledContents(true);
   Image1->setPixmap(Picture("background"));
 
@@ -278,7 +277,7 @@ void TfrmMain::bShowFilesClick() {
   if (std::filesystem::is_directory(Settings.OutputFolder, ec))
     QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
   else
-    ShowMessage(this, QMessageBox::Critical, folder + "," + "the output folder does not exist.");
+    ShowMissingFolder(this, folder);
 }
 
 void TfrmMain::bHomepageClick() { QDesktopServices::openUrl(QUrl(kHomePage)); }

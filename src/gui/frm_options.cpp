@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "gui/dialogs.h"
+#include "gui/widgets.h"
 #include "platform/shell_folders.h"
 #include "settings/settings.h"
 
@@ -61,18 +62,12 @@ TfrmOptions::TfrmOptions(QWidget* Owner) : QDialog(Owner), WMAOut1(std::make_uni
   setObjectName("frmOptions");
   setWindowTitle("Options");
   setFixedSize(456, 312);
-  PageControl1 = new QTabWidget(this);
-  PageControl1->setObjectName("PageControl1");
-  PageControl1->setGeometry(8, 8, 440, 262);
+  PageControl1 = Place<QTabWidget>(this, "PageControl1", {8, 8, 440, 262});
   PageControl1->addTab(OutputPage(), "Output");
   PageControl1->addTab(LamePage(), "LAME");
   PageControl1->addTab(WmaPage(), "WMA");
-  btOk = new QPushButton("OK", this);
-  btOk->setObjectName("btOk");
-  btOk->setGeometry(286, 278, 75, 25);
-  btCancel = new QPushButton("Cancel", this);
-  btCancel->setObjectName("btCancel");
-  btCancel->setGeometry(370, 278, 75, 25);
+  btOk = Place<QPushButton>(this, "btOk", {286, 278, 75, 25}, "OK");
+  btCancel = Place<QPushButton>(this, "btCancel", {370, 278, 75, 25}, "Cancel");
   connect(btOk, &QPushButton::clicked, this, [this] { btOkClick(); });
   connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
   // Enter in an edit presses no button; Escape and the close box cancel.
@@ -88,12 +83,8 @@ QWidget* TfrmOptions::OutputPage() {
   auto* picture = new QLabel(group);
   picture->setPixmap(style()->standardIcon(QStyle::SP_DirIcon).pixmap(24, 24));
   picture->setGeometry(10, 30, 24, 24);
-  editOutputDir = new QLineEdit(group);
-  editOutputDir->setObjectName("editOutputDir");
-  editOutputDir->setGeometry(42, 30, 280, 24);
-  btBrowser = new QPushButton("Browse", group);
-  btBrowser->setObjectName("btBrowser");
-  btBrowser->setGeometry(330, 29, 78, 26);
+  editOutputDir = Place<QLineEdit>(group, "editOutputDir", {42, 30, 280, 24});
+  btBrowser = Place<QPushButton>(group, "btBrowser", {330, 29, 78, 26}, "Browse");
   connect(btBrowser, &QPushButton::clicked, this, [this] { btBrowserClick(); });
   auto check = [page](const QString& Name, const QString& Text, int Y) {
     auto* c = new QCheckBox(Text, page);
@@ -116,20 +107,14 @@ QWidget* TfrmOptions::LamePage() {
   page->setObjectName("tsLame");
   auto* rate = new QGroupBox("Bit Rate", page);
   rate->setGeometry(8, 6, 250, 200);
-  rbCBR = new QRadioButton("CBR(Constant Bit Rate)", rate);
-  rbCBR->setObjectName("rbCBR");
-  rbCBR->setGeometry(10, 22, 230, 20);
+  rbCBR = Place<QRadioButton>(rate, "rbCBR", {10, 22, 230, 20}, "CBR(Constant Bit Rate)");
   rbCBR->setChecked(true);
   Caption(rate, "Bitrate", 28, 50);
   cbConstantBitRate = Combo(rate, "cbConstantBitRate", false,
                             {"48", "56", "64", "80", "96", "128", "192", "256", "320"}, QRect(150, 46, 90, 22));
   cbConstantBitRate->setCurrentIndex(5);
-  rbVBR = new QRadioButton("VBR(Variable Bit Rate)", rate);
-  rbVBR->setObjectName("rbVBR");
-  rbVBR->setGeometry(10, 76, 230, 20);
-  ckbVBRHead = new QCheckBox("Write MP3 VBR Header", rate);
-  ckbVBRHead->setObjectName("ckbVBRHead");
-  ckbVBRHead->setGeometry(28, 98, 210, 20);
+  rbVBR = Place<QRadioButton>(rate, "rbVBR", {10, 76, 230, 20}, "VBR(Variable Bit Rate)");
+  ckbVBRHead = Place<QCheckBox>(rate, "ckbVBRHead", {28, 98, 210, 20}, "Write MP3 VBR Header");
   QStringList rates;
   for (const char* r : kBitRates) rates << r;
   Caption(rate, "Minimum bitrate:", 28, 126);
@@ -155,9 +140,7 @@ QWidget* TfrmOptions::LamePage() {
   tbMP3Cpu->setGeometry(10, 24, 140, 26);
   Caption(cpu, "Less", 10, 54);
   Caption(cpu, "More", 122, 54);
-  bDefault = new QPushButton("&Default", page);
-  bDefault->setObjectName("bDefault");
-  bDefault->setGeometry(346, 200, 80, 26);
+  bDefault = Place<QPushButton>(page, "bDefault", {346, 200, 80, 26}, "&Default");
   connect(bDefault, &QPushButton::clicked, this, [this] { bDefaultClick(); });
   return page;
 }
@@ -166,19 +149,11 @@ QWidget* TfrmOptions::WmaPage() {
   auto* page = new QWidget;
   page->setObjectName("tsWMA");
   Caption(page, "Codecs", 8, 6);
-  lbCodecs = new QListWidget(page);
-  lbCodecs->setObjectName("lbCodecs");
-  lbCodecs->setGeometry(8, 24, 172, 170);
+  lbCodecs = Place<QListWidget>(page, "lbCodecs", {8, 24, 172, 170});
   Caption(page, "Formats", 188, 6);
-  lbFormats = new QListWidget(page);
-  lbFormats->setObjectName("lbFormats");
-  lbFormats->setGeometry(188, 24, 238, 170);
-  cbWMA_VBR = new QCheckBox("VBR(Variable Bit Rate)", page);
-  cbWMA_VBR->setObjectName("cbWMA_VBR");
-  cbWMA_VBR->setGeometry(8, 204, 200, 20);
-  bWMADefault = new QPushButton("&Default", page);
-  bWMADefault->setObjectName("bWMADefault");
-  bWMADefault->setGeometry(346, 200, 80, 26);
+  lbFormats = Place<QListWidget>(page, "lbFormats", {188, 24, 238, 170});
+  cbWMA_VBR = Place<QCheckBox>(page, "cbWMA_VBR", {8, 204, 200, 20}, "VBR(Variable Bit Rate)");
+  bWMADefault = Place<QPushButton>(page, "bWMADefault", {346, 200, 80, 26}, "&Default");
   connect(lbCodecs, &QListWidget::itemClicked, this, [this] { lbCodecsClick(); });
   connect(cbWMA_VBR, &QCheckBox::toggled, this, [this] { cbWMA_VBRClick(); });
   connect(bWMADefault, &QPushButton::clicked, this, [this] { bWMADefaultClick(); });
@@ -267,7 +242,7 @@ bool TfrmOptions::ExchangeSettings(bool Store) {
 void TfrmOptions::btOkClick() {
   std::error_code ec;
   if (!cbSameAsInputFolder->isChecked() && !std::filesystem::is_directory(editOutputDir->text().toStdString(), ec)) {
-    ShowMessage(this, QMessageBox::Critical, editOutputDir->text() + "," + "the output folder does not exist.");
+    ShowMissingFolder(this, editOutputDir->text());
     if (PageControl1->currentIndex() == 0) editOutputDir->setFocus();
     return;
   }

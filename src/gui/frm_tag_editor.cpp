@@ -2,6 +2,7 @@
 
 #include <QGroupBox>
 
+#include "gui/widgets.h"
 #include "settings/settings.h"
 #include "settings/tag_values.h"
 #include "tags/genre_list.h"
@@ -42,9 +43,7 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner) : QDialog(Owner) {
   label("Label7", "Comment:", 8, 124);
   ID3comment = edit("ID3comment", 30, 64, 120, 178);
   label("Label5", "Genre:", 265, 28);
-  ID3genre = new QComboBox(group);
-  ID3genre->setObjectName("ID3genre");
-  ID3genre->setGeometry(309, 24, 98, 22);
+  ID3genre = Place<QComboBox>(group, "ID3genre", {309, 24, 98, 22});
   for (const char* g : GenreList) ID3genre->addItem(QString::fromUtf8(g));
   label("Label4", "Year:", 264, 60);
   ID3year = edit("ID3year", 4, 312, 56, 42);
@@ -54,12 +53,8 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner) : QDialog(Owner) {
   cbShowTagEditor->setObjectName("cbShowTagEditor");
   cbShowTagEditor->move(8, 180);
   cbShowTagEditor->adjustSize();
-  btOk = new QPushButton("&Start", this);
-  btOk->setObjectName("btOk");
-  btOk->setGeometry(258, 206, 75, 25);
-  btCancel = new QPushButton("&Cancel", this);
-  btCancel->setObjectName("btCancel");
-  btCancel->setGeometry(347, 206, 75, 25);
+  btOk = Place<QPushButton>(this, "btOk", {258, 206, 75, 25}, "&Start");
+  btCancel = Place<QPushButton>(this, "btCancel", {347, 206, 75, 25}, "&Cancel");
   // Enter in an edit presses no button; Escape cancels.
   for (QPushButton* b : {btOk, btCancel}) b->setAutoDefault(false);
   connect(btOk, &QPushButton::clicked, this, [this] { btOkClick(); });
