@@ -43,7 +43,7 @@ TBatchDriver::TBatchDriver(IBatchView& View, std::vector<std::string> FileList)
     out->SetOnDone(done);
     out->SetOnProgress([this, out](TAuComponent*) { FView.ShowProgress(out->Progress()); });
   }
-  FView.ShowProgressCaption("Encoding...");
+  FView.ShowProgressHint("Encoding...");
   FView.ShowSelectedTracks(static_cast<int>(Files.size()));
   PostStep(0);
 }

@@ -23,6 +23,9 @@ class IBatchView {
   virtual void ShowOutputFolder(const std::string& Folder) = 0;  // "Output Folder:"
   virtual void ShowSelectedTracks(int Count) = 0;                // "Selected files:"
   virtual void ShowCompleted(int Count) = 0;                     // "Completed:"
+  // The hint above the bar ("Encoding..."), set once when the batch is made.
+  virtual void ShowProgressHint(const std::string& Hint) { (void)Hint; }
+  // The bar's caption until the file's first progress report.
   virtual void ShowProgressCaption(const std::string& Caption) = 0;
   virtual void ShowProgress(int Percent) = 0;
   // "<Path> has existed, overite it?": true to replace the file.

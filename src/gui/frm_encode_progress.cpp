@@ -60,14 +60,12 @@ void TfrmEncodeProgress::ShowOutputFolder(const std::string& Folder) {
 void TfrmEncodeProgress::ShowSelectedTracks(int Count) { lSelectedTracks->setText(QString::number(Count)); }
 void TfrmEncodeProgress::ShowCompleted(int Count) { lCompleted->setText(QString::number(Count)); }
 
-void TfrmEncodeProgress::ShowProgressCaption(const std::string& Caption) {
-  // While the batch is being made this is the hint; from the first step on
-  // the bar shows the hint until the first report of the file.
-  if (!Driver)
-    lProgressHint->setText(QString::fromStdString(Caption));
-  else
-    ProgressBar1->setFormat(lProgressHint->text());
+void TfrmEncodeProgress::ShowProgressHint(const std::string& Hint) {
+  lProgressHint->setText(QString::fromStdString(Hint));
 }
+
+// The bar shows the hint's caption until the first report of the file.
+void TfrmEncodeProgress::ShowProgressCaption(const std::string&) { ProgressBar1->setFormat(lProgressHint->text()); }
 
 void TfrmEncodeProgress::ShowProgress(int Percent) {
   if (Percent < 0) return;  // the length is not known

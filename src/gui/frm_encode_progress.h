@@ -36,6 +36,7 @@ class TfrmEncodeProgress : public QDialog, public IBatchView {
   void ShowOutputFolder(const std::string& Folder) override;
   void ShowSelectedTracks(int Count) override;
   void ShowCompleted(int Count) override;
+  void ShowProgressHint(const std::string& Hint) override;
   void ShowProgressCaption(const std::string& Caption) override;
   void ShowProgress(int Percent) override;
   bool ConfirmOverwrite(const std::string& Path) override;
