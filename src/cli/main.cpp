@@ -2,23 +2,18 @@
 
 #include <signal.h>
 
-#include <sched.h>
-
-#include <algorithm>
 #include <csignal>
-#include <deque>
-#include <filesystem>
-#include <memory>
-#include <thread>
 #include <cstdio>
+#include <filesystem>
 #include <map>
+#include <memory>
 
 #include "audio/winmedia/wma_out.h"
 #include "cli/cli_options.h"
-#include "cli/run_plan.h"
 #include "cli/terminal_view.h"
-#include "conversion/batch_driver.h"
-#include "conversion/conversion_modes.h"
+#include "conversion/batch_run.h"
+#include "conversion/run_plan.h"
+#include "conversion/run_values.h"
 #include "conversion/tag_preparation.h"
 #include "platform/ui_thread.h"
 #include "settings/settings.h"
@@ -43,41 +38,41 @@ void InstallSignalHandlers() {
   sigaction(SIGTERM, &action, nullptr);
 }
 
-void ApplySettings(const TCliOptions& O) {
-  if (O.OutputFolder) Settings.OutputFolder = *O.OutputFolder;
-  if (O.SameFolder) Settings.SameAsInputFolder = true;
+// The settings of this run: the stored ones with the options over them.
+TSettings RunSettings(const TCliOptions& O) {
+  TSettings s = Settings;
+  if (O.OutputFolder) s.OutputFolder = *O.OutputFolder;
+  if (O.SameFolder) s.SameAsInputFolder = true;
   if (O.Bitrate) {
     static const int rates[] = {48, 56, 64, 80, 96, 128, 192, 256, 320};
     for (int i = 0; i < 9; ++i)
-      if (rates[i] == *O.Bitrate) Settings.ConstantBitRate = i;
+      if (rates[i] == *O.Bitrate) s.ConstantBitRate = i;
   }
-  if (O.Vbr) Settings.IsSelectVBR = true;
-  if (O.VbrQuality) Settings.VBRQuality = *O.VbrQuality;
-  if (O.VbrMin) Settings.BitRate = *O.VbrMin;
-  if (O.VbrMax) Settings.MaxBitRate = *O.VbrMax;
-  if (O.VbrHeader) Settings.IsVBRHead = true;
+  if (O.Vbr) s.IsSelectVBR = true;
+  if (O.VbrQuality) s.VBRQuality = *O.VbrQuality;
+  if (O.VbrMin) s.BitRate = *O.VbrMin;
+  if (O.VbrMax) s.MaxBitRate = *O.VbrMax;
+  if (O.VbrHeader) s.IsVBRHead = true;
   if (O.ChannelMode) {
     static const std::map<std::string, int> modes = {{"stereo", 0}, {"joint", 1}, {"dual", 2}, {"mono", 3}};
-    Settings.StereoMode = modes.at(*O.ChannelMode);
+    s.StereoMode = modes.at(*O.ChannelMode);
   }
-  if (O.WmaCodec) Settings.CodecIndex = *O.WmaCodec;
-  if (O.WmaFormat) Settings.FormatIndex = *O.WmaFormat;
+  if (O.WmaCodec) s.CodecIndex = *O.WmaCodec;
+  if (O.WmaFormat) s.FormatIndex = *O.WmaFormat;
+  return s;
 }
 
-bool HasTagOptions(const TCliOptions& O) {
-  return O.Title || O.Artist || O.Album || O.Year || O.Genre || O.Track || O.Comment;
-}
-
-// The tag editor, confirmed with the given values over the prefilled ones.
-void ApplyTagOptions(const TCliOptions& O) {
-  if (O.Title) TagValues.TagTitle = *O.Title;
-  if (O.Artist) TagValues.TagArtist = *O.Artist;
-  if (O.Album) TagValues.TagAlbum = *O.Album;
-  if (O.Year) TagValues.TagYear = *O.Year;
-  if (O.Genre) TagValues.TagGenreIndex = GenreNameToIndex(*O.Genre);
-  if (O.Track) TagValues.TagTrack = *O.Track;
-  if (O.Comment) TagValues.TagComment = *O.Comment;
-  Settings.IsShowTagEditor = true;
+// The tag options: the tag editor's values, confirmed over the prepared ones.
+TTagOverrides TagOverrides(const TCliOptions& O) {
+  TTagOverrides t;
+  t.Title = O.Title;
+  t.Artist = O.Artist;
+  t.Album = O.Album;
+  t.Year = O.Year;
+  if (O.Genre) t.GenreIndex = GenreNameToIndex(*O.Genre);
+  t.Track = O.Track;
+  t.Comment = O.Comment;
+  return t;
 }
 
 int ListWmaFormats() {
@@ -90,61 +85,33 @@ int ListWmaFormats() {
   return 0;
 }
 
-// Files converted at the same time by default: the cores this process may run on.
-int DefaultJobs() {
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
-  return std::max(1u, std::thread::hardware_concurrency());
-}
-
-// Runs one batch of files of one source type on up to Jobs drivers, each
-// with its own components, taking files from one queue.
-void RunBatch(int Mode, const std::vector<std::string>& Files, const TCliOptions& O, const TRunPlan& Plan,
-              int Jobs, TTerminalView& View) {
+// Runs one batch of files of one source type on up to Lanes drivers.
+void RunBatch(int Mode, const std::vector<std::string>& Files, const TRunValues& Base, const TRunPlan& Plan,
+              int Lanes, TTerminalView& View) {
+  auto values = std::make_shared<TRunValues>(Base);
   try {
-    PrepareTagValues(Mode, Files);
+    values->Tags = PreparedTagValues(Mode, Files);
   } catch (const std::exception& e) {
     for (const auto& f : Files) View.Fail(f, e.what());
     return;
   }
-  if (HasTagOptions(O)) ApplyTagOptions(O);
-  // The batch's tag values: each file starts from them (a WMA-to-MP3 file
-  // lays its own tags over them).
-  const TTagValues batchTags = TagValues;
-  std::deque<std::string> queue(Files.begin(), Files.end());
+  values->Overrides.ApplyTo(values->Tags);
   std::vector<std::unique_ptr<IBatchView>> views;
-  std::vector<std::unique_ptr<TBatchDriver>> lanes;
-  const int count = std::max(1, std::min<int>(Jobs, static_cast<int>(Files.size())));
-  for (int i = 0; i < count; ++i) {
-    views.push_back(View.Lane(i));
-    auto driver = std::make_unique<TBatchDriver>(*views.back(), Files);
-    driver->Mode = Mode;
-    driver->SetDoneDelay(0);
-    driver->NextFile = [&queue, &batchTags](std::string& Source) {
-      if (queue.empty()) return false;
-      Source = queue.front();
-      queue.pop_front();
-      TagValues = batchTags;
-      return true;
-    };
-    driver->OutputFolderFor = [&Plan](const std::string& Source) {
-      const TPlannedFile* f = Plan.Find(Source);
-      return f ? f->OutputFolder : Settings.OutputFolder;
-    };
-    // The options are the batch's tags also where each file brings its own.
-    if (HasTagOptions(O)) driver->OnSourceTags = [&O] { ApplyTagOptions(O); };
-    driver->StopRequested = [] { return gSignal != 0; };
-    lanes.push_back(std::move(driver));
-  }
-  auto open = [&] {
-    return std::any_of(lanes.begin(), lanes.end(), [](const auto& L) { return !L->Closed(); });
-  };
-  while (open()) {
-    if (gSignal)
-      for (auto& l : lanes) l->bStopClick();
+  TBatchRun run(Files, values, Lanes, [&](int Lane) -> IBatchView& {
+    views.push_back(View.Lane(Lane));
+    return *views.back();
+  });
+  run.SetMode(Mode);
+  run.SetDoneDelay(0);
+  run.SetOutputFolders([&Plan, &Base](const std::string& Source) {
+    return Plan.OutputFolderOf(Source, Base.Settings.OutputFolder);
+  });
+  run.SetStopRequested([] { return gSignal != 0; });
+  while (!run.Closed()) {
+    if (gSignal) run.Stop();
     ui_thread::WaitAndProcess(std::chrono::milliseconds(100));
   }
-  for (const auto& f : queue) View.NotStarted(f);
+  for (const auto& f : run.NotStarted()) View.NotStarted(f);
 }
 
 // What the run would do, written instead of doing it.
@@ -174,33 +141,43 @@ int main(int argc, char** argv) {
   try {
     if (options.ListWmaFormats) return ListWmaFormats();
     LoadSettings();
-    ApplySettings(options);
-    if (!CheckOutputFolder()) {
+    TRunValues values;
+    values.Settings = RunSettings(options);
+    values.Overrides = TagOverrides(options);
+    values.TagsToWma = values.Settings.IsShowTagEditor || values.Overrides.Any();
+    if (!CheckOutputFolder(values.Settings)) {
       std::fprintf(stderr, "%s\n", kMissingOutputFolder);
       return 2;
     }
     InstallSignalHandlers();
     TTerminalView view(options.Overwrite, options.Quiet, options.Json,
                        [] { return gSignal != 0; });
-    const TRunPlan plan = PlanRun(options.Files, options.Target, options.Recursive, view);
+    TPlanRequest request;
+    request.Sources = options.Files;
+    request.Target = options.Target;
+    request.Recursive = options.Recursive;
+    request.SameAsInputFolder = values.Settings.SameAsInputFolder;
+    request.OutputFolder = values.Settings.OutputFolder;
+    const TRunPlan plan = PlanRun(request);
+    for (const TFileResult& r : plan.Refused) {
+      if (r.Outcome == TFileOutcome::Skipped)
+        view.Skip(r.Source, r.Message);
+      else
+        view.Fail(r.Source, r.Message);
+    }
     if (options.DryRun) {
       PrintDryRun(plan, options.Json);
       return view.Failed() > 0 ? 1 : 0;
     }
-    // The folders of a kept tree are made as needed.
-    for (const auto& f : plan.Files) {
-      std::error_code ec;
-      std::filesystem::create_directories(f.OutputFolder, ec);
-    }
-    const int jobs = options.Jobs > 0 ? options.Jobs : DefaultJobs();
+    const int lanes = LanesFor(options.Jobs);
     view.SetTotal(static_cast<int>(plan.Files.size()));
-    view.SetLanes(jobs);
+    view.SetLanes(lanes);
     for (const auto& [mode, files] : plan.Batches) {
       if (gSignal) {
         for (const auto& f : files) view.NotStarted(f);
         continue;
       }
-      RunBatch(mode, files, options, plan, jobs, view);
+      RunBatch(mode, files, values, plan, lanes, view);
     }
     view.PrintSummary();
     if (gSignal) return 128 + gSignal;

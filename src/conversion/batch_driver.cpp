@@ -10,8 +10,6 @@
 #include "platform/text.h"
 #include "platform/ui_thread.h"
 #include "settings/encoder_config.h"
-#include "settings/settings.h"
-#include "settings/tag_values.h"
 #include "tags/genre_list.h"
 #include "tags/id3tag.h"
 #include "tags/au_tags.h"
@@ -27,8 +25,13 @@ bool SameFile(const std::string& A, const std::string& B) {
 
 }  // namespace
 
-TBatchDriver::TBatchDriver(IBatchView& View, std::vector<std::string> FileList)
-    : FView(View), Files(std::move(FileList)), FSources(Files), FSelf(std::make_shared<TBatchDriver*>(this)) {
+TBatchDriver::TBatchDriver(IBatchView& View, std::vector<std::string> FileList,
+                           std::shared_ptr<const TRunValues> Values)
+    : FView(View),
+      Files(std::move(FileList)),
+      FValues(Values ? std::move(Values) : std::make_shared<const TRunValues>(TRunValues::Current())),
+      FSources(Files),
+      FSelf(std::make_shared<TBatchDriver*>(this)) {
   WaveOut1.SetWavType(wtPCM);
   WaveOut1.SetBlockSize(512);
   WaveOut1.SetFileMode(foRewrite);
@@ -97,8 +100,18 @@ TAuFileIn* TBatchDriver::ModeInput() {
   }
 }
 
+void TBatchDriver::ReleaseHeldSteps() {
+  std::vector<int> held;
+  held.swap(FHeldSteps);
+  for (int w : held) PostStep(w);
+}
+
 void TBatchDriver::Step(int WParam) {
   if (FClosed) return;
+  if (HoldSteps && HoldSteps()) {
+    FHeldSteps.push_back(WParam);
+    return;
+  }
   if (WParam == 1) FinishPrevious();
   if (StopRequested && StopRequested()) {
     Close();
@@ -152,9 +165,10 @@ void TBatchDriver::StartNext(const std::string& source) {
   FView.ShowInputFileName(FileNamePart(source));
   FView.ShowProgressCaption("Encoding...");
   FView.ShowCompleted(FCurrent);
-  const std::string folder = OutputFolderFor          ? OutputFolderFor(source)
-                             : Settings.SameAsInputFolder ? FolderPart(source)
-                                                          : Settings.OutputFolder;
+  const TSettings& settings = FValues->Settings;
+  const std::string folder = OutputFolderFor             ? OutputFolderFor(source)
+                             : settings.SameAsInputFolder ? FolderPart(source)
+                                                          : settings.OutputFolder;
   FView.ShowOutputFolder(folder);
   ++FCurrent;
   if (!IsConversionMode(Mode)) return;
@@ -203,22 +217,28 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
     PostStep(1);
     return;
   }
-  const bool perFileTags = Files.size() > 1 && !Settings.IsSameTag;
+  const TRunValues& values = *FValues;
+  const bool perFileTags = Files.size() > 1 && !values.Settings.IsSameTag;
   if (Mode == cmMp3ToWma || Mode == cmWavToWma) {
     WMAOut1.Id3v2Tags().Clear();
     if (Mode == cmMp3ToWma && perFileTags) WMAOut1.SetId3v2Tags(MP3In1.Id3v2Tags());
   }
   FAskedSource = Source;
   if (!ConfirmOverwrite(Output)) return;
+  FRunningTags = values.Tags;
   if (Mode == cmWmaToMp3 && perFileTags) {
-    TagValuesFromSource(WMIn1.Id3v2Tags(), false);
-    if (OnSourceTags) OnSourceTags();
+    TagValuesFromSource(WMIn1.Id3v2Tags(), false, FRunningTags);
+    values.Overrides.ApplyTo(FRunningTags);
   }
-  if (output == &MP3Out1) ConfigureMP3Out(MP3Out1);
-  if (output == &WMAOut1) ConfigureWMAOut(WMAOut1);
+  if (output == &MP3Out1) ConfigureMP3Out(MP3Out1, values.Settings);
+  if (output == &WMAOut1) ConfigureWMAOut(WMAOut1, values.Settings, FRunningTags, values.TagsToWma);
+  // A folder of a tree kept under the output folder is made when first needed.
+  if (OutputFolderFor) {
+    std::error_code ec;
+    std::filesystem::create_directories(FolderPart(Output), ec);
+  }
   FRunningSource = Source;
   FRunningOutput = Output;
-  FRunningTags = TagValues;
   FRunning = true;
   FDone = false;
   output->Run();
@@ -240,8 +260,7 @@ bool TBatchDriver::ConfirmOverwrite(const std::string& Path) {
   // A link, even one that leads nowhere, is an existing file.
   if (!std::filesystem::exists(std::filesystem::symlink_status(Path, ec))) return true;
   if (FView.ConfirmOverwrite(Path)) return true;
-  FView.FileFinished({FAskedSource, Path, TFileOutcome::Skipped,
-                      Path + " has existed"});
+  FView.FileFinished({FAskedSource, Path, TFileOutcome::Skipped, Path + " has existed", true});
   PostStep(1);
   return false;
 }

@@ -14,6 +14,7 @@
 #include "audio/winmedia/wm_in.h"
 #include "audio/winmedia/wma_out.h"
 #include "conversion/batch_view.h"
+#include "conversion/run_values.h"
 #include "conversion/source_set.h"
 #include "settings/tag_values.h"
 
@@ -24,15 +25,15 @@ constexpr unsigned WM_CONVERT_NEXT = 2130;
 class TBatchDriver {
  public:
   // Posts the first step; the caller sets Mode before the UI thread runs it.
-  TBatchDriver(IBatchView& View, std::vector<std::string> FileList);
+  // Values are the run's; without them, Settings and TagValues as they
+  // stand when the driver is made.
+  TBatchDriver(IBatchView& View, std::vector<std::string> FileList,
+               std::shared_ptr<const TRunValues> Values = nullptr);
   ~TBatchDriver();
   TBatchDriver(const TBatchDriver&) = delete;
   TBatchDriver& operator=(const TBatchDriver&) = delete;
 
   int Mode = 0;
-  // Runs after a WMA-to-MP3 file's own tags were taken into TagValues, so a
-  // caller can lay its own values over them.
-  std::function<void()> OnSourceTags;
   // Asked before each step: true ends the batch there, as Stop does, so no
   // further file starts once a stop was asked for.
   std::function<bool()> StopRequested;
@@ -43,6 +44,10 @@ class TBatchDriver {
   // The output folder of a source, when not the settings' (a folder tree
   // kept under the output folder).
   std::function<std::string(const std::string& Source)> OutputFolderFor;
+  // Asked before each step: while true the step waits (another driver of
+  // the run asks the overwrite question) until ReleaseHeldSteps.
+  std::function<bool()> HoldSteps;
+  void ReleaseHeldSteps();
   // Milliseconds each output waits before its completion report.
   void SetDoneDelay(int Milliseconds);
 
@@ -81,6 +86,8 @@ class TBatchDriver {
 
   IBatchView& FView;
   std::vector<std::string> Files;
+  std::shared_ptr<const TRunValues> FValues;
+  std::vector<int> FHeldSteps;
   TSourceSet FSources;  // what no output may replace
   int FCurrent = 0;
   bool FClosed = false;
@@ -88,8 +95,8 @@ class TBatchDriver {
   bool FRunning = false;
   bool FDone = false;  // its completion was reported
   std::string FRunningSource, FRunningOutput;
-  // The tag values the running file started with: drivers that share a
-  // batch overwrite the process-wide ones file by file.
+  // The tag values the running file started with (a WMA-to-MP3 file of a
+  // batch takes its own source's).
   TTagValues FRunningTags;
   std::string FAskedSource;  // the file of the overwrite question
   // Steps posted before this driver went away find it gone.

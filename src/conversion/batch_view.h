@@ -13,6 +13,7 @@ struct TFileResult {
   std::string Output;  // empty when no output path was reached
   TFileOutcome Outcome;
   std::string Message;  // why it failed or was skipped
+  bool Declined = false;  // skipped because the user chose not to replace the output
 };
 
 class IBatchView {

@@ -13,27 +13,33 @@ namespace tonvale {
 const char* const kMissingOutputFolder =
     "the output folder does not exist.Please check the output directory setting.";
 
-void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty) {
+void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty, TTagValues& Values) {
   const std::string title = Utf16ToUtf8(Source.Title());
-  if (!title.empty() || !KeepTitleWhenEmpty) TagValues.TagTitle = title;
-  TagValues.TagArtist = Utf16ToUtf8(Source.Artist());
-  TagValues.TagAlbum = Utf16ToUtf8(Source.Album());
-  TagValues.TagYear = Utf16ToUtf8(Source.Year());
-  TagValues.TagGenreIndex = GenreNameToIndex(Utf16ToUtf8(Source.Genre()));
-  TagValues.TagTrack = Utf16ToUtf8(Source.Track());
-  TagValues.TagComment = Utf16ToUtf8(Source.Comment());
+  if (!title.empty() || !KeepTitleWhenEmpty) Values.TagTitle = title;
+  Values.TagArtist = Utf16ToUtf8(Source.Artist());
+  Values.TagAlbum = Utf16ToUtf8(Source.Album());
+  Values.TagYear = Utf16ToUtf8(Source.Year());
+  Values.TagGenreIndex = GenreNameToIndex(Utf16ToUtf8(Source.Genre()));
+  Values.TagTrack = Utf16ToUtf8(Source.Track());
+  Values.TagComment = Utf16ToUtf8(Source.Comment());
+}
+
+TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files) {
+  TTagValues values;
+  if (Files.size() != 1) return values;
+  const std::string& path = Files.front();
+  values.TagTitle = BaseName(path);
+  if (Mode != cmWmaToMp3 && Mode != cmMp3ToWma) return values;
+  TWMIn reader(nullptr);
+  reader.SetFileName(path);
+  TagValuesFromSource(reader.Id3v2Tags(), true, values);
+  reader.SetFileName("");
+  return values;
 }
 
 void PrepareTagValues(int Mode, const std::vector<std::string>& Files) {
   ResetTagValues();
-  if (Files.size() != 1) return;
-  const std::string& path = Files.front();
-  TagValues.TagTitle = BaseName(path);
-  if (Mode != cmWmaToMp3 && Mode != cmMp3ToWma) return;
-  TWMIn reader(nullptr);
-  reader.SetFileName(path);
-  TagValuesFromSource(reader.Id3v2Tags(), true);
-  reader.SetFileName("");
+  TagValues = PreparedTagValues(Mode, Files);
 }
 
 bool TagEditorWanted(int Mode, size_t FileCount) {
@@ -41,13 +47,15 @@ bool TagEditorWanted(int Mode, size_t FileCount) {
   return (Settings.IsShowTagEditor && FileCount == 1) || (Settings.IsSameTag && FileCount > 1);
 }
 
-bool CheckOutputFolder() {
-  if (Settings.SameAsInputFolder) return true;
+bool CheckOutputFolder() { return CheckOutputFolder(Settings); }
+
+bool CheckOutputFolder(const TSettings& From) {
+  if (From.SameAsInputFolder) return true;
   std::error_code ec;
-  if (std::filesystem::is_directory(Settings.OutputFolder, ec)) return true;
+  if (std::filesystem::is_directory(From.OutputFolder, ec)) return true;
   // The default folder is made when first needed; a folder the user chose is not.
-  if (Settings.OutputFolder == DefaultSettings().OutputFolder)
-    return std::filesystem::create_directories(Settings.OutputFolder, ec) && !ec;
+  if (From.OutputFolder == DefaultSettings().OutputFolder)
+    return std::filesystem::create_directories(From.OutputFolder, ec) && !ec;
   return false;
 }
 

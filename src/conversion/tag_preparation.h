@@ -8,14 +8,20 @@
 namespace tonvale {
 
 class TId3v2Tags;
+struct TSettings;
 
-// Empties TagValues; for a single source takes its file name as the title
-// and, for MP3 and WMA sources (modes 9 and 10), the source's own tags.
-// Errors while reading the source's tags propagate.
+struct TTagValues;
+
+// The tag values a conversion starts from: empty; for a single source its
+// file name as the title and, for MP3 and WMA sources (modes 9 and 10), the
+// source's own tags. Errors while reading the source's tags propagate.
+TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files);
+// The window's start: TagValues := PreparedTagValues(Mode, Files).
 void PrepareTagValues(int Mode, const std::vector<std::string>& Files);
 
-// Fills TagValues from a source's ID3v2 set (title only when not empty).
-void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty);
+// Fills Values from a source's ID3v2 set (the title only when not empty with
+// KeepTitleWhenEmpty).
+void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty, TTagValues& Values);
 
 // Whether the tag editor is shown for this start: for one file when the
 // settings ask for it, for several when the same tag is wanted, and never for
@@ -25,7 +31,8 @@ bool TagEditorWanted(int Mode, size_t FileCount);
 // "the output folder does not exist.Please check the output directory setting."
 extern const char* const kMissingOutputFolder;
 // Whether a conversion may start: each output beside its source, or an
-// existing output folder.
+// existing output folder (the default one is made when first needed).
+bool CheckOutputFolder(const TSettings& From);
 bool CheckOutputFolder();
 
 }  // namespace tonvale

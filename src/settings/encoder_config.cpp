@@ -16,37 +16,39 @@ constexpr TMP3BitRate kConstantBitRates[] = {br48, br56, br64, br80, br96, br128
 
 }  // namespace
 
-void ConfigureMP3Out(TMP3Out& Out) {
-  Out.SetDelay(16 - 5 * Settings.CPU);
-  if (Settings.ConstantBitRate >= 0 && Settings.ConstantBitRate <= 8)
-    Out.SetBitRate(kConstantBitRates[Settings.ConstantBitRate]);
-  Out.SetEnableVBR(Settings.IsSelectVBR);
-  Out.SetWriteVBRHeader(Settings.IsVBRHead);
+void ConfigureMP3Out(TMP3Out& Out, const TSettings& From) {
+  Out.SetDelay(16 - 5 * From.CPU);
+  if (From.ConstantBitRate >= 0 && From.ConstantBitRate <= 8)
+    Out.SetBitRate(kConstantBitRates[From.ConstantBitRate]);
+  Out.SetEnableVBR(From.IsSelectVBR);
+  Out.SetWriteVBRHeader(From.IsVBRHead);
   // Channel modes outside 0 to 3 keep the output's mode.
-  if (Settings.StereoMode >= 0 && Settings.StereoMode <= 3) Out.SetMode(static_cast<TMP3Mode>(Settings.StereoMode));
-  Out.SetVBRMinBitrate(Settings.BitRate);
-  Out.SetVBRMaxBitrate(Settings.MaxBitRate);
-  if (Settings.VBRQuality >= 0 && Settings.VBRQuality <= 9) Out.SetVBRQuality(static_cast<TMP3Quality>(Settings.VBRQuality));
+  if (From.StereoMode >= 0 && From.StereoMode <= 3) Out.SetMode(static_cast<TMP3Mode>(From.StereoMode));
+  Out.SetVBRMinBitrate(From.BitRate);
+  Out.SetVBRMaxBitrate(From.MaxBitRate);
+  if (From.VBRQuality >= 0 && From.VBRQuality <= 9) Out.SetVBRQuality(static_cast<TMP3Quality>(From.VBRQuality));
 }
 
-void ConfigureWMAOut(TWMAOut& Out) {
-  Out.SetVBR(Settings.VBR);
-  Out.CodecIndex = Settings.CodecIndex;
-  Out.FormatIndex = Settings.FormatIndex;
+void ConfigureWMAOut(TWMAOut& Out) { ConfigureWMAOut(Out, Settings, TagValues, Settings.IsShowTagEditor); }
+
+void ConfigureWMAOut(TWMAOut& Out, const TSettings& From, const TTagValues& Tags, bool CopyTags) {
+  Out.SetVBR(From.VBR);
+  Out.CodecIndex = From.CodecIndex;
+  Out.FormatIndex = From.FormatIndex;
   TId3v2Tags& tags = Out.Id3v2Tags();
   if (tags.Title().empty()) tags.SetTitle(Utf8ToUtf16(std::filesystem::path(Out.FileName()).stem().string()));
-  if (!Settings.IsShowTagEditor) return;
+  if (!CopyTags) return;
   auto copy = [](const std::string& Value, auto Setter) {
     if (!Value.empty()) Setter(Utf8ToUtf16(Value));
   };
-  copy(TagValues.TagTitle, [&](const std::u16string& V) { tags.SetTitle(V); });
-  copy(TagValues.TagArtist, [&](const std::u16string& V) { tags.SetArtist(V); });
-  copy(TagValues.TagAlbum, [&](const std::u16string& V) { tags.SetAlbum(V); });
-  copy(TagValues.TagYear, [&](const std::u16string& V) { tags.SetYear(V); });
-  if (TagValues.TagGenreIndex > 0 && TagValues.TagGenreIndex < static_cast<int>(GenreList.size()))
-    tags.SetGenre(Utf8ToUtf16(GenreList[TagValues.TagGenreIndex]));
-  copy(TagValues.TagTrack, [&](const std::u16string& V) { tags.SetTrack(V); });
-  copy(TagValues.TagComment, [&](const std::u16string& V) { tags.SetComment(V); });
+  copy(Tags.TagTitle, [&](const std::u16string& V) { tags.SetTitle(V); });
+  copy(Tags.TagArtist, [&](const std::u16string& V) { tags.SetArtist(V); });
+  copy(Tags.TagAlbum, [&](const std::u16string& V) { tags.SetAlbum(V); });
+  copy(Tags.TagYear, [&](const std::u16string& V) { tags.SetYear(V); });
+  if (Tags.TagGenreIndex > 0 && Tags.TagGenreIndex < static_cast<int>(GenreList.size()))
+    tags.SetGenre(Utf8ToUtf16(GenreList[Tags.TagGenreIndex]));
+  copy(Tags.TagTrack, [&](const std::u16string& V) { tags.SetTrack(V); });
+  copy(Tags.TagComment, [&](const std::u16string& V) { tags.SetComment(V); });
 }
 
 }  // namespace tonvale

@@ -2,12 +2,18 @@
 // Carries the stored settings (and, for WMA, the pending tag values) into an
 // output just before it runs.
 
+#include "settings/settings.h"
+#include "settings/tag_values.h"
+
 namespace tonvale {
 
 class TMP3Out;
 class TWMAOut;
 
-void ConfigureMP3Out(TMP3Out& Out);
+void ConfigureMP3Out(TMP3Out& Out, const TSettings& From = Settings);
+// The tag values reach the output's tag set when CopyTags is set; without
+// arguments, the process-wide records with the tag editor's setting.
+void ConfigureWMAOut(TWMAOut& Out, const TSettings& From, const TTagValues& Tags, bool CopyTags);
 void ConfigureWMAOut(TWMAOut& Out);
 
 }  // namespace tonvale

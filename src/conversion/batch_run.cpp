@@ -1,0 +1,126 @@
+#include "conversion/batch_run.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace tonvale {
+
+int LanesFor(int Jobs) {
+  if (Jobs > 0) return Jobs;
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// What one lane's driver shows goes to the lane's view, with the run's own
+// count of files dealt with; the lane's question waits for any other.
+class TBatchRun::TLaneView : public IBatchView {
+ public:
+  TLaneView(TBatchRun& Run, int Lane, IBatchView& View) : FRun(Run), FLane(Lane), FView(View) {}
+  void ShowInputFileName(const std::string& Name) override {
+    FRun.FLanes[FLane].Percent = 0;
+    FView.ShowInputFileName(Name);
+  }
+  void ShowOutputFileName(const std::string& Name) override { FView.ShowOutputFileName(Name); }
+  void ShowOutputFolder(const std::string& Folder) override { FView.ShowOutputFolder(Folder); }
+  void ShowSelectedTracks(int Count) override { FView.ShowSelectedTracks(Count); }
+  void ShowCompleted(int) override { FView.ShowCompleted(FRun.FFinished); }
+  void ShowProgressHint(const std::string& Hint) override { FView.ShowProgressHint(Hint); }
+  void ShowProgressCaption(const std::string& Caption) override { FView.ShowProgressCaption(Caption); }
+  void ShowProgress(int Percent) override {
+    if (Percent >= 0) FRun.FLanes[FLane].Percent = std::min(Percent, 100);
+    FView.ShowProgress(Percent);
+  }
+  bool ConfirmOverwrite(const std::string& Path) override {
+    FRun.FAsking = true;
+    bool replace = false;
+    try {
+      replace = FView.ConfirmOverwrite(Path);
+    } catch (...) {
+      FRun.QuestionEnded();
+      throw;
+    }
+    FRun.QuestionEnded();
+    return replace;
+  }
+  void FileFinished(const TFileResult& Result) override {
+    FRun.FLanes[FLane].Percent = 0;
+    ++FRun.FFinished;
+    FView.FileFinished(Result);
+    FView.ShowCompleted(FRun.FFinished);
+  }
+  void BatchClosed() override { FRun.LaneClosed(); }
+
+ private:
+  TBatchRun& FRun;
+  int FLane;
+  IBatchView& FView;
+};
+
+TBatchRun::TBatchRun(std::vector<std::string> Files, std::shared_ptr<const TRunValues> Values, int Lanes,
+                     std::function<IBatchView&(int Lane)> ViewOf)
+    : FFiles(std::move(Files)), FQueue(FFiles.begin(), FFiles.end()) {
+  const int count = std::max(1, std::min(Lanes, static_cast<int>(FFiles.size())));
+  FLanes.resize(count);
+  for (int i = 0; i < count; ++i) {
+    FLanes[i].View = std::make_unique<TLaneView>(*this, i, ViewOf(i));
+    auto driver = std::make_unique<TBatchDriver>(*FLanes[i].View, FFiles, Values);
+    driver->NextFile = [this](std::string& Source) {
+      if (FQueue.empty()) return false;
+      Source = FQueue.front();
+      FQueue.pop_front();
+      return true;
+    };
+    driver->HoldSteps = [this] { return FAsking; };
+    FLanes[i].Driver = std::move(driver);
+  }
+}
+
+TBatchRun::~TBatchRun() {
+  // Each driver stops its output before the views it reports to go.
+  for (TLane& lane : FLanes) lane.Driver.reset();
+}
+
+void TBatchRun::SetMode(int Mode) {
+  for (TLane& lane : FLanes) lane.Driver->Mode = Mode;
+}
+
+void TBatchRun::SetDoneDelay(int Milliseconds) {
+  for (TLane& lane : FLanes) lane.Driver->SetDoneDelay(Milliseconds);
+}
+
+void TBatchRun::SetOutputFolders(std::function<std::string(const std::string&)> OutputFolderFor) {
+  for (TLane& lane : FLanes) lane.Driver->OutputFolderFor = OutputFolderFor;
+}
+
+void TBatchRun::SetStopRequested(std::function<bool()> StopRequested) {
+  for (TLane& lane : FLanes) lane.Driver->StopRequested = StopRequested;
+}
+
+void TBatchRun::Stop() {
+  for (TLane& lane : FLanes) lane.Driver->bStopClick();
+}
+
+bool TBatchRun::Closed() const {
+  return std::all_of(FLanes.begin(), FLanes.end(), [](const TLane& L) { return L.Driver->Closed(); });
+}
+
+int TBatchRun::Percent() const {
+  if (FFiles.empty()) return 100;
+  long sum = 100L * FFinished;
+  for (const TLane& lane : FLanes) sum += lane.Percent;
+  return static_cast<int>(std::min<long>(100, sum / static_cast<long>(FFiles.size())));
+}
+
+void TBatchRun::QuestionEnded() {
+  FAsking = false;
+  for (TLane& lane : FLanes) lane.Driver->ReleaseHeldSteps();
+}
+
+void TBatchRun::LaneClosed() {
+  if (++FClosedLanes == Lanes() && OnClosed) OnClosed();
+}
+
+}  // namespace tonvale

@@ -1,0 +1,71 @@
+#pragma once
+// One batch of a run on up to N lanes: a TBatchDriver per lane, each with its
+// own components, taking the files from one queue. Every lane reads the
+// run's values; one overwrite question is open at a time; Stop ends every
+// lane. The run counts the files dealt with and the whole batch's progress.
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "conversion/batch_driver.h"
+#include "conversion/run_values.h"
+
+namespace tonvale {
+
+// The lanes a run uses for Jobs (0: one per core this process may run on).
+int LanesFor(int Jobs);
+
+class TBatchRun {
+ public:
+  // ViewOf gives the view of each lane (several lanes may share one); each
+  // must outlive the run. The lanes' first steps run once the UI thread's
+  // loop does, so the mode set in between is in force.
+  TBatchRun(std::vector<std::string> Files, std::shared_ptr<const TRunValues> Values, int Lanes,
+            std::function<IBatchView&(int Lane)> ViewOf);
+  ~TBatchRun();
+  TBatchRun(const TBatchRun&) = delete;
+  TBatchRun& operator=(const TBatchRun&) = delete;
+
+  void SetMode(int Mode);
+  void SetDoneDelay(int Milliseconds);
+  // The output folder of a source, when not the settings' (a kept tree).
+  void SetOutputFolders(std::function<std::string(const std::string& Source)> OutputFolderFor);
+  // Asked before each step of every lane: true stops the run there.
+  void SetStopRequested(std::function<bool()> StopRequested);
+  // Runs once, when the last lane has closed.
+  std::function<void()> OnClosed;
+
+  // Ends every lane, each stopping its running output and waiting for it.
+  void Stop();
+  bool Closed() const;
+  int Lanes() const { return static_cast<int>(FLanes.size()); }
+  // Files dealt with: converted, skipped or failed.
+  int Finished() const { return FFinished; }
+  // The whole batch: files dealt with and the running files' fractions, in
+  // percent of the file count. It never goes back while the run goes on.
+  int Percent() const;
+  // The files still queued (after a stop: those never started).
+  std::vector<std::string> NotStarted() const { return {FQueue.begin(), FQueue.end()}; }
+
+ private:
+  class TLaneView;
+  struct TLane {
+    std::unique_ptr<TLaneView> View;
+    std::unique_ptr<TBatchDriver> Driver;
+    int Percent = 0;  // of the running file
+  };
+  void LaneClosed();
+  void QuestionEnded();
+
+  std::vector<std::string> FFiles;
+  std::deque<std::string> FQueue;
+  std::vector<TLane> FLanes;
+  int FFinished = 0;
+  int FClosedLanes = 0;
+  bool FAsking = false;
+};
+
+}  // namespace tonvale

@@ -1,0 +1,214 @@
+#include "conversion/run_plan.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <functional>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "conversion/conversion_modes.h"
+#include "conversion/source_set.h"
+
+namespace tonvale {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Lower(std::string S) {
+  for (char& c : S) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return S;
+}
+
+std::string Extension(const std::string& Path) {
+  const std::string name = FileNamePart(Path);
+  const size_t dot = name.find_last_of('.');
+  return dot == std::string::npos ? "" : Lower(name.substr(dot + 1));
+}
+
+fs::path Absolute(const std::string& Path) {
+  std::error_code ec;
+  fs::path absolute = fs::absolute(Path, ec);
+  return (ec ? fs::path(Path) : absolute).lexically_normal();
+}
+
+std::string Identity(const struct stat& St) { return std::to_string(St.st_dev) + ":" + std::to_string(St.st_ino); }
+
+// A source's file: its device and inode, so links and other spellings of
+// one file are one source; the spelling for a file that does not exist.
+std::string SourceKey(const std::string& Path) {
+  struct stat st {};
+  return ::stat(Path.c_str(), &st) == 0 ? Identity(st) : Absolute(Path).string();
+}
+
+// An output's file: the device and inode of its folder as it exists (or of
+// the deepest existing ancestor, with the rest of the path), and its name.
+// Two spellings of one folder, through a link or otherwise, give one key.
+std::string OutputKey(const std::string& Path) {
+  const fs::path path = Absolute(Path);
+  fs::path rest = path.filename();
+  fs::path folder = path.parent_path();
+  struct stat st {};
+  while (::stat(folder.c_str(), &st) != 0) {
+    if (folder == folder.parent_path()) return path.string();
+    rest = folder.filename() / rest;
+    folder = folder.parent_path();
+  }
+  return Identity(st) + "/" + rest.string();
+}
+
+std::string WithSlash(std::string Folder) {
+  if (!Folder.empty() && Folder.back() != '/') Folder += '/';
+  return Folder;
+}
+
+struct TSource {
+  std::string Path;
+  std::string Subfolder;  // below the folder given, for the output tree
+};
+
+// Whether a file found under a folder belongs to the run.
+using TWanted = std::function<bool(const std::string& Path)>;
+
+// The wanted files under Root, in name order; hidden files and folders, links
+// to folders and the folder Skipped (the output folder) are not entered.
+void Walk(const std::string& Root, const TWanted& Wanted, const std::string& Skipped, std::vector<TSource>& Out) {
+  std::vector<TSource> found;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(Root, fs::directory_options::skip_permission_denied, ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    const fs::path& p = it->path();
+    const bool hidden = p.filename().string().rfind('.', 0) == 0;
+    std::error_code sec;
+    if (it->is_directory(sec)) {
+      struct stat st {};
+      const bool skipped = !Skipped.empty() && ::stat(p.c_str(), &st) == 0 && Identity(st) == Skipped;
+      if (hidden || it->is_symlink(sec) || skipped) it.disable_recursion_pending();
+      continue;
+    }
+    if (hidden || !it->is_regular_file(sec) || !Wanted(p.string())) continue;
+    const std::string relative = p.parent_path().lexically_relative(Root).string();
+    found.push_back({p.string(), relative == "." ? "" : WithSlash(relative)});
+  }
+  std::sort(found.begin(), found.end(), [](const TSource& A, const TSource& B) { return A.Path < B.Path; });
+  Out.insert(Out.end(), found.begin(), found.end());
+}
+
+std::string Upper(std::string S) {
+  for (char& c : S) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return S;
+}
+
+}  // namespace
+
+int ModeFor(const std::string& Path, const std::string& Target) {
+  static const std::map<std::pair<std::string, std::string>, int> modes = {
+      {{"wav", "mp3"}, cmWavToMp3}, {{"wav", "wma"}, cmWavToWma}, {{"mp3", "wav"}, cmMp3ToWav},
+      {{"wma", "wav"}, cmWmaToWav}, {{"mp3", "wma"}, cmMp3ToWma}, {{"wma", "mp3"}, cmWmaToMp3}};
+  auto it = modes.find({Extension(Path), Target});
+  return it == modes.end() ? 0 : it->second;
+}
+
+std::string ModeName(int Mode) {
+  const std::string source = SourceType(Mode);
+  return source.empty() ? "" : source + "-to-" + OutputExtension(Mode).substr(1);
+}
+
+std::string SourceType(int Mode) {
+  switch (Mode) {
+    case cmWavToMp3:
+    case cmWavToWma: return "wav";
+    case cmMp3ToWav:
+    case cmMp3ToWma: return "mp3";
+    case cmWmaToWav:
+    case cmWmaToMp3: return "wma";
+    default: return "";
+  }
+}
+
+const TPlannedFile* TRunPlan::Find(const std::string& Source) const {
+  auto it = FIndex.find(Source);
+  return it == FIndex.end() ? nullptr : &Files[it->second];
+}
+
+std::string TRunPlan::OutputFolderOf(const std::string& Source, const std::string& Fallback) const {
+  const TPlannedFile* f = Find(Source);
+  return f ? f->OutputFolder : Fallback;
+}
+
+TRunPlan PlanRun(const TPlanRequest& Request) {
+  TRunPlan plan;
+  const std::string sourceType = SourceType(Request.Mode);
+  const std::string target = Request.Mode ? OutputExtension(Request.Mode).substr(1) : Request.Target;
+  auto modeOf = [&](const std::string& Path) { return Request.Mode ? Request.Mode : ModeFor(Path, target); };
+  const TWanted wanted = [&](const std::string& Path) {
+    return Request.Mode ? Extension(Path) == sourceType : ModeFor(Path, target) != 0;
+  };
+  // The output folder is never a source of its own run.
+  std::string outputFolder;
+  if (struct stat st {}; !Request.SameAsInputFolder && ::stat(Request.OutputFolder.c_str(), &st) == 0)
+    outputFolder = Identity(st);
+
+  std::vector<TSource> sources;
+  for (const auto& a : Request.Sources) {
+    std::error_code ec;
+    if (fs::is_directory(a, ec)) {
+      if (Request.Recursive)
+        Walk(a, wanted, outputFolder, sources);
+      else
+        plan.Refused.push_back({a, "", TFileOutcome::Failed, "is a folder: give -r to convert the files under it"});
+      continue;
+    }
+    sources.push_back({a, ""});
+  }
+  std::vector<std::string> all;
+  for (const auto& s : sources) all.push_back(s.Path);
+  const TSourceSet everySource(all);
+
+  std::set<std::string> seen;                 // source keys
+  std::map<std::string, std::string> claimed;  // output key -> the source that writes it
+  for (const auto& [file, subfolder] : sources) {
+    if (!seen.insert(SourceKey(file)).second) {
+      plan.Refused.push_back({file, "", TFileOutcome::Skipped, "given twice"});
+      continue;
+    }
+    if (!Request.Mode && Extension(file) == target) {
+      plan.Refused.push_back({file, "", TFileOutcome::Skipped, "it is already a ." + target + " file"});
+      continue;
+    }
+    if (Request.Mode && Request.OtherTypesRefused && Extension(file) != sourceType) {
+      plan.Refused.push_back({file, "", TFileOutcome::Failed, "not a " + Upper(sourceType) + " file"});
+      continue;
+    }
+    const int mode = modeOf(file);
+    if (!IsConversionMode(mode)) {
+      plan.Refused.push_back({file, "", TFileOutcome::Failed,
+                              "cannot convert this file to " + target + ": its extension is not .wav, .mp3 or .wma"});
+      continue;
+    }
+    const std::string folder =
+        Request.SameAsInputFolder ? FolderPart(file) : WithSlash(Request.OutputFolder) + subfolder;
+    const std::string output = OutputPath(file, folder, mode);
+    auto earlier = claimed.find(OutputKey(output));
+    if (earlier != claimed.end()) {
+      plan.Refused.push_back({file, output, TFileOutcome::Failed,
+                              "its output " + output + " is already written in this run, from " + earlier->second});
+      continue;
+    }
+    if (const std::string* source = everySource.Replaced(output)) {
+      plan.Refused.push_back(
+          {file, output, TFileOutcome::Failed, "its output " + output + " would replace " + *source + ", a source of this run"});
+      continue;
+    }
+    claimed.emplace(OutputKey(output), file);
+    plan.FIndex.emplace(file, plan.Files.size());
+    plan.Files.push_back({file, mode, output, WithSlash(folder)});
+    auto batch = std::find_if(plan.Batches.begin(), plan.Batches.end(), [&](const auto& b) { return b.first == mode; });
+    if (batch == plan.Batches.end()) batch = plan.Batches.insert(plan.Batches.end(), {mode, {}});
+    batch->second.push_back(file);
+  }
+  return plan;
+}
+
+}  // namespace tonvale

@@ -1,0 +1,37 @@
+#pragma once
+// The values one run converts with, taken when it starts: the settings, the
+// tag values and the caller's own tag values laid over them. Lanes read this
+// value only, so a later change of the process-wide records (or another
+// run's) never reaches a running batch.
+
+#include <optional>
+#include <string>
+
+#include "settings/settings.h"
+#include "settings/tag_values.h"
+
+namespace tonvale {
+
+// Tag values given for a whole run (the command line's tag options): each one
+// given replaces the prepared value, also where a file brings its own tags.
+struct TTagOverrides {
+  std::optional<std::string> Title, Artist, Album, Year, Track, Comment;
+  std::optional<int> GenreIndex;
+
+  bool Any() const;
+  void ApplyTo(TTagValues& Values) const;
+};
+
+struct TRunValues {
+  TSettings Settings;
+  TTagValues Tags;  // the values every file starts from
+  TTagOverrides Overrides;
+  // Whether the tag values reach WMA outputs (the window: when the tag editor
+  // is in use; the command line: also when tag options are given).
+  bool TagsToWma = false;
+
+  // The process-wide Settings and TagValues as they stand now.
+  static TRunValues Current();
+};
+
+}  // namespace tonvale
