@@ -48,6 +48,7 @@ class TBatchDriver {
   // the run asks the overwrite question) until ReleaseHeldSteps.
   std::function<bool()> HoldSteps;
   void ReleaseHeldSteps();
+  bool HasHeldSteps() const { return !FHeldSteps.empty(); }
   // Milliseconds each output waits before its completion report.
   void SetDoneDelay(int Milliseconds);
 

@@ -114,6 +114,11 @@ int TBatchRun::Percent() const {
   return static_cast<int>(std::min<long>(100, sum / static_cast<long>(FFiles.size())));
 }
 
+int TBatchRun::Waiting() const {
+  return static_cast<int>(
+      std::count_if(FLanes.begin(), FLanes.end(), [](const TLane& L) { return L.Driver->HasHeldSteps(); }));
+}
+
 void TBatchRun::QuestionEnded() {
   FAsking = false;
   for (TLane& lane : FLanes) lane.Driver->ReleaseHeldSteps();

@@ -1,6 +1,8 @@
 #include "gui/dialogs.h"
 
+#include <QFile>
 #include <QFileDialog>
+#include <QPushButton>
 
 namespace tonvale::gui {
 
@@ -19,6 +21,20 @@ QMessageBox::StandardButton ShowMessage(QWidget* Parent, QMessageBox::Icon Icon,
   if ((Buttons & QMessageBox::No) && answer != QMessageBox::Yes) return QMessageBox::No;
   return answer;
 }
+
+int ShowChoice(QWidget* Parent, const QString& Text, const QStringList& Buttons) {
+  if (DialogHooks().Choice) return DialogHooks().Choice(Text, Buttons);
+  QMessageBox box(QMessageBox::Question, "Tonvale", Text, QMessageBox::NoButton, Parent);
+  box.setTextFormat(Qt::PlainText);
+  QList<QAbstractButton*> choices;
+  for (const QString& b : Buttons) choices << box.addButton(b, QMessageBox::AcceptRole);
+  box.setEscapeButton(box.addButton(QMessageBox::Cancel));
+  box.exec();
+  return static_cast<int>(choices.indexOf(box.clickedButton()));
+}
+
+std::string EncodePath(const QString& Path) { return QFile::encodeName(Path).toStdString(); }
+QString DecodePath(const std::string& Path) { return QFile::decodeName(QByteArray::fromStdString(Path)); }
 
 void ShowMissingFolder(QWidget* Parent, const QString& Folder) {
   ShowMessage(Parent, QMessageBox::Critical, Folder + ",the output folder does not exist.");

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <string>
 
 namespace tonvale::gui {
 
@@ -16,6 +17,8 @@ struct TDialogHooks {
       Message;
   std::function<QStringList(const QString& Title, const QStringList& Filters)> OpenFiles;
   std::function<QString(const QString& Title, const QString& Start)> Folder;
+  // Returns the index of the button pressed, -1 for Cancel.
+  std::function<int(const QString& Text, const QStringList& Buttons)> Choice;
 };
 
 TDialogHooks& DialogHooks();
@@ -24,6 +27,9 @@ TDialogHooks& DialogHooks();
 // With Yes and No, any way of closing it other than Yes answers No.
 QMessageBox::StandardButton ShowMessage(QWidget* Parent, QMessageBox::Icon Icon, const QString& Text,
                                         QMessageBox::StandardButtons Buttons = QMessageBox::Ok);
+// A question box with the buttons Buttons and "Cancel": the index of the
+// button pressed, -1 for Cancel or a box closed otherwise.
+int ShowChoice(QWidget* Parent, const QString& Text, const QStringList& Buttons);
 // "<Folder>,the output folder does not exist." with the error icon.
 void ShowMissingFolder(QWidget* Parent, const QString& Folder);
 // Qt's own open-file dialog, several files, name filters matched in any
@@ -31,5 +37,10 @@ void ShowMissingFolder(QWidget* Parent, const QString& Folder);
 QStringList OpenFiles(QWidget* Parent, const QString& Title, const QStringList& Filters);
 // Qt's own folder dialog. Empty when cancelled.
 QString ChooseFolder(QWidget* Parent, const QString& Title, const QString& Start);
+
+// Paths go to the engine as the file system's bytes and come back from them,
+// so names that are not UTF-8 survive the trip.
+std::string EncodePath(const QString& Path);
+QString DecodePath(const std::string& Path);
 
 }  // namespace tonvale::gui

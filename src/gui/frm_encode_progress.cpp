@@ -4,10 +4,28 @@
 
 #include "gui/dialogs.h"
 #include "gui/widgets.h"
+#include "settings/settings.h"
 
 namespace tonvale::gui {
 
 TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, std::vector<std::string> FileList) : QDialog(Owner) {
+  MakeControls();
+  MakeRun(std::move(FileList));
+}
+
+TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, const TRunPlan& Plan, int Mode) : QDialog(Owner), FPlan(Plan) {
+  MakeControls();
+  Results = FPlan.Refused;
+  std::vector<std::string> files;
+  for (const TPlannedFile& f : FPlan.Files) files.push_back(f.Source);
+  MakeRun(std::move(files));
+  Run->SetOutputFolders([this](const std::string& Source) {
+    return FPlan.OutputFolderOf(Source, Settings.OutputFolder);
+  });
+  Run->SetMode(Mode);
+}
+
+void TfrmEncodeProgress::MakeControls() {
   setObjectName("frmEncodeProgress");
   setWindowTitle("Tonvale");
   setFixedSize(366, 243);
@@ -29,12 +47,22 @@ TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, std::vector<std::string> 
   bStop = Place<QPushButton>(this, "bStop", {143, 205, 80, 26}, "Stop");
   bStop->setAutoDefault(false);
   connect(bStop, &QPushButton::clicked, this, [this] { bStopClick(); });
-  Driver = std::make_unique<TBatchDriver>(*this, std::move(FileList));
+}
+
+void TfrmEncodeProgress::MakeRun(std::vector<std::string> FileList) {
+  auto values = std::make_shared<const TRunValues>(TRunValues::Current());
+  Run = std::make_unique<TBatchRun>(std::move(FileList), values, LanesFor(Settings.Jobs),
+                                    [this](int) -> IBatchView& { return *this; });
+  Run->OnClosed = [this] {
+    if (FClosing) return;
+    FormClose();
+    done(QDialog::Accepted);
+  };
 }
 
 TfrmEncodeProgress::~TfrmEncodeProgress() {
   FClosing = true;
-  Driver.reset();
+  Run.reset();
 }
 
 QLabel* TfrmEncodeProgress::Value(const QString& Name, const QString& Caption, int Y) {
@@ -47,15 +75,11 @@ QLabel* TfrmEncodeProgress::Value(const QString& Name, const QString& Caption, i
   return value;
 }
 
-void TfrmEncodeProgress::ShowInputFileName(const std::string& Name) {
-  lInputFileName->setText(QString::fromStdString(Name));
-}
-void TfrmEncodeProgress::ShowOutputFileName(const std::string& Name) {
-  lOutputFileName->setText(QString::fromStdString(Name));
-}
+void TfrmEncodeProgress::ShowInputFileName(const std::string& Name) { lInputFileName->setText(DecodePath(Name)); }
+void TfrmEncodeProgress::ShowOutputFileName(const std::string& Name) { lOutputFileName->setText(DecodePath(Name)); }
 void TfrmEncodeProgress::ShowOutputFolder(const std::string& Folder) {
-  lOutputFolder->setText(QString::fromStdString(Folder));
-  lOutputFolder->setToolTip(QString::fromStdString(Folder));
+  lOutputFolder->setText(DecodePath(Folder));
+  lOutputFolder->setToolTip(DecodePath(Folder));
 }
 void TfrmEncodeProgress::ShowSelectedTracks(int Count) { lSelectedTracks->setText(QString::number(Count)); }
 void TfrmEncodeProgress::ShowCompleted(int Count) { lCompleted->setText(QString::number(Count)); }
@@ -64,41 +88,59 @@ void TfrmEncodeProgress::ShowProgressHint(const std::string& Hint) {
   lProgressHint->setText(QString::fromStdString(Hint));
 }
 
-// The bar shows the hint's caption until the first report of the file.
-void TfrmEncodeProgress::ShowProgressCaption(const std::string&) { ProgressBar1->setFormat(lProgressHint->text()); }
+// The bar shows the hint's caption until the first report of the file; with
+// several lanes the bar is the batch's, and keeps its percentage once shown.
+void TfrmEncodeProgress::ShowProgressCaption(const std::string&) {
+  if (FProgressShown && Run && Run->Lanes() > 1) return;
+  ProgressBar1->setFormat(lProgressHint->text());
+}
 
 void TfrmEncodeProgress::ShowProgress(int Percent) {
-  if (Percent < 0) return;  // the length is not known
+  if (Run && Run->Lanes() > 1)
+    Percent = Run->Percent();
+  else if (Percent < 0)
+    return;  // the length is not known
   ProgressBar1->setValue(std::min(Percent, 100));
   ProgressBar1->setFormat("%p%");
+  FProgressShown = true;
 }
 
 bool TfrmEncodeProgress::ConfirmOverwrite(const std::string& Path) {
-  return ShowMessage(this, QMessageBox::Information,
-                     QString::fromStdString(Path) + " has existed, overite it?",
+  return ShowMessage(this, QMessageBox::Information, DecodePath(Path) + " has existed, overite it?",
                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TfrmEncodeProgress::FileFinished(const TFileResult& Result) {
-  if (Result.Outcome == TFileOutcome::Failed) Failures.push_back(Result);
+  Results.push_back(Result);
+  if (Run && Run->Lanes() > 1) ShowProgress(Run->Percent());
+}
+
+QString EndReport(const std::vector<TFileResult>& Results) {
+  std::vector<TFileResult> failures, skips;
+  for (const TFileResult& r : Results) {
+    if (r.Outcome == TFileOutcome::Failed) failures.push_back(r);
+    if (r.Outcome == TFileOutcome::Skipped && !r.Declined) skips.push_back(r);
+  }
+  auto list = [](const std::vector<TFileResult>& Files, const QString& One, const QString& Several) {
+    if (Files.empty()) return QString();
+    QString text = Files.size() == 1 ? One : Several.arg(Files.size());
+    for (const TFileResult& f : Files) text += "\n" + DecodePath(f.Source) + "\n    " + DecodePath(f.Message);
+    return text;
+  };
+  QStringList parts;
+  for (const QString& part :
+       {list(failures, "This file could not be converted:\n", "These %1 files could not be converted:\n"),
+        list(skips, "This file was skipped:\n", "These %1 files were skipped:\n")})
+    if (!part.isEmpty()) parts << part;
+  return parts.join("\n\n");
 }
 
 void TfrmEncodeProgress::FormClose() {
   if (FClosing) return;
   FClosing = true;
-  if (!Driver->Closed()) Driver->bStopClick();
-  if (Failures.empty()) return;
-  QString text = Failures.size() == 1 ? "This file could not be converted:\n"
-                                      : QString("These %1 files could not be converted:\n").arg(Failures.size());
-  for (const TFileResult& f : Failures)
-    text += "\n" + QString::fromStdString(f.Source) + "\n    " + QString::fromStdString(f.Message);
-  ShowMessage(this, QMessageBox::Warning, text);
-}
-
-void TfrmEncodeProgress::BatchClosed() {
-  if (FClosing) return;
-  FormClose();
-  done(QDialog::Accepted);
+  if (!Run->Closed()) Run->Stop();
+  const QString report = EndReport(Results);
+  if (!report.isEmpty()) ShowMessage(this, QMessageBox::Warning, report);
 }
 
 void TfrmEncodeProgress::closeEvent(QCloseEvent* Event) {

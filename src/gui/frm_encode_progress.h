@@ -1,6 +1,7 @@
 #pragma once
-// The progress window: shows the batch of the driver it owns and answers
-// its overwrite question.
+// The progress window: shows the batch it runs on one or several lanes and
+// answers the overwrite question; at the end, one box tells of every file
+// that failed or was skipped.
 
 #include <QDialog>
 #include <QLabel>
@@ -10,24 +11,34 @@
 #include <string>
 #include <vector>
 
-#include "conversion/batch_driver.h"
+#include "conversion/batch_run.h"
+#include "conversion/run_plan.h"
 
 namespace tonvale::gui {
+
+// The end box's text: each file that failed, then each one skipped for a
+// reason of its own (not those the user chose not to replace); empty when
+// there is none.
+QString EndReport(const std::vector<TFileResult>& Results);
 
 class TfrmEncodeProgress : public QDialog, public IBatchView {
   Q_OBJECT
  public:
-  // Creates the batch; its first step runs once the window's loop does, so
-  // the mode set in between is in force.
+  // Creates the batch with Settings and TagValues as they stand, on the
+  // lanes Settings.Jobs asks for; its first steps run once the window's loop
+  // does, so the mode set in between is in force.
   TfrmEncodeProgress(QWidget* Owner, std::vector<std::string> FileList);
+  // A planned batch in Mode: the outputs keep the plan's folders, and the
+  // files it refused are told of at the end with the others.
+  TfrmEncodeProgress(QWidget* Owner, const TRunPlan& Plan, int Mode);
   ~TfrmEncodeProgress() override;
 
-  void SetMode(int Mode) { Driver->Mode = Mode; }
-  TBatchDriver& Batch() { return *Driver; }
+  void SetMode(int Mode) { Run->SetMode(Mode); }
+  TBatchRun& Batch() { return *Run; }
 
   void bStopClick() { close(); }
-  // Stops the running output (waiting for it), then tells of the files that
-  // failed, once.
+  // Stops every lane (waiting for their outputs), then tells of the files
+  // that failed or were skipped, once.
   void FormClose();
 
   // IBatchView
@@ -41,20 +52,24 @@ class TfrmEncodeProgress : public QDialog, public IBatchView {
   void ShowProgress(int Percent) override;
   bool ConfirmOverwrite(const std::string& Path) override;
   void FileFinished(const TFileResult& Result) override;
-  void BatchClosed() override;
+  void BatchClosed() override {}
 
  protected:
   void closeEvent(QCloseEvent* Event) override;
   void reject() override;
 
  private:
+  void MakeControls();
+  void MakeRun(std::vector<std::string> FileList);
   QLabel* Value(const QString& Name, const QString& Caption, int Y);
 
   QLabel *lInputFileName, *lOutputFileName, *lOutputFolder, *lSelectedTracks, *lCompleted, *lProgressHint;
   QProgressBar* ProgressBar1;
   QPushButton* bStop;
-  std::unique_ptr<TBatchDriver> Driver;
-  std::vector<TFileResult> Failures;
+  TRunPlan FPlan;
+  std::unique_ptr<TBatchRun> Run;
+  std::vector<TFileResult> Results;  // refused by the plan, then as they end
+  bool FProgressShown = false;
   bool FClosing = false;
 };
 

@@ -4,13 +4,17 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QMenu>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
+#include <algorithm>
 #include <filesystem>
 
 #include "conversion/conversion_modes.h"
+#include "conversion/run_plan.h"
 #include "conversion/tag_preparation.h"
 #include "gui/dialogs.h"
 #include "gui/widgets.h"
@@ -19,6 +23,7 @@
 #include "gui/frm_options.h"
 #include "gui/frm_tag_editor.h"
 #include "gui/links.h"
+#include "gui/mode_button.h"
 #include "gui/pictures.h"
 #include "gui/skin/skin.h"
 #include "settings/settings.h"
@@ -28,13 +33,13 @@
 namespace tonvale::gui {
 namespace {
 
-struct TModeButton {
+struct TModeButtonText {
   const char* Name;
   int Tag;
   const char* Caption;
   const char* Hint;
 };
-const TModeButton kModeButtons[] = {
+const TModeButtonText kModeButtons[] = {
     {"bMP3toWMA", 10, "WMA to MP3...", "Convert WMA to MP3"}, {"bWMAtoMP3", 9, "MP3 to WMA...", "Convert MP3 to WMA"},
     {"bWAVtoMP3", 2, "WAV to MP3...", "Convert WAV to MP3"},  {"bMP3toWAV", 7, "MP3 to WAV...", "Convert MP3 to WAV"},
     {"bWAVtoWMA", 4, "WAV to WMA...", "Convert WAV to WMA"},  {"bWMAtoWAV", 8, "WMA to WAV...", "Convert WMA to WAV"}};
@@ -56,6 +61,16 @@ void DialogFor(int Mode, QStringList& Filters, QString& Title) {
 }
 
 const QColor kOnPicture(235, 245, 250);
+
+// What each source type converts to: the buttons of the question, with their modes.
+struct TTargets {
+  const char* Source;
+  const char* Targets[2];
+  int Modes[2];
+};
+const TTargets kTargets[] = {{"wav", {"MP3", "WMA"}, {cmWavToMp3, cmWavToWma}},
+                             {"mp3", {"WAV", "WMA"}, {cmMp3ToWav, cmMp3ToWma}},
+                             {"wma", {"WAV", "MP3"}, {cmWmaToWav, cmWmaToMp3}}};
 
 }  // namespace
 
@@ -94,10 +109,12 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
 
   Section("Main", 18, 46, 170);
   int y = 72;
-  for (const TModeButton& m : kModeButtons) {
-    QPushButton* b = FlatButton(m.Name, m.Caption, m.Hint, 28, y, 150);
+  for (const TModeButtonText& m : kModeButtons) {
+    auto* b = new TModeButton(m.Caption, this);
+    FlatButton(m.Name, m.Caption, m.Hint, 28, y, 150, b);
     b->setProperty("Tag", m.Tag);
     connect(b, &QPushButton::clicked, this, [this, b] { bMP3toWMAClick(b); });
+    b->OnDrop = [this, Mode = m.Tag](const QStringList& Paths) { StartFiles(Mode, Paths, true); };
     y += 30;
   }
   Section("Options", 212, 46, 170);
@@ -160,8 +177,8 @@ void TfrmMain::Section(const QString& Text, int X, int Y, int W) {
 }
 
 QPushButton* TfrmMain::FlatButton(const QString& Name, const QString& Caption, const QString& Hint, int X, int Y,
-                                  int W) {
-  auto* b = new QPushButton(Caption, this);
+                                  int W, QPushButton* Button) {
+  QPushButton* b = Button ? Button : new QPushButton(Caption, this);
   b->setObjectName(Name);
   b->setFlat(true);
   b->setToolTip(Hint);
@@ -169,7 +186,8 @@ QPushButton* TfrmMain::FlatButton(const QString& Name, const QString& Caption, c
   b->setGeometry(X, Y, W, 26);
   b->setStyleSheet("QPushButton { color: #ebf5fa; text-align: left; padding-left: 8px; border: none; }"
                    "QPushButton:hover { background: rgba(255,255,255,40); border-radius: 4px; }"
-                   "QPushButton:pressed { background: rgba(255,255,255,70); }");
+                   "QPushButton:pressed { background: rgba(255,255,255,70); }"
+                   "QPushButton[dropTarget=\"true\"] { background: rgba(255,255,255,90); border-radius: 4px; }");
   return b;
 }
 
@@ -247,23 +265,111 @@ void TfrmMain::StartConversion(int Mode) {
   DialogFor(Mode, filters, title);
   const QStringList chosen = OpenFiles(this, title, filters);
   if (chosen.isEmpty()) return;
-  std::vector<std::string> files;
-  for (const QString& f : chosen) files.push_back(f.toStdString());
+  StartFiles(Mode, chosen, false);
+}
+
+namespace {
+
+// Marks the main window busy while a start runs its windows.
+struct TBusy {
+  explicit TBusy(int& Depth) : FDepth(Depth) { ++FDepth; }
+  ~TBusy() { --FDepth; }
+  int& FDepth;
+};
+
+}  // namespace
+
+void TfrmMain::StartFiles(int Mode, const QStringList& Paths, bool Dropped) {
+  if (Dropped && !CheckOutputFolder()) return;
+  TBusy busy(FBusy);
   try {
+    const TRunPlan plan = PlanRun(PlanFor(Mode, Paths, Dropped));
+    if (plan.Files.empty()) {
+      // Nothing of the mode's type, or every file refused for its own reason.
+      const bool noneOfTheType = std::all_of(plan.Refused.begin(), plan.Refused.end(), [](const TFileResult& R) {
+        return R.Message.rfind("not a ", 0) == 0;
+      });
+      if (Dropped && noneOfTheType)
+        ShowMessage(this, QMessageBox::Information,
+                    QString("Nothing to convert: none of the dropped files is a %1 file.")
+                        .arg(QString::fromStdString(SourceType(Mode)).toUpper()));
+      else if (!plan.Refused.empty())
+        ShowMessage(this, QMessageBox::Warning, EndReport(plan.Refused));
+      return;
+    }
+    std::vector<std::string> files;
+    for (const TPlannedFile& f : plan.Files) files.push_back(f.Source);
     PrepareTagValues(Mode, files);
     if (TagEditorWanted(Mode, files.size())) {
       TfrmTagEditor editor(this);
       if (files.size() > 1) editor.DisableTitle();
       if (editor.exec() != QDialog::Accepted) return;
     }
-    TfrmEncodeProgress progress(this, files);
-    progress.SetMode(Mode);
+    TfrmEncodeProgress progress(this, plan, Mode);
     progress.exec();
   } catch (const std::exception& e) {
     // The start ends, but not silently: the user learns why.
     ShowMessage(this, QMessageBox::Critical,
                 QString("The conversion could not start: %1").arg(QString::fromStdString(e.what())));
   }
+}
+
+void TfrmMain::TakeFiles(const QStringList& Paths) {
+  FPending << Paths;
+  TakePending();
+}
+
+void TfrmMain::TakePending() {
+  if (FBusy > 0) {
+    // Taken once the running start has ended.
+    QTimer::singleShot(100, this, [this] { TakePending(); });
+    return;
+  }
+  TBusy busy(FBusy);
+  while (!FPending.isEmpty()) TakeGroups(FPending.takeFirst());
+}
+
+void TfrmMain::TakeGroups(const QStringList& Paths) {
+  // Each source type with the paths that hold files of it, in the order given.
+  std::vector<std::pair<int, QStringList>> groups;  // (the type's first mode, paths)
+  QStringList unknown;
+  for (const QString& path : Paths) {
+    bool taken = false;
+    for (const TTargets& t : kTargets) {
+      const bool fits = std::filesystem::is_directory(EncodePath(path))
+                            ? !PlanRun(PlanFor(t.Modes[0], {path}, true)).Files.empty()
+                            : QFileInfo(path).suffix().compare(t.Source, Qt::CaseInsensitive) == 0;
+      if (!fits) continue;
+      auto g = std::find_if(groups.begin(), groups.end(), [&](const auto& G) { return G.first == t.Modes[0]; });
+      if (g == groups.end()) g = groups.insert(groups.end(), {t.Modes[0], {}});
+      g->second << path;
+      taken = true;
+    }
+    if (!taken) unknown << path;
+  }
+  if (!unknown.isEmpty())
+    ShowMessage(this, QMessageBox::Information,
+                "These are not WAV, MP3 or WMA files, or folders holding any:\n\n" + unknown.join("\n"));
+  for (const auto& [first, paths] : groups) {
+    const TTargets& t = *std::find_if(std::begin(kTargets), std::end(kTargets),
+                                      [first = first](const TTargets& T) { return T.Modes[0] == first; });
+    const auto count = PlanRun(PlanFor(first, paths, true)).Files.size();
+    const QString text = QString("Convert %1 %2 file%3 to:").arg(count).arg(QString(t.Source).toUpper(),
+                                                                           count == 1 ? "" : "s");
+    const int choice = ShowChoice(this, text, {t.Targets[0], t.Targets[1]});
+    if (choice == 0 || choice == 1) StartFiles(t.Modes[choice], paths, true);
+  }
+}
+
+TPlanRequest TfrmMain::PlanFor(int Mode, const QStringList& Paths, bool Dropped) const {
+  TPlanRequest request;
+  for (const QString& p : Paths) request.Sources.push_back(EncodePath(p));
+  request.Mode = Mode;
+  request.Recursive = true;
+  request.OtherTypesRefused = Dropped;
+  request.SameAsInputFolder = Settings.SameAsInputFolder;
+  request.OutputFolder = Settings.OutputFolder;
+  return request;
 }
 
 void TfrmMain::bSettingsClick() {

@@ -3,10 +3,14 @@
 // and the About box, on a borderless window dragged by its background.
 
 #include <QComboBox>
+#include <QList>
+#include <QStringList>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
 #include <QWidget>
+
+#include "conversion/run_plan.h"
 
 namespace tonvale::gui {
 
@@ -25,6 +29,13 @@ class TfrmMain : public QWidget {
   void RestoreInstance();
   // The whole start of a conversion in Mode; returns after the batch.
   void StartConversion(int Mode);
+  // A start in Mode with files and folders already chosen: Dropped ones (on
+  // a mode button, or handed over by the desktop) of another source type are
+  // left out and told of; chosen ones are all tried in the mode.
+  void StartFiles(int Mode, const QStringList& Paths, bool Dropped);
+  // Files handed over by the desktop: for each source type among them, in
+  // the order given, the user picks one of the two conversions it allows.
+  void TakeFiles(const QStringList& Paths);
   bool CheckOutputFolder();
 
   void bMP3toWMAClick(QObject* Sender);
@@ -45,9 +56,17 @@ class TfrmMain : public QWidget {
 
  private:
   QLabel* Label(const QString& Name, const QString& Text, int X, int Y, bool Bold);
-  QPushButton* FlatButton(const QString& Name, const QString& Caption, const QString& Hint, int X, int Y, int W);
+  QPushButton* FlatButton(const QString& Name, const QString& Caption, const QString& Hint, int X, int Y, int W,
+                          QPushButton* Button = nullptr);
   void Section(const QString& Text, int X, int Y, int W);
   void ChooseTheme(const QString& Name);
+  TPlanRequest PlanFor(int Mode, const QStringList& Paths, bool Dropped) const;
+  void TakeGroups(const QStringList& Paths);
+  // Hand-overs that arrive while a conversion or a question is under way
+  // wait for it to end.
+  void TakePending();
+  int FBusy = 0;
+  QList<QStringList> FPending;
 
   QLabel* Image1;
   QComboBox* ID3genre;

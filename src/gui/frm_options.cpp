@@ -99,6 +99,13 @@ QWidget* TfrmOptions::OutputPage() {
   // Set from code, a check box acts as when clicked.
   connect(cbSameAsInputFolder, &QCheckBox::toggled, this, [this] { cbSameAsInputFolderClick(); });
   connect(cbSameTag, &QCheckBox::toggled, this, [this] { cbSameAsInputFolderClick(); });
+  auto* jobsLabel = new QLabel("Files converted at the same time:", page);
+  jobsLabel->move(12, 180);
+  jobsLabel->adjustSize();
+  seJobs = Place<QSpinBox>(page, "seJobs", {jobsLabel->x() + jobsLabel->width() + 8, 176, 100, 24});
+  seJobs->setRange(0, 64);
+  seJobs->setSpecialValueText("Automatic");
+  jobsLabel->setBuddy(seJobs);
   return page;
 }
 
@@ -189,6 +196,7 @@ bool TfrmOptions::ExchangeSettings(bool Store) {
     cbSameAsInputFolderClick();
     cbShowTagEditor->setChecked(!Settings.IsShowTagEditor);
     cbSameTag->setChecked(Settings.IsSameTag);
+    seJobs->setValue(Settings.Jobs);
     rbVBR->setChecked(Settings.IsSelectVBR);
     ckbVBRHead->setChecked(Settings.IsVBRHead);
     cbMinBitRate->setEditText(QString("%1 kbit/s").arg(Settings.BitRate));
@@ -224,6 +232,7 @@ bool TfrmOptions::ExchangeSettings(bool Store) {
   Settings.SameAsInputFolder = cbSameAsInputFolder->isChecked();
   Settings.IsShowTagEditor = !cbShowTagEditor->isChecked();
   Settings.IsSameTag = cbSameTag->isChecked();
+  Settings.Jobs = seJobs->value();
   Settings.OutputFolder = editOutputDir->text().toStdString();
   Settings.IsSelectVBR = rbVBR->isChecked();
   Settings.IsVBRHead = ckbVBRHead->isChecked();

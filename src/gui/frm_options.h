@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <memory>
 
@@ -49,6 +50,7 @@ class TfrmOptions : public QDialog {
   QRadioButton *rbCBR, *rbVBR;
   QComboBox *cbConstantBitRate, *cbMinBitRate, *cbMaxBitRate, *cbVBRQuality, *cbStereoMode;
   QSlider* tbMP3Cpu;
+  QSpinBox* seJobs;
   QListWidget *lbCodecs, *lbFormats;
   // Only for the codec and format lists; never run.
   std::unique_ptr<TWMAOut> WMAOut1;

@@ -1,7 +1,10 @@
 // tonvale: the window. One instance per user; a second start brings the
-// first one's main window forward and ends.
+// first one's main window forward, hands it its files and ends.
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
+#include <cstdio>
 
 #include "gui/frm_main.h"
 #include "gui/single_instance.h"
@@ -11,15 +14,25 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tonvale");
   QGuiApplication::setDesktopFileName("tonvale");
+  // Files given by the desktop ("Open With"), absolute: a running instance
+  // has another working folder.
+  QStringList files;
+  for (const QString& a : QApplication::arguments().mid(1)) files << QFileInfo(a).absoluteFilePath();
   tonvale::gui::TSingleInstance instance;
-  const QString socket = tonvale::gui::TSingleInstance::SocketPath();
-  if (instance.HandOver(socket)) return 0;
+  QString why;
+  const QString socket = tonvale::gui::TSingleInstance::SocketPath(&why);
+  if (instance.HandOver(socket, files)) return 0;
   tonvale::gui::TUiBridge bridge;
   tonvale::gui::TfrmMain frmMain;
-  instance.Listen(socket, [&frmMain](const QByteArray& Token) {
-    if (!Token.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", Token);
-    frmMain.RestoreInstance();
-  });
+  const bool listening =
+      instance.Listen(socket, [&frmMain](const QByteArray& Token, const QStringList& Given) {
+        if (!Token.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", Token);
+        frmMain.RestoreInstance();
+        if (!Given.isEmpty()) QTimer::singleShot(0, &frmMain, [&frmMain, Given] { frmMain.TakeFiles(Given); });
+      }, &why);
+  if (!listening)
+    std::fprintf(stderr, "tonvale: running without single instance: %s\n", qPrintable(why));
   frmMain.show();
+  if (!files.isEmpty()) QTimer::singleShot(0, &frmMain, [&frmMain, files] { frmMain.TakeFiles(files); });
   return QApplication::exec();
 }

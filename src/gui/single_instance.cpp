@@ -3,49 +3,82 @@
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "gui/frm_main.h"
 
 namespace tonvale::gui {
+namespace {
 
-QString TSingleInstance::SocketPath() {
-  const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-  if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists())
-    return QString::fromLocal8Bit(runtime) + "/" + TfrmMain::kClassName;
-  const QString folder = QDir::tempPath() + QString("/tonvale-%1").arg(::getuid());
-  QDir().mkpath(folder);
-  QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  return folder + "/" + TfrmMain::kClassName;
+// What a Unix socket path may hold, without its closing null.
+constexpr int kMaxSocketPath = 107;
+
+bool Fits(const QString& Path) { return QFile::encodeName(Path).size() <= kMaxSocketPath; }
+
+// The request: "restore", the activation token and each file, as hex, on one line.
+QByteArray Request(const QByteArray& Token, const QStringList& Files) {
+  QByteArray line = "restore " + Token.toHex();
+  for (const QString& f : Files) line += " " + QFile::encodeName(f).toHex();
+  return line + "\n";
 }
 
-bool TSingleInstance::HandOver(const QString& Path) {
+}  // namespace
+
+QString TSingleInstance::SocketPath(QString* Why) {
+  const QString name = TfrmMain::kClassName;
+  const QString runtime = QFile::decodeName(qgetenv("XDG_RUNTIME_DIR"));
+  if (!runtime.isEmpty() && QDir(runtime).exists() && Fits(runtime + "/" + name)) return runtime + "/" + name;
+  // Another user may have made the folder first: it is used only as our own.
+  const QString folder = QDir::tempPath() + QString("/tonvale-%1").arg(::getuid());
+  const QByteArray bytes = QFile::encodeName(folder);
+  ::mkdir(bytes.constData(), 0700);
+  struct stat st {};
+  QString why;
+  if (::lstat(bytes.constData(), &st) != 0)
+    why = folder + " cannot be made";
+  else if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 0777) != 0700)
+    why = folder + " is not a folder of this user's with mode 0700";
+  else if (!Fits(folder + "/" + name))
+    why = "the path of the socket is too long";
+  else
+    return folder + "/" + name;
+  if (Why) *Why = why;
+  return {};
+}
+
+bool TSingleInstance::HandOver(const QString& Path, const QStringList& Files) {
+  if (Path.isEmpty()) return false;
   QLocalSocket socket;
   socket.connectToServer(Path);
   if (!socket.waitForConnected(1000)) return false;
   // The desktop's activation token lets the first window come to the front.
   QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
   if (token.isEmpty()) token = qgetenv("DESKTOP_STARTUP_ID");
-  socket.write("restore " + token + "\n");
+  socket.write(Request(token, Files));
   if (!socket.waitForBytesWritten(1000)) return false;
   socket.waitForReadyRead(1000);  // the first instance answers once it has the request
   return true;
 }
 
-void TSingleInstance::Listen(const QString& Path, std::function<void(const QByteArray&)> OnRestore) {
+bool TSingleInstance::Listen(const QString& Path, TRestore OnRestore, QString* Why) {
   FOnRestore = std::move(OnRestore);
   FServer.setSocketOptions(QLocalServer::UserAccessOption);
-  if (!FServer.listen(Path)) {
-    // Nobody answered on it: a socket left by an instance that crashed.
-    QLocalServer::removeServer(Path);
-    FServer.listen(Path);
+  if (Path.isEmpty() || (!FServer.listen(Path) && (QLocalServer::removeServer(Path), !FServer.listen(Path)))) {
+    // Nobody answered on it, yet it cannot be taken over either.
+    if (Why) *Why = Path.isEmpty() ? "no socket path" : FServer.errorString();
+    return false;
   }
   connect(&FServer, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket* client = FServer.nextPendingConnection()) {
       connect(client, &QLocalSocket::readyRead, client, [this, client] {
         if (!client->canReadLine()) return;
-        const QByteArray line = client->readLine().trimmed();
-        if (line.startsWith("restore") && FOnRestore) FOnRestore(line.mid(8));
+        const QList<QByteArray> parts = client->readLine().trimmed().split(' ');
+        if (parts.size() >= 2 && parts[0] == "restore" && FOnRestore) {
+          QStringList files;
+          for (qsizetype i = 2; i < parts.size(); ++i) files << QFile::decodeName(QByteArray::fromHex(parts[i]));
+          FOnRestore(QByteArray::fromHex(parts[1]), files);
+        }
         client->write("ok\n");
         client->flush();
         client->disconnectFromServer();
@@ -53,6 +86,7 @@ void TSingleInstance::Listen(const QString& Path, std::function<void(const QByte
       connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
     }
   });
+  return true;
 }
 
 }  // namespace tonvale::gui

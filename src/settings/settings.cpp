@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -49,6 +50,7 @@ TSettings DefaultSettings() {
   d.SameAsInputFolder = false;
   d.IsShowTagEditor = true;
   d.IsSameTag = false;
+  d.Jobs = 0;
   d.IsSelectVBR = false;
   d.IsVBRHead = false;
   d.BitRate = 128;
@@ -74,6 +76,7 @@ void LoadSettings() {
   Settings.SameAsInputFolder = flag(kCommon, "SameAsInputFolder", d.SameAsInputFolder);
   Settings.IsShowTagEditor = flag(kCommon, "IsShowTagEditor", d.IsShowTagEditor);
   Settings.IsSameTag = flag(kCommon, "IsSameTag", d.IsSameTag);
+  Settings.Jobs = std::clamp(ini.ReadInteger(kCommon, "Jobs", d.Jobs), 0, 64);
   Settings.Theme = ini.ReadString(kCommon, "Theme", d.Theme);
   Settings.IsSelectVBR = flag(kMp3, "IsSelectVBR", d.IsSelectVBR);
   Settings.IsVBRHead = flag(kMp3, "IsVBRHead", d.IsVBRHead);
@@ -97,6 +100,7 @@ void SaveSettings() {
   ini.WriteString(kCommon, "SameAsInputFolder", flag(Settings.SameAsInputFolder));
   ini.WriteString(kCommon, "IsShowTagEditor", flag(Settings.IsShowTagEditor));
   ini.WriteString(kCommon, "IsSameTag", flag(Settings.IsSameTag));
+  ini.WriteString(kCommon, "Jobs", num(Settings.Jobs));
   ini.WriteString(kCommon, "Theme", Settings.Theme);
   ini.WriteString(kMp3, "IsSelectVBR", flag(Settings.IsSelectVBR));
   ini.WriteString(kMp3, "IsVBRHead", flag(Settings.IsVBRHead));

@@ -13,6 +13,8 @@ struct TSettings {
   bool SameAsInputFolder = false;
   bool IsShowTagEditor = false;
   bool IsSameTag = false;
+  // Files converted at the same time: 0 one per available core, else 1 to 64.
+  int32_t Jobs = 0;
   // The window's colour theme by name; empty follows the desktop.
   std::string Theme;
   // Mp3Options

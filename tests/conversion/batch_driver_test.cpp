@@ -3,91 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <deque>
-#include <map>
-#include <set>
 
-#include "conversion/conversion_modes.h"
-#include "platform/ui_thread.h"
-#include "settings/settings.h"
-#include "settings/tag_values.h"
-#include "support/audio_fixtures.h"
+#include "conversion/script_view.h"
 #include "support/peers.h"
-#include "support/temp_dir.h"
-#include "tags/id3v1_tags.h"
 
 using namespace tonvale;
 using namespace tonvale::test;
 namespace fs = std::filesystem;
-
-namespace {
-
-// A view that answers the overwrite question from a script and records
-// what it is shown.
-struct ScriptView : IBatchView {
-  std::map<std::string, bool> Answers;  // output file name -> replace?
-  std::vector<TFileResult> Results;
-  std::vector<int> Completed;
-  std::vector<std::string> Asked, OutputNames, Folders;
-  int Selected = -1;
-  bool Closed = false;
-  void ShowInputFileName(const std::string&) override {}
-  void ShowOutputFileName(const std::string& N) override { OutputNames.push_back(N); }
-  void ShowOutputFolder(const std::string& F) override { Folders.push_back(F); }
-  void ShowSelectedTracks(int C) override { Selected = C; }
-  void ShowCompleted(int C) override { Completed.push_back(C); }
-  void ShowProgressCaption(const std::string&) override {}
-  void ShowProgress(int) override {}
-  bool ConfirmOverwrite(const std::string& Path) override {
-    Asked.push_back(Path);
-    auto it = Answers.find(FileNamePart(Path));
-    return it != Answers.end() && it->second;
-  }
-  void FileFinished(const TFileResult& R) override { Results.push_back(R); }
-  void BatchClosed() override { Closed = true; }
-  std::vector<TFileOutcome> Outcomes() const {
-    std::vector<TFileOutcome> o;
-    for (auto& r : Results) o.push_back(r.Outcome);
-    return o;
-  }
-};
-
-struct Batch {
-  TempDir Dir;
-  std::string Out = Dir.File("out");
-  Batch() {
-    fs::create_directories(Out);
-    Settings = DefaultSettings();
-    Settings.OutputFolder = Out;
-    ResetTagValues();
-  }
-  // Runs Files in Mode to the end of the batch.
-  bool Run(ScriptView& View, int Mode, const std::vector<std::string>& Files) {
-    TBatchDriver driver(View, Files);
-    driver.Mode = Mode;
-    driver.SetDoneDelay(0);
-    return ui_thread::ProcessUntil([&] { return driver.Closed(); }, std::chrono::seconds(60));
-  }
-  std::string Wav(const std::string& Name, double Seconds = 0.5) {
-    const std::string path = Dir.File(Name);
-    fs::create_directories(fs::path(path).parent_path());
-    MakeAudio(path, Seconds, 22050, 2, "-c:a pcm_s16le -f wav");
-    return path;
-  }
-};
-
-std::unique_ptr<TId3v1Tags> ReadId3v1(const std::string& Path) {
-  auto t = std::make_unique<TId3v1Tags>();
-  FILE* f = std::fopen(Path.c_str(), "rb");
-  EXPECT_TRUE(f);
-  if (f) {
-    EXPECT_TRUE(t->ReadFromFile(fileno(f))) << Path;
-    std::fclose(f);
-  }
-  return t;
-}
-
-}  // namespace
 
 TEST(BatchDriver, NamesOutputsAndTagsEveryMp3) {
   Batch b;
@@ -254,41 +176,4 @@ TEST(BatchDriver, AnUnknownModeStartsNothing) {
   EXPECT_FALSE(driver.Closed());
   EXPECT_TRUE(view.Results.empty());
   EXPECT_EQ(driver.Current(), 1);
-}
-
-// Two drivers taking files from one queue, as the command line's lanes do:
-// every file is converted once, each MP3 carries its own title, and the
-// shared delivery thread and UI-thread hand-over stay sound (this test also
-// runs under ThreadSanitizer).
-TEST(BatchDriver, TwoDriversShareOneQueue) {
-  Batch b;
-  std::vector<std::string> files;
-  for (int i = 0; i < 5; ++i) files.push_back(b.Wav("f" + std::to_string(i) + ".wav", 0.3 + 0.1 * i));
-  std::deque<std::string> queue(files.begin(), files.end());
-  ScriptView views[2];
-  std::vector<std::unique_ptr<TBatchDriver>> drivers;
-  for (ScriptView& view : views) {
-    auto d = std::make_unique<TBatchDriver>(view, files);
-    d->Mode = cmWavToMp3;
-    d->SetDoneDelay(0);
-    d->NextFile = [&queue](std::string& Source) {
-      if (queue.empty()) return false;
-      Source = queue.front();
-      queue.pop_front();
-      return true;
-    };
-    drivers.push_back(std::move(d));
-  }
-  ASSERT_TRUE(ui_thread::ProcessUntil([&] { return drivers[0]->Closed() && drivers[1]->Closed(); },
-                                      std::chrono::seconds(60)));
-  std::set<std::string> outputs;
-  for (const ScriptView& view : views)
-    for (const TFileResult& r : view.Results) {
-      EXPECT_EQ(r.Outcome, TFileOutcome::Converted) << r.Message;
-      outputs.insert(r.Output);
-      EXPECT_EQ(ReadId3v1(r.Output)->Title(), BaseName(r.Output));
-    }
-  EXPECT_EQ(outputs.size(), files.size());
-  EXPECT_FALSE(views[0].Results.empty());
-  EXPECT_FALSE(views[1].Results.empty());
 }

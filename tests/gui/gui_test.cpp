@@ -15,10 +15,18 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QMimeData>
+#include <QSpinBox>
+#include <QProcess>
+#include <QUrl>
 #include <QToolButton>
 #include <QtTest>
+#include <QElapsedTimer>
 #include <filesystem>
+#include <map>
+#include <unistd.h>
 
 #include "conversion/conversion_modes.h"
 #include "gui/dialogs.h"
@@ -71,7 +79,12 @@ struct Answers {
     };
     DialogHooks().OpenFiles = [this](const QString&, const QStringList&) { return Files; };
     DialogHooks().Folder = [](const QString&, const QString&) { return QString(); };
+    DialogHooks().Choice = [this](const QString& Text, const QStringList& Buttons) {
+      Texts << Text;
+      return static_cast<int>(Buttons.indexOf(Choose));
+    };
   }
+  QString Choose;  // the button a choice box is answered with
   ~Answers() { DialogHooks() = {}; }
 };
 
@@ -84,6 +97,47 @@ void WhenModal(const QString& Name, std::function<void(QWidget*)> Action, int Tr
     else if (Tries > 0)
       WhenModal(Name, Action, Tries - 1);
   });
+}
+
+// Drags Paths over Target and drops them, as a file manager does; true when
+// the drag was accepted and the drop taken as a copy.
+bool DragAndDrop(QWidget* Target, const QList<QUrl>& Urls, Qt::DropActions Actions = Qt::CopyAction | Qt::MoveAction) {
+  QMimeData data;
+  data.setUrls(Urls);
+  const QPointF at = Target->rect().center();
+  QDragEnterEvent enter(at.toPoint(), Actions, &data, Qt::LeftButton, Qt::NoModifier);
+  enter.ignore();
+  QApplication::sendEvent(Target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(at, Actions, &data, Qt::LeftButton, Qt::NoModifier);
+  drop.ignore();
+  QApplication::sendEvent(Target, &drop);
+  return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+}
+
+QList<QUrl> Urls(const QStringList& Paths) {
+  QList<QUrl> urls;
+  for (const QString& p : Paths) urls << QUrl::fromLocalFile(p);
+  return urls;
+}
+
+// Every file under Folder (relative path -> bytes).
+std::map<std::string, std::vector<uint8_t>> Contents(const std::string& Folder) {
+  std::map<std::string, std::vector<uint8_t>> all;
+  for (const auto& e : fs::recursive_directory_iterator(Folder))
+    if (e.is_regular_file()) all[fs::relative(e.path(), Folder).string()] = test::ReadBytes(e.path().string());
+  return all;
+}
+
+// Waits until Done is true and no modal window is left.
+bool Settled(const std::function<bool()>& Done) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < 60000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (Done() && !QApplication::activeModalWidget()) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -175,7 +229,7 @@ class GuiTest : public QObject {
       QVERIFY(stale.open(QIODevice::WriteOnly));
       stale.close();
       TSingleInstance first;
-      first.Listen(path, [&](const QByteArray& T) {
+      first.Listen(path, [&](const QByteArray& T, const QStringList&) {
         ++restores;
         token = T;
       });
@@ -214,8 +268,8 @@ class GuiTest : public QObject {
   // first one is killed, its socket does not stop a new start.
   void secondStartEndsAndACrashLeavesNoObstacle() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const QString run = QString::fromStdString(Home.File("run"));
-    QDir().mkpath(run);
+    QTemporaryDir runtime;  // a short path, wherever the checkout lies
+    const QString run = runtime.path();
     env.insert("XDG_RUNTIME_DIR", run);
     env.insert("QT_QPA_PLATFORM", "offscreen");
     const QString socket = run + "/" + TfrmMain::kClassName;
@@ -459,6 +513,275 @@ class GuiTest : public QObject {
     QVERIFY(answers.Texts[0].contains("Stopped before the end"));
   }
 
+  // The Jobs setting's spin box loads, shows 0 as "Automatic", stores and
+  // cancels like the other controls.
+  void jobsSettingOnTheOutputPage() {
+    Answers answers;
+    Settings.Jobs = 3;
+    {
+      TfrmOptions o(nullptr);
+      auto* jobs = Find<QSpinBox>(&o, "seJobs");
+      QVERIFY(jobs);
+      QCOMPARE(jobs->value(), 3);
+      QCOMPARE(jobs->minimum(), 0);
+      QCOMPARE(jobs->maximum(), 64);
+      jobs->setValue(0);
+      QCOMPARE(jobs->text(), QString("Automatic"));
+      bool labelled = false;
+      for (QLabel* l : o.findChildren<QLabel*>()) labelled |= l->text() == "Files converted at the same time:" && l->buddy() == jobs;
+      QVERIFY(labelled);
+      QTest::keyClick(&o, Qt::Key_Escape);
+    }
+    QCOMPARE(Settings.Jobs, 3);
+    {
+      TfrmOptions o(nullptr);
+      Find<QSpinBox>(&o, "seJobs")->setValue(2);
+      Find<QPushButton>(&o, "btOk")->click();
+    }
+    QCOMPARE(Settings.Jobs, 2);
+  }
+
+  // Two lanes write the same bytes as one, for every kind of target, with a
+  // failing file among them and told of at the end; the bar only goes up.
+  void twoLanesWriteWhatOneWrites() {
+    Answers answers;
+    Settings.IsShowTagEditor = false;
+    QStringList wavs, mp3s;
+    for (int i = 0; i < 3; ++i) {
+      const std::string wav = Home.File("src/t" + std::to_string(i) + ".wav");
+      fs::create_directories(Home.File("src"));
+      MakeWav(wav, 0.6 + 0.2 * i);
+      wavs << QString::fromStdString(wav);
+    }
+    test::WriteText(Home.File("src/junk.wav"), std::string(3000, 'x'));
+    wavs << QString::fromStdString(Home.File("src/junk.wav"));
+    std::map<std::string, std::vector<uint8_t>> outputs[2];
+    for (int jobs : {1, 2}) {
+      Settings.Jobs = jobs;
+      Settings.OutputFolder = Home.File("lanes" + std::to_string(jobs));
+      fs::create_directories(Settings.OutputFolder);
+      TfrmMain main;
+      Settings.OutputFolder = Home.File("lanes" + std::to_string(jobs));
+      Settings.Jobs = jobs;
+      Settings.IsShowTagEditor = false;
+      answers.Texts.clear();
+      main.StartFiles(cmWavToMp3, wavs, false);
+      QCOMPARE(answers.Texts.size(), 1);
+      QVERIFY(answers.Texts[0].startsWith("This file could not be converted:"));
+      QVERIFY(answers.Texts[0].contains("junk.wav"));
+      main.StartFiles(cmWavToWma, wavs.mid(0, 3), false);
+      mp3s.clear();
+      for (int i = 0; i < 3; ++i) mp3s << QString::fromStdString(Settings.OutputFolder + "/t" + std::to_string(i) + ".mp3");
+      fs::create_directories(Settings.OutputFolder + "/wav");
+      Settings.OutputFolder += "/wav";
+      main.StartFiles(cmMp3ToWav, mp3s, false);
+      outputs[jobs - 1] = Contents(Home.File("lanes" + std::to_string(jobs)));
+    }
+    QCOMPARE(outputs[0].size(), size_t(9));
+    QVERIFY(outputs[0] == outputs[1]);
+
+    // The bar of a two-lane batch never goes back.
+    Settings.Jobs = 2;
+    QVector<int> values;
+    TfrmEncodeProgress progress(nullptr, std::vector<std::string>{wavs[0].toStdString(), wavs[1].toStdString(),
+                                                                  wavs[2].toStdString()});
+    progress.SetMode(cmWavToWma);
+    answers.Reply = QMessageBox::Yes;
+    connect(Find<QProgressBar>(&progress, "ProgressBar1"), &QProgressBar::valueChanged, [&](int V) { values << V; });
+    progress.exec();
+    QVERIFY(values.size() > 2);
+    QVERIFY(std::is_sorted(values.begin(), values.end()));
+    QCOMPARE(Find<QLabel>(&progress, "lCompleted")->text(), QString("3"));
+  }
+
+  // Stop with two files running: no temporary file stays, and the outputs
+  // that existed keep their bytes.
+  void stopWithTwoLanesKeepsWhatExisted() {
+    Answers answers;
+    answers.Reply = QMessageBox::Yes;
+    Settings.Jobs = 2;
+    std::vector<std::string> files;
+    for (const char* name : {"l1", "l2", "l3"}) {
+      files.push_back(Home.File(std::string(name) + ".wav"));
+      MakeWav(files.back(), 40);
+      test::WriteText(Home.File("out/" + std::string(name) + ".mp3"), "old");
+    }
+    auto temporaries = [&] {
+      int n = 0;
+      for (const auto& e : fs::directory_iterator(Home.File("out")))
+        n += e.path().filename().string().find(".tonvale-") != std::string::npos;
+      return n;
+    };
+    TfrmEncodeProgress p(nullptr, files);
+    p.SetMode(cmWavToMp3);
+    QTimer::singleShot(0, [&] {
+      QTRY_VERIFY_WITH_TIMEOUT(temporaries() == 2, 30000);
+      QTest::keyClick(&p, Qt::Key_Escape);
+    });
+    p.exec();
+    QCOMPARE(temporaries(), 0);
+    for (const char* name : {"l1", "l2", "l3"})
+      QCOMPARE(test::ReadBytes(Home.File("out/" + std::string(name) + ".mp3")).size(), size_t(3));
+    QVERIFY(answers.Texts.last().startsWith("These 2 files could not be converted:"));
+  }
+
+  // Two chosen sources with one output: the later fails naming the earlier,
+  // without a question; a source that would be its own output is skipped
+  // with its reason; a file the user keeps is not listed.
+  void theWindowRefusesWhatTheCommandLineRefuses() {
+    Answers answers;
+    Settings.IsShowTagEditor = false;
+    Settings.Jobs = 2;
+    fs::create_directories(Home.File("two"));
+    MakeWav(Home.File("two/song.wav"), 0.4);
+    fs::copy_file(Home.File("two/song.wav"), Home.File("two/song.WAV"));
+    fs::create_directories(Home.File("refused"));
+    TfrmMain main;
+    Settings.IsShowTagEditor = false;
+    Settings.OutputFolder = Home.File("refused");
+    main.StartFiles(cmWavToMp3, {QString::fromStdString(Home.File("two/song.wav")),
+                                 QString::fromStdString(Home.File("two/song.WAV"))}, false);
+    QCOMPARE(answers.Texts.size(), 1);
+    QVERIFY2(answers.Texts[0].startsWith("This file could not be converted:\n"), qPrintable(answers.Texts[0]));
+    QVERIFY(answers.Texts[0].contains("song.WAV\n    its output"));
+    QVERIFY(answers.Texts[0].contains("is already written in this run, from"));
+    QVERIFY(fs::exists(Home.File("refused/song.mp3")));
+    // The same folder as output: an MP3 chosen in WMA-to-MP3 would be its own output.
+    answers.Texts.clear();
+    answers.Reply = QMessageBox::No;
+    Settings.OutputFolder = Home.File("refused");
+    main.StartFiles(cmWmaToMp3, {QString::fromStdString(Home.File("refused/song.mp3"))}, false);
+    QVERIFY2(answers.Texts.size() == 1, qPrintable(answers.Texts.join("|")));
+    QVERIFY2(answers.Texts[0].contains("would replace"), qPrintable(answers.Texts[0]));
+    // No to the question: nothing to tell.
+    answers.Texts.clear();
+    main.StartFiles(cmWavToMp3, {QString::fromStdString(Home.File("two/song.wav"))}, false);
+    QCOMPARE(answers.Texts.size(), 1);
+    QVERIFY(answers.Texts[0].endsWith("has existed, overite it?"));
+  }
+
+  // Files and folders dropped on each mode button start that mode; other
+  // types are left out and told of; a drop with none of the type says so;
+  // drops elsewhere, of other than local files, or as a move only are refused.
+  void dropsOnTheModeButtons() {
+    Answers answers;
+    Settings.IsShowTagEditor = false;
+    Settings.Jobs = 0;
+    const std::string in = Home.File("drop");
+    fs::create_directories(in + "/tree/Disc 2");
+    fs::create_directories(in + "/tree/.hidden");
+    MakeWav(in + "/a.wav", 0.3);
+    Run("ffmpeg -v error -y -i " + test::Quote(in + "/a.wav") + " " + test::Quote(in + "/b.mp3"));
+    Run("ffmpeg -v error -y -i " + test::Quote(in + "/a.wav") + " -c:a wmav2 " + test::Quote(in + "/c.wma"));
+    MakeWav(in + "/tree/top.WAV", 0.3);
+    MakeWav(in + "/tree/Disc 2/deep.wav", 0.3);
+    MakeWav(in + "/tree/.hidden/secret.wav", 0.3);
+    fs::create_directory_symlink(in, in + "/tree/link");
+    TfrmMain main;
+    Settings.IsShowTagEditor = false;
+    const struct {
+      const char* Button;
+      const char* Source;
+      const char* Output;
+    } modes[] = {{"bMP3toWMA", "c.wma", "c.mp3"}, {"bWMAtoMP3", "b.mp3", "b.wma"}, {"bWAVtoMP3", "a.wav", "a.mp3"},
+                 {"bMP3toWAV", "b.mp3", "b.wav"}, {"bWAVtoWMA", "a.wav", "a.wma"}, {"bWMAtoWAV", "c.wma", "c.wav"}};
+    for (const auto& m : modes) {
+      Settings.OutputFolder = Home.File(std::string("dropped/") + m.Button);
+      fs::create_directories(Settings.OutputFolder);
+      const std::string output = Settings.OutputFolder + "/" + m.Output;
+      QVERIFY(DragAndDrop(Find<QPushButton>(&main, m.Button), Urls({QString::fromStdString(in + "/" + m.Source)})));
+      QVERIFY2(Settled([&] { return fs::exists(output); }), m.Button);
+    }
+    QVERIFY(answers.Texts.isEmpty());
+
+    // A folder tree with a file of another type: the tree kept, hidden
+    // entries and links to folders left, the other file told of.
+    Settings.OutputFolder = Home.File("dropped/tree");
+    fs::create_directories(Settings.OutputFolder);
+    QVERIFY(DragAndDrop(Find<QPushButton>(&main, "bWAVtoMP3"),
+                        Urls({QString::fromStdString(in + "/tree"), QString::fromStdString(in + "/b.mp3")})));
+    QVERIFY(Settled([&] { return !answers.Texts.isEmpty(); }));
+    QCOMPARE(answers.Texts.size(), 1);
+    QVERIFY2(answers.Texts[0].contains("b.mp3\n    not a WAV file"), qPrintable(answers.Texts[0]));
+    QVERIFY(fs::exists(Settings.OutputFolder + "/top.mp3"));
+    QVERIFY(fs::exists(Settings.OutputFolder + "/Disc 2/deep.mp3"));
+    QVERIFY(!fs::exists(Settings.OutputFolder + "/.hidden"));
+    QVERIFY(!fs::exists(Settings.OutputFolder + "/link"));
+
+    // None of the type: nothing starts, a box says why.
+    answers.Texts.clear();
+    QVERIFY(DragAndDrop(Find<QPushButton>(&main, "bWMAtoWAV"), Urls({QString::fromStdString(in + "/a.wav")})));
+    QVERIFY(Settled([&] { return !answers.Texts.isEmpty(); }));
+    QCOMPARE(answers.Texts, QStringList({"Nothing to convert: none of the dropped files is a WMA file."}));
+
+    // Refused: a move only, addresses that are not local files, the window itself.
+    auto* button = Find<QPushButton>(&main, "bWAVtoMP3");
+    QVERIFY(!DragAndDrop(button, Urls({QString::fromStdString(in + "/a.wav")}), Qt::MoveAction));
+    QVERIFY(!DragAndDrop(button, {QUrl("https://example.org/a.wav")}));
+    QVERIFY(!DragAndDrop(&main, Urls({QString::fromStdString(in + "/a.wav")})));
+    QVERIFY(!DragAndDrop(Find<QPushButton>(&main, "bSettings"), Urls({QString::fromStdString(in + "/a.wav")})));
+  }
+
+  // Files handed over by the desktop: the real program's second start passes
+  // them to the running instance, which asks per type which conversion.
+  void desktopFilesThroughASecondStart() {
+    Answers answers;
+    Settings.IsShowTagEditor = false;
+    fs::create_directories(Home.File("given"));
+    MakeWav(Home.File("given/a.wav"), 0.3);
+    Run("ffmpeg -v error -y -i " + test::Quote(Home.File("given/a.wav")) + " " + test::Quote(Home.File("given/b.mp3")));
+    QTemporaryDir runtime;
+    TSingleInstance first;
+    QStringList received;
+    QVERIFY(first.Listen(runtime.path() + "/" + TfrmMain::kClassName,
+                         [&](const QByteArray&, const QStringList& Files) { received = Files; }));
+    QProcess second;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    second.setProcessEnvironment(env);
+    second.setWorkingDirectory(QString::fromStdString(Home.File("given")));
+    second.start(TONVALE_GUI_EXE, {"a.wav", "b.mp3"});
+    QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning && !received.isEmpty(), 20000);
+    QCOMPARE(second.exitCode(), 0);
+    const QString given = QString::fromStdString(Home.File("given"));
+    QCOMPARE(received, QStringList({given + "/a.wav", given + "/b.mp3"}));
+
+    TfrmMain main;
+    Settings.IsShowTagEditor = false;
+    Settings.OutputFolder = Home.File("out");
+    answers.Choose = "WMA";  // WAV to WMA, then MP3 to WMA
+    main.TakeFiles(received);
+    QVERIFY(Settled([&] { return fs::exists(Home.File("out/a.wma")) && fs::exists(Home.File("out/b.wma")); }));
+    QCOMPARE(answers.Texts, QStringList({"Convert 1 WAV file to:", "Convert 1 MP3 file to:"}));
+  }
+
+  // The socket always fits a Unix socket path, and the fallback folder is
+  // used only as this user's own.
+  void socketPathFitsAndTheFallbackIsOurOwn() {
+    QTemporaryDir tmp;
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), tmpdir = qgetenv("TMPDIR");
+    const QString deep = tmp.path() + "/" + QString(120, 'r');
+    QVERIFY(QDir().mkpath(deep));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(deep));
+    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+    const QString fallback = tmp.path() + QString("/tonvale-%1").arg(::getuid());
+    QVERIFY(QDir().mkpath(fallback));
+    QVERIFY(QFile::setPermissions(fallback, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                QFile::ReadOther | QFile::ExeOther));
+    QString why;
+    QVERIFY(TSingleInstance::SocketPath(&why).isEmpty());
+    QVERIFY2(why.contains("mode 0700"), qPrintable(why));
+    QVERIFY(QFile::setPermissions(fallback, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString path = TSingleInstance::SocketPath();
+    QCOMPARE(path, fallback + "/" + TfrmMain::kClassName);
+    QVERIFY(QFile::encodeName(path).size() <= 107);
+    TSingleInstance listening;
+    QVERIFY(listening.Listen(path, [](const QByteArray&, const QStringList&) {}));
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("TMPDIR", tmpdir);
+  }
+
   // Every window in every theme, as PNG files to look at, of the Part's sizes
   // and not blank.
   void picturesOfEveryWindowInEveryTheme() {
@@ -485,6 +808,16 @@ class GuiTest : public QObject {
           for (int x = 0; x < image.width(); x += 7) colours.insert(image.pixel(x, y));
         QVERIFY2(colours.size() > 8, qPrintable(w->objectName() + " looks blank"));
         QVERIFY(image.save(folder + "/" + w->objectName() + "-" + theme + ".png"));
+      }
+      // A mode button under a drag of files.
+      {
+        QMimeData data;
+        data.setUrls(Urls({QDir::tempPath()}));
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(main.findChild<QPushButton*>("bWAVtoMP3"), &enter);
+        QVERIFY(main.grab().save(folder + "/frmMain-drop-" + theme + ".png"));
+        QDragLeaveEvent leave;
+        QApplication::sendEvent(main.findChild<QPushButton*>("bWAVtoMP3"), &leave);
       }
       // The options dialog's other pages too.
       auto* pages = options.findChild<QTabWidget*>("PageControl1");

@@ -154,3 +154,22 @@ TEST(Settings, DefaultOutputFolderIsInTheUsersMusicFolder) {
   WriteText((home.Dir.Path() / "user-dirs.dirs").string(), "XDG_MUSIC_DIR=\"/srv/music\"\n");
   EXPECT_EQ(MusicFolder(), "/srv/music/");
 }
+
+// Jobs outside 0 to 64 load as the nearest end, not as the default, so a
+// hand-edited 99 still means "many".
+TEST(Settings, JobsLoadsWithinItsRangeAndRoundTrips) {
+  ConfigHome home;
+  std::filesystem::create_directories(std::filesystem::path(home.Ini()).parent_path());
+  const std::pair<const char*, int> cases[] = {{"", 0}, {"Jobs=3\n", 3}, {"Jobs=-2\n", 0}, {"Jobs=99\n", 64},
+                                               {"Jobs=x\n", 0}};
+  for (const auto& [line, jobs] : cases) {
+    WriteText(home.Ini(), std::string("[CommonOptions]\n") + line);
+    LoadSettings();
+    EXPECT_EQ(Settings.Jobs, jobs) << line;
+  }
+  Settings.Jobs = 7;
+  SaveSettings();
+  Settings.Jobs = 0;
+  LoadSettings();
+  EXPECT_EQ(Settings.Jobs, 7);
+}
