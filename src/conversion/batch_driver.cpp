@@ -100,6 +100,11 @@ TAuFileIn* TBatchDriver::ModeInput() {
   }
 }
 
+bool TBatchDriver::AwaitingReport() {
+  TAuOutput* out = ModeOutput();
+  return FRunning && !FDone && out && out->Completed();
+}
+
 void TBatchDriver::ReleaseHeldSteps() {
   std::vector<int> held;
   held.swap(FHeldSteps);
@@ -199,6 +204,7 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
   if (Mode != cmWavToMp3 && Mode != cmWavToWma) output->SetInput(input);
   fileOut->SetFileName(Output);
   FView.ShowOutputFileName(FileNamePart(Output));
+  FView.ShowPaths(Source, Output);
   if (SameFile(Source, Output)) {
     FView.FileFinished({Source, Output, TFileOutcome::Skipped, "The output file would replace its source."});
     PostStep(1);
@@ -269,8 +275,11 @@ void TBatchDriver::Close() {
   if (FClosed) return;
   FClosed = true;
   Files.clear();
-  if (TAuOutput* out = ModeOutput()) out->Stop(false);
-  if (FRunning && FDone) FinishPrevious();  // it ended before the stop
+  TAuOutput* out = ModeOutput();
+  if (out) out->Stop(false);
+  // A file whose output had finished before the stop (its report still
+  // waiting out the done delay) is a converted file.
+  if (FRunning && (FDone || (out && out->Completed()))) FinishPrevious();
   if (FRunning) {
     FRunning = false;
     FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Failed,

@@ -49,6 +49,8 @@ class TBatchDriver {
   std::function<bool()> HoldSteps;
   void ReleaseHeldSteps();
   bool HasHeldSteps() const { return !FHeldSteps.empty(); }
+  // The running file's output has finished; its report is on the way.
+  bool AwaitingReport();
   // Milliseconds each output waits before its completion report.
   void SetDoneDelay(int Milliseconds);
 

@@ -25,6 +25,7 @@ class TBatchRun::TLaneView : public IBatchView {
   }
   void ShowOutputFileName(const std::string& Name) override { FView.ShowOutputFileName(Name); }
   void ShowOutputFolder(const std::string& Folder) override { FView.ShowOutputFolder(Folder); }
+  void ShowPaths(const std::string& Source, const std::string& Output) override { FView.ShowPaths(Source, Output); }
   void ShowSelectedTracks(int Count) override { FView.ShowSelectedTracks(Count); }
   void ShowCompleted(int) override { FView.ShowCompleted(FRun.FFinished); }
   void ShowProgressHint(const std::string& Hint) override { FView.ShowProgressHint(Hint); }
@@ -112,6 +113,11 @@ int TBatchRun::Percent() const {
   long sum = 100L * FFinished;
   for (const TLane& lane : FLanes) sum += lane.Percent;
   return static_cast<int>(std::min<long>(100, sum / static_cast<long>(FFiles.size())));
+}
+
+int TBatchRun::AwaitingReport() const {
+  return static_cast<int>(
+      std::count_if(FLanes.begin(), FLanes.end(), [](const TLane& L) { return L.Driver->AwaitingReport(); }));
 }
 
 int TBatchRun::Waiting() const {

@@ -22,6 +22,11 @@ class IBatchView {
   virtual void ShowInputFileName(const std::string& Name) = 0;   // "Current Input File:"
   virtual void ShowOutputFileName(const std::string& Name) = 0;  // "Current Output File:"
   virtual void ShowOutputFolder(const std::string& Folder) = 0;  // "Output Folder:"
+  // The whole paths of the file being started, for a view that tells them.
+  virtual void ShowPaths(const std::string& Source, const std::string& Output) {
+    (void)Source;
+    (void)Output;
+  }
   virtual void ShowSelectedTracks(int Count) = 0;                // "Selected files:"
   virtual void ShowCompleted(int Count) = 0;                     // "Completed:"
   // The hint above the bar ("Encoding..."), set once when the batch is made.

@@ -2,6 +2,7 @@
 
 #include <QDesktopServices>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -57,6 +58,8 @@ TfrmAbout::TfrmAbout(QWidget* Owner) : QDialog(Owner) {
   Image3->setPixmap(Picture("donate"));
   Image3->setCursor(Qt::PointingHandCursor);
   Image3->setToolTip("Donate");
+  Image3->setAccessibleName("Donate");
+  Image3->setFocusPolicy(Qt::StrongFocus);  // Tab reaches it; Space or Enter presses it
   Image3->installEventFilter(this);
   auto* line = new QFrame(this);
   line->setObjectName("Bevel1");
@@ -90,6 +93,13 @@ bool TfrmAbout::eventFilter(QObject* Watched, QEvent* Event) {
       static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton) {
     Image3Click();
     return true;
+  }
+  if (Watched == Image3 && Event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(Event)->key();
+    if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+      Image3Click();
+      return true;
+    }
   }
   return QDialog::eventFilter(Watched, Event);
 }

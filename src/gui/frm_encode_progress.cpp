@@ -75,11 +75,24 @@ QLabel* TfrmEncodeProgress::Value(const QString& Name, const QString& Caption, i
   return value;
 }
 
-void TfrmEncodeProgress::ShowInputFileName(const std::string& Name) { lInputFileName->setText(DecodePath(Name)); }
-void TfrmEncodeProgress::ShowOutputFileName(const std::string& Name) { lOutputFileName->setText(DecodePath(Name)); }
-void TfrmEncodeProgress::ShowOutputFolder(const std::string& Folder) {
-  lOutputFolder->setText(DecodePath(Folder));
-  lOutputFolder->setToolTip(DecodePath(Folder));
+namespace {
+
+// A name longer than its label is cut in the middle, so both its start and
+// its extension show; the tooltip holds it whole.
+void ShowElided(QLabel* Label, const std::string& Text, const std::string& Tip) {
+  const QString text = DecodePath(Text);
+  Label->setText(Label->fontMetrics().elidedText(text, Qt::ElideMiddle, Label->width()));
+  Label->setToolTip(DecodePath(Tip));
+}
+
+}  // namespace
+
+void TfrmEncodeProgress::ShowInputFileName(const std::string& Name) { ShowElided(lInputFileName, Name, Name); }
+void TfrmEncodeProgress::ShowOutputFileName(const std::string& Name) { ShowElided(lOutputFileName, Name, Name); }
+void TfrmEncodeProgress::ShowOutputFolder(const std::string& Folder) { ShowElided(lOutputFolder, Folder, Folder); }
+void TfrmEncodeProgress::ShowPaths(const std::string& Source, const std::string& Output) {
+  lInputFileName->setToolTip(DecodePath(Source));
+  lOutputFileName->setToolTip(DecodePath(Output));
 }
 void TfrmEncodeProgress::ShowSelectedTracks(int Count) { lSelectedTracks->setText(QString::number(Count)); }
 void TfrmEncodeProgress::ShowCompleted(int Count) { lCompleted->setText(QString::number(Count)); }

@@ -45,6 +45,7 @@ class TfrmEncodeProgress : public QDialog, public IBatchView {
   void ShowInputFileName(const std::string& Name) override;
   void ShowOutputFileName(const std::string& Name) override;
   void ShowOutputFolder(const std::string& Folder) override;
+  void ShowPaths(const std::string& Source, const std::string& Output) override;
   void ShowSelectedTracks(int Count) override;
   void ShowCompleted(int Count) override;
   void ShowProgressHint(const std::string& Hint) override;

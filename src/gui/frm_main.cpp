@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 #include <QWindow>
@@ -79,6 +80,9 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
   setWindowTitle("Tonvale");
   setFixedSize(400, 303);
   setWindowIcon(Picture("icon"));
+  // Centred on the screen it opens on, where the platform lets a program
+  // place its window (a Wayland compositor decides for itself).
+  if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
   Image1 = Place<QLabel>(this, "Image1", {0, 0, 400, 303});
   Image1->setScaledContents(true);
   Image1->setPixmap(Picture("background"));
@@ -93,6 +97,7 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
     auto* b = new QToolButton(this);
     b->setObjectName(Name);
     b->setToolTip(Hint);
+    b->setAccessibleName(Hint);
     b->setText(Glyph);
     b->setAutoRaise(true);
     b->setCursor(Qt::PointingHandCursor);
@@ -378,8 +383,11 @@ void TfrmMain::bSettingsClick() {
 }
 
 void TfrmMain::bShowFilesClick() {
-  const QString folder = QString::fromStdString(Settings.OutputFolder);
+  const QString folder = DecodePath(Settings.OutputFolder);
   std::error_code ec;
+  // The default folder is made when first needed, as a conversion would.
+  if (Settings.OutputFolder == DefaultSettings().OutputFolder)
+    std::filesystem::create_directories(Settings.OutputFolder, ec);
   if (std::filesystem::is_directory(Settings.OutputFolder, ec))
     QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
   else

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QDir>
 #include <QLabel>
 #include <QStyle>
 #include <filesystem>
@@ -116,21 +117,23 @@ QWidget* TfrmOptions::LamePage() {
   rate->setGeometry(8, 6, 250, 200);
   rbCBR = Place<QRadioButton>(rate, "rbCBR", {10, 22, 230, 20}, "CBR(Constant Bit Rate)");
   rbCBR->setChecked(true);
-  Caption(rate, "Bitrate", 28, 50);
+  QLabel* bitrate = Caption(rate, "Bitrate", 28, 50);
   cbConstantBitRate = Combo(rate, "cbConstantBitRate", false,
                             {"48", "56", "64", "80", "96", "128", "192", "256", "320"}, QRect(150, 46, 90, 22));
+  bitrate->setBuddy(cbConstantBitRate);
   cbConstantBitRate->setCurrentIndex(5);
   rbVBR = Place<QRadioButton>(rate, "rbVBR", {10, 76, 230, 20}, "VBR(Variable Bit Rate)");
   ckbVBRHead = Place<QCheckBox>(rate, "ckbVBRHead", {28, 98, 210, 20}, "Write MP3 VBR Header");
   QStringList rates;
   for (const char* r : kBitRates) rates << r;
-  Caption(rate, "Minimum bitrate:", 28, 126);
-  cbMinBitRate = Combo(rate, "cbMinBitRate", true, rates, QRect(150, 122, 90, 22));
-  Caption(rate, "Maximum bitrate:", 28, 150);
-  cbMaxBitRate = Combo(rate, "cbMaxBitRate", true, rates, QRect(150, 146, 90, 22));
-  Caption(rate, "VBR Quality:", 28, 174);
+  QLabel* minimum = Caption(rate, "Minimum bitrate:", 28, 126);
+  minimum->setBuddy(cbMinBitRate = Combo(rate, "cbMinBitRate", true, rates, QRect(150, 122, 90, 22)));
+  QLabel* maximum = Caption(rate, "Maximum bitrate:", 28, 150);
+  maximum->setBuddy(cbMaxBitRate = Combo(rate, "cbMaxBitRate", true, rates, QRect(150, 146, 90, 22)));
+  QLabel* quality = Caption(rate, "VBR Quality:", 28, 174);
   cbVBRQuality = Combo(rate, "cbVBRQuality", true, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"},
                        QRect(150, 170, 90, 22));
+  quality->setBuddy(cbVBRQuality);
   connect(rbVBR, &QRadioButton::toggled, this, [this] { rbVBRClick(); });
 
   auto* channels = new QGroupBox("Channels", page);
@@ -155,13 +158,16 @@ QWidget* TfrmOptions::LamePage() {
 QWidget* TfrmOptions::WmaPage() {
   auto* page = new QWidget;
   page->setObjectName("tsWMA");
-  Caption(page, "Codecs", 8, 6);
+  QLabel* codecs = Caption(page, "Codecs", 8, 6);
   lbCodecs = Place<QListWidget>(page, "lbCodecs", {8, 24, 172, 170});
-  Caption(page, "Formats", 188, 6);
+  codecs->setBuddy(lbCodecs);
+  QLabel* formats = Caption(page, "Formats", 188, 6);
   lbFormats = Place<QListWidget>(page, "lbFormats", {188, 24, 238, 170});
+  formats->setBuddy(lbFormats);
   cbWMA_VBR = Place<QCheckBox>(page, "cbWMA_VBR", {8, 204, 200, 20}, "VBR(Variable Bit Rate)");
   bWMADefault = Place<QPushButton>(page, "bWMADefault", {346, 200, 80, 26}, "&Default");
-  connect(lbCodecs, &QListWidget::itemClicked, this, [this] { lbCodecsClick(); });
+  // Whatever changes the codec (mouse, arrow keys, Home, End) refills the formats.
+  connect(lbCodecs, &QListWidget::currentRowChanged, this, [this] { lbCodecsClick(); });
   connect(cbWMA_VBR, &QCheckBox::toggled, this, [this] { cbWMA_VBRClick(); });
   connect(bWMADefault, &QPushButton::clicked, this, [this] { bWMADefaultClick(); });
   return page;
@@ -259,8 +265,11 @@ void TfrmOptions::btOkClick() {
 }
 
 void TfrmOptions::btBrowserClick() {
-  const QString folder = ChooseFolder(this, "Please select the folder to save the audio file",
-                                      QString::fromStdString(ExecutableFolder()));
+  const QString current = editOutputDir->text();
+  std::error_code ec;
+  const QString start = !current.isEmpty() && std::filesystem::is_directory(EncodePath(current), ec) ? current
+                                                                                                   : QDir::homePath();
+  const QString folder = ChooseFolder(this, "Please select the folder to save the audio file", start);
   if (!folder.isEmpty()) editOutputDir->setText(folder);
 }
 

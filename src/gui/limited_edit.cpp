@@ -1,23 +1,31 @@
 #include "gui/limited_edit.h"
 
+#include <QValidator>
+
 namespace tonvale::gui {
+namespace {
+
+// The line edit asks it about every user edit, before the edit takes place,
+// and never about text set by the program: an edit may give at most the
+// limit, or no more than the text held before it.
+class TLengthValidator : public QValidator {
+ public:
+  TLengthValidator(int Limit, QLineEdit* Edit) : QValidator(Edit), FLimit(Limit) {
+    connect(Edit, &QLineEdit::textChanged, this, [this](const QString& Text) { FHeld = Text.size(); });
+  }
+  State validate(QString& Input, int&) const override {
+    return Input.size() <= std::max<qsizetype>(FLimit, FHeld) ? Acceptable : Invalid;
+  }
+
+ private:
+  int FLimit;
+  qsizetype FHeld = 0;  // the length of the text as it stands
+};
+
+}  // namespace
 
 TLimitedEdit::TLimitedEdit(int Limit, QWidget* Parent) : QLineEdit(Parent), FLimit(Limit) {
-  // textChanged comes before textEdited: keep the text before each change.
-  connect(this, &QLineEdit::textChanged, this, [this](const QString& Text) {
-    FPrevious = FCurrent;
-    FCurrent = Text;
-  });
-  // Typing or pasting that would grow the text past the limit is undone;
-  // shortening a longer text placed by the program is allowed.
-  connect(this, &QLineEdit::textEdited, this, [this](const QString& Text) {
-    if (Text.size() > FLimit && Text.size() > FPrevious.size()) {
-      const int cursor = cursorPosition() - (Text.size() - FPrevious.size());
-      const QString keep = FPrevious;
-      setText(keep);
-      setCursorPosition(std::max(cursor, 0));
-    }
-  });
+  setValidator(new TLengthValidator(Limit, this));
 }
 
 }  // namespace tonvale::gui

@@ -1,6 +1,8 @@
 #pragma once
-// An edit whose character limit applies to typing only: text the program
-// places into it may be longer and is kept whole.
+// An edit whose character limit applies to what the user types or pastes:
+// an edit that would take the text past the limit changes nothing (text and
+// cursor stay), any shortening works, and a longer text the program places
+// into it stays whole until the user edits it.
 
 #include <QLineEdit>
 
@@ -14,7 +16,6 @@ class TLimitedEdit : public QLineEdit {
 
  private:
   int FLimit;
-  QString FPrevious, FCurrent;
 };
 
 }  // namespace tonvale::gui

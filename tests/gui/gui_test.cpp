@@ -4,6 +4,9 @@
 // picture of every window in every theme.
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QScreen>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -146,6 +149,10 @@ class GuiTest : public QObject {
   Q_OBJECT
   test::TempDir Home;
   std::unique_ptr<TUiBridge> Bridge;
+  QList<QUrl> Opened;  // what QDesktopServices was asked to open
+
+ public slots:
+  void opened(const QUrl& Url) { Opened << Url; }
 
  private slots:
   void initTestCase() {
@@ -427,6 +434,91 @@ class GuiTest : public QObject {
     }
     QVERIFY(TagValues.TagArtist.empty());
     QVERIFY(!Settings.IsShowTagEditor);
+  }
+
+  // Regression: the tag editor wiped a longer text at the first key, went
+  // back two changes on undo, and kept the wrong characters of an edit that
+  // was too long. Rejected characters here differ from the kept ones.
+  void tagEditorNoLongerWipesOrManglesText() {
+    ResetTagValues();
+    TagValues.TagTitle = std::string(40, 'T');
+    Settings.IsShowTagEditor = true;
+    {
+      TfrmTagEditor e(nullptr);
+      e.show();
+      const struct {
+        const char* Edit;
+        const char* Typed;
+        const char* Kept;
+      } typing[] = {{"ID3year", "ab/cdefgh", "ab/c"}, {"ID3track", "123", "12"}, {"ID3artist", "ab", "ab"}};
+      for (const auto& t : typing) {
+        auto* edit = Find<QLineEdit>(&e, t.Edit);
+        edit->setFocus();
+        QTest::keyClicks(edit, t.Typed);
+        QCOMPARE(edit->text(), QString(t.Kept));
+        QCOMPARE(edit->cursorPosition(), int(strlen(t.Kept)));
+      }
+      auto* artist = Find<QLineEdit>(&e, "ID3artist");
+      artist->selectAll();
+      QTest::keyClicks(artist, "c");
+      QCOMPARE(artist->text(), QString("c"));
+      QTest::keySequence(artist, QKeySequence::Undo);
+      QCOMPARE(artist->text(), QString("ab"));  // one change back, not two
+      // A 40-character title placed by the program: Backspace shortens it,
+      // typing inside it changes nothing, a paste past the limit neither.
+      auto* title = Find<QLineEdit>(&e, "ID3title");
+      title->setFocus();
+      title->end(false);
+      QTest::keyClick(title, Qt::Key_Backspace);
+      QCOMPARE(title->text(), QString(39, 'T'));
+      title->setCursorPosition(5);
+      QTest::keyClicks(title, "xy");
+      QCOMPARE(title->text(), QString(39, 'T'));
+      QCOMPARE(title->cursorPosition(), 5);
+      title->setSelection(0, 12);
+      QTest::keyClicks(title, "z");
+      QCOMPARE(title->text(), "z" + QString(27, 'T'));
+      QApplication::clipboard()->setText("0123456789");
+      title->setCursorPosition(1);
+      title->paste();
+      QCOMPARE(title->text(), "z" + QString(27, 'T'));
+      QCOMPARE(title->cursorPosition(), 1);
+      QApplication::clipboard()->setText("01");
+      title->paste();
+      QCOMPARE(title->text(), "z01" + QString(27, 'T'));
+      Find<QPushButton>(&e, "btOk")->click();
+    }
+    QCOMPARE(TagValues.TagTitle, "z01" + std::string(27, 'T'));
+    QCOMPARE(TagValues.TagYear, std::string("ab/c"));
+    QCOMPARE(TagValues.TagTrack, std::string("12"));
+  }
+
+  // Regression: a codec chosen with the keyboard kept the old codec's
+  // formats, and OK stored a format of the wrong list.
+  void codecChosenWithTheKeyboardRefillsTheFormats() {
+    Settings.CodecIndex = 0;
+    Settings.VBR = false;
+    Settings.FormatIndex = 29;
+    {
+      TfrmOptions o(nullptr);
+      o.show();
+      Find<QTabWidget>(&o, "PageControl1")->setCurrentIndex(2);
+      auto* codecs = Find<QListWidget>(&o, "lbCodecs");
+      auto* formats = Find<QListWidget>(&o, "lbFormats");
+      QCOMPARE(formats->currentRow(), 29);
+      codecs->setFocus();
+      QTest::keyClick(codecs, Qt::Key_Down);
+      QCOMPARE(codecs->currentRow(), 1);
+      QCOMPARE(formats->currentRow(), 0);
+      formats->setCurrentRow(5);
+      QTest::keyClick(codecs, Qt::Key_Home);
+      QCOMPARE(codecs->currentRow(), 0);
+      QCOMPARE(formats->currentRow(), 0);
+      QTest::keyClick(codecs, Qt::Key_End);
+      Find<QPushButton>(&o, "btOk")->click();
+    }
+    QCOMPARE(Settings.CodecIndex, 1);
+    QCOMPARE(Settings.FormatIndex, 0);
   }
 
   // Through the main window: the open-file dialog's answer, the tag editor's
@@ -780,6 +872,122 @@ class GuiTest : public QObject {
     QVERIFY(listening.Listen(path, [](const QByteArray&, const QStringList&) {}));
     qputenv("XDG_RUNTIME_DIR", runtime);
     qputenv("TMPDIR", tmpdir);
+  }
+
+  // Regression: Stop while a finished file waited for its completion report
+  // called it stopped, and its MP3 took its name without the ID3v1 tag.
+  void stopAfterTheFileFinishedKeepsItConverted() {
+    Answers answers;
+    const std::string wav = Home.File("brief.wav");
+    MakeWav(wav, 0.5);
+    fs::remove(Home.File("out/brief.mp3"));
+    TfrmEncodeProgress p(nullptr, {wav});
+    p.SetMode(cmWavToMp3);
+    p.Batch().SetDoneDelay(60000);  // widens the moment between the end and its report
+    QTimer::singleShot(0, [&] {
+      QTRY_VERIFY_WITH_TIMEOUT(p.Batch().AwaitingReport() == 1, 30000);
+      QTest::keyClick(&p, Qt::Key_Escape);
+    });
+    p.exec();
+    QVERIFY2(answers.Texts.isEmpty(), qPrintable(answers.Texts.join("|")));
+    const auto bytes = test::ReadBytes(Home.File("out/brief.mp3"));
+    QVERIFY(bytes.size() > 128);
+    QCOMPARE(std::string(bytes.end() - 128, bytes.end() - 125), std::string("TAG"));
+  }
+
+  // Regressions: Browse opened the program's folder; Show Files refused the
+  // default folder before the first conversion made it.
+  void browseAndShowFilesStartWhereTheUserIs() {
+    Answers answers;
+    QString started;
+    DialogHooks().Folder = [&](const QString&, const QString& Start) {
+      started = Start;
+      return QString();
+    };
+    {
+      TfrmOptions o(nullptr);
+      auto* edit = Find<QLineEdit>(&o, "editOutputDir");
+      edit->setText(QString::fromStdString(Home.File("out")));
+      Find<QPushButton>(&o, "btBrowser")->click();
+      QCOMPARE(started, QString::fromStdString(Home.File("out")));
+      edit->setText(QString::fromStdString(Home.File("no/such")));
+      Find<QPushButton>(&o, "btBrowser")->click();
+      QCOMPARE(started, QDir::homePath());
+    }
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(Home.File("home")));
+    fs::create_directories(Home.File("home"));
+    Settings.OutputFolder = DefaultSettings().OutputFolder;
+    QCOMPARE(Settings.OutputFolder, Home.File("home/Music/Tonvale"));
+    QDesktopServices::setUrlHandler("file", this, "opened");
+    Opened.clear();
+    {
+      TfrmMain main;
+      Settings.OutputFolder = DefaultSettings().OutputFolder;
+      main.bShowFilesClick();
+    }
+    QDesktopServices::unsetUrlHandler("file");
+    qputenv("HOME", home);
+    QVERIFY(answers.Texts.isEmpty());
+    QVERIFY(fs::is_directory(Home.File("home/Music/Tonvale")));
+    QCOMPARE(Opened, QList<QUrl>({QUrl::fromLocalFile(QString::fromStdString(Home.File("home/Music/Tonvale")))}));
+  }
+
+  // Regressions: the main window sat in the screen's corner; long names were
+  // cut at the label's edge; the picture buttons, the donate picture and
+  // the labels said nothing to a screen reader, and the picture was out of
+  // the keyboard's reach.
+  void placedNamedAndReachable() {
+    TfrmMain main;
+    const QRect screen = main.screen()->availableGeometry();
+    QVERIFY((main.geometry().center() - screen.center()).manhattanLength() <= 2);
+    QCOMPARE(Find<QToolButton>(&main, "bMinimize")->accessibleName(), QString("Minimize"));
+    QCOMPARE(Find<QToolButton>(&main, "bClose")->accessibleName(), QString("Close"));
+
+    TfrmEncodeProgress p(nullptr, std::vector<std::string>{});
+    const std::string name = "A very long name of a recording, from a concert given somewhere.wav";
+    p.ShowInputFileName(name);
+    p.ShowPaths("/music/live/" + name, "/out/x.mp3");
+    auto* input = Find<QLabel>(&p, "lInputFileName");
+    QVERIFY(input->text().startsWith("A very"));
+    QVERIFY(input->text().endsWith(".wav"));
+    QVERIFY(input->text().contains(QChar(0x2026)));
+    QVERIFY(input->fontMetrics().horizontalAdvance(input->text()) <= input->width());
+    QCOMPARE(input->toolTip(), QString::fromStdString("/music/live/" + name));
+
+    TfrmTagEditor e(nullptr);
+    for (const char* edit : {"ID3title", "ID3artist", "ID3album", "ID3comment", "ID3genre", "ID3year", "ID3track"}) {
+      bool labelled = false;
+      for (QLabel* l : e.findChildren<QLabel*>()) labelled |= l->buddy() == e.findChild<QWidget*>(edit);
+      QVERIFY2(labelled, edit);
+    }
+
+    TfrmAbout about(nullptr);
+    auto* donate = Find<QLabel>(&about, "Image3");
+    QCOMPARE(donate->accessibleName(), QString("Donate"));
+    QVERIFY(donate->focusPolicy() & Qt::TabFocus);
+    QDesktopServices::setUrlHandler("https", this, "opened");
+    Opened.clear();
+    QTest::keyClick(donate, Qt::Key_Space);
+    QDesktopServices::unsetUrlHandler("https");
+    QCOMPARE(Opened.size(), 1);
+  }
+
+  // Regression: names that are not UTF-8 failed with "Cannot read"; in a
+  // dropped folder they convert like any other, their bytes kept.
+  void namesThatAreNotUtf8Convert() {
+    Answers answers;
+    Settings.IsShowTagEditor = false;
+    const std::string folder = Home.File("latin1");
+    fs::create_directories(folder);
+    MakeWav(folder + "/caf\xe9.wav", 0.3);
+    TfrmMain main;
+    Settings.IsShowTagEditor = false;
+    Settings.OutputFolder = Home.File("latin1-out");
+    fs::create_directories(Settings.OutputFolder);
+    QVERIFY(DragAndDrop(Find<QPushButton>(&main, "bWAVtoMP3"), Urls({QString::fromStdString(folder)})));
+    QVERIFY(Settled([&] { return fs::exists(Settings.OutputFolder + "/caf\xe9.mp3"); }));
+    QVERIFY2(answers.Texts.isEmpty(), qPrintable(answers.Texts.join("|")));
   }
 
   // Every window in every theme, as PNG files to look at, of the Part's sizes

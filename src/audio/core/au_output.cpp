@@ -43,6 +43,7 @@ void TAuOutput::Run() {
   if (!FInput.load()) throw EAuException("Input is not assigned");
   // A stop asked while idle does not end this run; one asked from now on does.
   Worker->StopRequest = false;
+  FCompleted = false;
   FRunning = true;
   Worker->Resume();
 }

@@ -49,6 +49,9 @@ class TAuOutput : public TAuComponent {
 
   bool Running() const { return FRunning.load(); }
   bool Interrupted() const { return FInterrupted.load(); }
+  // The last run delivered all its data and finished; its completion report
+  // may still be on its way (a stop during the done delay suppresses it).
+  bool Completed() const { return FCompleted.load(); }
   const std::string& ErrorMessage() const { return FErrorMessage; }
   // The system's reason behind ErrorMessage, when it has one.
   const std::string& ErrorDetail() const { return FErrorDetail; }
@@ -101,6 +104,7 @@ class TAuOutput : public TAuComponent {
 
   std::atomic<TAuInput*> FInput{nullptr};
   std::atomic<bool> FRunning{false};
+  std::atomic<bool> FCompleted{false};
   std::atomic<int> FDoneDelay{300};
   mutable std::mutex FEventLock;
   TOutputDoneEvent FOnDone;

@@ -64,9 +64,10 @@ void TAuThread::PerformRun() {
   out.FRunning = true;
   std::string failure, detail;
   bool failed = false;
+  bool more = true;      // false once the input has nothing left, or on an abort
+  bool aborted = false;  // the last chunk was told to abort
   try {
     out.Prepare();
-    bool more = true;
     out.OutputEnabled = true;
     while (!StopRequest && more) {
       int delay = Delay;
@@ -78,7 +79,8 @@ void TAuThread::PerformRun() {
           if (auto* events = TEventHandler::Instance()) events->PostProgress(&out, handler);
         }
       }
-      more = out.OutputChunk(StopRequest);
+      aborted = StopRequest;
+      more = out.OutputChunk(aborted);
     }
     if (!StopRequest) out.NoteShortInput();
   } catch (const EAuException& e) {
@@ -119,6 +121,7 @@ void TAuThread::PerformRun() {
     PendingDetail = detail;
     ReportFailure(failure);
   }
+  out.FCompleted = !failed && !more && !aborted;
   out.FInterrupted = false;
   // From here a Run is kept pending until the worker parks, so it is not lost.
   out.FRunning = false;
