@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
@@ -33,6 +34,12 @@
 
 namespace tonvale::gui {
 namespace {
+
+void PaintLine(QFrame* Line) {
+  QPalette p = Line->palette();
+  p.setColor(QPalette::Window, AccentColor().lighter(150));
+  Line->setPalette(p);
+}
 
 struct TModeButtonText {
   const char* Name;
@@ -176,9 +183,14 @@ void TfrmMain::Section(const QString& Text, int X, int Y, int W) {
   line->setObjectName("line" + Text);
   line->setGeometry(X, Y + 19, W, 1);
   line->setAutoFillBackground(true);
-  QPalette p = line->palette();
-  p.setColor(QPalette::Window, AccentColor().lighter(150));
-  line->setPalette(p);
+  PaintLine(line);
+}
+
+void TfrmMain::changeEvent(QEvent* Event) {
+  if (Event->type() == QEvent::PaletteChange || Event->type() == QEvent::ApplicationPaletteChange ||
+      Event->type() == QEvent::StyleChange)
+    for (QFrame* line : findChildren<QFrame*>(QRegularExpression("^line"))) PaintLine(line);
+  QWidget::changeEvent(Event);
 }
 
 QPushButton* TfrmMain::FlatButton(const QString& Name, const QString& Caption, const QString& Hint, int X, int Y,

@@ -53,6 +53,8 @@ class TfrmMain : public QWidget {
   void closeEvent(QCloseEvent* Event) override;  // FormClose
   void mousePressEvent(QMouseEvent* Event) override;
   void contextMenuEvent(QContextMenuEvent* Event) override;
+  // A new theme recolours the section lines with its accent.
+  void changeEvent(QEvent* Event) override;
 
  private:
   QLabel* Label(const QString& Name, const QString& Text, int X, int Y, bool Bold);

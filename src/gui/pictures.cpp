@@ -1,6 +1,7 @@
 #include "gui/pictures.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <csetjmp>
 #include <cstdio>
 
@@ -55,9 +56,14 @@ QImage DecodeJpeg(const QByteArray& Data) {
 QPixmap Picture(const char* Name) {
   static const bool registered = (RegisterPictures(), true);
   (void)registered;
-  QFile file(QString(":/pictures/%1.jpg").arg(Name));
+  // On a screen of a higher device pixel ratio the picture drawn at twice
+  // the size, shown at the same logical size.
+  const bool sharp = qApp && qApp->devicePixelRatio() > 1.0;
+  QFile file(QString(":/pictures/%1%2.jpg").arg(Name, sharp ? "@2x" : ""));
   if (!file.open(QIODevice::ReadOnly)) return {};
-  return QPixmap::fromImage(DecodeJpeg(file.readAll()));
+  QPixmap picture = QPixmap::fromImage(DecodeJpeg(file.readAll()));
+  picture.setDevicePixelRatio(sharp ? 2.0 : 1.0);
+  return picture;
 }
 
 }  // namespace tonvale::gui

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QFrame>
 #include <QScreen>
 #include <QCheckBox>
 #include <QComboBox>
@@ -1007,6 +1008,10 @@ class GuiTest : public QObject {
       const std::pair<QWidget*, QSize> windows[] = {{&main, {400, 303}},   {&options, {456, 312}},
                                                     {&editor, {433, 240}}, {&about, {360, 255}},
                                                     {&progress, {366, 243}}};
+      // The pictures are made for the screen's density, and the section
+      // lines take the theme's accent.
+      QCOMPARE(main.findChild<QLabel*>("Image1")->pixmap().devicePixelRatio(), qApp->devicePixelRatio());
+      QCOMPARE(main.findChild<QFrame*>("lineMain")->palette().color(QPalette::Window), AccentColor().lighter(150));
       for (auto [w, size] : windows) {
         QCOMPARE(w->size(), size);
         const QImage image = w->grab().toImage();

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Makes the window's pictures: background, About banner, icon and donate
-picture, drawn here and written as JPEG files beside this script.
+picture, drawn here and written as JPEG files beside this script, each also
+at twice its size ("@2x") for screens of a device pixel ratio of 2; and the
+desktop icon as PNG files of every size the icon themes ask for.
 
 Needs cjpeg (Debian's libjpeg-turbo-progs). Run it again after changing a
 drawing; the JPEG files are kept in the repository."""
@@ -29,13 +31,15 @@ def save(name, width, height, pixel):
 
 
 def save_png(path, width, height, pixel):
-    """The desktop icon: PNG, as the icon themes want it."""
+    """The desktop icon: PNG with transparency, as the icon themes want it;
+    pixel gives red, green, blue and alpha."""
     rows = b"".join(b"\0" + bytes(max(0, min(255, c)) for x in range(width) for c in pixel(x, y))
                     for y in range(height))
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-    png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+    png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
            chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+    path.parent.mkdir(parents=True, exist_ok=True)
     path.write_bytes(png)
 
 
@@ -94,8 +98,27 @@ def donate(x, y):
     return base
 
 
-save("background.jpg", 400, 303, background)
-save("banner.jpg", 360, 70, banner)
-save("icon.jpg", 64, 64, icon)
-save("donate.jpg", 88, 31, donate)
-save_png(HERE.parent.parent.parent / "data" / "tonvale.png", 64, 64, icon)
+def twice(drawing):
+    """The same drawing at twice the size: each pixel samples the point
+    between its logical neighbours."""
+    return lambda x, y: drawing((x + 0.5) / 2 - 0.5, (y + 0.5) / 2 - 0.5)
+
+
+def scaled_icon(size):
+    """The 64-pixel icon drawn at another size, transparent around its disc."""
+    def pixel(x, y):
+        lx, ly = (x + 0.5) * 64 / size - 0.5, (y + 0.5) * 64 / size - 0.5
+        r = math.hypot(lx - 31.5, ly - 31.5)
+        alpha = max(0.0, min(1.0, (30.0 - r) * size / 64 + 0.5))  # a soft edge one pixel wide
+        colour = icon(lx, ly) if r <= 30 else DEEP
+        return colour + (int(round(255 * alpha)),)
+    return pixel
+
+
+for name, width, height, drawing in (("background", 400, 303, background), ("banner", 360, 70, banner),
+                                     ("icon", 64, 64, icon), ("donate", 88, 31, donate)):
+    save(name + ".jpg", width, height, drawing)
+    save(name + "@2x.jpg", 2 * width, 2 * height, twice(drawing))
+ICONS = HERE.parent.parent.parent / "data" / "icons"
+for size in (16, 32, 48, 64, 128, 256):
+    save_png(ICONS / f"{size}x{size}" / "tonvale.png", size, size, scaled_icon(size))
