@@ -6,6 +6,7 @@
 
 #include "audio/core/au_exception.h"
 #include "conversion/conversion_modes.h"
+#include "conversion/output_tags.h"
 #include "conversion/tag_preparation.h"
 #include "platform/text.h"
 #include "platform/ui_thread.h"
@@ -236,7 +237,10 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
     TagValuesFromSource(WMIn1.Id3v2Tags(), false, FRunningTags);
     values.Overrides.ApplyTo(FRunningTags);
   }
-  if (output == &MP3Out1) ConfigureMP3Out(MP3Out1, values.Settings);
+  if (output == &MP3Out1) {
+    ConfigureMP3Out(MP3Out1, values.Settings);
+    MP3Out1.LeadingTag = values.Settings.WriteID3v2 ? Id3v2TagFor(FRunningTags, Output) : std::vector<uint8_t>();
+  }
   if (output == &WMAOut1) ConfigureWMAOut(WMAOut1, values.Settings, FRunningTags, values.TagsToWma);
   // A folder of a tree kept under the output folder is made when first needed.
   if (OutputFolderFor) {

@@ -150,6 +150,7 @@ QWidget* TfrmOptions::LamePage() {
   tbMP3Cpu->setGeometry(10, 24, 140, 26);
   Caption(cpu, "Less", 10, 54);
   Caption(cpu, "More", 122, 54);
+  cbWriteID3v2 = Place<QCheckBox>(page, "cbWriteID3v2", {10, 210, 320, 20}, "Also write an ID3v2 tag (full-length titles)");
   bDefault = Place<QPushButton>(page, "bDefault", {346, 200, 80, 26}, "&Default");
   connect(bDefault, &QPushButton::clicked, this, [this] { bDefaultClick(); });
   return page;
@@ -205,6 +206,7 @@ bool TfrmOptions::ExchangeSettings(bool Store) {
     seJobs->setValue(Settings.Jobs);
     rbVBR->setChecked(Settings.IsSelectVBR);
     ckbVBRHead->setChecked(Settings.IsVBRHead);
+    cbWriteID3v2->setChecked(Settings.WriteID3v2);
     cbMinBitRate->setEditText(QString("%1 kbit/s").arg(Settings.BitRate));
     cbMaxBitRate->setEditText(QString("%1 kbit/s").arg(Settings.MaxBitRate));
     Select(cbVBRQuality, Settings.VBRQuality);
@@ -242,6 +244,7 @@ bool TfrmOptions::ExchangeSettings(bool Store) {
   Settings.OutputFolder = editOutputDir->text().toStdString();
   Settings.IsSelectVBR = rbVBR->isChecked();
   Settings.IsVBRHead = ckbVBRHead->isChecked();
+  Settings.WriteID3v2 = cbWriteID3v2->isChecked();
   Settings.BitRate = minRate;
   Settings.MaxBitRate = maxRate;
   Settings.VBRQuality = ItemIndex(cbVBRQuality);
@@ -306,6 +309,7 @@ void TfrmOptions::bDefaultClick() {
   Select(cbVBRQuality, 4);
   Select(cbStereoMode, 1);
   tbMP3Cpu->setValue(3);
+  cbWriteID3v2->setChecked(true);
 }
 
 void TfrmOptions::bWMADefaultClick() {

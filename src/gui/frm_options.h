@@ -46,7 +46,7 @@ class TfrmOptions : public QDialog {
   QTabWidget* PageControl1;
   QLineEdit* editOutputDir;
   QPushButton *btBrowser, *bDefault, *bWMADefault, *btOk, *btCancel;
-  QCheckBox *cbSameAsInputFolder, *cbShowTagEditor, *cbSameTag, *ckbVBRHead, *cbWMA_VBR;
+  QCheckBox *cbSameAsInputFolder, *cbShowTagEditor, *cbSameTag, *ckbVBRHead, *cbWMA_VBR, *cbWriteID3v2;
   QRadioButton *rbCBR, *rbVBR;
   QComboBox *cbConstantBitRate, *cbMinBitRate, *cbMaxBitRate, *cbVBRQuality, *cbStereoMode;
   QSlider* tbMP3Cpu;

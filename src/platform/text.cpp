@@ -105,4 +105,6 @@ std::string Utf8Left(std::string_view Text, size_t Count) {
   return out;
 }
 
+bool IsUtf8(std::string_view Text) { return utf8::is_valid(Text.begin(), Text.end()); }
+
 }  // namespace tonvale

@@ -20,6 +20,8 @@ std::string Utf16ToLatin1(std::u16string_view Text);
 
 // Number of characters (code points) of UTF-8 text.
 size_t Utf8Length(std::string_view Text);
+// Whether Text is well-formed UTF-8.
+bool IsUtf8(std::string_view Text);
 // The first Count characters of UTF-8 text.
 std::string Utf8Left(std::string_view Text, size_t Count);
 

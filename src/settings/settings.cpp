@@ -59,6 +59,7 @@ TSettings DefaultSettings() {
   d.StereoMode = 1;
   d.CPU = 3;
   d.ConstantBitRate = 5;
+  d.WriteID3v2 = true;
   d.CodecIndex = 0;
   d.FormatIndex = 29;
   d.VBR = false;
@@ -86,6 +87,7 @@ void LoadSettings() {
   Settings.StereoMode = ini.ReadInteger(kMp3, "StereoMode", d.StereoMode);
   Settings.CPU = ini.ReadInteger(kMp3, "CPU", d.CPU);
   Settings.ConstantBitRate = ini.ReadInteger(kMp3, "ConstantBitRate", d.ConstantBitRate);
+  Settings.WriteID3v2 = flag(kMp3, "WriteID3v2", d.WriteID3v2);
   Settings.CodecIndex = ini.ReadInteger(kWma, "CodecIndex", d.CodecIndex);
   Settings.FormatIndex = ini.ReadInteger(kWma, "FormatIndex", d.FormatIndex);
   Settings.VBR = flag(kWma, "VBR", d.VBR);
@@ -110,6 +112,7 @@ void SaveSettings() {
   ini.WriteString(kMp3, "StereoMode", num(Settings.StereoMode));
   ini.WriteString(kMp3, "CPU", num(Settings.CPU));
   ini.WriteString(kMp3, "ConstantBitRate", num(Settings.ConstantBitRate));
+  ini.WriteString(kMp3, "WriteID3v2", flag(Settings.WriteID3v2));
   ini.WriteString(kWma, "CodecIndex", num(Settings.CodecIndex));
   ini.WriteString(kWma, "FormatIndex", num(Settings.FormatIndex));
   ini.WriteString(kWma, "VBR", flag(Settings.VBR));

@@ -26,6 +26,8 @@ struct TSettings {
   int32_t StereoMode = 0;
   int32_t CPU = 0;
   int32_t ConstantBitRate = 0;  // index into 48 56 64 80 96 128 192 256 320
+  // An ID3v2 tag (whole values) before the audio of MP3 outputs, beside the ID3v1 tag.
+  bool WriteID3v2 = true;
   // WMAOptions
   int32_t CodecIndex = 0;
   int32_t FormatIndex = 0;

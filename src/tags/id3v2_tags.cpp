@@ -243,4 +243,47 @@ bool TId3v2Tags::WriteToFile(int FileHandle, bool Unicode) {
   return ok;
 }
 
+namespace {
+
+// ID3v2.4 sizes: four bytes of seven bits each.
+void PutSyncsafe32(std::vector<uint8_t>& Out, uint32_t V) {
+  Out.insert(Out.end(), {static_cast<uint8_t>((V >> 21) & 0x7F), static_cast<uint8_t>((V >> 14) & 0x7F),
+                         static_cast<uint8_t>((V >> 7) & 0x7F), static_cast<uint8_t>(V & 0x7F)});
+}
+
+}  // namespace
+
+std::vector<uint8_t> TId3v2Tags::Version4Tag() const {
+  std::vector<uint8_t> frames;
+  auto frame = [&frames](const char* Id, const std::vector<uint8_t>& Body) {
+    frames.insert(frames.end(), Id, Id + 4);
+    PutSyncsafe32(frames, static_cast<uint32_t>(Body.size()));
+    frames.insert(frames.end(), {0, 0});
+    frames.insert(frames.end(), Body.begin(), Body.end());
+  };
+  const struct {
+    const char* Id;
+    std::u16string Value;
+  } texts[] = {{"TIT2", Title()}, {"TPE1", Artist()}, {"TALB", Album()}, {"TDRC", Year()},
+               {"TRCK", Track()}, {"TCON", Genre()}};
+  for (const auto& [id, value] : texts) {
+    if (value.empty()) continue;
+    const std::string utf8 = Utf16ToUtf8(value);
+    std::vector<uint8_t> body = {3};  // UTF-8
+    body.insert(body.end(), utf8.begin(), utf8.end());
+    frame(id, body);
+  }
+  if (const std::u16string comment = Comment(); !comment.empty()) {
+    const std::string utf8 = Utf16ToUtf8(comment);
+    std::vector<uint8_t> body = {3, 'e', 'n', 'g', 0};  // UTF-8, English, an empty description
+    body.insert(body.end(), utf8.begin(), utf8.end());
+    frame("COMM", body);
+  }
+  if (frames.empty()) return {};
+  std::vector<uint8_t> tag = {'I', 'D', '3', 4, 0, 0};
+  PutSyncsafe32(tag, static_cast<uint32_t>(frames.size()));
+  tag.insert(tag.end(), frames.begin(), frames.end());
+  return tag;
+}
+
 }  // namespace tonvale

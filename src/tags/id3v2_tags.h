@@ -3,7 +3,9 @@
 // conversion, and reading (2.2, 2.3, 2.4) and writing (2.3) of an ID3v2 tag
 // at the start of a file.
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tags/au_tags.h"
 
@@ -48,6 +50,11 @@ class TId3v2Tags : public TAuTags {
   bool ReadFromFile(int FileHandle) override;
   // Puts a new 2.3 tag in front of the file's contents.
   bool WriteToFile(int FileHandle, bool Unicode) override;
+  // The title, artist, album, year (as TDRC), track, genre and comment as an
+  // ID3v2.4 tag in UTF-8 (the comment in English with an empty
+  // description), empty values left out: the bytes that go before the
+  // first audio frame of a file being written. Empty when every value is.
+  std::vector<uint8_t> Version4Tag() const;
 
   // The property's frame id in the current format.
   std::string FrameId(int Property) const;

@@ -515,3 +515,75 @@ TEST(Cli, FoldersJsonAndDryRun) {
   EXPECT_EQ(flat.Status, 1);
   EXPECT_NE(flat.Err.find("Music: is a folder: give -r"), std::string::npos) << flat.Err;
 }
+
+// MP3 outputs carry an ID3v2.4 tag with every value whole, before the audio,
+// beside the ID3v1 tag at the end; the VBR header frame is found after it.
+TEST(Cli, Id3v2TagKeepsWholeValuesBesideId3v1) {
+  Cli c;
+  MakeAudio(c.Path("a.wav"), 3, 44100, 2, "-c:a pcm_s16le");
+  const std::string title = "Symphonie fantastique, Op. 14: V. Songe d'une nuit du sabbat";
+  Result r = c.Run("--to mp3 -o out --title \"" + title + "\" --artist '坂本龍一' --album 'Épisode' --year 1830 "
+                   "--track 5 --genre classical --comment 'Très bien' a.wav");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(Python("from mutagen.id3 import ID3\nt = ID3('" + c.Out + "/a.mp3')\n"
+                   "c = t.getall('COMM')[0]\n"
+                   "print(t.version, t['TIT2'], t['TPE1'], t['TALB'], t['TDRC'], t['TRCK'], t['TCON'], c.lang, "
+                   "repr(c.desc), c, sep='|')\n"),
+            "(2, 4, 0)|" + title + "|坂本龍一|Épisode|1830|5|Classical|eng|''|Très bien\n");
+  const auto bytes = ReadBytes(c.Out + "/a.mp3");
+  ASSERT_GT(bytes.size(), 128u);
+  EXPECT_EQ(std::string(bytes.end() - 128, bytes.end() - 95), "TAG" + title.substr(0, 30));
+  EXPECT_EQ(c.Probe(c.Out + "/a.mp3", "format_tags=title"), "\"" + title + "\"\n");  // quoted for its comma
+
+  // The duration ffprobe finds is the same with the tag in front as without
+  // it, for constant and variable bit rates (the VBR header frame read).
+  for (const std::string rate : {"", "--vbr --vbr-header "}) {
+    ASSERT_EQ(c.Run("-y --to mp3 -o out " + rate + "a.wav").Status, 0);
+    const std::string tagged = c.Probe(c.Out + "/a.mp3", "format=duration");
+    ASSERT_EQ(c.Run("-y --to mp3 -o out --no-id3v2 " + rate + "a.wav").Status, 0);
+    EXPECT_EQ(ReadBytes(c.Out + "/a.mp3")[0], 0xFF) << "no ID3v2 tag";
+    EXPECT_EQ(tagged, c.Probe(c.Out + "/a.mp3", "format=duration")) << rate;
+    EXPECT_NEAR(std::stod(tagged), 3.0, 0.06) << rate;
+  }
+
+  // A disk that fills while the tag is written keeps the existing output.
+  const auto before = ReadBytes(c.Out + "/a.mp3");
+  r = c.Run("-y --to mp3 -o out --comment '" + std::string(4000, 'c') + "' a.wav",
+            "/usr/bin/python3 -c \"import os, resource, signal, sys; signal.signal(signal.SIGXFSZ, signal.SIG_IGN); "
+            "resource.setrlimit(resource.RLIMIT_FSIZE, (1000, 1000)); os.execvp(sys.argv[1], sys.argv[1:])\" ");
+  EXPECT_EQ(r.Status, 1);
+  EXPECT_NE(r.Err.find("File too large"), std::string::npos) << r.Err;
+  EXPECT_EQ(ReadBytes(c.Out + "/a.mp3"), before);
+  for (const auto& e : fs::directory_iterator(c.Out)) EXPECT_NE(e.path().filename().string()[0], '.');
+}
+
+// A round trip WMA -> MP3 -> WMA keeps every value whole; an ID3v1 tag's
+// letters are read as Latin-1 (it gave U+FFFD).
+TEST(Cli, TagsSurviveARoundTripAndId3v1ReadsAsLatin1) {
+  Cli c;
+  fs::create_directories(c.Path("mp3"));
+  const std::string title = "Symphonie fantastique, Op. 14: V. Songe d'une nuit du sabbat";
+  Shell("ffmpeg -v error -y -f lavfi -i sine=d=1 -ac 2 -c:a wmav2 -metadata title=" + Quote(title) +
+        " -metadata artist=坂本龍一 -metadata album=" + Quote("Épisode, an album of more than thirty letters") +
+        " -metadata date=1830 -metadata track=12 -metadata genre=Classical -metadata copyright=" +
+        Quote("Très bien, a comment longer than thirty letters") + " " + Quote(c.Path("s.wma")));
+  ASSERT_EQ(c.Run("--to mp3 -o mp3 s.wma").Status, 0);
+  ASSERT_EQ(c.Run("--to wma -o out mp3/s.mp3").Status, 0);
+  const std::string read = "from mutagen.asf import ASF\nfor p in ('s.wma', 'out/s.wma'):\n"
+                           "    t = ASF('" + c.Dir.Path().string() + "/' + p)\n"
+                           "    g = lambda *names: next(str(t[n][0]) for n in names if n in t)\n"
+                           "    print(g('Title'), g('Author'), g('WM/AlbumTitle'), g('WM/Year', 'date'), g('WM/Genre'), "
+                           "g('Copyright'), g('WM/Track', 'WM/TrackNumber'), sep='|')\n";
+  const std::string both = Python(read);
+  const size_t line = both.find('\n');
+  ASSERT_NE(line, std::string::npos) << both;
+  EXPECT_EQ(both.substr(0, line + 1), both.substr(line + 1)) << both;
+  EXPECT_NE(both.find(title + "|坂本龍一|Épisode, an album"), std::string::npos) << both;
+  EXPECT_EQ(c.Probe(c.Out + "/s.wma", "format_tags=artist"), "坂本龍一\n");
+
+  ASSERT_EQ(c.Run("-y --to mp3 -o mp3 --no-id3v2 --album Épisode --comment Très s.wma").Status, 0);
+  ASSERT_EQ(c.Run("-y --to wma -o out mp3/s.mp3").Status, 0);
+  EXPECT_EQ(Python("from mutagen.asf import ASF\nt = ASF('" + c.Out + "/s.wma')\n"
+                   "print(t['WM/AlbumTitle'][0], t['Copyright'][0])\n"),
+            "Épisode Très\n");
+}

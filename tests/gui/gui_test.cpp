@@ -606,9 +606,9 @@ class GuiTest : public QObject {
     QVERIFY(answers.Texts[0].contains("Stopped before the end"));
   }
 
-  // The Jobs setting's spin box loads, shows 0 as "Automatic", stores and
-  // cancels like the other controls.
-  void jobsSettingOnTheOutputPage() {
+  // The Jobs spin box (0 shown as "Automatic") and the ID3v2 box load,
+  // store, default and cancel like the other controls.
+  void newSettingsLoadStoreDefaultAndCancel() {
     Answers answers;
     Settings.Jobs = 3;
     {
@@ -632,6 +632,25 @@ class GuiTest : public QObject {
       Find<QPushButton>(&o, "btOk")->click();
     }
     QCOMPARE(Settings.Jobs, 2);
+
+    // The ID3v2 box of the LAME page, likewise, and its page's Default.
+    Settings.WriteID3v2 = false;
+    {
+      TfrmOptions o(nullptr);
+      auto* box = Find<QCheckBox>(&o, "cbWriteID3v2");
+      QCOMPARE(box->text(), QString("Also write an ID3v2 tag (full-length titles)"));
+      QVERIFY(!box->isChecked());
+      Find<QPushButton>(&o, "bDefault")->click();
+      QVERIFY(box->isChecked());
+      QTest::keyClick(&o, Qt::Key_Escape);
+    }
+    QVERIFY(!Settings.WriteID3v2);
+    {
+      TfrmOptions o(nullptr);
+      Find<QCheckBox>(&o, "cbWriteID3v2")->setChecked(true);
+      Find<QPushButton>(&o, "btOk")->click();
+    }
+    QVERIFY(Settings.WriteID3v2);
   }
 
   // Two lanes write the same bytes as one, for every kind of target, with a

@@ -92,7 +92,7 @@ TEST(Settings, SaveAndLoadRoundTripAndPeersAgree) {
             "['CommonOptions', 'Mp3Options', 'WMAOptions']\n"
             "/music/out put/\xC3\xA9t\xC3\xA9 1 3 100 1\n"
             "['IsSelectVBR', 'IsVBRHead', 'BitRate', 'MaxBitRate', 'VBRQuality', 'StereoMode', 'CPU', "
-            "'ConstantBitRate']\n");
+            "'ConstantBitRate', 'WriteID3v2']\n");
 }
 
 TEST(Settings, HandEditedFilesLoadAndKeepTheirExtras) {
@@ -157,7 +157,7 @@ TEST(Settings, DefaultOutputFolderIsInTheUsersMusicFolder) {
 
 // Jobs outside 0 to 64 load as the nearest end, not as the default, so a
 // hand-edited 99 still means "many".
-TEST(Settings, JobsLoadsWithinItsRangeAndRoundTrips) {
+TEST(Settings, JobsAndWriteID3v2LoadAndRoundTrip) {
   ConfigHome home;
   std::filesystem::create_directories(std::filesystem::path(home.Ini()).parent_path());
   const std::pair<const char*, int> cases[] = {{"", 0}, {"Jobs=3\n", 3}, {"Jobs=-2\n", 0}, {"Jobs=99\n", 64},
@@ -167,9 +167,15 @@ TEST(Settings, JobsLoadsWithinItsRangeAndRoundTrips) {
     LoadSettings();
     EXPECT_EQ(Settings.Jobs, jobs) << line;
   }
+  EXPECT_TRUE(Settings.WriteID3v2) << "on unless turned off";
+  WriteText(home.Ini(), "[Mp3Options]\nWriteID3v2=0\n");
+  LoadSettings();
+  EXPECT_FALSE(Settings.WriteID3v2);
   Settings.Jobs = 7;
   SaveSettings();
   Settings.Jobs = 0;
+  Settings.WriteID3v2 = true;
   LoadSettings();
   EXPECT_EQ(Settings.Jobs, 7);
+  EXPECT_FALSE(Settings.WriteID3v2);
 }

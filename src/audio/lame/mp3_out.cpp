@@ -45,6 +45,7 @@ void TMP3Out::Prepare() {
   try {
     Configure(in);
     DataStream = CreateOutputFile();
+    if (!LeadingTag.empty()) DataStream->Write(LeadingTag.data(), static_cast<int64_t>(LeadingTag.size()));
   } catch (...) {
     Release();
     DiscardOutputFile();
@@ -155,7 +156,8 @@ void TMP3Out::Finish() {
   // Info frame with the length and the gapless figures).
   if (lame_get_lametag_frame && lame_get_bWriteVbrTag(Context)) {
     size_t n = lame_get_lametag_frame(Context, Mp3Buffer.data(), Mp3Buffer.size());
-    if (n > 0 && n <= Mp3Buffer.size() && DataStream->Seek(0, TSeekOrigin::soBeginning) == 0)
+    const auto first = static_cast<int64_t>(LeadingTag.size());
+    if (n > 0 && n <= Mp3Buffer.size() && DataStream->Seek(first, TSeekOrigin::soBeginning) == first)
       DataStream->Write(Mp3Buffer.data(), static_cast<int64_t>(n));
   }
   if (Context) lame_close(Context);

@@ -50,6 +50,10 @@ class TMP3Out : public TAuTaggedFileOut {
   int VBRMaxBitrate() const { return FVBRMaxBitrate; }
   void SetVBRMaxBitrate(int V) { FVBRMaxBitrate = V; }
 
+  // Bytes written at the start of the file before the first frame (an ID3v2
+  // tag); the VBR header frame is completed after them.
+  std::vector<uint8_t> LeadingTag;
+
  protected:
   void Prepare() override;
   bool OutputChunk(bool Abort) override;

@@ -235,14 +235,16 @@ void TSyncReader::ReadAttributes() {
       {u"WM/Genre", {"WM/Genre", "genre"}},
       {u"WM/Track", {"WM/Track", "WM/TrackNumber", "track"}},
       {u"WM/Year", {"WM/Year", "date", "year"}},
-      {u"Copyright", {"Copyright"}}};
+      {u"Copyright", {"Copyright", "comment"}}};
   AVFormatContext* f = FInput->Format;
   for (const auto& [name, keys] : kNames) {
     for (const char* key : keys) {
       const AVDictionaryEntry* e = av_dict_get(f->metadata, key, nullptr, 0);
       for (unsigned i = 0; !e && i < f->nb_streams; ++i) e = av_dict_get(f->streams[i]->metadata, key, nullptr, 0);
       if (e) {
-        FAttributes->SetString(name, Utf8ToUtf16(e->value));
+        // FFmpeg hands an ID3v1 tag's letters over as they stand, in
+        // Latin-1; every other source's text reaches it as UTF-8.
+        FAttributes->SetString(name, IsUtf8(e->value) ? Utf8ToUtf16(e->value) : Latin1ToUtf16(e->value));
         break;
       }
     }
