@@ -171,8 +171,11 @@ void TTerminalView::Record(const TFileResult& Result, double Seconds) {
   static const char* const kOutcomes[] = {"converted", "skipped", "failed"};
   const int64_t bytes = Result.Outcome == TFileOutcome::Skipped ? 0 : FileSize(Result.Output);
   FBytes += bytes;
+  std::vector<std::string> warnings;
+  if (Result.Outcome == TFileOutcome::Converted && !Result.Message.empty()) warnings.push_back(Result.Message);
+  if (!Result.TagReport.empty()) warnings.push_back(Result.TagReport);
   FRecords.push_back({Result.Source, Result.Output, kOutcomes[static_cast<int>(Result.Outcome)], Result.Message,
-                      bytes, Seconds});
+                      warnings, bytes, Seconds});
 }
 
 void TTerminalView::FileFinished(int Lane, const TFileResult& Result) {
@@ -201,6 +204,8 @@ void TTerminalView::FileFinished(int Lane, const TFileResult& Result) {
       // A warning is shown even without progress: the file is not what its
       // source's header promised.
       if (!Result.Message.empty()) Message("warning %s: %s\n", Result.Output, Result.Message);
+      // What the tags could not hold, likewise.
+      if (!Result.TagReport.empty()) Message("warning %s: %s\n", Result.Output, Result.TagReport);
       break;
     case TFileOutcome::Skipped:
       ++FSkipped;
@@ -228,7 +233,7 @@ void TTerminalView::Skip(const std::string& Source, const std::string& Message) 
 
 void TTerminalView::NotStarted(const std::string& Source) {
   ++FNotStarted;
-  FRecords.push_back({Source, "", "not started", "the run was stopped", 0, 0});
+  FRecords.push_back({Source, "", "not started", "the run was stopped", {}, 0, 0});
 }
 
 void TTerminalView::PrintSummary() {
@@ -250,9 +255,11 @@ void TTerminalView::PrintSummary() {
     char numbers[96];
     std::snprintf(numbers, sizeof numbers, ", \"bytes\": %lld, \"seconds\": %.3f}", static_cast<long long>(r.Bytes),
                   r.Seconds);
+    std::string warnings;
+    for (const std::string& w : r.Warnings) warnings += (warnings.empty() ? "" : ", ") + JsonText(w);
     json += std::string(i ? ", " : "") + "{\"source\": " + JsonText(r.Source) + ", \"output\": " +
             (r.Output.empty() ? "null" : JsonText(r.Output)) + ", \"outcome\": " + JsonText(r.Outcome) +
-            ", \"reason\": " + JsonText(r.Reason) + numbers;
+            ", \"reason\": " + JsonText(r.Reason) + ", \"warnings\": [" + warnings + "]" + numbers;
   }
   char totals[200];
   std::snprintf(totals, sizeof totals,

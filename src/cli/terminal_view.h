@@ -46,6 +46,7 @@ class TTerminalView {
   friend class TLaneView;
   struct TRecord {
     std::string Source, Output, Outcome, Reason;
+    std::vector<std::string> Warnings;
     int64_t Bytes = 0;
     double Seconds = 0;
   };

@@ -143,22 +143,16 @@ void TBatchDriver::FinishPrevious() {
     FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Failed, error});
     return;
   }
-  FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Converted, out->WarningMessage()});
+  TFileResult result{FRunningSource, FRunningOutput, TFileOutcome::Converted, out->WarningMessage()};
+  if (out == &MP3Out1) result.TagReport = Id3v1Report(FRunningTags, FRunningOutput, !MP3Out1.LeadingTag.empty());
+  FView.FileFinished(result);
 }
 
 std::string TBatchDriver::CompleteMp3(const std::string& Output) {
   const std::string written = MP3Out1.WrittenFileName();
   const TTagValues& values = FRunningTags;
   Tid3tag tag;
-  tag.SetTitle(values.TagTitle.empty() ? BaseName(Output) : values.TagTitle);
-  tag.SetArtist(values.TagArtist);
-  tag.SetAlbum(values.TagAlbum);
-  tag.SetYear(values.TagYear);
-  tag.Genre = GenreIndexToId3(static_cast<uint8_t>(values.TagGenreIndex & 0xFF));
-  tag.SetComment(values.TagComment);
-  int32_t track = 0;
-  if (!ParseInteger(values.TagTrack, track)) track = 0;
-  tag.SetTrack(static_cast<uint8_t>(track & 0xFF));
+  FillId3v1(tag, values, Output);
   std::string error;
   if (tag.WriteTag(written) != Tid3tag::Ok)
     error = "Cannot write the ID3v1 tag to " + Output + ": " +

@@ -14,6 +14,9 @@ struct TFileResult {
   TFileOutcome Outcome;
   std::string Message;  // why it failed or was skipped
   bool Declined = false;  // skipped because the user chose not to replace the output
+  // What the output's tags could not hold (a converted MP3's ID3v1 tag);
+  // empty when nothing was lost.
+  std::string TagReport{};
 };
 
 class IBatchView {

@@ -1,5 +1,7 @@
 #include "conversion/conversion_modes.h"
 
+#include "platform/text.h"
+
 namespace tonvale {
 
 bool IsConversionMode(int Mode) { return !OutputExtension(Mode).empty(); }
@@ -36,6 +38,11 @@ std::string OutputPath(const std::string& Source, const std::string& Folder, int
   std::string folder = Folder;
   if (!folder.empty() && folder.back() != '/') folder += '/';
   return folder + BaseName(Source) + OutputExtension(Mode);
+}
+
+std::string TitleFromName(const std::string& Path) {
+  const std::string name = BaseName(Path);
+  return IsUtf8(name) ? name : Latin1ToUtf8(name);
 }
 
 }  // namespace tonvale

@@ -27,5 +27,8 @@ std::string FileNamePart(const std::string& Path);
 std::string FolderPart(const std::string& Path);
 // The file name without folder and without extension.
 std::string BaseName(const std::string& Path);
+// BaseName as UTF-8 text for a title: a name that is not UTF-8 is read as
+// Latin-1, the likeliest older encoding.
+std::string TitleFromName(const std::string& Path);
 
 }  // namespace tonvale

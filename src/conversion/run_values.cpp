@@ -13,7 +13,10 @@ void TTagOverrides::ApplyTo(TTagValues& Values) const {
   if (Year) Values.TagYear = *Year;
   if (Track) Values.TagTrack = *Track;
   if (Comment) Values.TagComment = *Comment;
-  if (GenreIndex) Values.TagGenreIndex = *GenreIndex;
+  if (GenreIndex) {
+    Values.TagGenreIndex = *GenreIndex;
+    Values.TagGenreName.clear();
+  }
 }
 
 TRunValues TRunValues::Current() {

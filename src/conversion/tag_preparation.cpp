@@ -19,7 +19,9 @@ void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty, TTagValues
   Values.TagArtist = Utf16ToUtf8(Source.Artist());
   Values.TagAlbum = Utf16ToUtf8(Source.Album());
   Values.TagYear = Utf16ToUtf8(Source.Year());
-  Values.TagGenreIndex = GenreNameToIndex(Utf16ToUtf8(Source.Genre()));
+  const std::string genre = Utf16ToUtf8(Source.Genre());
+  Values.TagGenreIndex = GenreNameToIndex(genre);
+  Values.TagGenreName = Values.TagGenreIndex < 0 ? genre : "";
   Values.TagTrack = Utf16ToUtf8(Source.Track());
   Values.TagComment = Utf16ToUtf8(Source.Comment());
 }
@@ -28,7 +30,7 @@ TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files) {
   TTagValues values;
   if (Files.size() != 1) return values;
   const std::string& path = Files.front();
-  values.TagTitle = BaseName(path);
+  values.TagTitle = TitleFromName(path);
   if (Mode != cmWmaToMp3 && Mode != cmMp3ToWma) return values;
   TWMIn reader(nullptr);
   reader.SetFileName(path);

@@ -129,10 +129,15 @@ void TfrmEncodeProgress::FileFinished(const TFileResult& Result) {
 }
 
 QString EndReport(const std::vector<TFileResult>& Results) {
-  std::vector<TFileResult> failures, skips;
-  for (const TFileResult& r : Results) {
+  std::vector<TFileResult> failures, skips, shortened;
+  for (TFileResult r : Results) {
     if (r.Outcome == TFileOutcome::Failed) failures.push_back(r);
     if (r.Outcome == TFileOutcome::Skipped && !r.Declined) skips.push_back(r);
+    if (!r.TagReport.empty()) {
+      r.Source = r.Output;
+      r.Message = r.TagReport;
+      shortened.push_back(r);
+    }
   }
   auto list = [](const std::vector<TFileResult>& Files, const QString& One, const QString& Several) {
     if (Files.empty()) return QString();
@@ -143,7 +148,8 @@ QString EndReport(const std::vector<TFileResult>& Results) {
   QStringList parts;
   for (const QString& part :
        {list(failures, "This file could not be converted:\n", "These %1 files could not be converted:\n"),
-        list(skips, "This file was skipped:\n", "These %1 files were skipped:\n")})
+        list(skips, "This file was skipped:\n", "These %1 files were skipped:\n"),
+        list(shortened, "Tags shortened:\n", "Tags shortened (%1 files):\n")})
     if (!part.isEmpty()) parts << part;
   return parts.join("\n\n");
 }

@@ -17,8 +17,8 @@
 namespace tonvale::gui {
 
 // The end box's text: each file that failed, then each one skipped for a
-// reason of its own (not those the user chose not to replace); empty when
-// there is none.
+// reason of its own (not those the user chose not to replace), then each
+// output whose tags lost something; empty when there is none.
 QString EndReport(const std::vector<TFileResult>& Results);
 
 class TfrmEncodeProgress : public QDialog, public IBatchView {

@@ -85,6 +85,7 @@ void TfrmTagEditor::btOkClick() {
   TagValues.TagAlbum = ID3album->text().toStdString();
   TagValues.TagYear = ID3year->text().toStdString();
   TagValues.TagGenreIndex = ID3genre->currentIndex();
+  if (TagValues.TagGenreIndex >= 0) TagValues.TagGenreName.clear();
   TagValues.TagTrack = ID3track->text().toStdString();
   TagValues.TagComment = ID3comment->text().toStdString();
   Settings.IsShowTagEditor = !cbShowTagEditor->isChecked();

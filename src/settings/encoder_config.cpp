@@ -36,7 +36,11 @@ void ConfigureWMAOut(TWMAOut& Out, const TSettings& From, const TTagValues& Tags
   Out.CodecIndex = From.CodecIndex;
   Out.FormatIndex = From.FormatIndex;
   TId3v2Tags& tags = Out.Id3v2Tags();
-  if (tags.Title().empty()) tags.SetTitle(Utf8ToUtf16(std::filesystem::path(Out.FileName()).stem().string()));
+  if (tags.Title().empty()) {
+    // A name that is not UTF-8 is read as Latin-1.
+    const std::string stem = std::filesystem::path(Out.FileName()).stem().string();
+    tags.SetTitle(IsUtf8(stem) ? Utf8ToUtf16(stem) : Latin1ToUtf16(stem));
+  }
   if (!CopyTags) return;
   auto copy = [](const std::string& Value, auto Setter) {
     if (!Value.empty()) Setter(Utf8ToUtf16(Value));
@@ -47,6 +51,8 @@ void ConfigureWMAOut(TWMAOut& Out, const TSettings& From, const TTagValues& Tags
   copy(Tags.TagYear, [&](const std::u16string& V) { tags.SetYear(V); });
   if (Tags.TagGenreIndex > 0 && Tags.TagGenreIndex < static_cast<int>(GenreList.size()))
     tags.SetGenre(Utf8ToUtf16(GenreList[Tags.TagGenreIndex]));
+  else
+    copy(Tags.TagGenreName, [&](const std::u16string& V) { tags.SetGenre(V); });
   copy(Tags.TagTrack, [&](const std::u16string& V) { tags.SetTrack(V); });
   copy(Tags.TagComment, [&](const std::u16string& V) { tags.SetComment(V); });
 }

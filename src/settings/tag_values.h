@@ -13,6 +13,9 @@ struct TTagValues {
   std::string TagTrack;
   std::string TagComment;
   int TagGenreIndex = -1;  // position in the genre list; 0 the empty entry, -1 none
+  // With TagGenreIndex -1: a genre a source named that the list has no entry
+  // for (targets that hold any name keep it).
+  std::string TagGenreName;
 };
 
 extern TTagValues TagValues;

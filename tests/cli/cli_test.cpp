@@ -587,3 +587,41 @@ TEST(Cli, TagsSurviveARoundTripAndId3v1ReadsAsLatin1) {
                    "print(t['WM/AlbumTitle'][0], t['Copyright'][0])\n"),
             "Épisode Très\n");
 }
+
+// The tag report: one warning line per file that lost something of its tags
+// to ID3v1, listed in --json; nothing for a file that lost nothing.
+TEST(Cli, TagReportTellsWhatId3v1CouldNotHold) {
+  Cli c;
+  MakeAudio(c.Path("a.wav"), 0.3, 44100, 2, "-c:a pcm_s16le");
+  Shell("ffmpeg -v error -y -i " + Quote(c.Path("a.wav")) + " -c:a wmav2 -metadata genre=Synthwave " +
+        Quote(c.Path("g.wma")));
+  const std::string title40 = std::string(40, 't');
+  const struct {
+    std::string Args, Warning;
+  } cases[] = {
+      {"--title " + title40 + " a.wav", "ID3v1 title cut to 30 characters; the ID3v2 tag keeps it whole"},
+      {"--artist 坂本龍一 --album " + std::string(31, 'b') + " a.wav",
+       "ID3v1 album cut to 30 characters, letters outside Latin-1 replaced in the artist; the ID3v2 tag keeps them "
+       "whole"},
+      {"--track 300 a.wav", "ID3v1 track 300 outside 0 to 255 left out; the ID3v2 tag keeps it whole"},
+      {"--no-id3v2 --year 19999 a.wav", "ID3v1 year cut to 4 characters"},
+      {"g.wma", "ID3v1 genre \"Synthwave\" not in its list; the ID3v2 tag keeps it whole"},
+      {"--title " + std::string(30, 't') + " a.wav", ""},
+  };
+  for (const auto& k : cases) {
+    Result r = c.Run("-y --json --to mp3 -o out " + k.Args);
+    ASSERT_EQ(r.Status, 0) << k.Args << r.Err;
+    const std::string out = k.Args.find("g.wma") != std::string::npos ? "out/g.mp3" : "out/a.mp3";
+    const size_t at = r.Err.find("warning " + out + ": ");
+    if (k.Warning.empty()) {
+      EXPECT_EQ(at, std::string::npos) << r.Err;
+      continue;
+    }
+    EXPECT_NE(r.Err.find("warning " + out + ": " + k.Warning + "\n"), std::string::npos) << k.Args << "\n" << r.Err;
+    EXPECT_EQ(Python("import json\nprint(json.loads(open('" + c.Dir.File("stdout.txt") +
+                     "').read())['files'][0]['warnings'][0])\n"),
+              k.Warning + "\n");
+  }
+  // The ID3v2 tag keeps the name of a genre that the list has not.
+  EXPECT_EQ(Python("from mutagen.id3 import ID3\nprint(ID3('" + c.Out + "/g.mp3')['TCON'])\n"), "Synthwave\n");
+}
