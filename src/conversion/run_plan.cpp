@@ -127,6 +127,10 @@ std::string SourceType(int Mode) {
   }
 }
 
+bool OfSourceType(const std::string& Path, int Mode) {
+  return !SourceType(Mode).empty() && Extension(Path) == SourceType(Mode);
+}
+
 const TPlannedFile* TRunPlan::Find(const std::string& Source) const {
   auto it = FIndex.find(Source);
   return it == FIndex.end() ? nullptr : &Files[it->second];
@@ -143,7 +147,7 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
   const std::string target = Request.Mode ? OutputExtension(Request.Mode).substr(1) : Request.Target;
   auto modeOf = [&](const std::string& Path) { return Request.Mode ? Request.Mode : ModeFor(Path, target); };
   const TWanted wanted = [&](const std::string& Path) {
-    return Request.Mode ? Extension(Path) == sourceType : ModeFor(Path, target) != 0;
+    return Request.Mode ? OfSourceType(Path, Request.Mode) : ModeFor(Path, target) != 0;
   };
   // The output folder is never a source of its own run.
   std::string outputFolder;

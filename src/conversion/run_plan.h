@@ -60,5 +60,7 @@ int ModeFor(const std::string& Path, const std::string& Target);
 std::string ModeName(int Mode);
 // The extension of a mode's sources: "wav", "mp3" or "wma"; empty for others.
 std::string SourceType(int Mode);
+// Whether Path's extension, in any letter case, is that of Mode's sources.
+bool OfSourceType(const std::string& Path, int Mode);
 
 }  // namespace tonvale

@@ -297,6 +297,12 @@ struct TBusy {
 }  // namespace
 
 void TfrmMain::StartFiles(int Mode, const QStringList& Paths, bool Dropped) {
+  std::vector<std::string> paths;
+  for (const QString& p : Paths) paths.push_back(EncodePath(p));
+  StartFiles(Mode, paths, Dropped);
+}
+
+void TfrmMain::StartFiles(int Mode, const std::vector<std::string>& Paths, bool Dropped) {
   if (Dropped && !CheckOutputFolder()) return;
   TBusy busy(FBusy);
   try {
@@ -331,8 +337,8 @@ void TfrmMain::StartFiles(int Mode, const QStringList& Paths, bool Dropped) {
   }
 }
 
-void TfrmMain::TakeFiles(const QStringList& Paths) {
-  FPending << Paths;
+void TfrmMain::TakeFiles(const std::vector<std::string>& Paths) {
+  FPending.push_back(Paths);
   TakePending();
 }
 
@@ -343,26 +349,31 @@ void TfrmMain::TakePending() {
     return;
   }
   TBusy busy(FBusy);
-  while (!FPending.isEmpty()) TakeGroups(FPending.takeFirst());
+  while (!FPending.empty()) {
+    const std::vector<std::string> paths = FPending.front();
+    FPending.erase(FPending.begin());
+    TakeGroups(paths);
+  }
 }
 
-void TfrmMain::TakeGroups(const QStringList& Paths) {
+void TfrmMain::TakeGroups(const std::vector<std::string>& Paths) {
   // Each source type with the paths that hold files of it, in the order given.
-  std::vector<std::pair<int, QStringList>> groups;  // (the type's first mode, paths)
+  std::vector<std::pair<int, std::vector<std::string>>> groups;  // (the type's first mode, paths)
   QStringList unknown;
-  for (const QString& path : Paths) {
+  for (const std::string& path : Paths) {
     bool taken = false;
     for (const TTargets& t : kTargets) {
-      const bool fits = std::filesystem::is_directory(EncodePath(path))
+      std::error_code ec;
+      const bool fits = std::filesystem::is_directory(path, ec)
                             ? !PlanRun(PlanFor(t.Modes[0], {path}, true)).Files.empty()
-                            : QFileInfo(path).suffix().compare(t.Source, Qt::CaseInsensitive) == 0;
+                            : OfSourceType(path, t.Modes[0]);
       if (!fits) continue;
       auto g = std::find_if(groups.begin(), groups.end(), [&](const auto& G) { return G.first == t.Modes[0]; });
       if (g == groups.end()) g = groups.insert(groups.end(), {t.Modes[0], {}});
-      g->second << path;
+      g->second.push_back(path);
       taken = true;
     }
-    if (!taken) unknown << path;
+    if (!taken) unknown << DecodePath(path);
   }
   if (!unknown.isEmpty())
     ShowMessage(this, QMessageBox::Information,
@@ -378,9 +389,9 @@ void TfrmMain::TakeGroups(const QStringList& Paths) {
   }
 }
 
-TPlanRequest TfrmMain::PlanFor(int Mode, const QStringList& Paths, bool Dropped) const {
+TPlanRequest TfrmMain::PlanFor(int Mode, const std::vector<std::string>& Paths, bool Dropped) const {
   TPlanRequest request;
-  for (const QString& p : Paths) request.Sources.push_back(EncodePath(p));
+  request.Sources = Paths;
   request.Mode = Mode;
   request.Recursive = true;
   request.OtherTypesRefused = Dropped;

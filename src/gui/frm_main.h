@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QWidget>
+#include <string>
+#include <vector>
 
 #include "conversion/run_plan.h"
 
@@ -33,9 +35,11 @@ class TfrmMain : public QWidget {
   // a mode button, or handed over by the desktop) of another source type are
   // left out and told of; chosen ones are all tried in the mode.
   void StartFiles(int Mode, const QStringList& Paths, bool Dropped);
+  // The same with paths as the file system's bytes.
+  void StartFiles(int Mode, const std::vector<std::string>& Paths, bool Dropped);
   // Files handed over by the desktop: for each source type among them, in
   // the order given, the user picks one of the two conversions it allows.
-  void TakeFiles(const QStringList& Paths);
+  void TakeFiles(const std::vector<std::string>& Paths);
   bool CheckOutputFolder();
 
   void bMP3toWMAClick(QObject* Sender);
@@ -62,13 +66,13 @@ class TfrmMain : public QWidget {
                           QPushButton* Button = nullptr);
   void Section(const QString& Text, int X, int Y, int W);
   void ChooseTheme(const QString& Name);
-  TPlanRequest PlanFor(int Mode, const QStringList& Paths, bool Dropped) const;
-  void TakeGroups(const QStringList& Paths);
+  TPlanRequest PlanFor(int Mode, const std::vector<std::string>& Paths, bool Dropped) const;
+  void TakeGroups(const std::vector<std::string>& Paths);
   // Hand-overs that arrive while a conversion or a question is under way
   // wait for it to end.
   void TakePending();
   int FBusy = 0;
-  QList<QStringList> FPending;
+  std::vector<std::vector<std::string>> FPending;
 
   QLabel* Image1;
   QComboBox* ID3genre;

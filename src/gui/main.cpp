@@ -2,7 +2,7 @@
 // first one's main window forward, hands it its files and ends.
 
 #include <QApplication>
-#include <QFileInfo>
+#include <filesystem>
 #include <QTimer>
 #include <cstdio>
 
@@ -14,10 +14,15 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tonvale");
   QGuiApplication::setDesktopFileName("tonvale");
-  // Files given by the desktop ("Open With"), absolute: a running instance
-  // has another working folder.
-  QStringList files;
-  for (const QString& a : QApplication::arguments().mid(1)) files << QFileInfo(a).absoluteFilePath();
+  // Files given by the desktop ("Open With"), absolute (a running instance
+  // has another working folder) and as their bytes (a name need not be
+  // UTF-8); the application has taken its own options out of argv.
+  std::vector<std::string> files;
+  for (int i = 1; i < argc; ++i) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(argv[i], ec);
+    files.push_back(ec ? argv[i] : absolute.lexically_normal().string());
+  }
   tonvale::gui::TSingleInstance instance;
   QString why;
   const QString socket = tonvale::gui::TSingleInstance::SocketPath(&why);
@@ -25,14 +30,14 @@ int main(int argc, char** argv) {
   tonvale::gui::TUiBridge bridge;
   tonvale::gui::TfrmMain frmMain;
   const bool listening =
-      instance.Listen(socket, [&frmMain](const QByteArray& Token, const QStringList& Given) {
+      instance.Listen(socket, [&frmMain](const QByteArray& Token, const std::vector<std::string>& Given) {
         if (!Token.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", Token);
         frmMain.RestoreInstance();
-        if (!Given.isEmpty()) QTimer::singleShot(0, &frmMain, [&frmMain, Given] { frmMain.TakeFiles(Given); });
+        if (!Given.empty()) QTimer::singleShot(0, &frmMain, [&frmMain, Given] { frmMain.TakeFiles(Given); });
       }, &why);
   if (!listening)
     std::fprintf(stderr, "tonvale: running without single instance: %s\n", qPrintable(why));
   frmMain.show();
-  if (!files.isEmpty()) QTimer::singleShot(0, &frmMain, [&frmMain, files] { frmMain.TakeFiles(files); });
+  if (!files.empty()) QTimer::singleShot(0, &frmMain, [&frmMain, files] { frmMain.TakeFiles(files); });
   return QApplication::exec();
 }

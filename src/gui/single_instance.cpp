@@ -17,9 +17,9 @@ constexpr int kMaxSocketPath = 107;
 bool Fits(const QString& Path) { return QFile::encodeName(Path).size() <= kMaxSocketPath; }
 
 // The request: "restore", the activation token and each file, as hex, on one line.
-QByteArray Request(const QByteArray& Token, const QStringList& Files) {
+QByteArray Request(const QByteArray& Token, const std::vector<std::string>& Files) {
   QByteArray line = "restore " + Token.toHex();
-  for (const QString& f : Files) line += " " + QFile::encodeName(f).toHex();
+  for (const std::string& f : Files) line += " " + QByteArray::fromStdString(f).toHex();
   return line + "\n";
 }
 
@@ -47,7 +47,7 @@ QString TSingleInstance::SocketPath(QString* Why) {
   return {};
 }
 
-bool TSingleInstance::HandOver(const QString& Path, const QStringList& Files) {
+bool TSingleInstance::HandOver(const QString& Path, const std::vector<std::string>& Files) {
   if (Path.isEmpty()) return false;
   QLocalSocket socket;
   socket.connectToServer(Path);
@@ -75,8 +75,8 @@ bool TSingleInstance::Listen(const QString& Path, TRestore OnRestore, QString* W
         if (!client->canReadLine()) return;
         const QList<QByteArray> parts = client->readLine().trimmed().split(' ');
         if (parts.size() >= 2 && parts[0] == "restore" && FOnRestore) {
-          QStringList files;
-          for (qsizetype i = 2; i < parts.size(); ++i) files << QFile::decodeName(QByteArray::fromHex(parts[i]));
+          std::vector<std::string> files;
+          for (qsizetype i = 2; i < parts.size(); ++i) files.push_back(QByteArray::fromHex(parts[i]).toStdString());
           FOnRestore(QByteArray::fromHex(parts[1]), files);
         }
         client->write("ok\n");

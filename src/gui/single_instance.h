@@ -8,12 +8,15 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace tonvale::gui {
 
 class TSingleInstance : public QObject {
  public:
-  using TRestore = std::function<void(const QByteArray& Token, const QStringList& Files)>;
+  // Files are paths as the file system's bytes.
+  using TRestore = std::function<void(const QByteArray& Token, const std::vector<std::string>& Files)>;
 
   // $XDG_RUNTIME_DIR/ followed by the class-name literal when that fits a
   // Unix socket path; else the same name in a folder of this user's under the
@@ -23,7 +26,7 @@ class TSingleInstance : public QObject {
 
   // True when another instance took the restore request (this process then
   // ends); Files go with it.
-  bool HandOver(const QString& Path, const QStringList& Files = {});
+  bool HandOver(const QString& Path, const std::vector<std::string>& Files = {});
   // Runs OnRestore (with the caller's activation token, if any, and its
   // files) for every restore request that arrives. A socket a crashed
   // instance left is replaced. False when nothing listens; Why says why.

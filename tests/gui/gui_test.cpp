@@ -238,7 +238,7 @@ class GuiTest : public QObject {
       QVERIFY(stale.open(QIODevice::WriteOnly));
       stale.close();
       TSingleInstance first;
-      first.Listen(path, [&](const QByteArray& T, const QStringList&) {
+      first.Listen(path, [&](const QByteArray& T, const std::vector<std::string>&) {
         ++restores;
         token = T;
       });
@@ -842,30 +842,31 @@ class GuiTest : public QObject {
     Settings.IsShowTagEditor = false;
     fs::create_directories(Home.File("given"));
     MakeWav(Home.File("given/a.wav"), 0.3);
-    Run("ffmpeg -v error -y -i " + test::Quote(Home.File("given/a.wav")) + " " + test::Quote(Home.File("given/b.mp3")));
+    // A name that is not UTF-8 keeps its bytes on the way.
+    Run("ffmpeg -v error -y -i " + test::Quote(Home.File("given/a.wav")) + " " +
+        test::Quote(Home.File("given/b\xe9.mp3")));
     QTemporaryDir runtime;
     TSingleInstance first;
-    QStringList received;
+    std::vector<std::string> received;
     QVERIFY(first.Listen(runtime.path() + "/" + TfrmMain::kClassName,
-                         [&](const QByteArray&, const QStringList& Files) { received = Files; }));
+                         [&](const QByteArray&, const std::vector<std::string>& Files) { received = Files; }));
     QProcess second;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_RUNTIME_DIR", runtime.path());
     env.insert("QT_QPA_PLATFORM", "offscreen");
     second.setProcessEnvironment(env);
     second.setWorkingDirectory(QString::fromStdString(Home.File("given")));
-    second.start(TONVALE_GUI_EXE, {"a.wav", "b.mp3"});
-    QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning && !received.isEmpty(), 20000);
+    second.start("/bin/sh", {"-c", "exec \"$0\" a.wav \"$(printf 'b\\351.mp3')\"", TONVALE_GUI_EXE});
+    QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning && !received.empty(), 20000);
     QVERIFY2(second.exitCode() == 0, second.readAllStandardError().constData());
-    const QString given = QString::fromStdString(Home.File("given"));
-    QCOMPARE(received, QStringList({given + "/a.wav", given + "/b.mp3"}));
+    QCOMPARE(received, std::vector<std::string>({Home.File("given/a.wav"), Home.File("given/b\xe9.mp3")}));
 
     TfrmMain main;
     Settings.IsShowTagEditor = false;
     Settings.OutputFolder = Home.File("out");
     answers.Choose = "WMA";  // WAV to WMA, then MP3 to WMA
     main.TakeFiles(received);
-    QVERIFY(Settled([&] { return fs::exists(Home.File("out/a.wma")) && fs::exists(Home.File("out/b.wma")); }));
+    QVERIFY(Settled([&] { return fs::exists(Home.File("out/a.wma")) && fs::exists(Home.File("out/b\xe9.wma")); }));
     QCOMPARE(answers.Texts, QStringList({"Convert 1 WAV file to:", "Convert 1 MP3 file to:"}));
   }
 
@@ -890,7 +891,23 @@ class GuiTest : public QObject {
     QCOMPARE(path, fallback + "/" + TfrmMain::kClassName);
     QVERIFY(QFile::encodeName(path).size() <= 107);
     TSingleInstance listening;
-    QVERIFY(listening.Listen(path, [](const QByteArray&, const QStringList&) {}));
+    QVERIFY(listening.Listen(path, [](const QByteArray&, const std::vector<std::string>&) {}));
+
+    // Without a usable socket the real program says why and still runs.
+    QVERIFY(QFile::setPermissions(fallback, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                QFile::ReadOther | QFile::ExeOther));
+    QProcess alone;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", deep);
+    env.insert("TMPDIR", tmp.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    alone.setProcessEnvironment(env);
+    alone.start(TONVALE_GUI_EXE, {});
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += alone.readAllStandardError()).contains("running without single instance"), 20000);
+    QCOMPARE(alone.state(), QProcess::Running);
+    alone.kill();
+    alone.waitForFinished();
     qputenv("XDG_RUNTIME_DIR", runtime);
     qputenv("TMPDIR", tmpdir);
   }
