@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
 
 #include "settings/tag_values.h"
 
@@ -14,7 +15,7 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
       "1 to 8 channels (down-mixed), RF64 and BW64, IMA and Microsoft ADPCM, MPEG Layer-3 data.\n"
       "Settings come from the window's options.ini; options override them for this run.\n"
       "Exit status: 0 all converted or skipped, 1 some failed, 2 usage error or missing output folder,\n"
-      "130 or 143 when stopped by SIGINT or SIGTERM.");
+      "129, 130 or 143 when stopped by SIGHUP, SIGINT or SIGTERM, 141 when standard output closed.");
   app.add_option("--to", O.Target, "Target format")->check(CLI::IsMember({"mp3", "wma", "wav"}, CLI::ignore_case));
   app.add_option("files", O.Files, "Source files (.wav, .mp3, .wma)");
   app.add_option("-o,--output-folder", O.OutputFolder, "Folder that receives the outputs");
@@ -49,6 +50,7 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
                "Folders given as sources contribute every file under them; with -o the tree is kept");
   app.add_flag("--json", O.Json, "Standard output carries one JSON object describing the run");
   app.add_flag("--dry-run", O.DryRun, "Show what would be done and write nothing");
+  app.add_flag("--version", O.Version, "Print the version and build, then exit");
   try {
     app.parse(Argc, Argv);
   } catch (const CLI::CallForHelp& e) {
@@ -61,6 +63,10 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   for (char& c : O.Target) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (O.ChannelMode)
     for (char& c : *O.ChannelMode) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (O.Version) {
+    std::printf("tonvale-cli %s (build %s)\n", TONVALE_VERSION, TONVALE_BUILD);
+    return 0;
+  }
   if (O.ListWmaFormats) return std::nullopt;
   auto usage = [](const std::string& Message) {
     std::fprintf(stderr, "tonvale-cli: %s\nRun with --help for usage.\n", Message.c_str());
@@ -70,6 +76,9 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   if (O.Files.empty()) return usage("no files given");
   if (O.Title && O.Files.size() > 1) return usage("--title takes one file: each output keeps its own name as title");
   if (O.Genre && GenreNameToIndex(*O.Genre) < 0) return usage("unknown genre: " + *O.Genre);
+  if (O.VbrMin && O.VbrMax && *O.VbrMin > *O.VbrMax)
+    return usage("--vbr-min " + std::to_string(*O.VbrMin) + " is above --vbr-max " + std::to_string(*O.VbrMax));
+  if (O.SameFolder && O.OutputFolder) return usage("--same-folder and -o exclude each other");
   return std::nullopt;
 }
 

@@ -25,6 +25,7 @@ struct TCliOptions {
   bool Recursive = false;
   bool Json = false;
   bool DryRun = false;
+  bool Version = false;
 };
 
 // Parses the arguments. On a usage error or a help request prints what it

@@ -2,7 +2,12 @@
 
 #include <signal.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -12,6 +17,7 @@
 #include "cli/cli_options.h"
 #include "cli/terminal_view.h"
 #include "conversion/batch_run.h"
+#include "conversion/conversion_modes.h"
 #include "conversion/run_plan.h"
 #include "conversion/run_values.h"
 #include "conversion/tag_preparation.h"
@@ -27,15 +33,54 @@ volatile std::sig_atomic_t gSignal = 0;
 
 void OnSignal(int Signal) { gSignal = Signal; }
 
-// SIGINT and SIGTERM stop the run. Without SA_RESTART a blocking read (the
-// overwrite question) returns at once.
+// SIGINT, SIGTERM and SIGHUP (a closed terminal) stop the run. Without
+// SA_RESTART a blocking read (the overwrite question) returns at once.
+// SIGPIPE and SIGXFSZ are ignored: the write fails instead (EPIPE, EFBIG) and
+// the file fails cleanly, its temporary removed, rather than the process
+// dying with its hidden files left behind.
 void InstallSignalHandlers() {
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
+// What is wrong with the output folder, or empty when nothing is.
+std::string OutputFolderProblem(const TSettings& S, bool DryRun) {
+  if (S.SameAsInputFolder) return "";
+  const std::string& folder = S.OutputFolder;
+  std::error_code ec;
+  // The default folder is made when first needed (a dry run makes nothing).
+  if (DryRun && folder == DefaultSettings().OutputFolder && !std::filesystem::exists(folder, ec)) return "";
+  if (!DryRun && CheckOutputFolder(S)) {
+    if (::access(folder.c_str(), W_OK | X_OK) == 0) return "";
+    return folder + ": the output folder cannot be written (" + std::strerror(errno) + ")";
+  }
+  if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec))
+    return folder + ": not a folder";
+  if (!std::filesystem::is_directory(folder, ec)) return folder + ": " + kMissingOutputFolder;
+  return "";
+}
+
+// A WMA codec or format outside this runtime's lists fails every file alike:
+// said once, before the run.
+std::string WmaSettingsProblem(const TSettings& S, const TCliOptions& O) {
+  if (S.VBR) return "";  // the writer says why a VBR format cannot be had
+  TWMAOut out(nullptr);
+  const int codecs = static_cast<int>(out.Codecs().size());
+  const std::string where = "; see --list-wma-formats";
+  if (S.CodecIndex < 0 || S.CodecIndex >= codecs)
+    return (O.WmaCodec ? "--wma-codec " : "the stored WMA codec ") + std::to_string(S.CodecIndex) +
+           " is not one of 0 to " + std::to_string(codecs - 1) + where;
+  const int formats = static_cast<int>(out.Formats(static_cast<uint16_t>(S.CodecIndex)).size());
+  if (S.FormatIndex < 0 || S.FormatIndex >= formats)
+    return (O.WmaFormat ? "--wma-format " : "the stored WMA format ") + std::to_string(S.FormatIndex) +
+           " is not one of codec " + std::to_string(S.CodecIndex) + "'s formats, 0 to " +
+           std::to_string(formats - 1) + where;
+  return "";
 }
 
 // The settings of this run: the stored ones with the options over them.
@@ -86,6 +131,10 @@ int ListWmaFormats() {
   return 0;
 }
 
+// A stop signal arrived, or standard output was closed (a reader such as
+// head went away): the run stops as for SIGTERM.
+bool Stopping(const TTerminalView& View) { return gSignal != 0 || View.OutputClosed(); }
+
 // Runs one batch of files of one source type on up to Lanes drivers.
 void RunBatch(int Mode, const std::vector<std::string>& Files, const TRunValues& Base, const TRunPlan& Plan,
               int Lanes, TTerminalView& View) {
@@ -107,9 +156,9 @@ void RunBatch(int Mode, const std::vector<std::string>& Files, const TRunValues&
   run.SetOutputFolders([&Plan, &Base](const std::string& Source) {
     return Plan.OutputFolderOf(Source, Base.Settings.OutputFolder);
   });
-  run.SetStopRequested([] { return gSignal != 0; });
+  run.SetStopRequested([&View] { return Stopping(View); });
   while (!run.Closed()) {
-    if (gSignal) run.Stop();
+    if (Stopping(View)) run.Stop();
     ui_thread::WaitAndProcess(std::chrono::milliseconds(100));
   }
   for (const auto& f : run.NotStarted()) View.NotStarted(f);
@@ -141,13 +190,14 @@ int main(int argc, char** argv) {
   ui_thread::Initialise();
   try {
     if (options.ListWmaFormats) return ListWmaFormats();
-    LoadSettings();
+    // A dry run writes nothing, not even the settings folder.
+    LoadSettings(!options.DryRun);
     TRunValues values;
     values.Settings = RunSettings(options);
     values.Overrides = TagOverrides(options);
     values.TagsToWma = values.Settings.IsShowTagEditor || values.Overrides.Any();
-    if (!CheckOutputFolder(values.Settings)) {
-      std::fprintf(stderr, "%s\n", kMissingOutputFolder);
+    if (const std::string problem = OutputFolderProblem(values.Settings, options.DryRun); !problem.empty()) {
+      std::fprintf(stderr, "tonvale-cli: %s\n", problem.c_str());
       return 2;
     }
     InstallSignalHandlers();
@@ -160,6 +210,13 @@ int main(int argc, char** argv) {
     request.SameAsInputFolder = values.Settings.SameAsInputFolder;
     request.OutputFolder = values.Settings.OutputFolder;
     const TRunPlan plan = PlanRun(request);
+    const bool toWma = std::any_of(plan.Files.begin(), plan.Files.end(), [](const TPlannedFile& F) {
+      return F.Mode == cmWavToWma || F.Mode == cmMp3ToWma;
+    });
+    if (const std::string problem = toWma ? WmaSettingsProblem(values.Settings, options) : ""; !problem.empty()) {
+      std::fprintf(stderr, "tonvale-cli: %s\n", problem.c_str());
+      return 2;
+    }
     for (const TFileResult& r : plan.Refused) {
       if (r.Outcome == TFileOutcome::Skipped)
         view.Skip(r.Source, r.Message);
@@ -174,7 +231,7 @@ int main(int argc, char** argv) {
     view.SetTotal(static_cast<int>(plan.Files.size()));
     view.SetLanes(lanes);
     for (const auto& [mode, files] : plan.Batches) {
-      if (gSignal) {
+      if (Stopping(view)) {
         for (const auto& f : files) view.NotStarted(f);
         continue;
       }
@@ -182,6 +239,7 @@ int main(int argc, char** argv) {
     }
     view.PrintSummary();
     if (gSignal) return 128 + gSignal;
+    if (view.OutputClosed()) return 128 + SIGPIPE;
     return view.Failed() > 0 ? 1 : 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tonvale-cli: %s\n", e.what());

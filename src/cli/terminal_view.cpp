@@ -147,7 +147,7 @@ bool TTerminalView::ConfirmOverwrite(const std::string& Path) {
   if (FOverwrite == TOverwritePolicy::Never || !::isatty(STDIN_FILENO)) return false;
   ClearBlock();
   for (;;) {
-    std::fprintf(stderr, "%s has existed, overite it? [y/n] ", Path.c_str());
+    std::fprintf(stderr, "%s exists. Replace it? [y/N] ", Path.c_str());
     std::fflush(stderr);
     // Waits for a line while watching for a stop signal, which may arrive
     // before the wait begins as well as during it.
@@ -163,7 +163,7 @@ bool TTerminalView::ConfirmOverwrite(const std::string& Path) {
       return false;
     }
     if (answer == "y" || answer == "Y" || answer == "yes") return true;
-    if (answer == "n" || answer == "N" || answer == "no") return false;
+    if (answer.empty() || answer == "n" || answer == "N" || answer == "no") return false;
   }
 }
 
@@ -198,7 +198,7 @@ void TTerminalView::FileFinished(int Lane, const TFileResult& Result) {
       ++FConverted;
       if (!FJson) {
         std::printf("%s\n", Result.Output.c_str());
-        std::fflush(stdout);
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) FOutputClosed = true;
       }
       if (!FQuiet) Message("done %s%s\n", Result.Output, "");
       // A warning is shown even without progress: the file is not what its

@@ -41,6 +41,8 @@ class TTerminalView {
   void PrintSummary();
 
   int Failed() const { return FFailed; }
+  // Standard output could not be written: its reader went away.
+  bool OutputClosed() const { return FOutputClosed; }
 
  private:
   friend class TLaneView;
@@ -80,6 +82,7 @@ class TTerminalView {
   std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();
   // The question was cut short by a stop: the file it was about is not started.
   bool FQuestionInterrupted = false;
+  bool FOutputClosed = false;
 };
 
 }  // namespace tonvale

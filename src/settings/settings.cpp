@@ -18,10 +18,11 @@ constexpr const char* kMp3 = "Mp3Options";
 constexpr const char* kWma = "WMAOptions";
 
 // The settings file, with the initial copy from beside the executable.
-std::string SettingsFile() {
-  const std::string file = SettingsFolder() + "options.ini";
+std::string SettingsFile(bool Make = true) {
+  const std::string file = SettingsFolder(Make) + "options.ini";
   const std::string initial = ExecutableFolder() + "options.ini";
   std::error_code ec;
+  if (!Make) return std::filesystem::exists(file, ec) ? file : initial;
   if (!std::filesystem::exists(file, ec) && std::filesystem::exists(initial, ec) && file != initial)
     std::filesystem::copy_file(initial, file, std::filesystem::copy_options::overwrite_existing, ec);
   return file;
@@ -29,11 +30,12 @@ std::string SettingsFile() {
 
 }  // namespace
 
-std::string SettingsFolder() {
+std::string SettingsFolder(bool Make) {
   const std::string appData = AppDataFolder();
   if (!appData.empty()) {
     const std::string folder = appData + "Quarnel/Tonvale/";
     std::error_code ec;
+    if (!Make) return folder;
     std::filesystem::create_directories(folder, ec);
     if (std::filesystem::is_directory(folder, ec)) return folder;
   }
@@ -66,8 +68,8 @@ TSettings DefaultSettings() {
   return d;
 }
 
-void LoadSettings() {
-  TPrivateProfile ini(SettingsFile());
+void LoadSettings(bool MakeFolders) {
+  TPrivateProfile ini(SettingsFile(MakeFolders));
   const TSettings d = DefaultSettings();
   auto flag = [&](const char* Section, const char* Key, bool Default) {
     return ini.ReadInteger(Section, Key, Default ? 1 : 0) != 0;

@@ -41,9 +41,10 @@ TSettings DefaultSettings();
 
 // The folder of options.ini: the application-data folder's
 // "Quarnel/Tonvale/", created with its parents, else the executable's folder.
-std::string SettingsFolder();
-// Fills Settings from the file, each field with its default.
-void LoadSettings();
+std::string SettingsFolder(bool Make = true);
+// Fills Settings from the file, each field with its default. Without
+// MakeFolders nothing is written: no folder made, no initial file copied.
+void LoadSettings(bool MakeFolders = true);
 // Writes every field; raises std::runtime_error "Unable to write to <path>"
 // when the file cannot be written (the file on disk is then unchanged).
 void SaveSettings();

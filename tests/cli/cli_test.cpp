@@ -128,7 +128,9 @@ TEST(Cli, ExistingOutputsAndTheQuestion) {
   const std::string script = "script -qec \"env XDG_CONFIG_HOME=" + c.Path("cfg") + " " + TONVALE_CLI +
                              " --to mp3 -o out a.wav\" /dev/null";
   std::string asked = Shell("cd " + Quote(c.Dir.Path().string()) + " && printf 'n\\n' | " + script);
-  EXPECT_NE(asked.find("a.mp3 has existed, overite it?"), std::string::npos) << asked;
+  EXPECT_NE(asked.find("out/a.mp3 exists. Replace it? [y/N]"), std::string::npos) << asked;
+  EXPECT_EQ(ReadBytes(c.Out + "/a.mp3").size(), 3u);
+  Shell("cd " + Quote(c.Dir.Path().string()) + " && printf '\\n' | " + script);  // Enter alone: No
   EXPECT_EQ(ReadBytes(c.Out + "/a.mp3").size(), 3u);
   Shell("cd " + Quote(c.Dir.Path().string()) + " && printf 'y\\n' | " + script);
   EXPECT_GT(ReadBytes(c.Out + "/a.mp3").size(), 1000u);
@@ -165,7 +167,7 @@ TEST(Cli, UsageErrorsAndSettings) {
   EXPECT_EQ(c.Run("a.wav").Status, 2);
   Result missing = c.Run("--to mp3 -o nowhere a.wav");
   EXPECT_EQ(missing.Status, 2);
-  EXPECT_EQ(missing.Err, "the output folder does not exist.Please check the output directory setting.\n");
+  EXPECT_EQ(missing.Err, "tonvale-cli: nowhere: the output folder does not exist.Please check the output directory setting.\n");
   // Settings come from options.ini and the options override them.
   fs::create_directories(c.Path("cfg/Quarnel/Tonvale"));
   const std::string ini = "[CommonOptions]\nOutputFolder=" + c.Out + "\n[Mp3Options]\nConstantBitRate=8\nStereoMode=0\n";
@@ -297,7 +299,8 @@ TEST(Cli, SignalsStopTheRun) {
     const char* Jobs;
     const char* Summary;
   } cases[] = {{"TERM", 143, "1", "0 converted, 0 skipped, 1 failed, 2 not started"},
-               {"INT", 130, "2", "0 converted, 0 skipped, 2 failed, 1 not started"}};
+               {"INT", 130, "2", "0 converted, 0 skipped, 2 failed, 1 not started"},
+               {"HUP", 129, "1", "0 converted, 0 skipped, 1 failed, 2 not started"}};
   // The signal goes once every file meant has said it is converting, never
   // after a fixed time, so a loaded machine sees the same run.
   for (const auto& k : cases) {
@@ -343,7 +346,7 @@ TEST(Cli, SignalsStopTheRun) {
       "            if not chunk: return\n"
       "            text += chunk\n"
       "text = b''\n"
-      "read_until(lambda: b'overite it?' in text, 30)\n"
+      "read_until(lambda: b'Replace it?' in text, 30)\n"
       "os.kill(pid, signal.SIGINT)\n"
       "read_until(lambda: b'not started' in text, 30)\n"
       "os.kill(pid, signal.SIGKILL) if b'not started' not in text else None\n"
@@ -642,4 +645,63 @@ TEST(Cli, TagReportTellsWhatId3v1CouldNotHold) {
   }
   // The ID3v2 tag keeps the name of a genre that the list has not.
   EXPECT_EQ(Python("from mutagen.id3 import ID3\nprint(ID3('" + c.Out + "/g.mp3')['TCON'])\n"), "Synthwave\n");
+}
+
+// Regressions: codec and format numbers outside the lists failed every file
+// alike; contradictory options ran; --dry-run made the settings folder; a
+// closed standard output or a file-size limit killed the process, leaving
+// its hidden files behind.
+TEST(Cli, OptionsFolderAndEndsOfTheRun) {
+  Cli c;
+  for (const char* name : {"a.wav", "b.wav", "c.wav"}) MakeAudio(c.Path(name), 0.5, 44100, 2, "-c:a pcm_s16le");
+  WriteText(c.Path("afile"), "x");
+  const struct {
+    std::string Args, Said;
+  } usage[] = {{"--to wma -o out --wma-codec 7 a.wav", "--wma-codec 7 is not one of 0 to 1"},
+               {"--to wma -o out --wma-format 9999 a.wav b.wav", "--wma-format 9999 is not one of codec 0's formats, 0 to 167"},
+               {"--to mp3 -o out --vbr-min 256 --vbr-max 128 a.wav", "--vbr-min 256 is above --vbr-max 128"},
+               {"--to mp3 -o out --same-folder a.wav", "--same-folder and -o exclude each other"},
+               {"--to mp3 -o afile a.wav", "afile: not a folder"}};
+  for (const auto& u : usage) {
+    Result r = c.Run(u.Args);
+    EXPECT_EQ(r.Status, 2) << u.Args;
+    EXPECT_NE(r.Err.find(u.Said), std::string::npos) << r.Err;
+    EXPECT_EQ(r.Err.find("converting"), std::string::npos) << r.Err;
+  }
+  Result version = c.Run("--version");
+  EXPECT_EQ(version.Status, 0);
+  EXPECT_EQ(version.Out.rfind("tonvale-cli ", 0), 0u) << version.Out;
+  EXPECT_NE(version.Out.find("(build "), std::string::npos) << version.Out;
+
+  // A dry run on a fresh configuration writes nothing at all.
+  fs::remove_all(c.Path("cfg"));
+  Result dry = c.Run("--to mp3 --dry-run a.wav");
+  EXPECT_EQ(dry.Status, 0) << dry.Err;
+  EXPECT_FALSE(fs::exists(c.Path("cfg"))) << "no settings folder made";
+  // Stored numbers out of range: one message for the run.
+  fs::create_directories(c.Path("cfg/Quarnel/Tonvale"));
+  WriteText(c.Path("cfg/Quarnel/Tonvale/options.ini"), "[WMAOptions]\nFormatIndex=9999\n");
+  Result stored = c.Run("--to wma -o out a.wav b.wav");
+  EXPECT_EQ(stored.Status, 2);
+  EXPECT_NE(stored.Err.find("the stored WMA format 9999 is not one of"), std::string::npos) << stored.Err;
+  fs::remove_all(c.Path("cfg"));
+
+  auto noTemporaries = [&] {
+    for (const auto& e : fs::directory_iterator(c.Out))
+      EXPECT_EQ(e.path().filename().string().find(".tonvale-"), std::string::npos) << e.path();
+  };
+  // A reader that goes away stops the run as SIGTERM would, with 141.
+  const std::string piped = Shell("cd " + Quote(c.Dir.Path().string()) + " && env XDG_CONFIG_HOME=" +
+                                  Quote(c.Path("cfg")) + " bash -c '" + TONVALE_CLI +
+                                  " -q -y -j 1 --to mp3 -o out a.wav b.wav c.wav 2>/dev/null | head -1; "
+                                  "echo \"${PIPESTATUS[0]}\"'");
+  EXPECT_EQ(piped, "out/a.mp3\n141\n");
+  noTemporaries();
+  // A file-size limit fails the file that passes it and the run goes on.
+  WriteText(c.Out + "/a.mp3", "old");
+  Result limited = c.Run("-y -j 1 --to mp3 -o out a.wav", "bash -c 'ulimit -f 4; exec \"$0\" \"$@\"' ");
+  EXPECT_EQ(limited.Status, 1) << limited.Err;
+  EXPECT_NE(limited.Err.find("File too large"), std::string::npos) << limited.Err;
+  EXPECT_EQ(ReadBytes(c.Out + "/a.mp3").size(), 3u);
+  noTemporaries();
 }
