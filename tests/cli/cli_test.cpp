@@ -705,3 +705,28 @@ TEST(Cli, OptionsFolderAndEndsOfTheRun) {
   EXPECT_EQ(ReadBytes(c.Out + "/a.mp3").size(), 3u);
   noTemporaries();
 }
+
+// Regressions: output names of 236 to 255 bytes failed with "File name too
+// long" (the hidden temporary name is 16 bytes longer); a failure before any
+// audio was written left a file of a tag or a header only.
+TEST(Cli, LongNamesAndFailuresBeforeAnyAudio) {
+  Cli c;
+  const std::string name = std::string(250, 'x');
+  MakeAudio(c.Path(name + ".wav"), 0.3, 44100, 2, "-c:a pcm_s16le");
+  for (const char* target : {"mp3", "wma"}) {
+    Result r = c.Run(std::string("-y --to ") + target + " -o out " + name + ".wav");
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_TRUE(fs::exists(c.Out + "/" + name + "." + target)) << target;
+  }
+  fs::create_directories(c.Path("wavs"));
+  ASSERT_EQ(c.Run("-y --to wav -o wavs out/" + name + ".mp3").Status, 0);
+  EXPECT_TRUE(fs::exists(c.Path("wavs/" + name + ".wav")));
+
+  // Room for the ID3v2 tag but not for a frame: no file at all.
+  MakeAudio(c.Path("a.wav"), 1, 44100, 2, "-c:a pcm_s16le");
+  Result r = c.Run("--to mp3 -o out --comment " + std::string(600, 'c') + " a.wav",
+                   "bash -c 'ulimit -f 1; exec \"$0\" \"$@\"' ");
+  EXPECT_EQ(r.Status, 1) << r.Err;
+  EXPECT_FALSE(fs::exists(c.Out + "/a.mp3"));
+  for (const auto& e : fs::directory_iterator(c.Out)) EXPECT_NE(e.path().filename().string()[0], '.');
+}

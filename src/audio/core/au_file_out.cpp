@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <random>
 
@@ -46,10 +47,16 @@ std::unique_ptr<TStream> TAuFileOut::CreateOutputFile() {
     errno = EISDIR;
     throw EAuException("Cannot create file " + FTarget, Reason());
   }
+  FAudioWritten = false;
   static thread_local std::mt19937_64 random{std::random_device{}()};
   static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  // The hidden name adds 16 bytes to the final one; a name that would then
+  // pass the file system's limit gives up the end of its stem.
+  std::string stem = NameOf(FTarget);
+  const size_t room = NAME_MAX - std::string(".").size() - std::string(".tonvale-XXXXXX").size();
+  if (stem.size() > room) stem.resize(room);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = FolderOf(FTarget) + "." + NameOf(FTarget) + ".tonvale-";
+    std::string name = FolderOf(FTarget) + "." + stem + ".tonvale-";
     for (int i = 0; i < 6; ++i) name += kDigits[random() % (sizeof kDigits - 1)];
     const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) {
@@ -73,7 +80,7 @@ void TAuFileOut::SettleOutputFile(bool Complete) {
     FHeldFile = temp;
     return;
   }
-  if (!Complete && FTargetExisted) {
+  if (!Complete && (FTargetExisted || !FAudioWritten)) {
     ::unlink(temp.c_str());
     return;
   }

@@ -13,10 +13,11 @@ enum TFileOutputMode { foRewrite, foAppend };
 // An output writing a file.
 //
 // A new file is written under a temporary name beside FileName (a hidden
-// ".<name>.tonvale-XXXXXX"), created only once the encoder and the input are
-// set up. A finished run renames it over FileName. A run that fails or is
-// stopped gives the partial file the final name when no file of that name
-// existed; otherwise the temporary file is removed and the existing file
+// ".<name>.tonvale-XXXXXX", the name shortened when it would not fit),
+// created only once the encoder and the input are set up. A finished run
+// renames it over FileName. A run that fails or is stopped gives the partial
+// file the final name when no file of that name existed and some audio was
+// written; otherwise the temporary file is removed and the existing file
 // stays as it was. A set-up failure leaves no file at all.
 class TAuFileOut : public TAuStreamedOutput {
  public:
@@ -49,6 +50,9 @@ class TAuFileOut : public TAuStreamedOutput {
   void SettleOutputFile(bool Complete);
   // Removes the temporary file of a run whose set-up failed.
   void DiscardOutputFile();
+  // Told by the concrete output once audio (not only a header or a tag) is
+  // in the file: a failed run without any leaves no file behind.
+  void NoteAudioWritten() { FAudioWritten = true; }
 
   std::string FFileName;
   TFileOutputMode FFileMode = foRewrite;
@@ -58,6 +62,7 @@ class TAuFileOut : public TAuStreamedOutput {
   std::string FTempFile;   // the file being written, until settled
   std::string FTarget;     // the name it is to take
   bool FTargetExisted = false;
+  bool FAudioWritten = false;
   std::string FHeldFile;   // a finished file waiting for CommitFile
 };
 

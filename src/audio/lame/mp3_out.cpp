@@ -145,13 +145,17 @@ bool TMP3Out::OutputChunk(bool Abort) {
   // looks complete.
   if (produced < 0) throw EAuException("MP3 encoding failed (LAME error " + std::to_string(produced) + ")");
   DataStream->Write(Mp3Buffer.data(), produced);
+  if (produced > 0) NoteAudioWritten();
   return true;
 }
 
 void TMP3Out::Finish() {
   id3tag_init(Context);
   int produced = lame_encode_flush(Context, Mp3Buffer.data(), static_cast<int>(Mp3Buffer.size()));
-  if (produced > 0) DataStream->Write(Mp3Buffer.data(), produced);
+  if (produced > 0) {
+    DataStream->Write(Mp3Buffer.data(), produced);
+    NoteAudioWritten();
+  }
   // Complete the header frame the encoder reserved at the start (the VBR or
   // Info frame with the length and the gapless figures).
   if (lame_get_lametag_frame && lame_get_bWriteVbrTag(Context)) {

@@ -183,11 +183,15 @@ bool TWaveOut::OutputChunk(bool Abort) {
   FramesEncoded += got / (2 * ch);
   EncodeImaBlock(PcmBlock.data(), ch, FBlockSize, StepIndex, AdpcmBlock.data());
   DataStream->Write(AdpcmBlock.data(), FBlockSize);
+  NoteAudioWritten();
   return true;
 }
 
 void TWaveOut::FlushPending() {
-  if (!Pending.empty()) DataStream->Write(Pending.data(), static_cast<int64_t>(Pending.size()));
+  if (!Pending.empty()) {
+    DataStream->Write(Pending.data(), static_cast<int64_t>(Pending.size()));
+    NoteAudioWritten();
+  }
   Pending.clear();
 }
 

@@ -84,6 +84,7 @@ bool TWMAOut::OutputChunk(bool Abort) {
   EndOfInput = ended;
   if (!WMAWriterWrite(FWriter, Buffer.data(), n))
     throw EAuException("Cannot write the WMA data", WriteFailureReason());
+  if (n > 0) NoteAudioWritten();
   return true;
 }
 
