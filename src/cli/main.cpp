@@ -196,6 +196,7 @@ int main(int argc, char** argv) {
     values.Settings = RunSettings(options);
     values.Overrides = TagOverrides(options);
     values.TagsToWma = values.Settings.IsShowTagEditor || values.Overrides.Any();
+    values.ReplaceAppearing = options.Overwrite == TOverwritePolicy::Always;
     if (const std::string problem = OutputFolderProblem(values.Settings, options.DryRun); !problem.empty()) {
       std::fprintf(stderr, "tonvale-cli: %s\n", problem.c_str());
       return 2;

@@ -139,6 +139,11 @@ void TBatchDriver::FinishPrevious() {
   std::string error = out->ErrorMessage();
   if (!error.empty() && !out->ErrorDetail().empty()) error += ": " + out->ErrorDetail();
   if (error.empty() && (Mode == cmWavToMp3 || Mode == cmWmaToMp3)) error = CompleteMp3(MP3Out1.FileName());
+  if (static_cast<TAuFileOut*>(out)->Appeared()) {
+    FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Skipped,
+                        FRunningOutput + " appeared while converting; it is kept"});
+    return;
+  }
   if (!error.empty()) {
     FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Failed, error});
     return;
@@ -226,6 +231,8 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
   }
   FAskedSource = Source;
   if (!ConfirmOverwrite(Output)) return;
+  // A file asked about is replaced; one that appears meanwhile only with -y.
+  fileOut->Replace = FOutputExisted || FValues->ReplaceAppearing ? TAuFileOut::rrAlways : TAuFileOut::rrNever;
   FRunningTags = values.Tags;
   if (Mode == cmWmaToMp3 && perFileTags) {
     TagValuesFromSource(WMIn1.Id3v2Tags(), false, FRunningTags);
@@ -262,7 +269,8 @@ std::string TBatchDriver::Unreadable(TAuFileIn& Input, const std::string& Source
 bool TBatchDriver::ConfirmOverwrite(const std::string& Path) {
   std::error_code ec;
   // A link, even one that leads nowhere, is an existing file.
-  if (!std::filesystem::exists(std::filesystem::symlink_status(Path, ec))) return true;
+  FOutputExisted = std::filesystem::exists(std::filesystem::symlink_status(Path, ec));
+  if (!FOutputExisted) return true;
   if (FView.ConfirmOverwrite(Path)) return true;
   FView.FileFinished({FAskedSource, Path, TFileOutcome::Skipped, Path + " has existed", true});
   PostStep(1);

@@ -102,6 +102,7 @@ class TBatchDriver {
   // batch takes its own source's).
   TTagValues FRunningTags;
   std::string FAskedSource;  // the file of the overwrite question
+  bool FOutputExisted = false;  // its output stood there when asked about
   // Steps posted before this driver went away find it gone.
   std::shared_ptr<TBatchDriver*> FSelf;
 };

@@ -29,6 +29,10 @@ struct TRunValues {
   // Whether the tag values reach WMA outputs (the window: when the tag editor
   // is in use; the command line: also when tag options are given).
   bool TagsToWma = false;
+  // A file that appears under an output's name while it converts (nobody was
+  // asked about it) is replaced: the command line's -y. Otherwise the output
+  // is skipped and that file kept.
+  bool ReplaceAppearing = false;
 
   // The process-wide Settings and TagValues as they stand now.
   static TRunValues Current();

@@ -730,3 +730,38 @@ TEST(Cli, LongNamesAndFailuresBeforeAnyAudio) {
   EXPECT_FALSE(fs::exists(c.Out + "/a.mp3"));
   for (const auto& e : fs::directory_iterator(c.Out)) EXPECT_NE(e.path().filename().string()[0], '.');
 }
+
+// Regression: a file that appeared under an output's name while it
+// converted (nobody asked about it: -n, or no terminal) was replaced by the
+// final rename; it is kept and the output skipped. -y still replaces it.
+TEST(Cli, FileAppearingWhileConvertingIsNotReplaced) {
+  Cli c;
+  MakeAudio(c.Path("long.wav"), 100, 44100, 2, "-c:a pcm_s16le");
+  for (const std::string flag : {"-n", "", "-y"}) {
+    fs::remove(c.Out + "/long.mp3");
+    const std::string out = Python(
+        "import os, subprocess, time\n"
+        "os.chdir('" + c.Dir.Path().string() + "')\n"
+        "env = dict(os.environ, XDG_CONFIG_HOME='" + c.Path("cfg") + "')\n"
+        "args = ['" TONVALE_CLI "', '--to', 'mp3', '-o', 'out', '-j', '1', 'long.wav']\n"
+        "if '" + flag + "': args.insert(1, '" + flag + "')\n"
+        "p = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)\n"
+        "err = b''\n"
+        "end = time.time() + 60\n"
+        "while not any(n.startswith('.long.mp3.tonvale-') for n in os.listdir('out')) and time.time() < end:\n"
+        "    time.sleep(0.01)\n"
+        "open('out/long.mp3', 'w').write('mine')\n"
+        "err += p.stderr.read()\n"
+        "print(p.wait(timeout=120))\n"
+        "print(err.decode())\n");
+    EXPECT_EQ(out.substr(0, 2), "0\n") << out;
+    if (flag == "-y") {
+      EXPECT_GT(ReadBytes(c.Out + "/long.mp3").size(), 1000u) << out;
+    } else {
+      EXPECT_EQ(ReadBytes(c.Out + "/long.mp3").size(), 4u) << out;
+      EXPECT_NE(out.find("appeared while converting"), std::string::npos) << out;
+      EXPECT_NE(out.find("0 converted, 1 skipped, 0 failed"), std::string::npos) << out;
+    }
+    for (const auto& e : fs::directory_iterator(c.Out)) EXPECT_NE(e.path().filename().string()[0], '.');
+  }
+}

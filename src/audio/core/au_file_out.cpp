@@ -1,6 +1,7 @@
 #include "audio/core/au_file_out.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,6 +49,7 @@ std::unique_ptr<TStream> TAuFileOut::CreateOutputFile() {
     throw EAuException("Cannot create file " + FTarget, Reason());
   }
   FAudioWritten = false;
+  FAppeared = false;
   static thread_local std::mt19937_64 random{std::random_device{}()};
   static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   // The hidden name adds 16 bytes to the final one; a name that would then
@@ -84,11 +86,25 @@ void TAuFileOut::SettleOutputFile(bool Complete) {
     ::unlink(temp.c_str());
     return;
   }
-  if (::rename(temp.c_str(), FTarget.c_str()) != 0) {
+  const bool replace = Replace == rrAlways || (Replace == rrAsFound && FTargetExisted);
+  if ((replace ? ::rename(temp.c_str(), FTarget.c_str()) : RenameNoReplace(temp, FTarget)) != 0) {
     const std::string reason = Reason();
     ::unlink(temp.c_str());
+    if (errno == EEXIST && !replace) {
+      FAppeared = true;
+      throw EAuException("Cannot create file " + FTarget, "a file of that name appeared while converting");
+    }
     throw EAuException("Cannot create file " + FTarget, reason);
   }
+}
+
+int TAuFileOut::RenameNoReplace(const std::string& From, const std::string& To) {
+  if (::renameat2(AT_FDCWD, From.c_str(), AT_FDCWD, To.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return -1;
+  // A file system without the flag: a new link fails where a file stands.
+  if (::link(From.c_str(), To.c_str()) != 0) return -1;
+  ::unlink(From.c_str());
+  return 0;
 }
 
 void TAuFileOut::DiscardOutputFile() {

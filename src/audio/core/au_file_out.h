@@ -35,6 +35,13 @@ class TAuFileOut : public TAuStreamedOutput {
   // When set, a finished run leaves its file under the temporary name until
   // CommitFile, so that more can be written into it first (the ID3v1 tag).
   bool HoldFinishedFile = false;
+  // Whether the final name may replace a file standing there: as found (a
+  // file that stood there when the run began is replaced), always, or never
+  // (nobody was asked about one that appeared meanwhile). Where it may not,
+  // the rename refuses: the new file is removed and Appeared() tells so.
+  enum TReplaceRule { rrAsFound, rrNever, rrAlways };
+  TReplaceRule Replace = rrAsFound;
+  bool Appeared() const { return FAppeared; }
   // The file the last run's data is in: the temporary file while it is held.
   std::string WrittenFileName() const { return FHeldFile.empty() ? FFileName : FHeldFile; }
   // Renames a held file over FileName; Complete false settles it as a failed
@@ -48,6 +55,8 @@ class TAuFileOut : public TAuStreamedOutput {
   // Settles the temporary file once its stream is closed. Raises when a
   // finished file cannot take its name.
   void SettleOutputFile(bool Complete);
+  // rename that fails with EEXIST where a file stands.
+  static int RenameNoReplace(const std::string& From, const std::string& To);
   // Removes the temporary file of a run whose set-up failed.
   void DiscardOutputFile();
   // Told by the concrete output once audio (not only a header or a tag) is
@@ -63,6 +72,7 @@ class TAuFileOut : public TAuStreamedOutput {
   std::string FTarget;     // the name it is to take
   bool FTargetExisted = false;
   bool FAudioWritten = false;
+  bool FAppeared = false;
   std::string FHeldFile;   // a finished file waiting for CommitFile
 };
 
