@@ -164,22 +164,46 @@ void RunBatch(int Mode, const std::vector<std::string>& Files, const TRunValues&
   for (const auto& f : run.NotStarted()) View.NotStarted(f);
 }
 
-// What the run would do, written instead of doing it.
-void PrintDryRun(const TRunPlan& Plan, bool Json) {
-  std::string json = "{\"dry run\": true, \"files\": [";
-  for (size_t i = 0; i < Plan.Files.size(); ++i) {
-    const TPlannedFile& f = Plan.Files[i];
+// What the run would do, written instead of doing it: every file the run
+// would list, with the outcome it would give and why.
+void PrintDryRun(const TRunPlan& Plan, TOverwritePolicy Overwrite, bool Json) {
+  struct TLine {
+    std::string Source, Mode, Output, Outcome, Reason;
+    bool Exists;
+  };
+  std::vector<TLine> lines;
+  for (const TFileResult& r : Plan.Refused)
+    lines.push_back({r.Source, "", r.Output, r.Outcome == TFileOutcome::Skipped ? "skipped" : "failed", r.Message, false});
+  for (const TPlannedFile& f : Plan.Files) {
     std::error_code ec;
     const bool exists = std::filesystem::exists(std::filesystem::symlink_status(f.Output, ec));
-    if (!Json) {
-      std::printf("%s\t%s\t%s%s\n", f.Source.c_str(), ModeName(f.Mode).c_str(), f.Output.c_str(),
-                  exists ? "\t(exists)" : "");
-      continue;
+    TLine line{f.Source, ModeName(f.Mode), f.Output, "converted", "", exists};
+    if (!std::filesystem::exists(f.Source, ec)) {
+      line.Outcome = "failed";
+      line.Reason = "no such file";
+    } else if (exists && Overwrite != TOverwritePolicy::Always) {
+      line.Outcome = "skipped";
+      line.Reason = Overwrite == TOverwritePolicy::Never ? "the output exists" : "the output exists: asked on a terminal";
     }
-    json += std::string(i ? ", " : "") + "{\"source\": " + JsonText(f.Source) + ", \"mode\": " +
-            JsonText(ModeName(f.Mode)) + ", \"output\": " + JsonText(f.Output) + ", \"exists\": " + (exists ? "true" : "false") + "}";
+    lines.push_back(line);
   }
-  if (Json) std::printf("%s]}\n", json.c_str());
+  if (!Json) {
+    for (const TLine& l : lines) {
+      std::printf("%s\t%s\t%s\t%s%s%s\n", l.Source.c_str(), l.Mode.empty() ? "-" : l.Mode.c_str(),
+                  l.Output.empty() ? "-" : l.Output.c_str(), l.Outcome.c_str(), l.Reason.empty() ? "" : ": ",
+                  l.Reason.c_str());
+    }
+    return;
+  }
+  std::string json = "{\"dry run\": true, \"files\": [";
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const TLine& l = lines[i];
+    json += std::string(i ? ", " : "") + "{" + JsonPath("source", l.Source) + ", \"mode\": " +
+            (l.Mode.empty() ? "null" : JsonText(l.Mode)) + ", " + JsonPath("output", l.Output) +
+            ", \"exists\": " + (l.Exists ? "true" : "false") + ", \"outcome\": " + JsonText(l.Outcome) +
+            ", \"reason\": " + JsonText(l.Reason) + "}";
+  }
+  std::printf("%s]}\n", json.c_str());
 }
 
 }  // namespace
@@ -218,15 +242,18 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "tonvale-cli: %s\n", problem.c_str());
       return 2;
     }
-    for (const TFileResult& r : plan.Refused) {
+    for (const TFileResult& r : options.DryRun ? std::vector<TFileResult>() : plan.Refused) {
       if (r.Outcome == TFileOutcome::Skipped)
         view.Skip(r.Source, r.Message);
       else
         view.Fail(r.Source, r.Message);
     }
     if (options.DryRun) {
-      PrintDryRun(plan, options.Json);
-      return view.Failed() > 0 ? 1 : 0;
+      PrintDryRun(plan, options.Overwrite, options.Json);
+      return std::any_of(plan.Refused.begin(), plan.Refused.end(),
+                         [](const TFileResult& R) { return R.Outcome == TFileOutcome::Failed; })
+                 ? 1
+                 : 0;
     }
     const int lanes = LanesFor(options.Jobs);
     view.SetTotal(static_cast<int>(plan.Files.size()));

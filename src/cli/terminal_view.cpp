@@ -7,6 +7,10 @@
 #include <cstdio>
 #include <iostream>
 
+#include <utf8cpp/utf8.h>
+
+#include "platform/text.h"
+
 namespace tonvale {
 
 // One driver's face of the shared view.
@@ -29,9 +33,31 @@ class TLaneView : public IBatchView {
   int FLane;
 };
 
+std::string JsonPath(const char* Name, const std::string& Path) {
+  std::string field = "\"" + std::string(Name) + "\": " + (Path.empty() ? "null" : JsonText(Path));
+  if (IsUtf8(Path)) return field;
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : Path) hex += {kHex[c >> 4], kHex[c & 15]};
+  return field + ", \"" + Name + "_bytes\": \"" + hex + "\"";
+}
+
 std::string JsonText(const std::string& Text) {
   std::string out = "\"";
-  for (unsigned char c : Text) {
+  for (size_t i = 0; i < Text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(Text[i]);
+    if (c >= 0x80) {
+      // A valid sequence is copied; each byte of an invalid one becomes U+FFFD.
+      auto it = Text.begin() + static_cast<std::ptrdiff_t>(i);
+      try {
+        utf8::next(it, Text.end());
+        out.append(Text.begin() + static_cast<std::ptrdiff_t>(i), it);
+        i = static_cast<size_t>(it - Text.begin()) - 1;
+      } catch (const utf8::exception&) {
+        out += "\xEF\xBF\xBD";
+      }
+      continue;
+    }
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -257,8 +283,8 @@ void TTerminalView::PrintSummary() {
                   r.Seconds);
     std::string warnings;
     for (const std::string& w : r.Warnings) warnings += (warnings.empty() ? "" : ", ") + JsonText(w);
-    json += std::string(i ? ", " : "") + "{\"source\": " + JsonText(r.Source) + ", \"output\": " +
-            (r.Output.empty() ? "null" : JsonText(r.Output)) + ", \"outcome\": " + JsonText(r.Outcome) +
+    json += std::string(i ? ", " : "") + "{" + JsonPath("source", r.Source) + ", " + JsonPath("output", r.Output) +
+            ", \"outcome\": " + JsonText(r.Outcome) +
             ", \"reason\": " + JsonText(r.Reason) + ", \"warnings\": [" + warnings + "]" + numbers;
   }
   char totals[200];

@@ -15,8 +15,12 @@ namespace tonvale {
 
 enum class TOverwritePolicy { Ask, Always, Never };
 
-// Text as a JSON string literal, quotes included.
+// Text as a JSON string literal, quotes included; each byte that is not
+// part of valid UTF-8 becomes U+FFFD, so the literal is always valid.
 std::string JsonText(const std::string& Text);
+// "Name": the path as JSON text (null when empty), and for a path that is not
+// UTF-8 also "Name_bytes": its exact bytes as lowercase hex.
+std::string JsonPath(const char* Name, const std::string& Path);
 
 class TTerminalView {
  public:

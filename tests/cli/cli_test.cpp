@@ -765,3 +765,30 @@ TEST(Cli, FileAppearingWhileConvertingIsNotReplaced) {
     for (const auto& e : fs::directory_iterator(c.Out)) EXPECT_NE(e.path().filename().string()[0], '.');
   }
 }
+
+// Regressions: --json wrote invalid JSON for names that are not UTF-8; a dry
+// run listed only the files that would convert. Every file the run lists is
+// in the dry run with the outcome the run gives it.
+TEST(Cli, JsonIsValidAndTheDryRunListsWhatTheRunDoes) {
+  Cli c;
+  for (const char* name : {"caf\xe9.wav", "s.wav", "s.WAV"}) MakeAudio(c.Path(name), 0.3, 44100, 2, "-c:a pcm_s16le");
+  MakeAudio(c.Path("x.mp3"), 0.3, 44100, 2, "-c:a libmp3lame");
+  WriteText(c.Path("notes.txt"), "text");
+  const std::string files = " $'caf\\xe9.wav' x.mp3 notes.txt missing.wav s.wav s.WAV";
+  const std::string outcomes =
+      "import json, sys\nr = json.load(open(sys.argv[1]))\n"
+      "print(sorted((f['source'], f['outcome']) for f in r['files']))\n"
+      "print([(f['source_bytes'], f.get('output_bytes')) for f in r['files'] if 'source_bytes' in f])\n";
+  // (Arguments with $'...' reach the program through bash.)
+  const std::string dry = Shell("cd " + Quote(c.Dir.Path().string()) + " && XDG_CONFIG_HOME=" + Quote(c.Path("cfg")) +
+                                " bash -c \"" + TONVALE_CLI + " --dry-run --json --to mp3 -o out" + files +
+                                " > dry.json\" ; /usr/bin/python3 -c " + Quote(outcomes) + " dry.json");
+  const std::string real = Shell("cd " + Quote(c.Dir.Path().string()) + " && XDG_CONFIG_HOME=" + Quote(c.Path("cfg")) +
+                                 " bash -c \"" + TONVALE_CLI + " --json -j 1 --to mp3 -o out" + files +
+                                 " > real.json 2>/dev/null\" ; /usr/bin/python3 -c " + Quote(outcomes) + " real.json");
+  EXPECT_EQ(dry.substr(0, dry.find('\n')), real.substr(0, real.find('\n'))) << dry << real;
+  EXPECT_EQ(real,
+            "[('caf\xef\xbf\xbd.wav', 'converted'), ('missing.wav', 'failed'), ('notes.txt', 'failed'), "
+            "('s.WAV', 'failed'), ('s.wav', 'converted'), ('x.mp3', 'skipped')]\n"
+            "[('636166e92e776176', '6f75742f636166e92e6d7033')]\n");
+}
