@@ -54,7 +54,8 @@ namespace tonvale::bench {
 // Instructions a command executes, counted by callgrind; -1 without valgrind.
 inline long long Instructions(const std::string& Command) {
   const std::string log = (std::filesystem::temp_directory_path() / "tonvale-callgrind.log").string();
-  const std::string run = "valgrind --tool=callgrind --callgrind-out-file=/dev/null " + Command + " > /dev/null 2> " + log;
+  const std::string run =
+      "valgrind --tool=callgrind --callgrind-out-file=/dev/null " + Command + " > /dev/null 2> " + log;
   if (std::system(run.c_str()) != 0) return -1;
   FILE* f = std::fopen(log.c_str(), "r");
   if (!f) return -1;

@@ -82,9 +82,7 @@ class NullOut : public TAuOutput {
   uint8_t FBuffer[kChunk];
 };
 
-double Seconds(Clock::time_point Start) {
-  return std::chrono::duration<double>(Clock::now() - Start).count();
-}
+double Seconds(Clock::time_point Start) { return std::chrono::duration<double>(Clock::now() - Start).count(); }
 
 }  // namespace
 

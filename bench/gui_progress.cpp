@@ -51,9 +51,7 @@ int main(int argc, char** argv) {
   QElapsedTimer sinceTick;
   QTimer ticker;
   ticker.setInterval(1);
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    longest = std::max(longest, sinceTick.restart());
-  });
+  QObject::connect(&ticker, &QTimer::timeout, [&] { longest = std::max(longest, sinceTick.restart()); });
   const double window = bench::TimeIt(
       [&] {
         std::filesystem::remove(dir / "out/music.mp3");
@@ -67,7 +65,10 @@ int main(int argc, char** argv) {
       },
       1);
   const double cli = bench::TimeIt(
-      [&] { bench::Shell(std::string(TONVALE_CLI) + " -q -y --to mp3 -o " + Settings.OutputFolder + " " + wav + " > /dev/null 2>&1"); },
+      [&] {
+        bench::Shell(std::string(TONVALE_CLI) + " -q -y --to mp3 -o " + Settings.OutputFolder + " " + wav +
+                     " > /dev/null 2>&1");
+      },
       1);
   bench::Ratio("WAV -> MP3 through the window", window, cli, "cli");
   std::printf("longest event-loop stall          %lld ms (goal: under 16 ms)\n", static_cast<long long>(longest));
@@ -114,7 +115,8 @@ int main(int argc, char** argv) {
   std::printf("batch of 20 files of %d s, WAV -> MP3:\n", each);
   bench::Ratio("window, Jobs 0 (every core)", allLanes, oneLane, "Jobs 1");
   bench::Ratio("window, Jobs 0 (every core)", allLanes, cliBatch, "cli -j 2");
-  std::printf("longest event-loop stall, lanes   %lld ms (goal: under 16 ms)\n", static_cast<long long>(longestTwoLanes));
+  std::printf("longest event-loop stall, lanes   %lld ms (goal: under 16 ms)\n",
+              static_cast<long long>(longestTwoLanes));
   std::printf("goals: Jobs 0 at least 1.8x the throughput of Jobs 1 on 2 cores; within 1.05 of tonvale-cli -j 2\n");
   return 0;
 }

@@ -78,8 +78,8 @@ std::string WmaSettingsProblem(const TSettings& S, const TCliOptions& O) {
   const int formats = static_cast<int>(out.Formats(static_cast<uint16_t>(S.CodecIndex)).size());
   if (S.FormatIndex < 0 || S.FormatIndex >= formats)
     return (O.WmaFormat ? "--wma-format " : "the stored WMA format ") + std::to_string(S.FormatIndex) +
-           " is not one of codec " + std::to_string(S.CodecIndex) + "'s formats, 0 to " +
-           std::to_string(formats - 1) + where;
+           " is not one of codec " + std::to_string(S.CodecIndex) + "'s formats, 0 to " + std::to_string(formats - 1) +
+           where;
   return "";
 }
 
@@ -136,8 +136,8 @@ int ListWmaFormats() {
 bool Stopping(const TTerminalView& View) { return gSignal != 0 || View.OutputClosed(); }
 
 // Runs one batch of files of one source type on up to Lanes drivers.
-void RunBatch(int Mode, const std::vector<std::string>& Files, const TRunValues& Base, const TRunPlan& Plan,
-              int Lanes, TTerminalView& View) {
+void RunBatch(int Mode, const std::vector<std::string>& Files, const TRunValues& Base, const TRunPlan& Plan, int Lanes,
+              TTerminalView& View) {
   auto values = std::make_shared<TRunValues>(Base);
   try {
     values->Tags = PreparedTagValues(Mode, Files);
@@ -153,9 +153,8 @@ void RunBatch(int Mode, const std::vector<std::string>& Files, const TRunValues&
   });
   run.SetMode(Mode);
   run.SetDoneDelay(0);
-  run.SetOutputFolders([&Plan, &Base](const std::string& Source) {
-    return Plan.OutputFolderOf(Source, Base.Settings.OutputFolder);
-  });
+  run.SetOutputFolders(
+      [&Plan, &Base](const std::string& Source) { return Plan.OutputFolderOf(Source, Base.Settings.OutputFolder); });
   run.SetStopRequested([&View] { return Stopping(View); });
   while (!run.Closed()) {
     if (Stopping(View)) run.Stop();
@@ -173,7 +172,8 @@ void PrintDryRun(const TRunPlan& Plan, TOverwritePolicy Overwrite, bool Json) {
   };
   std::vector<TLine> lines;
   for (const TFileResult& r : Plan.Refused)
-    lines.push_back({r.Source, "", r.Output, r.Outcome == TFileOutcome::Skipped ? "skipped" : "failed", r.Message, false});
+    lines.push_back(
+        {r.Source, "", r.Output, r.Outcome == TFileOutcome::Skipped ? "skipped" : "failed", r.Message, false});
   for (const TPlannedFile& f : Plan.Files) {
     std::error_code ec;
     const bool exists = std::filesystem::exists(std::filesystem::symlink_status(f.Output, ec));
@@ -183,7 +183,8 @@ void PrintDryRun(const TRunPlan& Plan, TOverwritePolicy Overwrite, bool Json) {
       line.Reason = "no such file";
     } else if (exists && Overwrite != TOverwritePolicy::Always) {
       line.Outcome = "skipped";
-      line.Reason = Overwrite == TOverwritePolicy::Never ? "the output exists" : "the output exists: asked on a terminal";
+      line.Reason =
+          Overwrite == TOverwritePolicy::Never ? "the output exists" : "the output exists: asked on a terminal";
     }
     lines.push_back(line);
   }
@@ -198,8 +199,8 @@ void PrintDryRun(const TRunPlan& Plan, TOverwritePolicy Overwrite, bool Json) {
   std::string json = "{\"dry run\": true, \"files\": [";
   for (size_t i = 0; i < lines.size(); ++i) {
     const TLine& l = lines[i];
-    json += std::string(i ? ", " : "") + "{" + JsonPath("source", l.Source) + ", \"mode\": " +
-            (l.Mode.empty() ? "null" : JsonText(l.Mode)) + ", " + JsonPath("output", l.Output) +
+    json += std::string(i ? ", " : "") + "{" + JsonPath("source", l.Source) +
+            ", \"mode\": " + (l.Mode.empty() ? "null" : JsonText(l.Mode)) + ", " + JsonPath("output", l.Output) +
             ", \"exists\": " + (l.Exists ? "true" : "false") + ", \"outcome\": " + JsonText(l.Outcome) +
             ", \"reason\": " + JsonText(l.Reason) + "}";
   }
@@ -226,8 +227,7 @@ int main(int argc, char** argv) {
       return 2;
     }
     InstallSignalHandlers();
-    TTerminalView view(options.Overwrite, options.Quiet, options.Json,
-                       [] { return gSignal != 0; });
+    TTerminalView view(options.Overwrite, options.Quiet, options.Json, [] { return gSignal != 0; });
     TPlanRequest request;
     request.Sources = options.Files;
     request.Target = options.Target;
@@ -235,9 +235,8 @@ int main(int argc, char** argv) {
     request.SameAsInputFolder = values.Settings.SameAsInputFolder;
     request.OutputFolder = values.Settings.OutputFolder;
     const TRunPlan plan = PlanRun(request);
-    const bool toWma = std::any_of(plan.Files.begin(), plan.Files.end(), [](const TPlannedFile& F) {
-      return F.Mode == cmWavToWma || F.Mode == cmMp3ToWma;
-    });
+    const bool toWma = std::any_of(plan.Files.begin(), plan.Files.end(),
+                                   [](const TPlannedFile& F) { return F.Mode == cmWavToWma || F.Mode == cmMp3ToWma; });
     if (const std::string problem = toWma ? WmaSettingsProblem(values.Settings, options) : ""; !problem.empty()) {
       std::fprintf(stderr, "tonvale-cli: %s\n", problem.c_str());
       return 2;

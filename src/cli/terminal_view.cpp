@@ -156,8 +156,7 @@ void TTerminalView::DrawBlock() {
       std::snprintf(total, sizeof total, "%d of %d files done, %.1f MB written", done, FTotal, FBytes / 1e6);
     lines.push_back(total);
   }
-  for (size_t i = 0; i < lines.size(); ++i)
-    std::fprintf(stderr, "%s\033[K%s", i ? "\n" : "\r", lines[i].c_str());
+  for (size_t i = 0; i < lines.size(); ++i) std::fprintf(stderr, "%s\033[K%s", i ? "\n" : "\r", lines[i].c_str());
   FBlockLines = static_cast<int>(lines.size());
   std::fflush(stderr);
 }
@@ -179,7 +178,9 @@ bool TTerminalView::ConfirmOverwrite(const std::string& Path) {
     // before the wait begins as well as during it.
     bool ready = false;
     while (!FInterrupted() && !ready) {
-      struct pollfd in {STDIN_FILENO, POLLIN, 0};
+      struct pollfd in {
+        STDIN_FILENO, POLLIN, 0
+      };
       ready = ::poll(&in, 1, 100) > 0;
     }
     std::string answer;
@@ -284,8 +285,8 @@ void TTerminalView::PrintSummary() {
     std::string warnings;
     for (const std::string& w : r.Warnings) warnings += (warnings.empty() ? "" : ", ") + JsonText(w);
     json += std::string(i ? ", " : "") + "{" + JsonPath("source", r.Source) + ", " + JsonPath("output", r.Output) +
-            ", \"outcome\": " + JsonText(r.Outcome) +
-            ", \"reason\": " + JsonText(r.Reason) + ", \"warnings\": [" + warnings + "]" + numbers;
+            ", \"outcome\": " + JsonText(r.Outcome) + ", \"reason\": " + JsonText(r.Reason) + ", \"warnings\": [" +
+            warnings + "]" + numbers;
   }
   char totals[200];
   std::snprintf(totals, sizeof totals,

@@ -42,8 +42,8 @@ TBatchDriver::TBatchDriver(IBatchView& View, std::vector<std::string> FileList,
   MP3Out1.HoldFinishedFile = true;
   WMAOut1.SetInput(&WaveIn1);
   auto done = [this](TAuComponent* Sender) { WaveOut1Done(Sender); };
-  for (TAuOutput* out : {static_cast<TAuOutput*>(&WaveOut1), static_cast<TAuOutput*>(&MP3Out1),
-                         static_cast<TAuOutput*>(&WMAOut1)}) {
+  for (TAuOutput* out :
+       {static_cast<TAuOutput*>(&WaveOut1), static_cast<TAuOutput*>(&MP3Out1), static_cast<TAuOutput*>(&WMAOut1)}) {
     out->SetOnDone(done);
     out->SetOnProgress([this, out](TAuComponent*) { FView.ShowProgress(out->Progress()); });
   }
@@ -160,8 +160,7 @@ std::string TBatchDriver::CompleteMp3(const std::string& Output) {
   FillId3v1(tag, values, Output);
   std::string error;
   if (tag.WriteTag(written) != Tid3tag::Ok)
-    error = "Cannot write the ID3v1 tag to " + Output + ": " +
-            std::strerror(tag.SystemError ? tag.SystemError : EIO);
+    error = "Cannot write the ID3v1 tag to " + Output + ": " + std::strerror(tag.SystemError ? tag.SystemError : EIO);
   const std::string committed = MP3Out1.CommitFile(error.empty());
   return error.empty() ? committed : error;
 }
@@ -171,7 +170,7 @@ void TBatchDriver::StartNext(const std::string& source) {
   FView.ShowProgressCaption("Encoding...");
   FView.ShowCompleted(FCurrent);
   const TSettings& settings = FValues->Settings;
-  const std::string folder = OutputFolderFor             ? OutputFolderFor(source)
+  const std::string folder = OutputFolderFor              ? OutputFolderFor(source)
                              : settings.SameAsInputFolder ? FolderPart(source)
                                                           : settings.OutputFolder;
   FView.ShowOutputFolder(folder);
@@ -288,8 +287,8 @@ void TBatchDriver::Close() {
   if (FRunning && (FDone || (out && out->Completed()))) FinishPrevious();
   if (FRunning) {
     FRunning = false;
-    FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Failed,
-                        "Stopped before the end: the output is incomplete."});
+    FView.FileFinished(
+        {FRunningSource, FRunningOutput, TFileOutcome::Failed, "Stopped before the end: the output is incomplete."});
   }
   WaveIn1.SetFileName("");
   WaveOut1.SetFileName("");

@@ -27,8 +27,7 @@ class TBatchDriver {
   // Posts the first step; the caller sets Mode before the UI thread runs it.
   // Values are the run's; without them, Settings and TagValues as they
   // stand when the driver is made.
-  TBatchDriver(IBatchView& View, std::vector<std::string> FileList,
-               std::shared_ptr<const TRunValues> Values = nullptr);
+  TBatchDriver(IBatchView& View, std::vector<std::string> FileList, std::shared_ptr<const TRunValues> Values = nullptr);
   ~TBatchDriver();
   TBatchDriver(const TBatchDriver&) = delete;
   TBatchDriver& operator=(const TBatchDriver&) = delete;
@@ -101,7 +100,7 @@ class TBatchDriver {
   // The tag values the running file started with (a WMA-to-MP3 file of a
   // batch takes its own source's).
   TTagValues FRunningTags;
-  std::string FAskedSource;  // the file of the overwrite question
+  std::string FAskedSource;     // the file of the overwrite question
   bool FOutputExisted = false;  // its output stood there when asked about
   // Steps posted before this driver went away find it gone.
   std::shared_ptr<TBatchDriver*> FSelf;

@@ -12,7 +12,7 @@ struct TFileResult {
   std::string Source;
   std::string Output;  // empty when no output path was reached
   TFileOutcome Outcome;
-  std::string Message;  // why it failed or was skipped
+  std::string Message;    // why it failed or was skipped
   bool Declined = false;  // skipped because the user chose not to replace the output
   // What the output's tags could not hold (a converted MP3's ID3v1 tag);
   // empty when nothing was lost.
@@ -30,8 +30,8 @@ class IBatchView {
     (void)Source;
     (void)Output;
   }
-  virtual void ShowSelectedTracks(int Count) = 0;                // "Selected files:"
-  virtual void ShowCompleted(int Count) = 0;                     // "Completed:"
+  virtual void ShowSelectedTracks(int Count) = 0;  // "Selected files:"
+  virtual void ShowCompleted(int Count) = 0;       // "Completed:"
   // The hint above the bar ("Encoding..."), set once when the batch is made.
   virtual void ShowProgressHint(const std::string& Hint) { (void)Hint; }
   // The bar's caption until the file's first progress report.

@@ -23,8 +23,7 @@ bool TrackNumber(const std::string& Track, int32_t& Number) { return ParseIntege
 
 std::string Join(const std::vector<std::string>& Parts, const std::string& Last) {
   std::string text;
-  for (size_t i = 0; i < Parts.size(); ++i)
-    text += (i == 0 ? "" : i + 1 == Parts.size() ? Last : ", ") + Parts[i];
+  for (size_t i = 0; i < Parts.size(); ++i) text += (i == 0 ? "" : i + 1 == Parts.size() ? Last : ", ") + Parts[i];
   return text;
 }
 
@@ -61,8 +60,10 @@ std::string Id3v1Report(const TTagValues& Values, const std::string& Output, boo
     const char* Name;
     std::string Value;
     size_t Limit;
-  } fields[] = {{"title", Title(Values, Output), 30}, {"artist", Values.TagArtist, 30},
-                {"album", Values.TagAlbum, 30},       {"year", Values.TagYear, 4},
+  } fields[] = {{"title", Title(Values, Output), 30},
+                {"artist", Values.TagArtist, 30},
+                {"album", Values.TagAlbum, 30},
+                {"year", Values.TagYear, 4},
                 {"comment", Values.TagComment, 30}};
   std::vector<std::string> cut30, cut4, letters, losses;
   for (const auto& f : fields) {
@@ -80,7 +81,8 @@ std::string Id3v1Report(const TTagValues& Values, const std::string& Output, boo
     losses.push_back("genre \"" + Values.TagGenreName + "\" not in its list");
   if (losses.empty()) return "";
   std::string report = "ID3v1 " + Join(losses, ", ");
-  if (Id3v2Written) report += losses.size() == 1 ? "; the ID3v2 tag keeps it whole" : "; the ID3v2 tag keeps them whole";
+  if (Id3v2Written)
+    report += losses.size() == 1 ? "; the ID3v2 tag keeps it whole" : "; the ID3v2 tag keeps them whole";
   return report;
 }
 

@@ -151,7 +151,7 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
   };
   // The output folder is never a source of its own run.
   std::string outputFolder;
-  if (struct stat st {}; !Request.SameAsInputFolder && ::stat(Request.OutputFolder.c_str(), &st) == 0)
+  if (struct stat st{}; !Request.SameAsInputFolder && ::stat(Request.OutputFolder.c_str(), &st) == 0)
     outputFolder = Identity(st);
 
   std::vector<TSource> sources;
@@ -170,7 +170,7 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
   for (const auto& s : sources) all.push_back(s.Path);
   const TSourceSet everySource(all);
 
-  std::set<std::string> seen;                 // source keys
+  std::set<std::string> seen;                  // source keys
   std::map<std::string, std::string> claimed;  // output key -> the source that writes it
   for (const auto& [file, subfolder] : sources) {
     if (!seen.insert(SourceKey(file)).second) {
@@ -201,8 +201,8 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
       continue;
     }
     if (const std::string* source = everySource.Replaced(output)) {
-      plan.Refused.push_back(
-          {file, output, TFileOutcome::Failed, "its output " + output + " would replace " + *source + ", a source of this run"});
+      plan.Refused.push_back({file, output, TFileOutcome::Failed,
+                              "its output " + output + " would replace " + *source + ", a source of this run"});
       continue;
     }
     claimed.emplace(OutputKey(output), file);

@@ -2,9 +2,7 @@
 
 namespace tonvale {
 
-bool TTagOverrides::Any() const {
-  return Title || Artist || Album || Year || Track || Comment || GenreIndex;
-}
+bool TTagOverrides::Any() const { return Title || Artist || Album || Year || Track || Comment || GenreIndex; }
 
 void TTagOverrides::ApplyTo(TTagValues& Values) const {
   if (Title) Values.TagTitle = *Title;

@@ -10,8 +10,7 @@
 
 namespace tonvale {
 
-const char* const kMissingOutputFolder =
-    "the output folder does not exist.Please check the output directory setting.";
+const char* const kMissingOutputFolder = "the output folder does not exist.Please check the output directory setting.";
 
 void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty, TTagValues& Values) {
   const std::string title = Utf16ToUtf8(Source.Title());

@@ -19,9 +19,8 @@ TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, const TRunPlan& Plan, int
   std::vector<std::string> files;
   for (const TPlannedFile& f : FPlan.Files) files.push_back(f.Source);
   MakeRun(std::move(files));
-  Run->SetOutputFolders([this](const std::string& Source) {
-    return FPlan.OutputFolderOf(Source, Settings.OutputFolder);
-  });
+  Run->SetOutputFolders(
+      [this](const std::string& Source) { return FPlan.OutputFolderOf(Source, Settings.OutputFolder); });
   Run->SetMode(Mode);
 }
 

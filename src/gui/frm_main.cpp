@@ -193,18 +193,19 @@ void TfrmMain::changeEvent(QEvent* Event) {
   QWidget::changeEvent(Event);
 }
 
-QPushButton* TfrmMain::FlatButton(const QString& Name, const QString& Caption, const QString& Hint, int X, int Y,
-                                  int W, QPushButton* Button) {
+QPushButton* TfrmMain::FlatButton(const QString& Name, const QString& Caption, const QString& Hint, int X, int Y, int W,
+                                  QPushButton* Button) {
   QPushButton* b = Button ? Button : new QPushButton(Caption, this);
   b->setObjectName(Name);
   b->setFlat(true);
   b->setToolTip(Hint);
   b->setCursor(Qt::PointingHandCursor);
   b->setGeometry(X, Y, W, 26);
-  b->setStyleSheet("QPushButton { color: #ebf5fa; text-align: left; padding-left: 8px; border: none; }"
-                   "QPushButton:hover { background: rgba(255,255,255,40); border-radius: 4px; }"
-                   "QPushButton:pressed { background: rgba(255,255,255,70); }"
-                   "QPushButton[dropTarget=\"true\"] { background: rgba(255,255,255,90); border-radius: 4px; }");
+  b->setStyleSheet(
+      "QPushButton { color: #ebf5fa; text-align: left; padding-left: 8px; border: none; }"
+      "QPushButton:hover { background: rgba(255,255,255,40); border-radius: 4px; }"
+      "QPushButton:pressed { background: rgba(255,255,255,70); }"
+      "QPushButton[dropTarget=\"true\"] { background: rgba(255,255,255,90); border-radius: 4px; }");
   return b;
 }
 
@@ -309,9 +310,8 @@ void TfrmMain::StartFiles(int Mode, const std::vector<std::string>& Paths, bool 
     const TRunPlan plan = PlanRun(PlanFor(Mode, Paths, Dropped));
     if (plan.Files.empty()) {
       // Nothing of the mode's type, or every file refused for its own reason.
-      const bool noneOfTheType = std::all_of(plan.Refused.begin(), plan.Refused.end(), [](const TFileResult& R) {
-        return R.Message.rfind("not a ", 0) == 0;
-      });
+      const bool noneOfTheType = std::all_of(plan.Refused.begin(), plan.Refused.end(),
+                                             [](const TFileResult& R) { return R.Message.rfind("not a ", 0) == 0; });
       if (Dropped && noneOfTheType)
         ShowMessage(this, QMessageBox::Information,
                     QString("Nothing to convert: none of the dropped files is a %1 file.")
@@ -382,8 +382,8 @@ void TfrmMain::TakeGroups(const std::vector<std::string>& Paths) {
     const TTargets& t = *std::find_if(std::begin(kTargets), std::end(kTargets),
                                       [first = first](const TTargets& T) { return T.Modes[0] == first; });
     const auto count = PlanRun(PlanFor(first, paths, true)).Files.size();
-    const QString text = QString("Convert %1 %2 file%3 to:").arg(count).arg(QString(t.Source).toUpper(),
-                                                                           count == 1 ? "" : "s");
+    const QString text =
+        QString("Convert %1 %2 file%3 to:").arg(count).arg(QString(t.Source).toUpper(), count == 1 ? "" : "s");
     const int choice = ShowChoice(this, text, {t.Targets[0], t.Targets[1]});
     if (choice == 0 || choice == 1) StartFiles(t.Modes[choice], paths, true);
   }

@@ -131,8 +131,8 @@ QWidget* TfrmOptions::LamePage() {
   QLabel* maximum = Caption(rate, "Maximum bitrate:", 28, 150);
   maximum->setBuddy(cbMaxBitRate = Combo(rate, "cbMaxBitRate", true, rates, QRect(150, 146, 90, 22)));
   QLabel* quality = Caption(rate, "VBR Quality:", 28, 174);
-  cbVBRQuality = Combo(rate, "cbVBRQuality", true, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"},
-                       QRect(150, 170, 90, 22));
+  cbVBRQuality =
+      Combo(rate, "cbVBRQuality", true, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}, QRect(150, 170, 90, 22));
   quality->setBuddy(cbVBRQuality);
   connect(rbVBR, &QRadioButton::toggled, this, [this] { rbVBRClick(); });
 
@@ -150,7 +150,8 @@ QWidget* TfrmOptions::LamePage() {
   tbMP3Cpu->setGeometry(10, 24, 140, 26);
   Caption(cpu, "Less", 10, 54);
   Caption(cpu, "More", 122, 54);
-  cbWriteID3v2 = Place<QCheckBox>(page, "cbWriteID3v2", {10, 210, 320, 20}, "Also write an ID3v2 tag (full-length titles)");
+  cbWriteID3v2 =
+      Place<QCheckBox>(page, "cbWriteID3v2", {10, 210, 320, 20}, "Also write an ID3v2 tag (full-length titles)");
   bDefault = Place<QPushButton>(page, "bDefault", {346, 200, 80, 26}, "&Default");
   connect(bDefault, &QPushButton::clicked, this, [this] { bDefaultClick(); });
   return page;
@@ -227,8 +228,8 @@ bool TfrmOptions::ExchangeSettings(bool Store) {
   // Every field is checked before any is stored: a bad one leaves Settings
   // exactly as it was.
   int minRate = 0, maxRate = 0;
-  for (auto [box, name, value] : {std::tuple{cbMinBitRate, "Minimum bitrate", &minRate},
-                                  std::tuple{cbMaxBitRate, "Maximum bitrate", &maxRate}}) {
+  for (auto [box, name, value] :
+       {std::tuple{cbMinBitRate, "Minimum bitrate", &minRate}, std::tuple{cbMaxBitRate, "Maximum bitrate", &maxRate}}) {
     if (!BitRateOf(box, *value)) {
       ShowMessage(this, QMessageBox::Critical,
                   QString("%1: '%2' is not a number of kbit/s.").arg(name, box->currentText()));
@@ -270,8 +271,8 @@ void TfrmOptions::btOkClick() {
 void TfrmOptions::btBrowserClick() {
   const QString current = editOutputDir->text();
   std::error_code ec;
-  const QString start = !current.isEmpty() && std::filesystem::is_directory(EncodePath(current), ec) ? current
-                                                                                                   : QDir::homePath();
+  const QString start =
+      !current.isEmpty() && std::filesystem::is_directory(EncodePath(current), ec) ? current : QDir::homePath();
   const QString folder = ChooseFolder(this, "Please select the folder to save the audio file", start);
   if (!folder.isEmpty()) editOutputDir->setText(folder);
 }

@@ -56,8 +56,8 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner) : QDialog(Owner) {
   for (QPushButton* b : {btOk, btCancel}) b->setAutoDefault(false);
   connect(btOk, &QPushButton::clicked, this, [this] { btOkClick(); });
   connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
-  QWidget* order[] = {ID3title, ID3artist, ID3album, ID3year, ID3genre, ID3comment, ID3track, cbShowTagEditor,
-                      btOk,     btCancel};
+  QWidget* order[] = {ID3title,   ID3artist, ID3album,        ID3year, ID3genre,
+                      ID3comment, ID3track,  cbShowTagEditor, btOk,    btCancel};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   FormCreate();
 }

@@ -29,14 +29,15 @@ int main(int argc, char** argv) {
   if (instance.HandOver(socket, files)) return 0;
   tonvale::gui::TUiBridge bridge;
   tonvale::gui::TfrmMain frmMain;
-  const bool listening =
-      instance.Listen(socket, [&frmMain](const QByteArray& Token, const std::vector<std::string>& Given) {
+  const bool listening = instance.Listen(
+      socket,
+      [&frmMain](const QByteArray& Token, const std::vector<std::string>& Given) {
         if (!Token.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", Token);
         frmMain.RestoreInstance();
         if (!Given.empty()) QTimer::singleShot(0, &frmMain, [&frmMain, Given] { frmMain.TakeFiles(Given); });
-      }, &why);
-  if (!listening)
-    std::fprintf(stderr, "tonvale: running without single instance: %s\n", qPrintable(why));
+      },
+      &why);
+  if (!listening) std::fprintf(stderr, "tonvale: running without single instance: %s\n", qPrintable(why));
   frmMain.show();
   if (!files.empty()) QTimer::singleShot(0, &frmMain, [&frmMain, files] { frmMain.TakeFiles(files); });
   return QApplication::exec();

@@ -36,7 +36,8 @@ QImage DecodeJpeg(const QByteArray& Data) {
     return {};
   }
   jpeg_create_decompress(&info);
-  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(Data.constData()), static_cast<unsigned long>(Data.size()));
+  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(Data.constData()),
+               static_cast<unsigned long>(Data.size()));
   if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
     jpeg_destroy_decompress(&info);
     return {};

@@ -19,8 +19,7 @@ THandleStream::~THandleStream() {
   if (FHandle >= 0) ::close(FHandle);
 }
 
-int THandleStream::Open(const std::string& Path, TFileAccess Access, TFileSharing Sharing,
-                        bool Create) {
+int THandleStream::Open(const std::string& Path, TFileAccess Access, TFileSharing Sharing, bool Create) {
   int flags = O_CLOEXEC;
   switch (Access) {
     case TFileAccess::Read: flags |= O_RDONLY; break;
@@ -81,9 +80,7 @@ int64_t THandleStream::Write(const void* Buffer, int64_t Count) {
 }
 
 int64_t THandleStream::Seek(int64_t Offset, TSeekOrigin Origin) {
-  int whence = Origin == TSeekOrigin::soBeginning ? SEEK_SET
-               : Origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                   : SEEK_END;
+  int whence = Origin == TSeekOrigin::soBeginning ? SEEK_SET : Origin == TSeekOrigin::soCurrent ? SEEK_CUR : SEEK_END;
   return ::lseek(FHandle, Offset, whence);
 }
 

@@ -150,12 +150,16 @@ bool TPrivateProfile::Flush() const {
   size_t done = 0;
   while (ok && done < text.size()) {
     ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n <= 0) ok = false;
-    else done += static_cast<size_t>(n);
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<size_t>(n);
   }
   struct stat st {};
-  if (ok && ::stat(FFileName.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-  else if (ok) ::fchmod(fd, 0644);
+  if (ok && ::stat(FFileName.c_str(), &st) == 0)
+    ::fchmod(fd, st.st_mode & 07777);
+  else if (ok)
+    ::fchmod(fd, 0644);
   ok = ok && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   if (ok && ::rename(temp.c_str(), FFileName.c_str()) == 0) return true;

@@ -30,9 +30,7 @@ int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
 }
 
 int64_t TMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
-  int64_t base = Origin == TSeekOrigin::soBeginning ? 0
-                 : Origin == TSeekOrigin::soCurrent ? FPosition
-                                                     : Size();
+  int64_t base = Origin == TSeekOrigin::soBeginning ? 0 : Origin == TSeekOrigin::soCurrent ? FPosition : Size();
   if (base + Offset < 0) throw std::runtime_error("Invalid stream position");
   FPosition = base + Offset;
   return FPosition;

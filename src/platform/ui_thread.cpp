@@ -79,8 +79,7 @@ void Synchronize(const std::function<void()>& Fn) {
 
 bool CheckSynchronize(std::chrono::milliseconds Wait) {
   std::unique_lock lock(S().Lock);
-  if (S().HandOvers.empty() && Wait.count() > 0)
-    S().Queued.wait_for(lock, Wait, [] { return !S().HandOvers.empty(); });
+  if (S().HandOvers.empty() && Wait.count() > 0) S().Queued.wait_for(lock, Wait, [] { return !S().HandOvers.empty(); });
   bool ran = false;
   while (!S().HandOvers.empty()) {
     auto item = S().HandOvers.front();
@@ -141,8 +140,7 @@ bool ProcessMessages() {
 bool WaitAndProcess(std::chrono::milliseconds Timeout) {
   {
     std::unique_lock lock(S().Lock);
-    S().Queued.wait_for(lock, Timeout,
-                        [] { return !S().HandOvers.empty() || !S().Messages.empty(); });
+    S().Queued.wait_for(lock, Timeout, [] { return !S().HandOvers.empty() || !S().Messages.empty(); });
   }
   return ProcessMessages();
 }

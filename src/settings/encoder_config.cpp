@@ -18,8 +18,7 @@ constexpr TMP3BitRate kConstantBitRates[] = {br48, br56, br64, br80, br96, br128
 
 void ConfigureMP3Out(TMP3Out& Out, const TSettings& From) {
   Out.SetDelay(16 - 5 * From.CPU);
-  if (From.ConstantBitRate >= 0 && From.ConstantBitRate <= 8)
-    Out.SetBitRate(kConstantBitRates[From.ConstantBitRate]);
+  if (From.ConstantBitRate >= 0 && From.ConstantBitRate <= 8) Out.SetBitRate(kConstantBitRates[From.ConstantBitRate]);
   Out.SetEnableVBR(From.IsSelectVBR);
   Out.SetWriteVBRHeader(From.IsVBRHead);
   // Channel modes outside 0 to 3 keep the output's mode.

@@ -12,11 +12,11 @@ class TAPEv2Tags : public TAuTags {
  public:
   TAPEv2Tags();
 
-#define TONVALE_WIDE_ITEM(Prop, Key)                                       \
-  std::u16string Prop() const { return AsWideString(Key); }                \
+#define TONVALE_WIDE_ITEM(Prop, Key)                        \
+  std::u16string Prop() const { return AsWideString(Key); } \
   void Set##Prop(const std::u16string& V) { SetValue(Key, V); }
-#define TONVALE_TEXT_ITEM(Prop, Key)                                       \
-  std::string Prop() const { return AsString(Key); }                       \
+#define TONVALE_TEXT_ITEM(Prop, Key)                 \
+  std::string Prop() const { return AsString(Key); } \
   void Set##Prop(const std::string& V) { SetValue(Key, V); }
 
   TONVALE_WIDE_ITEM(Artist, "Artist")

@@ -9,9 +9,7 @@
 namespace tonvale {
 namespace {
 
-bool NameLess(const std::string& A, const std::string& B) {
-  return ::strcasecmp(A.c_str(), B.c_str()) < 0;
-}
+bool NameLess(const std::string& A, const std::string& B) { return ::strcasecmp(A.c_str(), B.c_str()) < 0; }
 
 bool IsInteger(const TTagValue& V) { return V.index() >= 1 && V.index() <= 6; }
 

@@ -13,8 +13,8 @@ namespace tonvale {
 
 // A value cell: null, an integer of 8, 16 or 32 bits (signed or unsigned),
 // 8-bit text (UTF-8) or wide text (UTF-16).
-using TTagValue = std::variant<std::monostate, int8_t, uint8_t, int16_t, uint16_t, int32_t,
-                               uint32_t, std::string, std::u16string>;
+using TTagValue =
+    std::variant<std::monostate, int8_t, uint8_t, int16_t, uint16_t, int32_t, uint32_t, std::string, std::u16string>;
 
 bool TagValueIsNull(const TTagValue& Value);
 // Null equals only null; integers compare by number, texts by text, and an

@@ -21,8 +21,7 @@ void PutField(uint8_t* Block, const std::string& Text, size_t Width) {
 
 }  // namespace
 
-Tid3tag::Tid3tag()
-    : Title(30, '\0'), Artist(30, '\0'), Album(30, '\0'), Year(4, '\0'), Comment(30, '\0') {}
+Tid3tag::Tid3tag() : Title(30, '\0'), Artist(30, '\0'), Album(30, '\0'), Year(4, '\0'), Comment(30, '\0') {}
 
 void Tid3tag::SetTitle(const std::string& Text) { Title = Utf8Left(Text, 30); }
 void Tid3tag::SetArtist(const std::string& Text) { Artist = Utf8Left(Text, 30); }

@@ -20,11 +20,10 @@ struct FrameIds {
 };
 
 // Table order is the frame order of a written tag and the reader's search order.
-constexpr FrameIds kFrames[12] = {
-    {"TT2", "TIT2", true}, {"TP1", "TPE1", true}, {"TAL", "TALB", true},
-    {"TRK", "TRCK", true}, {"TYE", "TYER", false}, {"TCO", "TCON", true},
-    {"COM", "COMM", false}, {"TCM", "TCOM", true}, {"TEN", "TENC", true},
-    {"TCR", "TCOP", true}, {"TLA", "TLAN", true}, {"WXX", "WXXX", true}};
+constexpr FrameIds kFrames[12] = {{"TT2", "TIT2", true},  {"TP1", "TPE1", true},  {"TAL", "TALB", true},
+                                  {"TRK", "TRCK", true},  {"TYE", "TYER", false}, {"TCO", "TCON", true},
+                                  {"COM", "COMM", false}, {"TCM", "TCOM", true},  {"TEN", "TENC", true},
+                                  {"TCR", "TCOP", true},  {"TLA", "TLAN", true},  {"WXX", "WXXX", true}};
 
 struct Header {
   uint8_t Version;
@@ -36,8 +35,7 @@ bool CheckHeader(const uint8_t* B, ssize_t Read, Header& H) {
   if (Read != 10 || std::memcmp(B, "ID3", 3) != 0 || B[4] == 0xFF) return false;
   H.Version = B[3];
   H.Flags = B[5];
-  bool flagsOk = (H.Version == 2 && (H.Flags & 0x3F) == 0) ||
-                 (H.Version == 3 && (H.Flags & 0x1F) == 0) ||
+  bool flagsOk = (H.Version == 2 && (H.Flags & 0x3F) == 0) || (H.Version == 3 && (H.Flags & 0x1F) == 0) ||
                  (H.Version == 4 && (H.Flags & 0x0F) == 0);
   if (!flagsOk) return false;
   for (int i = 6; i < 10; ++i)
@@ -219,9 +217,16 @@ bool TId3v2Tags::WriteToFile(int FileHandle, bool Unicode) {
   }
   const uint32_t size = static_cast<uint32_t>(frames.size());
   // No unsynchronisation is applied, so the flags byte claims none.
-  uint8_t header[10] = {'I', 'D', '3', 3, 0, 0,
-                        static_cast<uint8_t>((size >> 21) & 0x7F), static_cast<uint8_t>((size >> 14) & 0x7F),
-                        static_cast<uint8_t>((size >> 7) & 0x7F), static_cast<uint8_t>(size & 0x7F)};
+  uint8_t header[10] = {'I',
+                        'D',
+                        '3',
+                        3,
+                        0,
+                        0,
+                        static_cast<uint8_t>((size >> 21) & 0x7F),
+                        static_cast<uint8_t>((size >> 14) & 0x7F),
+                        static_cast<uint8_t>((size >> 7) & 0x7F),
+                        static_cast<uint8_t>(size & 0x7F)};
   const size_t n = 10 + frames.size();
 
   struct stat st {};
@@ -264,8 +269,8 @@ std::vector<uint8_t> TId3v2Tags::Version4Tag() const {
   const struct {
     const char* Id;
     std::u16string Value;
-  } texts[] = {{"TIT2", Title()}, {"TPE1", Artist()}, {"TALB", Album()}, {"TDRC", Year()},
-               {"TRCK", Track()}, {"TCON", Genre()}};
+  } texts[] = {{"TIT2", Title()}, {"TPE1", Artist()}, {"TALB", Album()},
+               {"TDRC", Year()},  {"TRCK", Track()},  {"TCON", Genre()}};
   for (const auto& [id, value] : texts) {
     if (value.empty()) continue;
     const std::string utf8 = Utf16ToUtf8(value);

@@ -33,8 +33,8 @@ struct Cli {
   Result Run(const std::string& Args, const std::string& Prefix = "") {
     const std::string out = Dir.File("stdout.txt"), err = Dir.File("stderr.txt");
     int status = 0;
-    Shell("cd " + Quote(Dir.Path().string()) + " && " + Prefix + "env XDG_CONFIG_HOME=" + Quote(Dir.File("cfg")) +
-              " " + TONVALE_CLI + " " + Args + " > " + Quote(out) + " 2> " + Quote(err) + " < /dev/null",
+    Shell("cd " + Quote(Dir.Path().string()) + " && " + Prefix + "env XDG_CONFIG_HOME=" + Quote(Dir.File("cfg")) + " " +
+              TONVALE_CLI + " " + Args + " > " + Quote(out) + " 2> " + Quote(err) + " < /dev/null",
           &status);
     auto text = [](const std::string& P) {
       std::ifstream in(P);
@@ -72,8 +72,8 @@ TEST(Cli, AllSixModesInOneGo) {
     auto source = FfmpegDecode(src, ""), decoded = FfmpegDecode(out, "");
     if (name == "ima" || name == "ms") {
       // Mono and 22050 Hz sources: compare at the source's rate and layout.
-      const std::string back = Shell("ffmpeg -v error -i " + Quote(out) + " -ar 22050 -ac " +
-                                     (name == "ima" ? "1" : "2") + " -f s16le -");
+      const std::string back =
+          Shell("ffmpeg -v error -i " + Quote(out) + " -ar 22050 -ac " + (name == "ima" ? "1" : "2") + " -f s16le -");
       decoded = AsSamples({back.begin(), back.end()});
     }
     EXPECT_GT(Correlation(source, decoded), 0.8) << name;
@@ -100,16 +100,19 @@ TEST(Cli, AllSixModesInOneGo) {
 TEST(Cli, TagOptionsReachBothKindsOfOutput) {
   Cli c;
   MakeAudio(c.Path("one.wav"), 0.5, 44100, 2, "-c:a pcm_s16le");
-  Result r = c.Run("--to mp3 -o out --title 'The Title' --artist Me --album Al --year 1999 --genre 'hip-hop' "
-                   "--track 4 --comment Note one.wav");
+  Result r = c.Run(
+      "--to mp3 -o out --title 'The Title' --artist Me --album Al --year 1999 --genre 'hip-hop' "
+      "--track 4 --comment Note one.wav");
   ASSERT_EQ(r.Status, 0) << r.Err;
-  EXPECT_EQ(Python("from mutagen.id3 import ID3\nt = ID3('" + c.Out + "/one.mp3')\n"
+  EXPECT_EQ(Python("from mutagen.id3 import ID3\nt = ID3('" + c.Out +
+                   "/one.mp3')\n"
                    "print(t['TIT2'], t['TPE1'], t['TALB'], t['TDRC'], t['TRCK'], t['TCON'].genres[0], "
                    "t.getall('COMM')[0], sep='|')\n"),
             "The Title|Me|Al|1999|4|Hip-Hop|Note\n");
   r = c.Run("--to wma -o out --artist Me --genre rock one.wav");
   ASSERT_EQ(r.Status, 0) << r.Err;
-  EXPECT_EQ(Python("from mutagen.asf import ASF\nt = ASF('" + c.Out + "/one.wma')\n"
+  EXPECT_EQ(Python("from mutagen.asf import ASF\nt = ASF('" + c.Out +
+                   "/one.wma')\n"
                    "print(sorted(t.keys()), t['Title'][0], t['Author'][0], t['WM/Genre'][0])\n"),
             "['Author', 'Title', 'WM/Genre'] one Me Rock\n");
 }
@@ -125,8 +128,8 @@ TEST(Cli, ExistingOutputsAndTheQuestion) {
   EXPECT_EQ(c.Run("--to mp3 -o out -n a.wav").Out, "");
   EXPECT_EQ(ReadBytes(c.Out + "/a.mp3").size(), 3u);
   // Asked on a terminal: "n" keeps the file, "y" replaces it.
-  const std::string script = "script -qec \"env XDG_CONFIG_HOME=" + c.Path("cfg") + " " + TONVALE_CLI +
-                             " --to mp3 -o out a.wav\" /dev/null";
+  const std::string script =
+      "script -qec \"env XDG_CONFIG_HOME=" + c.Path("cfg") + " " + TONVALE_CLI + " --to mp3 -o out a.wav\" /dev/null";
   std::string asked = Shell("cd " + Quote(c.Dir.Path().string()) + " && printf 'n\\n' | " + script);
   EXPECT_NE(asked.find("out/a.mp3 exists. Replace it? [y/N]"), std::string::npos) << asked;
   EXPECT_EQ(ReadBytes(c.Out + "/a.mp3").size(), 3u);
@@ -167,10 +170,12 @@ TEST(Cli, UsageErrorsAndSettings) {
   EXPECT_EQ(c.Run("a.wav").Status, 2);
   Result missing = c.Run("--to mp3 -o nowhere a.wav");
   EXPECT_EQ(missing.Status, 2);
-  EXPECT_EQ(missing.Err, "tonvale-cli: nowhere: the output folder does not exist.Please check the output directory setting.\n");
+  EXPECT_EQ(missing.Err,
+            "tonvale-cli: nowhere: the output folder does not exist.Please check the output directory setting.\n");
   // Settings come from options.ini and the options override them.
   fs::create_directories(c.Path("cfg/Quarnel/Tonvale"));
-  const std::string ini = "[CommonOptions]\nOutputFolder=" + c.Out + "\n[Mp3Options]\nConstantBitRate=8\nStereoMode=0\n";
+  const std::string ini =
+      "[CommonOptions]\nOutputFolder=" + c.Out + "\n[Mp3Options]\nConstantBitRate=8\nStereoMode=0\n";
   WriteText(c.Path("cfg/Quarnel/Tonvale/options.ini"), ini);
   ASSERT_EQ(c.Run("--to mp3 a.wav").Status, 0);
   EXPECT_EQ(c.Probe(c.Out + "/a.mp3", "stream=bit_rate"), "320000\n");
@@ -243,7 +248,8 @@ TEST(Cli, SourcesTagsAndShortFiles) {
   r = c.Run("--to mp3 -o out --artist X --album Y w1.wma w2.wma");
   ASSERT_EQ(r.Status, 0) << r.Err;
   for (auto [file, title] : {std::pair{"w1", "One"}, {"w2", "Two"}})
-    EXPECT_EQ(Python("from mutagen.id3 import ID3\nt = ID3('" + c.Out + "/" + file + ".mp3')\n"
+    EXPECT_EQ(Python("from mutagen.id3 import ID3\nt = ID3('" + c.Out + "/" + file +
+                     ".mp3')\n"
                      "print(t['TIT2'], t['TPE1'], t['TALB'], sep='|')\n"),
               std::string(title) + "|X|Y\n");
 
@@ -251,8 +257,7 @@ TEST(Cli, SourcesTagsAndShortFiles) {
   fs::resize_file(c.Path("long.wav"), 44 + 44100 * 4 / 2);  // a download cut after half a second
   r = c.Run("--to mp3 -o out long.wav");
   EXPECT_EQ(r.Status, 0) << r.Err;
-  EXPECT_NE(r.Err.find("warning out/long.mp3: the source ended early: 1.5 s of the 2.0 s"), std::string::npos)
-      << r.Err;
+  EXPECT_NE(r.Err.find("warning out/long.mp3: the source ended early: 1.5 s of the 2.0 s"), std::string::npos) << r.Err;
 }
 
 // Regressions: a full disk (here a file-size limit) fails the file with the
@@ -265,10 +270,12 @@ TEST(Cli, FullDiskFailsTheFileAndKeepsWhatExisted) {
   const auto whole = ReadBytes(c.Out + "/a.mp3");
   const size_t audio = whole.size() - 128;
   auto limited = [&](size_t Bytes, const std::string& Args) {
-    return c.Run(Args, "/usr/bin/python3 -c \"import os, resource, signal, sys; "
-                       "signal.signal(signal.SIGXFSZ, signal.SIG_IGN); "
-                       "resource.setrlimit(resource.RLIMIT_FSIZE, (" + std::to_string(Bytes) + ", " +
-                           std::to_string(Bytes) + ")); os.execvp(sys.argv[1], sys.argv[1:])\" ");
+    return c.Run(Args,
+                 "/usr/bin/python3 -c \"import os, resource, signal, sys; "
+                 "signal.signal(signal.SIGXFSZ, signal.SIG_IGN); "
+                 "resource.setrlimit(resource.RLIMIT_FSIZE, (" +
+                     std::to_string(Bytes) + ", " + std::to_string(Bytes) +
+                     ")); os.execvp(sys.argv[1], sys.argv[1:])\" ");
   };
   Result r = limited(audio + 60, "--to mp3 -o out -y a.wav");
   EXPECT_EQ(r.Status, 1);
@@ -304,21 +311,30 @@ TEST(Cli, SignalsStopTheRun) {
   // The signal goes once every file meant has said it is converting, never
   // after a fixed time, so a loaded machine sees the same run.
   for (const auto& k : cases) {
-    const std::string started = std::string(k.Jobs) == "1" ? "[b'converting a.wav']"
-                                                           : "[b'converting a.wav', b'converting b.wav']";
+    const std::string started =
+        std::string(k.Jobs) == "1" ? "[b'converting a.wav']" : "[b'converting a.wav', b'converting b.wav']";
     const std::string out = Python(
         "import os, signal, subprocess, time\n"
-        "os.chdir('" + c.Dir.Path().string() + "')\n"
-        "env = dict(os.environ, XDG_CONFIG_HOME='" + c.Path("cfg") + "')\n"
-        "p = subprocess.Popen(['" TONVALE_CLI "', '--to', 'mp3', '-o', 'out', '-y', '-j', '" + k.Jobs +
+        "os.chdir('" +
+        c.Dir.Path().string() +
+        "')\n"
+        "env = dict(os.environ, XDG_CONFIG_HOME='" +
+        c.Path("cfg") +
+        "')\n"
+        "p = subprocess.Popen(['" TONVALE_CLI "', '--to', 'mp3', '-o', 'out', '-y', '-j', '" +
+        k.Jobs +
         "', 'a.wav', 'b.wav', 'c.wav'], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)\n"
         "err = b''\n"
         "end = time.time() + 60\n"
-        "while not all(w in err for w in " + started + ") and time.time() < end:\n"
+        "while not all(w in err for w in " +
+        started +
+        ") and time.time() < end:\n"
         "    chunk = os.read(p.stderr.fileno(), 4096)\n"
         "    if not chunk: break\n"
         "    err += chunk\n"
-        "p.send_signal(signal.SIG" + k.Signal + ")\n"
+        "p.send_signal(signal.SIG" +
+        k.Signal +
+        ")\n"
         "err += p.stderr.read()\n"
         "print(p.wait(timeout=60))\n"
         "print(err.decode())\n");
@@ -331,9 +347,14 @@ TEST(Cli, SignalsStopTheRun) {
       "import os, pty, select, signal, time\n"
       "pid, fd = pty.fork()\n"
       "if pid == 0:\n"
-      "    os.chdir('" + c.Dir.Path().string() + "')\n"
-      "    os.environ['XDG_CONFIG_HOME'] = '" + c.Path("cfg") + "'\n"
-      "    os.execv('" TONVALE_CLI "', ['tonvale-cli', '--to', 'mp3', '-o', 'out', '-j', '1', 'a.wav', 'b.wav'])\n"
+      "    os.chdir('" +
+      c.Dir.Path().string() +
+      "')\n"
+      "    os.environ['XDG_CONFIG_HOME'] = '" +
+      c.Path("cfg") +
+      "'\n"
+      "    os.execv('" TONVALE_CLI
+      "', ['tonvale-cli', '--to', 'mp3', '-o', 'out', '-j', '1', 'a.wav', 'b.wav'])\n"
       "def read_until(done, seconds):\n"
       "    global text\n"
       "    end = time.time() + seconds\n"
@@ -394,10 +415,14 @@ TEST(Cli, EveryKindOfWavConverts) {
     const char* Name;
     int Channels;
     const char* Codec;
-  } kinds[] = {{"s24", 2, "-c:a pcm_s24le"},     {"s32", 2, "-c:a pcm_s32le"},
-               {"f32", 2, "-c:a pcm_f32le"},     {"f64", 1, "-c:a pcm_f64le"},
-               {"surround51", 6, "-c:a pcm_s16le"}, {"surround71", 8, "-c:a pcm_s24le"},
-               {"rf64", 2, "-c:a pcm_s16le -rf64 always"}, {"streamed", 2, "-c:a pcm_s16le"}};
+  } kinds[] = {{"s24", 2, "-c:a pcm_s24le"},
+               {"s32", 2, "-c:a pcm_s32le"},
+               {"f32", 2, "-c:a pcm_f32le"},
+               {"f64", 1, "-c:a pcm_f64le"},
+               {"surround51", 6, "-c:a pcm_s16le"},
+               {"surround71", 8, "-c:a pcm_s24le"},
+               {"rf64", 2, "-c:a pcm_s16le -rf64 always"},
+               {"streamed", 2, "-c:a pcm_s16le"}};
   std::string names;
   for (const auto& k : kinds) {
     MakeAudio(c.Path(std::string(k.Name) + ".wav"), 2, 44100, k.Channels, k.Codec);
@@ -429,9 +454,11 @@ TEST(Cli, EveryKindOfWavConverts) {
 // right side. Float peaks at +2.0 are clipped, never wrapped.
 TEST(Cli, SurroundDownMixAndFloatClipping) {
   Cli c;
-  Shell("ffmpeg -v error -y -f lavfi -i \"aevalsrc=exprs=0.2*sin(2*PI*300*t)|0.2*sin(2*PI*500*t)|"
-        "0.2*sin(2*PI*700*t)|0.2*sin(2*PI*900*t)|0.2*sin(2*PI*1100*t)|0.2*sin(2*PI*1300*t):c=5.1:s=44100:d=2\" "
-        "-c:a pcm_s16le " + Quote(c.Path("tones.wav")));
+  Shell(
+      "ffmpeg -v error -y -f lavfi -i \"aevalsrc=exprs=0.2*sin(2*PI*300*t)|0.2*sin(2*PI*500*t)|"
+      "0.2*sin(2*PI*700*t)|0.2*sin(2*PI*900*t)|0.2*sin(2*PI*1100*t)|0.2*sin(2*PI*1300*t):c=5.1:s=44100:d=2\" "
+      "-c:a pcm_s16le " +
+      Quote(c.Path("tones.wav")));
   Shell("ffmpeg -v error -y -f lavfi -i \"aevalsrc=exprs=2.0*sin(2*PI*100*t):s=44100:d=1\" -c:a pcm_f32le " +
         Quote(c.Path("loud.wav")));
   ASSERT_EQ(c.Run("--to mp3 -o out -q tones.wav loud.wav").Status, 0);
@@ -447,7 +474,8 @@ TEST(Cli, SurroundDownMixAndFloatClipping) {
   const auto loud = Stereo16(c.Out + "/loud.mp3");
   std::vector<int16_t> clipped(loud.size());
   for (size_t i = 0; i < clipped.size(); ++i)
-    clipped[i] = static_cast<int16_t>(std::clamp(2.0 * std::sin(2 * M_PI * 100 * (i / 2) / 44100.0), -1.0, 1.0) * 32767);
+    clipped[i] =
+        static_cast<int16_t>(std::clamp(2.0 * std::sin(2 * M_PI * 100 * (i / 2) / 44100.0), -1.0, 1.0) * 32767);
   EXPECT_GT(Correlation(clipped, loud), 0.95) << "a wrapped signal would not follow the clipped one";
 }
 
@@ -513,21 +541,25 @@ TEST(Cli, FoldersJsonAndDryRun) {
   Result dry = c.Run("--to mp3 -o out -r --dry-run --json Music");
   EXPECT_EQ(dry.Status, 0) << dry.Err;
   EXPECT_EQ(listing(), before) << "a dry run writes nothing";
-  EXPECT_EQ(Python("import json\nr = json.loads('''" + dry.Out + "''')\n"
+  EXPECT_EQ(Python("import json\nr = json.loads('''" + dry.Out +
+                   "''')\n"
                    "print(sorted((f['output'], f['mode'], f['exists']) for f in r['files']))\n"),
             "[('out/Album/Disc 2/song.mp3', 'wav-to-mp3', False), ('out/Album/track.mp3', 'wav-to-mp3', False), "
             "('out/top.mp3', 'wav-to-mp3', False)]\n");
 
   Result r = c.Run("--to mp3 -o out -r --json Music");
   ASSERT_EQ(r.Status, 0) << r.Err;
-  const std::string checked = Python(
-      "import json, os\nr = json.loads('''" + r.Out + "''')\n"
-      "assert r['totals']['converted'] == 3 and r['totals']['failed'] == 0, r['totals']\n"
-      "for f in r['files']:\n"
-      "    assert f['outcome'] == 'converted', f\n"
-      "    assert os.path.getsize('" + c.Dir.Path().string() + "/' + f['output']) == f['bytes'], f\n"
-      "    assert f['seconds'] > 0, f\n"
-      "print(sorted(f['output'] for f in r['files']))\n");
+  const std::string checked =
+      Python("import json, os\nr = json.loads('''" + r.Out +
+             "''')\n"
+             "assert r['totals']['converted'] == 3 and r['totals']['failed'] == 0, r['totals']\n"
+             "for f in r['files']:\n"
+             "    assert f['outcome'] == 'converted', f\n"
+             "    assert os.path.getsize('" +
+             c.Dir.Path().string() +
+             "/' + f['output']) == f['bytes'], f\n"
+             "    assert f['seconds'] > 0, f\n"
+             "print(sorted(f['output'] for f in r['files']))\n");
   EXPECT_EQ(checked, "['out/Album/Disc 2/song.mp3', 'out/Album/track.mp3', 'out/top.mp3']\n");
   EXPECT_FALSE(fs::exists(c.Out + "/link")) << "a link to a folder is not followed";
   EXPECT_FALSE(fs::exists(c.Out + "/.hidden"));
@@ -543,10 +575,12 @@ TEST(Cli, Id3v2TagKeepsWholeValuesBesideId3v1) {
   Cli c;
   MakeAudio(c.Path("a.wav"), 3, 44100, 2, "-c:a pcm_s16le");
   const std::string title = "Symphonie fantastique, Op. 14: V. Songe d'une nuit du sabbat";
-  Result r = c.Run("--to mp3 -o out --title \"" + title + "\" --artist '坂本龍一' --album 'Épisode' --year 1830 "
+  Result r = c.Run("--to mp3 -o out --title \"" + title +
+                   "\" --artist '坂本龍一' --album 'Épisode' --year 1830 "
                    "--track 5 --genre classical --comment 'Très bien' a.wav");
   ASSERT_EQ(r.Status, 0) << r.Err;
-  EXPECT_EQ(Python("from mutagen.id3 import ID3\nt = ID3('" + c.Out + "/a.mp3')\n"
+  EXPECT_EQ(Python("from mutagen.id3 import ID3\nt = ID3('" + c.Out +
+                   "/a.mp3')\n"
                    "c = t.getall('COMM')[0]\n"
                    "print(t.version, t['TIT2'], t['TPE1'], t['TALB'], t['TDRC'], t['TRCK'], t['TCON'], c.lang, "
                    "repr(c.desc), c, sep='|')\n"),
@@ -590,11 +624,14 @@ TEST(Cli, TagsSurviveARoundTripAndId3v1ReadsAsLatin1) {
         Quote("Très bien, a comment longer than thirty letters") + " " + Quote(c.Path("s.wma")));
   ASSERT_EQ(c.Run("--to mp3 -o mp3 s.wma").Status, 0);
   ASSERT_EQ(c.Run("--to wma -o out mp3/s.mp3").Status, 0);
-  const std::string read = "from mutagen.asf import ASF\nfor p in ('s.wma', 'out/s.wma'):\n"
-                           "    t = ASF('" + c.Dir.Path().string() + "/' + p)\n"
-                           "    g = lambda *names: next(str(t[n][0]) for n in names if n in t)\n"
-                           "    print(g('Title'), g('Author'), g('WM/AlbumTitle'), g('WM/Year', 'date'), g('WM/Genre'), "
-                           "g('Copyright'), g('WM/Track', 'WM/TrackNumber'), sep='|')\n";
+  const std::string read =
+      "from mutagen.asf import ASF\nfor p in ('s.wma', 'out/s.wma'):\n"
+      "    t = ASF('" +
+      c.Dir.Path().string() +
+      "/' + p)\n"
+      "    g = lambda *names: next(str(t[n][0]) for n in names if n in t)\n"
+      "    print(g('Title'), g('Author'), g('WM/AlbumTitle'), g('WM/Year', 'date'), g('WM/Genre'), "
+      "g('Copyright'), g('WM/Track', 'WM/TrackNumber'), sep='|')\n";
   const std::string both = Python(read);
   const size_t line = both.find('\n');
   ASSERT_NE(line, std::string::npos) << both;
@@ -604,7 +641,8 @@ TEST(Cli, TagsSurviveARoundTripAndId3v1ReadsAsLatin1) {
 
   ASSERT_EQ(c.Run("-y --to mp3 -o mp3 --no-id3v2 --album Épisode --comment Très s.wma").Status, 0);
   ASSERT_EQ(c.Run("-y --to wma -o out mp3/s.mp3").Status, 0);
-  EXPECT_EQ(Python("from mutagen.asf import ASF\nt = ASF('" + c.Out + "/s.wma')\n"
+  EXPECT_EQ(Python("from mutagen.asf import ASF\nt = ASF('" + c.Out +
+                   "/s.wma')\n"
                    "print(t['WM/AlbumTitle'][0], t['Copyright'][0])\n"),
             "Épisode Très\n");
 }
@@ -657,11 +695,12 @@ TEST(Cli, OptionsFolderAndEndsOfTheRun) {
   WriteText(c.Path("afile"), "x");
   const struct {
     std::string Args, Said;
-  } usage[] = {{"--to wma -o out --wma-codec 7 a.wav", "--wma-codec 7 is not one of 0 to 1"},
-               {"--to wma -o out --wma-format 9999 a.wav b.wav", "--wma-format 9999 is not one of codec 0's formats, 0 to 167"},
-               {"--to mp3 -o out --vbr-min 256 --vbr-max 128 a.wav", "--vbr-min 256 is above --vbr-max 128"},
-               {"--to mp3 -o out --same-folder a.wav", "--same-folder and -o exclude each other"},
-               {"--to mp3 -o afile a.wav", "afile: not a folder"}};
+  } usage[] = {
+      {"--to wma -o out --wma-codec 7 a.wav", "--wma-codec 7 is not one of 0 to 1"},
+      {"--to wma -o out --wma-format 9999 a.wav b.wav", "--wma-format 9999 is not one of codec 0's formats, 0 to 167"},
+      {"--to mp3 -o out --vbr-min 256 --vbr-max 128 a.wav", "--vbr-min 256 is above --vbr-max 128"},
+      {"--to mp3 -o out --same-folder a.wav", "--same-folder and -o exclude each other"},
+      {"--to mp3 -o afile a.wav", "afile: not a folder"}};
   for (const auto& u : usage) {
     Result r = c.Run(u.Args);
     EXPECT_EQ(r.Status, 2) << u.Args;
@@ -691,8 +730,8 @@ TEST(Cli, OptionsFolderAndEndsOfTheRun) {
       EXPECT_EQ(e.path().filename().string().find(".tonvale-"), std::string::npos) << e.path();
   };
   // A reader that goes away stops the run as SIGTERM would, with 141.
-  const std::string piped = Shell("cd " + Quote(c.Dir.Path().string()) + " && env XDG_CONFIG_HOME=" +
-                                  Quote(c.Path("cfg")) + " bash -c '" + TONVALE_CLI +
+  const std::string piped = Shell("cd " + Quote(c.Dir.Path().string()) +
+                                  " && env XDG_CONFIG_HOME=" + Quote(c.Path("cfg")) + " bash -c '" + TONVALE_CLI +
                                   " -q -y -j 1 --to mp3 -o out a.wav b.wav c.wav 2>/dev/null | head -1; "
                                   "echo \"${PIPESTATUS[0]}\"'");
   EXPECT_EQ(piped, "out/a.mp3\n141\n");
@@ -741,10 +780,17 @@ TEST(Cli, FileAppearingWhileConvertingIsNotReplaced) {
     fs::remove(c.Out + "/long.mp3");
     const std::string out = Python(
         "import os, subprocess, time\n"
-        "os.chdir('" + c.Dir.Path().string() + "')\n"
-        "env = dict(os.environ, XDG_CONFIG_HOME='" + c.Path("cfg") + "')\n"
-        "args = ['" TONVALE_CLI "', '--to', 'mp3', '-o', 'out', '-j', '1', 'long.wav']\n"
-        "if '" + flag + "': args.insert(1, '" + flag + "')\n"
+        "os.chdir('" +
+        c.Dir.Path().string() +
+        "')\n"
+        "env = dict(os.environ, XDG_CONFIG_HOME='" +
+        c.Path("cfg") +
+        "')\n"
+        "args = ['" TONVALE_CLI
+        "', '--to', 'mp3', '-o', 'out', '-j', '1', 'long.wav']\n"
+        "if '" +
+        flag + "': args.insert(1, '" + flag +
+        "')\n"
         "p = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)\n"
         "err = b''\n"
         "end = time.time() + 60\n"

@@ -76,7 +76,9 @@ TEST(BatchDriver, Mp3ToWmaCarriesEachSourcesTags) {
   ASSERT_TRUE(b.Run(view, cmMp3ToWma, {a, c}));
   auto tags = Python(
       "from mutagen.asf import ASF\n"
-      "for f in ['" + b.Out + "/a.wma', '" + b.Out + "/c.wma']:\n"
+      "for f in ['" +
+      b.Out + "/a.wma', '" + b.Out +
+      "/c.wma']:\n"
       "  t = ASF(f); print(str(t['Title'][0]), str(t['Author'][0]) if 'Author' in t else '-')\n");
   EXPECT_EQ(tags, "First X\nc -\n");
 }
@@ -90,8 +92,8 @@ TEST(BatchDriver, OverwriteQuestionAndOutputFolders) {
   view.Answers = {{"two.mp3", false}, {"three.mp3", false}};
   ASSERT_TRUE(b.Run(view, cmWavToMp3, files));
   EXPECT_EQ(view.Asked, std::vector<std::string>({b.Out + "/two.mp3", b.Out + "/three.mp3"}));
-  EXPECT_EQ(view.Outcomes(), std::vector<TFileOutcome>({TFileOutcome::Converted, TFileOutcome::Skipped,
-                                                        TFileOutcome::Skipped}));
+  EXPECT_EQ(view.Outcomes(),
+            std::vector<TFileOutcome>({TFileOutcome::Converted, TFileOutcome::Skipped, TFileOutcome::Skipped}));
   EXPECT_EQ(ReadBytes(b.Out + "/two.mp3").size(), 7u) << "left byte for byte";
   EXPECT_TRUE(view.Closed) << "No for the last file ends the batch";
   EXPECT_EQ(view.Completed, std::vector<int>({0, 1, 2}));

@@ -25,7 +25,9 @@ struct Lanes {
     Run->SetMode(Mode);
     Run->SetDoneDelay(0);
   }
-  bool Finish() { return ui_thread::ProcessUntil([&] { return Run->Closed(); }, std::chrono::seconds(60)); }
+  bool Finish() {
+    return ui_thread::ProcessUntil([&] { return Run->Closed(); }, std::chrono::seconds(60));
+  }
   std::vector<TFileResult> Results() const {
     std::vector<TFileResult> all;
     for (const ScriptView& v : Views) all.insert(all.end(), v.Results.begin(), v.Results.end());
@@ -80,8 +82,8 @@ TEST(BatchRun, OneOverwriteQuestionAtATime) {
       asked.push_back(FileNamePart(Path));
       most = std::max(most, ++open);
       // The other lane converts meanwhile; its next step must wait.
-      EXPECT_TRUE(ui_thread::ProcessUntil([&] { return run.Run->Waiting() > 0 || open > 1; },
-                                          std::chrono::seconds(30)));
+      EXPECT_TRUE(
+          ui_thread::ProcessUntil([&] { return run.Run->Waiting() > 0 || open > 1; }, std::chrono::seconds(30)));
       --open;
       return true;
     };
@@ -119,8 +121,8 @@ TEST(BatchRun, StopEndsEveryLane) {
   Lanes run(2, cmWavToMp3, files);
   int closed = 0;
   run.Run->OnClosed = [&] { ++closed; };
-  ASSERT_TRUE(ui_thread::ProcessUntil([&] { return run.Views[0].Started && run.Views[1].Started; },
-                                      std::chrono::seconds(30)));
+  ASSERT_TRUE(
+      ui_thread::ProcessUntil([&] { return run.Views[0].Started && run.Views[1].Started; }, std::chrono::seconds(30)));
   run.Run->Stop();
   EXPECT_TRUE(run.Run->Closed());
   EXPECT_EQ(closed, 1);

@@ -27,9 +27,7 @@ struct Tree {
     fs::create_directory_symlink("A", Dir.File("osl/B"));
     fs::create_directories(Dir.File("out"));
   }
-  std::string Relative(const std::string& Path) const {
-    return fs::path(Path).lexically_relative(Dir.Path()).string();
-  }
+  std::string Relative(const std::string& Path) const { return fs::path(Path).lexically_relative(Dir.Path()).string(); }
 };
 
 struct Case {
@@ -48,16 +46,47 @@ struct Case {
 TEST(RunPlan, CollisionsRepeatsTypesAndTrees) {
   Tree t;
   const Case cases[] = {
-      {"two spellings of one output", {"song.wav", "song.WAV"}, cmWavToMp3, "", false, "out", {"out/song.mp3"},
+      {"two spellings of one output",
+       {"song.wav", "song.WAV"},
+       cmWavToMp3,
+       "",
+       false,
+       "out",
+       {"out/song.mp3"},
        {"song.WAV: its output"}},
       {"one folder through a link", {"sl"}, 0, "mp3", false, "osl", {"osl/A/x.mp3"}, {"sl/B/x.wav: its output"}},
-      {"a source reached twice", {"mix", "mix/sub", "mix/./sub", "mix/sub/x.wav"}, 0, "mp3", false, "out",
-       {"out/sub/x.mp3"}, {"mix/sub/x.wav: given twice", "mix/./sub/x.wav: given twice", "mix/sub/x.wav: given twice"}},
+      {"a source reached twice",
+       {"mix", "mix/sub", "mix/./sub", "mix/sub/x.wav"},
+       0,
+       "mp3",
+       false,
+       "out",
+       {"out/sub/x.mp3"},
+       {"mix/sub/x.wav: given twice", "mix/./sub/x.wav: given twice", "mix/sub/x.wav: given twice"}},
       {"the output folder inside the tree", {"tree"}, 0, "mp3", false, "tree/out", {"tree/out/t.mp3"}, {}},
-      {"a drop: other types left out, folders walked in any case", {"drop", "y.mp3"}, cmWavToWma, "", true, "out",
-       {"out/B.wma", "out/a.wma", "out/deep/d.wma"}, {"y.mp3: not a WAV file"}},
-      {"chosen in the dialog: every file tried in the mode", {"y.mp3"}, cmWavToWma, "", false, "out", {"out/y.wma"}, {}},
-      {"already the target type", {"y.mp3", "song.wav"}, 0, "mp3", false, "out", {"out/song.mp3"},
+      {"a drop: other types left out, folders walked in any case",
+       {"drop", "y.mp3"},
+       cmWavToWma,
+       "",
+       true,
+       "out",
+       {"out/B.wma", "out/a.wma", "out/deep/d.wma"},
+       {"y.mp3: not a WAV file"}},
+      {"chosen in the dialog: every file tried in the mode",
+       {"y.mp3"},
+       cmWavToWma,
+       "",
+       false,
+       "out",
+       {"out/y.wma"},
+       {}},
+      {"already the target type",
+       {"y.mp3", "song.wav"},
+       0,
+       "mp3",
+       false,
+       "out",
+       {"out/song.mp3"},
        {"y.mp3: it is already a .mp3 file"}},
   };
   for (const Case& c : cases) {

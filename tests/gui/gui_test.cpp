@@ -216,8 +216,8 @@ class GuiTest : public QObject {
       Settings.OutputFolder = Home.File("missing");
       Settings.SameAsInputFolder = true;  // Show Files still uses OutputFolder
       main.bShowFilesClick();
-      QCOMPARE(answers.Texts, QStringList({QString::fromStdString(Home.File("missing")) +
-                                           ",the output folder does not exist."}));
+      QCOMPARE(answers.Texts,
+               QStringList({QString::fromStdString(Home.File("missing")) + ",the output folder does not exist."}));
       Settings.BitRate = 96;
       Find<QToolButton>(&main, "bClose")->click();
     }
@@ -542,9 +542,9 @@ class GuiTest : public QObject {
     const std::string mp3 = Home.File("out/song.mp3");
     QCOMPARE(Run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + test::Quote(mp3)),
              std::string("mp3\n"));
-    QCOMPARE(Run("/usr/bin/python3 -c \"from mutagen.id3 import ID3; t = ID3('" + mp3 +
-                 "'); print(t['TIT2'], t['TPE1'])\""),
-             std::string("song Band\n"));
+    QCOMPARE(
+        Run("/usr/bin/python3 -c \"from mutagen.id3 import ID3; t = ID3('" + mp3 + "'); print(t['TIT2'], t['TPE1'])\""),
+        std::string("song Band\n"));
     QVERIFY(answers.Texts.isEmpty());
 
     // A WMA target takes the editor's values as attributes.
@@ -554,16 +554,18 @@ class GuiTest : public QObject {
     });
     answers.Files = {QString::fromStdString(wav)};
     main.StartConversion(cmWavToWma);
-    const QString wma = QString::fromStdString(Run("ffprobe -v error -show_entries stream=codec_name:format_tags -of "
-                                                   "default=nw=1 " + test::Quote(Home.File("out/song.wma"))));
+    const QString wma =
+        QString::fromStdString(Run("ffprobe -v error -show_entries stream=codec_name:format_tags -of "
+                                   "default=nw=1 " +
+                                   test::Quote(Home.File("out/song.wma"))));
     for (const char* line : {"codec_name=wmav2", "TAG:Title=song", "TAG:album=Live"})
       QVERIFY2(wma.contains(line), qPrintable(wma));
     // No editor for a WAV target, whatever the settings.
     answers.Files = {QString::fromStdString(mp3)};
     main.StartConversion(cmMp3ToWav);
-    QCOMPARE(Run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " +
-                 test::Quote(Home.File("out/song.wav"))),
-             std::string("pcm_s16le\n"));
+    QCOMPARE(
+        Run("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " + test::Quote(Home.File("out/song.wav"))),
+        std::string("pcm_s16le\n"));
 
     // No at the overwrite question keeps the file; a failed file is told of.
     const auto old = test::ReadBytes(Home.File("out/song.wav"));
@@ -585,7 +587,8 @@ class GuiTest : public QObject {
     Settings.OutputFolder = Home.File("gone");
     answers.Texts.clear();
     main.StartConversion(cmWavToMp3);
-    QCOMPARE(answers.Texts, QStringList({"the output folder does not exist.Please check the output directory setting."}));
+    QCOMPARE(answers.Texts,
+             QStringList({"the output folder does not exist.Please check the output directory setting."}));
   }
 
   void stopLeavesThePartialFileAndCloses() {
@@ -622,7 +625,8 @@ class GuiTest : public QObject {
       jobs->setValue(0);
       QCOMPARE(jobs->text(), QString("Automatic"));
       bool labelled = false;
-      for (QLabel* l : o.findChildren<QLabel*>()) labelled |= l->text() == "Files converted at the same time:" && l->buddy() == jobs;
+      for (QLabel* l : o.findChildren<QLabel*>())
+        labelled |= l->text() == "Files converted at the same time:" && l->buddy() == jobs;
       QVERIFY(labelled);
       QTest::keyClick(&o, Qt::Key_Escape);
     }
@@ -684,7 +688,8 @@ class GuiTest : public QObject {
       QVERIFY(answers.Texts[0].contains("junk.wav"));
       main.StartFiles(cmWavToWma, wavs.mid(0, 3), false);
       mp3s.clear();
-      for (int i = 0; i < 3; ++i) mp3s << QString::fromStdString(Settings.OutputFolder + "/t" + std::to_string(i) + ".mp3");
+      for (int i = 0; i < 3; ++i)
+        mp3s << QString::fromStdString(Settings.OutputFolder + "/t" + std::to_string(i) + ".mp3");
       fs::create_directories(Settings.OutputFolder + "/wav");
       Settings.OutputFolder += "/wav";
       main.StartFiles(cmMp3ToWav, mp3s, false);
@@ -696,8 +701,8 @@ class GuiTest : public QObject {
     // The bar of a two-lane batch never goes back.
     Settings.Jobs = 2;
     QVector<int> values;
-    TfrmEncodeProgress progress(nullptr, std::vector<std::string>{wavs[0].toStdString(), wavs[1].toStdString(),
-                                                                  wavs[2].toStdString()});
+    TfrmEncodeProgress progress(
+        nullptr, std::vector<std::string>{wavs[0].toStdString(), wavs[1].toStdString(), wavs[2].toStdString()});
     progress.SetMode(cmWavToWma);
     answers.Reply = QMessageBox::Yes;
     connect(Find<QProgressBar>(&progress, "ProgressBar1"), &QProgressBar::valueChanged, [&](int V) { values << V; });
@@ -752,8 +757,9 @@ class GuiTest : public QObject {
     TfrmMain main;
     Settings.IsShowTagEditor = false;
     Settings.OutputFolder = Home.File("refused");
-    main.StartFiles(cmWavToMp3, {QString::fromStdString(Home.File("two/song.wav")),
-                                 QString::fromStdString(Home.File("two/song.WAV"))}, false);
+    main.StartFiles(
+        cmWavToMp3,
+        {QString::fromStdString(Home.File("two/song.wav")), QString::fromStdString(Home.File("two/song.WAV"))}, false);
     QCOMPARE(answers.Texts.size(), 1);
     QVERIFY2(answers.Texts[0].startsWith("This file could not be converted:\n"), qPrintable(answers.Texts[0]));
     QVERIFY(answers.Texts[0].contains("song.WAV\n    its output"));
@@ -881,8 +887,8 @@ class GuiTest : public QObject {
     qputenv("TMPDIR", QFile::encodeName(tmp.path()));
     const QString fallback = tmp.path() + QString("/tonvale-%1").arg(::getuid());
     QVERIFY(QDir().mkpath(fallback));
-    QVERIFY(QFile::setPermissions(fallback, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                QFile::ReadOther | QFile::ExeOther));
+    QVERIFY(QFile::setPermissions(
+        fallback, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
     QString why;
     QVERIFY(TSingleInstance::SocketPath(&why).isEmpty());
     QVERIFY2(why.contains("mode 0700"), qPrintable(why));
@@ -894,8 +900,8 @@ class GuiTest : public QObject {
     QVERIFY(listening.Listen(path, [](const QByteArray&, const std::vector<std::string>&) {}));
 
     // Without a usable socket the real program says why and still runs.
-    QVERIFY(QFile::setPermissions(fallback, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                QFile::ReadOther | QFile::ExeOther));
+    QVERIFY(QFile::setPermissions(
+        fallback, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther));
     QProcess alone;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_RUNTIME_DIR", deep);
@@ -1071,8 +1077,10 @@ class GuiTest : public QObject {
       TfrmAbout about(&main);
       TfrmEncodeProgress progress(&main, {});
       progress.ShowProgress(42);
-      const std::pair<QWidget*, QSize> windows[] = {{&main, {400, 303}},   {&options, {456, 312}},
-                                                    {&editor, {433, 240}}, {&about, {360, 255}},
+      const std::pair<QWidget*, QSize> windows[] = {{&main, {400, 303}},
+                                                    {&options, {456, 312}},
+                                                    {&editor, {433, 240}},
+                                                    {&about, {360, 255}},
                                                     {&progress, {366, 243}}};
       // The pictures are made for the screen's density, and the section
       // lines take the theme's accent.

@@ -14,7 +14,9 @@ TEST(Text, Utf8AndUtf16RoundTripEveryPlane) {
 }
 
 TEST(Text, BrokenInputBecomesReplacementCharacters) {
-  EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), (std::u16string{u'a', 0xFFFD, u'b'}));
+  EXPECT_EQ(Utf8ToUtf16("a\xFF"
+                        "b"),
+            (std::u16string{u'a', 0xFFFD, u'b'}));
   EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), (std::u16string{0xFFFD, 0xFFFD}));
   EXPECT_EQ(Utf16ToUtf8(std::u16string{0xD800, u'x'}), "\xEF\xBF\xBDx");
   EXPECT_EQ(Utf16ToUtf8(std::u16string{0xDC00}), "\xEF\xBF\xBD");

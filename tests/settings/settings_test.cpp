@@ -83,7 +83,9 @@ TEST(Settings, SaveAndLoadRoundTripAndPeersAgree) {
   auto out = Python(
       "import configparser\n"
       "c = configparser.ConfigParser(); c.optionxform = str\n"
-      "c.read('" + home.Ini() + "', encoding='utf-8')\n"
+      "c.read('" +
+      home.Ini() +
+      "', encoding='utf-8')\n"
       "print(c.sections())\n"
       "print(c['CommonOptions']['OutputFolder'], c['CommonOptions']['SameAsInputFolder'], "
       "c['Mp3Options']['StereoMode'], c['WMAOptions']['FormatIndex'], c['WMAOptions']['VBR'])\n"
@@ -100,8 +102,10 @@ TEST(Settings, HandEditedFilesLoadAndKeepTheirExtras) {
   std::filesystem::create_directories(std::filesystem::path(home.Ini()).parent_path());
   WriteText(home.Ini(),
             "; written by hand\n[commonoptions]\nsameasinputfolder = 2\nMyOwnKey=kept\n"
-            "OutputFolder=" + std::string(2100, 'f') + "\n"
-            "[MP3OPTIONS]\nConstantBitRate=0x3\nCPU=abc\n[Elsewhere]\nx=1\n");
+            "OutputFolder=" +
+                std::string(2100, 'f') +
+                "\n"
+                "[MP3OPTIONS]\nConstantBitRate=0x3\nCPU=abc\n[Elsewhere]\nx=1\n");
   LoadSettings();
   EXPECT_TRUE(Settings.SameAsInputFolder);
   EXPECT_EQ(Settings.ConstantBitRate, 3);
@@ -148,7 +152,8 @@ TEST(Settings, FolderFallsBackToTheExecutables) {
 TEST(Settings, DefaultOutputFolderIsInTheUsersMusicFolder) {
   ConfigHome home;
   const std::string userHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-  WriteText((home.Dir.Path() / "user-dirs.dirs").string(), "# written by xdg-user-dirs-update\nXDG_MUSIC_DIR=\"$HOME/Tunes\"\n");
+  WriteText((home.Dir.Path() / "user-dirs.dirs").string(),
+            "# written by xdg-user-dirs-update\nXDG_MUSIC_DIR=\"$HOME/Tunes\"\n");
   EXPECT_EQ(MusicFolder(), userHome + "/Tunes/");
   EXPECT_EQ(DefaultSettings().OutputFolder, userHome + "/Tunes/Tonvale");
   WriteText((home.Dir.Path() / "user-dirs.dirs").string(), "XDG_MUSIC_DIR=\"/srv/music\"\n");
@@ -160,8 +165,8 @@ TEST(Settings, DefaultOutputFolderIsInTheUsersMusicFolder) {
 TEST(Settings, JobsAndWriteID3v2LoadAndRoundTrip) {
   ConfigHome home;
   std::filesystem::create_directories(std::filesystem::path(home.Ini()).parent_path());
-  const std::pair<const char*, int> cases[] = {{"", 0}, {"Jobs=3\n", 3}, {"Jobs=-2\n", 0}, {"Jobs=99\n", 64},
-                                               {"Jobs=x\n", 0}};
+  const std::pair<const char*, int> cases[] = {
+      {"", 0}, {"Jobs=3\n", 3}, {"Jobs=-2\n", 0}, {"Jobs=99\n", 64}, {"Jobs=x\n", 0}};
   for (const auto& [line, jobs] : cases) {
     WriteText(home.Ini(), std::string("[CommonOptions]\n") + line);
     LoadSettings();

@@ -15,12 +15,13 @@ namespace tonvale::test {
 std::string MusicSource(double Seconds) {
   return "-f lavfi -i \"aevalsrc=exprs='0.25*sin(2*PI*220*t)+0.2*sin(2*PI*277.2*t+0.3*sin(2*PI*5*t))"
          "+0.15*sin(2*PI*329.6*t)+0.1*sin(2*PI*1760*t)*sin(2*PI*0.5*t)+0.02*(random(0)-0.5)'"
-         ":s=48000:d=" + std::to_string(Seconds) + "\"";
+         ":s=48000:d=" +
+         std::to_string(Seconds) + "\"";
 }
 
 void MakeAudio(const std::string& Path, double Seconds, int Rate, int Channels, const std::string& Codec) {
   Shell("ffmpeg -v error -y " + MusicSource(Seconds) + " -ar " + std::to_string(Rate) + " -ac " +
-      std::to_string(Channels) + " " + Codec + " " + Quote(Path));
+        std::to_string(Channels) + " " + Codec + " " + Quote(Path));
 }
 
 std::vector<uint8_t> FfmpegDecodeBytes(const std::string& Path, const std::string& Format) {
@@ -39,9 +40,11 @@ std::vector<int16_t> SoxDecode(const std::string& Path) {
 }
 
 std::map<std::string, std::string> ProbeFields(const std::string& Path) {
-  std::string out = Shell("ffprobe -v error -select_streams a:0 -show_entries "
-                          "stream=codec_name,sample_rate,channels,bit_rate:format=duration,format_name "
-                          "-of default=nw=1 " + Quote(Path));
+  std::string out = Shell(
+      "ffprobe -v error -select_streams a:0 -show_entries "
+      "stream=codec_name,sample_rate,channels,bit_rate:format=duration,format_name "
+      "-of default=nw=1 " +
+      Quote(Path));
   std::map<std::string, std::string> m;
   std::istringstream lines(out);
   std::string line;

@@ -39,9 +39,7 @@ std::string Quote(const std::string& Text) {
   return q + "'";
 }
 
-std::string Python(const std::string& Script) {
-  return Shell("/usr/bin/python3 -c " + Quote(Script) + " 2>&1");
-}
+std::string Python(const std::string& Script) { return Shell("/usr/bin/python3 -c " + Quote(Script) + " 2>&1"); }
 
 std::vector<uint8_t> ReadBytes(const std::string& Path) {
   std::ifstream in(Path, std::ios::binary);
@@ -52,8 +50,6 @@ void WriteBytes(const std::string& Path, const std::vector<uint8_t>& Bytes) {
   std::ofstream(Path, std::ios::binary).write(reinterpret_cast<const char*>(Bytes.data()), Bytes.size());
 }
 
-void WriteText(const std::string& Path, const std::string& Text) {
-  std::ofstream(Path, std::ios::binary) << Text;
-}
+void WriteText(const std::string& Path, const std::string& Text) { std::ofstream(Path, std::ios::binary) << Text; }
 
 }  // namespace tonvale::test

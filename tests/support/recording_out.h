@@ -20,8 +20,8 @@ class RecordingOut : public TAuOutput {
 
   uint32_t ChunkBytes = 4096;
   std::atomic<int> ChunkSleepMs{0};  // pause inside every chunk
-  std::string PrepareError;        // Prepare throws this when not empty
-  std::function<void()> OnChunk;   // called on the worker in every chunk
+  std::string PrepareError;          // Prepare throws this when not empty
+  std::function<void()> OnChunk;     // called on the worker in every chunk
 
   // What happened, in order: "prepare", "chunk", "finish" (with
   // "finish-interrupted" when Interrupted was set).

@@ -18,8 +18,7 @@ TEST(AuTags, NamesAreSortedWithoutCaseAndRegisteredOnce) {
   EXPECT_EQ(t.FieldCount(), 7);
   std::vector<std::string> names;
   for (int i = 0; i < t.FieldCount(); ++i) names.push_back(t.FieldNames(i));
-  EXPECT_EQ(names, std::vector<std::string>(
-                       {"album", "artist", "comment", "genre", "title", "track", "year"}));
+  EXPECT_EQ(names, std::vector<std::string>({"album", "artist", "comment", "genre", "title", "track", "year"}));
   EXPECT_EQ(t.FieldNames(-1), "");
   EXPECT_EQ(t.FieldNames(7), "");
   t.AddField("TITLE");

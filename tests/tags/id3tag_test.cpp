@@ -33,9 +33,9 @@ TEST(GenreList, CoversEveryId3v1NumberOnce) {
     ASSERT_LT(id, 148) << GenreList[i];
     EXPECT_TRUE(seen.insert(id).second) << GenreList[i];
     // Names agree with the ID3v1 table except for six spellings.
-    static const std::map<std::string, int> differing = {
-        {"A Capella", 123}, {"Christian Gangsta", 136}, {"Drum & Base", 127},
-        {"Fast-Fusion", 84}, {"Folk/Rock", 81}, {"Gangsta Rap", 59}};
+    static const std::map<std::string, int> differing = {{"A Capella", 123},   {"Christian Gangsta", 136},
+                                                         {"Drum & Base", 127}, {"Fast-Fusion", 84},
+                                                         {"Folk/Rock", 81},    {"Gangsta Rap", 59}};
     auto d = differing.find(GenreList[i]);
     if (d != differing.end())
       EXPECT_EQ(id, d->second);
@@ -133,8 +133,11 @@ TEST(Id3tag, PeersReadTheTag) {
   test::Python(
       "from mutagen.id3 import ID3, TIT2, delete\n"
       "t = ID3(); t.add(TIT2(encoding=0, text='Old'))\n"
-      "t.save('" + mp3 + "', v1=2, v2_version=3)\n"
-      "delete('" + mp3 + "', delete_v1=False, delete_v2=True)\n");
+      "t.save('" +
+      mp3 +
+      "', v1=2, v2_version=3)\n"
+      "delete('" +
+      mp3 + "', delete_v1=False, delete_v2=True)\n");
   ASSERT_EQ(test::Shell("tail -c 128 " + test::Quote(mp3) + " | head -c 6"), "TAGOld");
   const auto size = ReadBytes(mp3).size();
   Tid3tag tag;
@@ -149,11 +152,13 @@ TEST(Id3tag, PeersReadTheTag) {
   EXPECT_EQ(ReadBytes(mp3).size(), size) << "ffmpeg's tag was replaced";
   auto out = test::Python(
       "from mutagen.id3 import ID3\n"
-      "t = ID3('" + mp3 + "')\n"
+      "t = ID3('" +
+      mp3 +
+      "')\n"
       "print(t['TIT2'], t['TPE1'], t['TALB'], t['TDRC'], t['TRCK'], t['TCON'].genres[0], "
       "t.getall('COMM')[0], sep='|')\n");
   EXPECT_EQ(out, "Spring|Fr\xC3\xBChling|Album|2003|11|A Cappella|Comment\n");
-  auto probe = test::Shell("ffprobe -v error -show_entries format_tags=title,track -of default=nw=1 " +
-                         test::Quote(mp3));
+  auto probe =
+      test::Shell("ffprobe -v error -show_entries format_tags=title,track -of default=nw=1 " + test::Quote(mp3));
   EXPECT_EQ(probe, "TAG:title=Spring\nTAG:track=11\n");
 }

@@ -65,8 +65,12 @@ TEST(Id3v1Tags, ReadsBothLayoutsAndTrimsFields) {
   test::TempDir dir;
   const std::string path = dir.File("a.mp3");
   auto body = std::vector<uint8_t>(300, 0xAA);
-  auto tag = Block({{3, " Title\x01"}, {33, "Art\xE9"}, {63, "Album"}, {93, "1999"},
-                    {97, "A comment that is 28 bytes!!"}, {125, " x"}});
+  auto tag = Block({{3, " Title\x01"},
+                    {33, "Art\xE9"},
+                    {63, "Album"},
+                    {93, "1999"},
+                    {97, "A comment that is 28 bytes!!"},
+                    {125, " x"}});
   tag[127] = 200;
   body.insert(body.end(), tag.begin(), tag.end());
   WriteBytes(path, body);
@@ -142,7 +146,7 @@ TEST(Id3v1Tags, PeersReadWhatItWritesAndItReadsWhatTheyWrite) {
   test::TempDir dir;
   const std::string mp3 = dir.File("tone.mp3");
   test::Shell("ffmpeg -v error -f lavfi -i sine=d=0.3 -c:a libmp3lame -id3v2_version 0 -write_id3v1 0 " +
-            test::Quote(mp3));
+              test::Quote(mp3));
   TId3v1Tags t;
   t.SetTitle("Caf\xC3\xA9 Song");
   t.SetArtist("The Artist");
@@ -157,12 +161,14 @@ TEST(Id3v1Tags, PeersReadWhatItWritesAndItReadsWhatTheyWrite) {
   }
   auto probe = test::Shell("ffprobe -v error -show_entries format_tags -of default=nw=1 " + test::Quote(mp3));
   // ffprobe passes the Latin-1 bytes through as they are: compare ASCII only.
-  for (const char* want : {"TAG:title=Caf", " Song\n", "TAG:artist=The Artist", "TAG:album=An Album",
-                           "TAG:date=1987", "TAG:comment=Some comment", "TAG:track=9", "TAG:genre=Jazz"})
+  for (const char* want : {"TAG:title=Caf", " Song\n", "TAG:artist=The Artist", "TAG:album=An Album", "TAG:date=1987",
+                           "TAG:comment=Some comment", "TAG:track=9", "TAG:genre=Jazz"})
     EXPECT_NE(probe.find(want), std::string::npos) << want << "\n" << probe;
   auto mutagen = test::Python(
       "from mutagen.id3 import ID3\n"
-      "t = ID3('" + mp3 + "')\n"
+      "t = ID3('" +
+      mp3 +
+      "')\n"
       "print(t['TIT2'], t['TPE1'], t['TALB'], t['TDRC'], t['TRCK'], t['TCON'].genres[0], "
       "t.getall('COMM')[0], sep='|')\n");
   EXPECT_EQ(mutagen, "Caf\xC3\xA9 Song|The Artist|An Album|1987|9|Jazz|Some comment\n");
@@ -177,7 +183,8 @@ TEST(Id3v1Tags, PeersReadWhatItWritesAndItReadsWhatTheyWrite) {
       "t.add(TALB(encoding=0, text='What')); t.add(TDRC(encoding=0, text='2001'))\n"
       "t.add(TRCK(encoding=0, text='3')); t.add(TCON(encoding=0, text='Techno'))\n"
       "t.add(COMM(encoding=0, lang='eng', desc='', text='Note'))\n"
-      "t.save('" + other + "', v1=2, v2_version=3)\n");
+      "t.save('" +
+      other + "', v1=2, v2_version=3)\n");
   TId3v1Tags r;
   File f(other, O_RDONLY);
   ASSERT_TRUE(r.ReadFromFile(f.Fd));

@@ -16,8 +16,16 @@ using Bytes = std::vector<uint8_t>;
 namespace {
 
 Bytes Header(uint8_t Version, uint8_t Flags, uint32_t Size, uint8_t Revision = 0) {
-  return {'I', 'D', '3', Version, Revision, Flags, uint8_t((Size >> 21) & 0x7F),
-          uint8_t((Size >> 14) & 0x7F), uint8_t((Size >> 7) & 0x7F), uint8_t(Size & 0x7F)};
+  return {'I',
+          'D',
+          '3',
+          Version,
+          Revision,
+          Flags,
+          uint8_t((Size >> 21) & 0x7F),
+          uint8_t((Size >> 14) & 0x7F),
+          uint8_t((Size >> 7) & 0x7F),
+          uint8_t(Size & 0x7F)};
 }
 
 // A frame of the given version: 2 (3-letter id, 24-bit size), 3 (plain 32-bit
@@ -107,9 +115,9 @@ TEST(Id3v2Tags, ReadsVersion22AndSwitchesToItsIds) {
 TEST(Id3v2Tags, IgnoresYearCommentOddEncodingsAndLowerCaseIds) {
   Bytes wide{1, 0xFF, 0xFE, 'W', 0, 'i', 0, 0, 0};  // with a byte-order mark
   Bytes utf8{3, 'U', 0};
-  TagFile f(Tag(3, 0, {Frame(3, "TYER", Latin("1999")), Frame(3, "COMM", Latin("c")),
-                       Frame(3, "TALB", utf8), Frame(3, "TPE1", wide), Frame(3, "Tit2", Latin("x")),
-                       Frame(3, "TCON", Latin("Rock"))}));
+  TagFile f(Tag(3, 0,
+                {Frame(3, "TYER", Latin("1999")), Frame(3, "COMM", Latin("c")), Frame(3, "TALB", utf8),
+                 Frame(3, "TPE1", wide), Frame(3, "Tit2", Latin("x")), Frame(3, "TCON", Latin("Rock"))}));
   TId3v2Tags t;
   t.SetYear(u"kept?");
   ASSERT_TRUE(t.ReadFromFile(f.Fd));
@@ -167,8 +175,7 @@ TEST(Id3v2Tags, WrittenFramesHaveTheDocumentedSizes) {
     t.SetTitle(u"Hello");
     ASSERT_TRUE(t.WriteToFile(f.Fd, unicode));
     Bytes b = ReadBytes(f.Path);
-    EXPECT_EQ(std::string(b.begin(), b.begin() + 6), std::string("ID3\x03\x00\x00", 6))
-        << "version 3, no flags";
+    EXPECT_EQ(std::string(b.begin(), b.begin() + 6), std::string("ID3\x03\x00\x00", 6)) << "version 3, no flags";
     EXPECT_EQ(std::string(b.begin() + 10, b.begin() + 14), "TIT2");
     EXPECT_EQ(b[17], unicode ? 13 : 7);
     EXPECT_EQ(b[20], unicode ? 1 : 0);
@@ -213,7 +220,9 @@ TEST(Id3v2Tags, MutagenReadsWhatItWrites) {
     ASSERT_TRUE(t.WriteToFile(f.Fd, unicode));
     auto out = test::Python(
         "from mutagen.id3 import ID3\n"
-        "t = ID3('" + f.Path + "')\n"
+        "t = ID3('" +
+        f.Path +
+        "')\n"
         "print(t.version, len(t.keys()))\n"
         "for k in ['TIT2','TPE1','TALB','TRCK','TCON','TCOM','TENC','TCOP','TLAN']: print(k, t[k].text[0])\n"
         "print(t.getall('WXXX')[0].url)\n");
@@ -236,13 +245,16 @@ TEST(Id3v2Tags, ReadsWhatMutagenWrites) {
     test::Python(
         "from mutagen.id3 import ID3, TIT2, TPE1, TALB, TCOM, TCON, TRCK\n"
         "t = ID3()\n"
-        "t.add(TCOM(encoding=0, text='" + std::string(200, 'C') + "'))\n"
+        "t.add(TCOM(encoding=0, text='" +
+        std::string(200, 'C') +
+        "'))\n"
         "t.add(TIT2(encoding=1, text='Ti\\u0163le \\u266b'))\n"
         "t.add(TPE1(encoding=0, text='Art\\u00e9'))\n"
         "t.add(TALB(encoding=1, text='Alb'))\n"
         "t.add(TRCK(encoding=0, text='7'))\n"
         "t.add(TCON(encoding=0, text='Rock'))\n"
-        "t.save('" + f.Path + "', v2_version=" + std::to_string(version) + ", padding=lambda info: 500)\n");
+        "t.save('" +
+        f.Path + "', v2_version=" + std::to_string(version) + ", padding=lambda info: 500)\n");
     TId3v2Tags t;
     ASSERT_TRUE(t.ReadFromFile(f.Fd)) << version;
     EXPECT_EQ(t.Title(), u"Ti\u0163le \u266b") << version;

@@ -55,8 +55,8 @@ int TAuFileIn::SampleRate() {
 int TAuFileIn::TotalSeconds() {
   OpenSource();
   if (FSampleRate == 0 || FChannels == 0 || FBitsPerSample / 8 == 0) return 0;
-  double seconds = static_cast<double>(DataSize.load()) /
-                   (static_cast<double>(FSampleRate) * FChannels * (FBitsPerSample / 8));
+  double seconds =
+      static_cast<double>(DataSize.load()) / (static_cast<double>(FSampleRate) * FChannels * (FBitsPerSample / 8));
   return static_cast<int>(std::nearbyint(seconds));
 }
 

@@ -68,12 +68,12 @@ class TAuFileOut : public TAuStreamedOutput {
   uint32_t AccessMask = 0;  // handed to the file stream; not otherwise used
 
  private:
-  std::string FTempFile;   // the file being written, until settled
-  std::string FTarget;     // the name it is to take
+  std::string FTempFile;  // the file being written, until settled
+  std::string FTarget;    // the name it is to take
   bool FTargetExisted = false;
   bool FAudioWritten = false;
   bool FAppeared = false;
-  std::string FHeldFile;   // a finished file waiting for CommitFile
+  std::string FHeldFile;  // a finished file waiting for CommitFile
 };
 
 }  // namespace tonvale

@@ -9,14 +9,11 @@ namespace tonvale {
 namespace {
 
 int OpenByMode(const std::string& FileName, uint16_t Mode) {
-  if (Mode == fmCreate)
-    return THandleStream::Open(FileName, TFileAccess::ReadWrite, TFileSharing::Exclusive, true);
+  if (Mode == fmCreate) return THandleStream::Open(FileName, TFileAccess::ReadWrite, TFileSharing::Exclusive, true);
   unsigned access = Mode & 3;
   unsigned sharing = (Mode >> 4) & 0xF;
   if (access == 3 || sharing > 4 || (Mode & 0xFF00) != 0) return -1;
-  TFileAccess a = access == 0 ? TFileAccess::Read
-                  : access == 1 ? TFileAccess::Write
-                                : TFileAccess::ReadWrite;
+  TFileAccess a = access == 0 ? TFileAccess::Read : access == 1 ? TFileAccess::Write : TFileAccess::ReadWrite;
   TFileSharing s = sharing <= 1 ? TFileSharing::Exclusive : TFileSharing::Shared;
   return THandleStream::Open(FileName, a, s, false);
 }

@@ -139,8 +139,7 @@ void TAuThread::PerformRun() {
 void TAuThread::PauseBeforeDone(int Ms) {
   if (Ms <= 0) return;
   std::unique_lock lock(FLock);
-  FSignal.wait_for(lock, std::chrono::milliseconds(Ms),
-                   [this] { return FTerminated.load() || !NotifyDone.load(); });
+  FSignal.wait_for(lock, std::chrono::milliseconds(Ms), [this] { return FTerminated.load() || !NotifyDone.load(); });
 }
 
 }  // namespace tonvale

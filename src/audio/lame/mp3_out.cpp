@@ -64,8 +64,8 @@ void TMP3Out::Configure(TAuInput* In) {
   InChannels = In->Channels();
   InBits = In->BitsPerSample();
   const bool isFloat = In->FloatSamples();
-  if (InChannels < 1 || (isFloat ? InBits != 32 && InBits != 64
-                                 : InBits != 8 && InBits != 16 && InBits != 24 && InBits != 32))
+  if (InChannels < 1 ||
+      (isFloat ? InBits != 32 && InBits != 64 : InBits != 8 && InBits != 16 && InBits != 24 && InBits != 32))
     throw EAuException("Cannot encode " + std::to_string(InBits) + " bit sound into MP3.");
   // 8- and 16-bit mono and stereo take the direct path; every other kind is
   // converted (down-mixed, dithered, clipped) by the sample converter.

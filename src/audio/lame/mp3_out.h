@@ -10,8 +10,26 @@
 
 namespace tonvale {
 
-enum TMP3BitRate { br8, br16, br24, br32, br40, br48, br56, br64, br80, br96, br112, br128, br144, br160,
-                   br192, br224, br256, br320 };
+enum TMP3BitRate {
+  br8,
+  br16,
+  br24,
+  br32,
+  br40,
+  br48,
+  br56,
+  br64,
+  br80,
+  br96,
+  br112,
+  br128,
+  br144,
+  br160,
+  br192,
+  br224,
+  br256,
+  br320
+};
 enum TMP3Quality { ql0, ql1, ql2, ql3, ql4, ql5, ql6, ql7, ql8, ql9 };
 enum TMP3SampleRate { srDefault, sr32kHz, sr41kHz, sr48kHz };
 enum TMP3Mode { STEREO, JOINT_STEREO, DUAL_CHANNEL, MONO };

@@ -8,18 +8,16 @@ namespace tonvale {
 namespace {
 
 constexpr int16_t kStepTable[89] = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
-    12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+    7,    8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,   28,
+    31,   34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,  118,
+    130,  143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,  494,
+    544,  598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878, 2066,
+    2272, 2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845, 8630,
+    9493, 10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
 constexpr int8_t kIndexTable[16] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
 
-constexpr int kAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614,
-                                 768, 614, 512, 409, 307, 230, 230, 230};
+constexpr int kAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614, 768, 614, 512, 409, 307, 230, 230, 230};
 
 struct ImaChannel {
   int Predictor;
@@ -86,8 +84,8 @@ int DecodeImaBlock(const uint8_t* Block, int Channels, int BlockAlign, int16_t* 
   return samples;
 }
 
-int DecodeMsBlock(const uint8_t* Block, int Channels, int SamplesPerBlock, const TMsCoef* Coefs,
-                  int CoefCount, int16_t* Out) {
+int DecodeMsBlock(const uint8_t* Block, int Channels, int SamplesPerBlock, const TMsCoef* Coefs, int CoefCount,
+                  int16_t* Out) {
   struct State {
     int Coef1, Coef2, Delta, Sample1, Sample2;
     bool Valid;
@@ -135,8 +133,7 @@ int DecodeMsBlock(const uint8_t* Block, int Channels, int SamplesPerBlock, const
   return SamplesPerBlock;
 }
 
-void EncodeImaBlock(const int16_t* Frames, int Channels, int BlockSize, uint8_t* StepIndex,
-                    uint8_t* Block) {
+void EncodeImaBlock(const int16_t* Frames, int Channels, int BlockSize, uint8_t* StepIndex, uint8_t* Block) {
   std::memset(Block, 0, static_cast<size_t>(std::max(BlockSize, 0)));
   if (Channels < 1 || Channels > 2 || BlockSize < 4 * Channels) return;
   const int perChannel = ImaBlockSamples(Channels, BlockSize) - 1;

@@ -24,12 +24,11 @@ int DecodeImaBlock(const uint8_t* Block, int Channels, int BlockAlign, int16_t* 
 // Decodes one Microsoft ADPCM block; returns the samples per channel
 // (mono: 2 + 2 * ((SamplesPerBlock - 2) / 2); stereo: SamplesPerBlock).
 // A channel whose predictor index has no coefficient pair decodes to silence.
-int DecodeMsBlock(const uint8_t* Block, int Channels, int SamplesPerBlock, const TMsCoef* Coefs,
-                  int CoefCount, int16_t* Out);
+int DecodeMsBlock(const uint8_t* Block, int Channels, int SamplesPerBlock, const TMsCoef* Coefs, int CoefCount,
+                  int16_t* Out);
 
 // Encodes one block of ImaBlockSamples frames into Block (BlockSize
 // bytes); StepIndex holds each channel's index and is updated.
-void EncodeImaBlock(const int16_t* Frames, int Channels, int BlockSize, uint8_t* StepIndex,
-                    uint8_t* Block);
+void EncodeImaBlock(const int16_t* Frames, int Channels, int BlockSize, uint8_t* StepIndex, uint8_t* Block);
 
 }  // namespace tonvale

@@ -10,8 +10,7 @@ namespace tonvale {
 bool MatchId(const uint8_t* Id, const char* Expected) {
   for (int i = 0; i < 4; ++i) {
     uint8_t e = static_cast<uint8_t>(Expected[i]);
-    if (Id[i] != e && static_cast<uint8_t>(Id[i] - e) != 32 && static_cast<uint8_t>(e - Id[i]) != 32)
-      return false;
+    if (Id[i] != e && static_cast<uint8_t>(Id[i] - e) != 32 && static_cast<uint8_t>(e - Id[i]) != 32) return false;
   }
   return true;
 }
@@ -147,8 +146,8 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
     const bool bitsOk = h.Float ? (bits == 32 || bits == 64) : (bits == 8 || bits == 16 || bits == 24 || bits == 32);
     // Plain PCM keeps taking what it took before: its width is checked by the
     // reader. Float and extensible formats are checked here.
-    if ((h.Float || Le16(&fmt[0]) == kExtensibleTag) && (!bitsOk || h.Channels < 1 || h.Channels > 8 ||
-                                                         h.BlockAlign != h.Channels * bits / 8))
+    if ((h.Float || Le16(&fmt[0]) == kExtensibleTag) &&
+        (!bitsOk || h.Channels < 1 || h.Channels > 8 || h.BlockAlign != h.Channels * bits / 8))
       return h;
   }
   if (kind == wtDVIADPCM || kind == wtMSADPCM) h.SamplesPerBlock = Le16(&fmt[18]);

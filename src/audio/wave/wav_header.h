@@ -25,7 +25,7 @@ struct TWavHeader {
   uint16_t CoefCount = 0;
   std::array<TMsCoef, 32> Coefs{};
   uint32_t FactCount = 0;
-  int64_t FactOffset = -1;      // stream offset of the fact body
+  int64_t FactOffset = -1;  // stream offset of the fact body
   // PCM only: IEEE float samples (format tag 3, or an extensible format of
   // that sub-format), and the extensible format's speaker mask (0: none given).
   bool Float = false;

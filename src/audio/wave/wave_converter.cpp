@@ -31,8 +31,8 @@ constexpr uint32_t kStreamPiece = 16384;
 int TWaveConverter::BeginStream(TStream& Source, uint64_t Bytes, uint64_t& PcmBytes) {
   EndStream();
   PcmBytes = 0;
-  if (uint32_t rc = acmStreamOpen(&FStream, nullptr, SourceFormat(), DestFormat(), nullptr, 0, 0,
-                                  ACM_STREAMOPENF_NONREALTIME))
+  if (uint32_t rc =
+          acmStreamOpen(&FStream, nullptr, SourceFormat(), DestFormat(), nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME))
     return static_cast<int>(rc);
   FHeader = TAcmStreamHeader{};
   FHeader.cbStruct = sizeof FHeader;
@@ -48,8 +48,8 @@ int TWaveConverter::BeginStream(TStream& Source, uint64_t Bytes, uint64_t& PcmBy
     const int64_t n = Source.Read(FPiece.data(), static_cast<int64_t>(std::min<uint64_t>(left, kStreamPiece)));
     left -= static_cast<uint64_t>(std::max<int64_t>(n, 0));
     const bool last = n <= 0 || left == 0;
-    if (uint32_t rc = acmStreamMeasure(FStream, FPiece.data(), static_cast<uint32_t>(std::max<int64_t>(n, 0)), last,
-                                       &PcmBytes)) {
+    if (uint32_t rc =
+            acmStreamMeasure(FStream, FPiece.data(), static_cast<uint32_t>(std::max<int64_t>(n, 0)), last, &PcmBytes)) {
       EndStream();
       return static_cast<int>(rc);
     }
@@ -98,7 +98,8 @@ void TWaveConverter::EndStream() {
 
 int TWaveConverter::LoadFromWav(TStream& Source) {
   uint8_t head[12];
-  if (Source.Read(head, 12) != 12 || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) return 0;
+  if (Source.Read(head, 12) != 12 || std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0)
+    return 0;
   const int64_t size = Source.Size();
   // Slide an 8-byte window over the file one byte at a time; after a chunk
   // that is taken, the window goes on from 7 bytes before its end.
@@ -135,8 +136,8 @@ int TWaveConverter::LoadFromWav(TStream& Source) {
 
 int TWaveConverter::Convert() {
   HACMSTREAM stream = nullptr;
-  if (uint32_t rc = acmStreamOpen(&stream, nullptr, SourceFormat(), DestFormat(), nullptr, 0, 0,
-                                  ACM_STREAMOPENF_NONREALTIME))
+  if (uint32_t rc =
+          acmStreamOpen(&stream, nullptr, SourceFormat(), DestFormat(), nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME))
     return static_cast<int>(rc);
   const uint32_t sourceLength = static_cast<uint32_t>(Size());
   uint32_t destLength = 0;

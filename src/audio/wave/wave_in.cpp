@@ -28,9 +28,7 @@ bool TWaveIn::TakeHeader(const TWavHeader& H) {
   FBitsPerSample = H.BitsPerSample;
   Header = H;
   switch (H.Kind) {
-    case wtPCM:
-      DataSize = static_cast<int64_t>(std::min<uint64_t>(H.DataSize, INT64_MAX));
-      return true;
+    case wtPCM: DataSize = static_cast<int64_t>(std::min<uint64_t>(H.DataSize, INT64_MAX)); return true;
     case wtDVIADPCM: {
       const int ch = H.Channels;
       const int align = H.BlockAlign;
@@ -54,8 +52,7 @@ bool TWaveIn::TakeHeader(const TWavHeader& H) {
       DataSize = static_cast<uint32_t>(H.FactCount * 2u * ch);
       return true;
     }
-    default:
-      return H.Kind == wtACM;
+    default: return H.Kind == wtACM;
   }
 }
 
@@ -108,7 +105,8 @@ bool TWaveIn::OpenAcm() {
   // comes first; its PCM length is measured from the frames.
   const int64_t fileSize = DataStream->Size();
   uint64_t bytes = Header.DataSize;
-  if (fileSize >= 0) bytes = std::min<uint64_t>(bytes, static_cast<uint64_t>(std::max<int64_t>(fileSize - Header.DataOffset, 0)));
+  if (fileSize >= 0)
+    bytes = std::min<uint64_t>(bytes, static_cast<uint64_t>(std::max<int64_t>(fileSize - Header.DataOffset, 0)));
   DataStream->SetPosition(Header.DataOffset);
   uint64_t pcm = 0;
   if (Acm->BeginStream(*DataStream, bytes, pcm) != 0) return false;

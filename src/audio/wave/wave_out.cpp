@@ -38,9 +38,7 @@ void TWaveOut::SetBlockSize(uint16_t Value) {
   if (!Running() && Value != 0 && Value % 4 == 0) FBlockSize = Value;
 }
 
-int TWaveOut::SamplesPerBlock(int Channels) const {
-  return (2 / Channels) * (FBlockSize - 4 * Channels) + 1;
-}
+int TWaveOut::SamplesPerBlock(int Channels) const { return (2 / Channels) * (FBlockSize - 4 * Channels) + 1; }
 
 void TWaveOut::Refuse(const char* Message) {
   Input()->EndRead();
@@ -83,8 +81,8 @@ void TWaveOut::Prepare() {
   if (in->FloatSamples()) Refuse("Cannot write floating-point sound into this .wav file.");
   if (FWavType == wtPCM) {
     if (Appending) {
-      if (in->SampleRate() != static_cast<int>(Existing.SampleRate) ||
-          in->BitsPerSample() != Existing.BitsPerSample || in->Channels() != Existing.Channels)
+      if (in->SampleRate() != static_cast<int>(Existing.SampleRate) || in->BitsPerSample() != Existing.BitsPerSample ||
+          in->Channels() != Existing.Channels)
         Refuse("Cannot append data in different audio format.");
       DataStream->Seek(0, TSeekOrigin::soEnd);
     } else {

@@ -59,8 +59,8 @@ void TWMAOut::Prepare() {
     Buffer.assign(channels * bits * rate / 100, 0);
     TId3v2Tags& tags = Id3v2Tags();
     const std::pair<std::u16string, const char16_t*> attributes[] = {
-        {tags.Artist(), u"Author"}, {tags.Album(), u"WM/AlbumTitle"}, {tags.Genre(), u"WM/Genre"},
-        {tags.Year(), u"WM/Year"},  {tags.Track(), u"WM/Track"},      {tags.Title(), u"Title"},
+        {tags.Artist(), u"Author"},    {tags.Album(), u"WM/AlbumTitle"}, {tags.Genre(), u"WM/Genre"},
+        {tags.Year(), u"WM/Year"},     {tags.Track(), u"WM/Track"},      {tags.Title(), u"Title"},
         {tags.Comment(), u"Copyright"}};
     for (const auto& [text, name] : attributes)
       if (!text.empty()) WMAWriterSetTag(FWriter, name, text);
@@ -82,8 +82,7 @@ bool TWMAOut::OutputChunk(bool Abort) {
   bool ended = false;
   const uint32_t n = ReadFull(Input(), Buffer.data(), static_cast<uint32_t>(Buffer.size()), ended);
   EndOfInput = ended;
-  if (!WMAWriterWrite(FWriter, Buffer.data(), n))
-    throw EAuException("Cannot write the WMA data", WriteFailureReason());
+  if (!WMAWriterWrite(FWriter, Buffer.data(), n)) throw EAuException("Cannot write the WMA data", WriteFailureReason());
   if (n > 0) NoteAudioWritten();
   return true;
 }

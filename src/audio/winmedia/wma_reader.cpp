@@ -56,8 +56,8 @@ void WMAReaderOpen(TWMAReader& R, TStream* Source) {
     uint16_t stream = 0, length = 8;
     TWMTAttrDataType type;
     uint64_t duration = 0;
-    if (R.HeaderInfo->GetAttributeByName(&stream, u"Duration", &type, reinterpret_cast<uint8_t*>(&duration),
-                                         &length) == S_OK)
+    if (R.HeaderInfo->GetAttributeByName(&stream, u"Duration", &type, reinterpret_cast<uint8_t*>(&duration), &length) ==
+        S_OK)
       R.Duration = duration;
   }
 }
@@ -90,8 +90,8 @@ void WMAReaderRead(TWMAReader& R, uint8_t*& Buffer, uint32_t& Bytes) {
     uint64_t time = 0, duration = 0;
     uint32_t flags = 0, output = 0;
     uint16_t stream = 0;
-    if (!R.Reader || R.Reader->GetNextSample(R.StreamNumber, &R.Sample, &time, &duration, &flags, &output,
-                                             &stream) != S_OK) {
+    if (!R.Reader ||
+        R.Reader->GetNextSample(R.StreamNumber, &R.Sample, &time, &duration, &flags, &output, &stream) != S_OK) {
       R.Sample.reset();
       Buffer = nullptr;
       Bytes = 0;

@@ -33,8 +33,8 @@ bool MediaTypeOf(IWMMediaProps& Props, TWMMediaType& Type) {
 
 // Adds the configured stream to a new profile, sets it on the writer and
 // describes the input PCM.
-void SetupStream(TWMAWriter& W, IWMProfileManager& Manager, IWMStreamConfig& Config, uint32_t Channels,
-                 uint32_t Bits, uint32_t SampleRate) {
+void SetupStream(TWMAWriter& W, IWMProfileManager& Manager, IWMStreamConfig& Config, uint32_t Channels, uint32_t Bits,
+                 uint32_t SampleRate) {
   std::shared_ptr<IWMProfile> profile;
   if (Manager.CreateEmptyProfile(WMT_VER_9_0, &profile) != S_OK || !profile) throw std::runtime_error("fff");
   Config.SetStreamNumber(1);
@@ -136,8 +136,8 @@ void WMAWriterCreateOn(TWMAWriter& W, const std::function<HRESULT()>& OpenSink) 
   W.Ready = true;
 }
 
-void WMAWriterSetupByIndex(TWMAWriter& W, uint32_t Channels, uint32_t Bits, uint32_t FormatIndex,
-                           uint32_t CodecIndex, bool VBR, uint32_t SampleRate) {
+void WMAWriterSetupByIndex(TWMAWriter& W, uint32_t Channels, uint32_t Bits, uint32_t FormatIndex, uint32_t CodecIndex,
+                           bool VBR, uint32_t SampleRate) {
   std::shared_ptr<IWMProfileManager> m;
   if (WMCreateProfileManager(&m) != S_OK || !m) return;
   uint32_t count = 0;
@@ -148,8 +148,8 @@ void WMAWriterSetupByIndex(TWMAWriter& W, uint32_t Channels, uint32_t Bits, uint
   SetupStream(W, *m, *config, Channels, Bits, SampleRate);
 }
 
-void WMAWriterSetupByTarget(TWMAWriter& W, uint32_t Channels, uint32_t Bits, uint32_t Target, bool VBR,
-                            bool Lossless, uint32_t SampleRate) {
+void WMAWriterSetupByTarget(TWMAWriter& W, uint32_t Channels, uint32_t Bits, uint32_t Target, bool VBR, bool Lossless,
+                            uint32_t SampleRate) {
   if (!VBR && Target < 1000) Target *= 1000;
   TWaveFormatEx wanted{};
   wanted.wFormatTag = WAVE_FORMAT_PCM;

@@ -35,10 +35,10 @@ void WMAWriterCreate(TWMAWriter& W, const std::u16string& FileName);
 // The same, writing into Destination (kept open by the caller).
 void WMAWriterCreate(TWMAWriter& W, TStream* Destination);
 void WMAWriterCreateOn(TWMAWriter& W, const std::function<HRESULT()>& OpenSink);
-void WMAWriterSetupByIndex(TWMAWriter& W, uint32_t Channels, uint32_t Bits, uint32_t FormatIndex,
-                           uint32_t CodecIndex, bool VBR, uint32_t SampleRate);
-void WMAWriterSetupByTarget(TWMAWriter& W, uint32_t Channels, uint32_t Bits, uint32_t Target, bool VBR,
-                            bool Lossless, uint32_t SampleRate);
+void WMAWriterSetupByIndex(TWMAWriter& W, uint32_t Channels, uint32_t Bits, uint32_t FormatIndex, uint32_t CodecIndex,
+                           bool VBR, uint32_t SampleRate);
+void WMAWriterSetupByTarget(TWMAWriter& W, uint32_t Channels, uint32_t Bits, uint32_t Target, bool VBR, bool Lossless,
+                            uint32_t SampleRate);
 // Searches every codec's formats for the one nearest to Target (bit rate,
 // VBR quality, or lossless) with the wanted channels, bits and rate.
 bool WMAFindFormat(const TWaveFormatEx& Wanted, uint32_t Target, bool Lossless, bool VBR,

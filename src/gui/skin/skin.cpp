@@ -19,8 +19,8 @@ struct TTheme {
 const TTheme kThemes[] = {
     {"Light", QColor(240, 243, 247), QColor(25, 30, 40), QColor(255, 255, 255), QColor(226, 232, 240),
      QColor(25, 30, 40), QColor(40, 120, 200), QColor(24, 120, 140)},
-    {"Dark", QColor(34, 37, 43), QColor(230, 233, 238), QColor(24, 26, 31), QColor(52, 57, 66),
-     QColor(230, 233, 238), QColor(60, 140, 220), QColor(90, 200, 215)},
+    {"Dark", QColor(34, 37, 43), QColor(230, 233, 238), QColor(24, 26, 31), QColor(52, 57, 66), QColor(230, 233, 238),
+     QColor(60, 140, 220), QColor(90, 200, 215)},
     {"Ocean", QColor(220, 236, 242), QColor(12, 40, 60), QColor(248, 252, 253), QColor(190, 222, 232),
      QColor(12, 40, 60), QColor(18, 110, 150), QColor(18, 110, 150)},
     {"Amber", QColor(250, 240, 224), QColor(60, 35, 10), QColor(255, 251, 244), QColor(240, 214, 170),
@@ -104,8 +104,9 @@ void ApplyTheme(const QString& Stored) {
   p.setColor(QPalette::Link, t.Accent);
   p.setColor(QPalette::ToolTipBase, t.Base);
   p.setColor(QPalette::ToolTipText, t.Text);
-  const QColor muted = QColor::fromRgbF((t.Text.redF() + t.Window.redF()) / 2, (t.Text.greenF() + t.Window.greenF()) / 2,
-                                        (t.Text.blueF() + t.Window.blueF()) / 2);
+  const QColor muted =
+      QColor::fromRgbF((t.Text.redF() + t.Window.redF()) / 2, (t.Text.greenF() + t.Window.greenF()) / 2,
+                       (t.Text.blueF() + t.Window.blueF()) / 2);
   for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
     p.setColor(QPalette::Disabled, role, muted);
   QApplication::setPalette(p);

@@ -76,13 +76,11 @@ uint32_t acmMetrics(void* Object, uint32_t Metric, void* Value) {
   return 0;
 }
 
-uint32_t acmFormatSuggest(void*, const TWaveFormatEx* Source, TWaveFormatEx* Dest, uint32_t DestSize,
-                          uint32_t Flags) {
+uint32_t acmFormatSuggest(void*, const TWaveFormatEx* Source, TWaveFormatEx* Dest, uint32_t DestSize, uint32_t Flags) {
   if (!Source || !Dest || DestSize < sizeof(TWaveFormatEx)) return MMSYSERR_INVALPARAM;
   if ((Flags & ~ACM_FORMATSUGGESTF_WFORMATTAG) != 0) return MMSYSERR_INVALFLAG;
   if (!Supported(Source)) return ACMERR_NOTPOSSIBLE;
-  if ((Flags & ACM_FORMATSUGGESTF_WFORMATTAG) && Dest->wFormatTag != WAVE_FORMAT_PCM)
-    return ACMERR_NOTPOSSIBLE;
+  if ((Flags & ACM_FORMATSUGGESTF_WFORMATTAG) && Dest->wFormatTag != WAVE_FORMAT_PCM) return ACMERR_NOTPOSSIBLE;
   Dest->wFormatTag = WAVE_FORMAT_PCM;
   Dest->nChannels = Source->nChannels;
   Dest->nSamplesPerSec = Source->nSamplesPerSec;
@@ -93,8 +91,8 @@ uint32_t acmFormatSuggest(void*, const TWaveFormatEx* Source, TWaveFormatEx* Des
   return 0;
 }
 
-uint32_t acmStreamOpen(HACMSTREAM* Stream, void*, const TWaveFormatEx* Source, const TWaveFormatEx* Dest,
-                       void* Filter, uintptr_t Callback, uintptr_t, uint32_t) {
+uint32_t acmStreamOpen(HACMSTREAM* Stream, void*, const TWaveFormatEx* Source, const TWaveFormatEx* Dest, void* Filter,
+                       uintptr_t Callback, uintptr_t, uint32_t) {
   if (!Stream || Filter || Callback) return MMSYSERR_INVALPARAM;
   *Stream = nullptr;
   if (!Supported(Source) || !IsPcmFor(Dest, Source)) return ACMERR_NOTPOSSIBLE;
@@ -189,10 +187,10 @@ struct TAcmDecoder {
         AVChannelLayout outLayout;
         av_channel_layout_default(&outLayout, Stream.Channels);
         SwrContext* raw = nullptr;
-        const bool made = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, static_cast<int>(Stream.Rate),
-                                              &f->ch_layout, static_cast<AVSampleFormat>(f->format), f->sample_rate,
-                                              0, nullptr) >= 0 &&
-                          swr_init(raw) >= 0;
+        const bool made =
+            swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, static_cast<int>(Stream.Rate), &f->ch_layout,
+                                static_cast<AVSampleFormat>(f->format), f->sample_rate, 0, nullptr) >= 0 &&
+            swr_init(raw) >= 0;
         av_channel_layout_uninit(&outLayout);
         if (!made) {
           swr_free(&raw);

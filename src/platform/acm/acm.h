@@ -10,7 +10,6 @@
 
 namespace tonvale {
 
-
 struct TAcmStreamHeader {
   uint32_t cbStruct;
   uint32_t fdwStatus;
@@ -46,16 +45,13 @@ constexpr uint32_t MMSYSERR_INVALPARAM = 11;
 constexpr uint32_t ACMERR_NOTPOSSIBLE = 512;
 constexpr uint32_t ACMERR_UNPREPARED = 514;
 
-
 uint32_t acmMetrics(void* Object, uint32_t Metric, void* Value);
-uint32_t acmFormatSuggest(void* Driver, const TWaveFormatEx* Source, TWaveFormatEx* Dest,
-                          uint32_t DestSize, uint32_t Flags);
-uint32_t acmStreamOpen(HACMSTREAM* Stream, void* Driver, const TWaveFormatEx* Source,
-                       const TWaveFormatEx* Dest, void* Filter, uintptr_t Callback,
-                       uintptr_t Instance, uint32_t Flags);
+uint32_t acmFormatSuggest(void* Driver, const TWaveFormatEx* Source, TWaveFormatEx* Dest, uint32_t DestSize,
+                          uint32_t Flags);
+uint32_t acmStreamOpen(HACMSTREAM* Stream, void* Driver, const TWaveFormatEx* Source, const TWaveFormatEx* Dest,
+                       void* Filter, uintptr_t Callback, uintptr_t Instance, uint32_t Flags);
 // Estimates the destination for SourceLength bytes of source.
-uint32_t acmStreamSize(HACMSTREAM Stream, uint32_t SourceLength, uint32_t* DestLength,
-                       uint32_t Flags);
+uint32_t acmStreamSize(HACMSTREAM Stream, uint32_t SourceLength, uint32_t* DestLength, uint32_t Flags);
 uint32_t acmStreamPrepareHeader(HACMSTREAM Stream, TAcmStreamHeader* Header, uint32_t Flags);
 // Decodes the source, a piece of the stream's data (the decoder keeps what
 // straddles two pieces; ACM_STREAMCONVERTF_END marks the last piece), and
@@ -66,8 +62,7 @@ uint32_t acmStreamConvert(HACMSTREAM Stream, TAcmStreamHeader* Header, uint32_t 
 // Adds to DestBytes the PCM bytes a piece of the stream's data will convert
 // to, by parsing its frames without decoding them. Pieces come in order;
 // Last marks the final one.
-uint32_t acmStreamMeasure(HACMSTREAM Stream, const uint8_t* Source, uint32_t Length, bool Last,
-                          uint64_t* DestBytes);
+uint32_t acmStreamMeasure(HACMSTREAM Stream, const uint8_t* Source, uint32_t Length, bool Last, uint64_t* DestBytes);
 uint32_t acmStreamUnprepareHeader(HACMSTREAM Stream, TAcmStreamHeader* Header, uint32_t Flags);
 uint32_t acmStreamClose(HACMSTREAM Stream, uint32_t Flags);
 

@@ -147,8 +147,7 @@ HRESULT TProfileManager::GetCodecFormat(TMajorType Type, uint32_t Codec, uint32_
 HRESULT TProfileManager::GetCodecFormatDesc(TMajorType Type, uint32_t Codec, uint32_t Format,
                                             std::shared_ptr<IWMStreamConfig>* Config, char16_t* Desc,
                                             uint32_t* Length) {
-  if (Type != TMajorType::Audio || Codec >= kCodecCount || FVbr[Codec] || Format >= kFormatCount)
-    return E_INVALIDARG;
+  if (Type != TMajorType::Audio || Codec >= kCodecCount || FVbr[Codec] || Format >= kFormatCount) return E_INVALIDARG;
   if (Config) *Config = TStreamConfig::ForFormat(Codec, Format);
   return CopyText(FormatDescription(FormatAt(Format)), Desc, Length);
 }
@@ -167,8 +166,8 @@ HRESULT TProfileManager::SetCodecEnumerationSetting(TMajorType Type, uint32_t Co
   return E_INVALIDARG;
 }
 
-HRESULT TProfileManager::GetCodecFormatProp(TMajorType, uint32_t, uint32_t, const std::u16string&,
-                                            TWMTAttrDataType*, uint8_t*, uint32_t*) {
+HRESULT TProfileManager::GetCodecFormatProp(TMajorType, uint32_t, uint32_t, const std::u16string&, TWMTAttrDataType*,
+                                            uint8_t*, uint32_t*) {
   return ASF_E_NOTFOUND;
 }
 

@@ -21,7 +21,6 @@ extern "C" {
 namespace tonvale::wmf {
 namespace {
 
-
 TWaveFormatEx Pcm16(int Channels, int Rate) {
   TWaveFormatEx w{};
   w.wFormatTag = WAVE_FORMAT_PCM;
@@ -68,9 +67,12 @@ int WmaFramesInPacket(const AVPacket* Pkt, bool Reservoir, bool First) {
 
 int WmaFrameLength(int Rate, int Version) {
   int bits;
-  if (Rate <= 16000) bits = 9;
-  else if (Rate <= 22050 || (Rate <= 32000 && Version == 1)) bits = 10;
-  else bits = 11;
+  if (Rate <= 16000)
+    bits = 9;
+  else if (Rate <= 22050 || (Rate <= 32000 && Version == 1))
+    bits = 10;
+  else
+    bits = 11;
   return 1 << bits;
 }
 
@@ -100,8 +102,8 @@ int64_t CountSamples(AVFormatContext* Format, int Index) {
       if (wma) {
         samples += int64_t{WmaFramesInPacket(pkt, reservoir, first)} * frameLength;
       } else {
-        int64_t d = pkt->duration > 0 ? av_rescale_q(pkt->duration, tb, AVRational{1, par->sample_rate})
-                                       : par->frame_size;
+        int64_t d =
+            pkt->duration > 0 ? av_rescale_q(pkt->duration, tb, AVRational{1, par->sample_rate}) : par->frame_size;
         if (d <= 0) known = false;
         samples += d;
         size_t size = 0;
@@ -199,8 +201,9 @@ HRESULT TSyncReader::OpenStream(std::shared_ptr<IStream> Stream) {
         !avcodec_find_decoder(par->codec_id))
       continue;
     const int channels = par->ch_layout.nb_channels;
-    FOutputs.push_back({static_cast<int>(i), TMediaProps(AudioWaveType(TSubtype::PCM, Pcm16(channels, par->sample_rate))),
-                        channels, par->sample_rate});
+    FOutputs.push_back({static_cast<int>(i),
+                        TMediaProps(AudioWaveType(TSubtype::PCM, Pcm16(channels, par->sample_rate))), channels,
+                        par->sample_rate});
   }
   FInput = std::move(input);
   ReadAttributes();
@@ -212,8 +215,7 @@ HRESULT TSyncReader::OpenStream(std::shared_ptr<IStream> Stream) {
     if (counter.Open(FStream, FBase)) {
       int64_t samples = CountSamples(counter.Format, last.StreamIndex);
       if (samples >= 0)
-        FAttributes->SetQword(u"Duration", static_cast<uint64_t>(
-                                               std::llround(samples * 1e7 / last.OutRate)));
+        FAttributes->SetQword(u"Duration", static_cast<uint64_t>(std::llround(samples * 1e7 / last.OutRate)));
     }
     // Back to the start for decoding.
     FInput = std::make_unique<TInput>();
@@ -374,9 +376,9 @@ HRESULT TSyncReader::SetRange(uint64_t Start, int64_t) {
   // decoder needs a frame or two to settle), then count from the timestamp
   // of the first frame decoded and drop up to the target.
   constexpr uint64_t kLeadIn = 2000000;  // 200 ms
-  const int64_t ts =
-      av_rescale_q(static_cast<int64_t>(Start > kLeadIn ? (Start - kLeadIn) / 10 : 0), AVRational{1, 1000000},
-                   st->time_base) + (st->start_time != AV_NOPTS_VALUE ? st->start_time : 0);
+  const int64_t ts = av_rescale_q(static_cast<int64_t>(Start > kLeadIn ? (Start - kLeadIn) / 10 : 0),
+                                  AVRational{1, 1000000}, st->time_base) +
+                     (st->start_time != AV_NOPTS_VALUE ? st->start_time : 0);
   bool seeked = Start > kLeadIn && av_seek_frame(FInput->Format, out.StreamIndex, ts, AVSEEK_FLAG_BACKWARD) >= 0;
   if (!OpenDecoder(out)) return E_FAIL;
   swr_free(&FSwr);

@@ -59,8 +59,8 @@ class TProfileManager : public IWMProfileManager {
   HRESULT GetCodecFormatCount(TMajorType Type, uint32_t Codec, uint32_t* Formats) override;
   HRESULT GetCodecFormat(TMajorType Type, uint32_t Codec, uint32_t Format,
                          std::shared_ptr<IWMStreamConfig>* Config) override;
-  HRESULT GetCodecFormatDesc(TMajorType Type, uint32_t Codec, uint32_t Format,
-                             std::shared_ptr<IWMStreamConfig>* Config, char16_t* Desc, uint32_t* Length) override;
+  HRESULT GetCodecFormatDesc(TMajorType Type, uint32_t Codec, uint32_t Format, std::shared_ptr<IWMStreamConfig>* Config,
+                             char16_t* Desc, uint32_t* Length) override;
   HRESULT SetCodecEnumerationSetting(TMajorType Type, uint32_t Codec, const std::u16string& Name,
                                      TWMTAttrDataType AttrType, const uint8_t* Value, uint32_t Size) override;
   HRESULT GetCodecFormatProp(TMajorType Type, uint32_t Codec, uint32_t Format, const std::u16string& Name,
@@ -73,10 +73,10 @@ class TProfileManager : public IWMProfileManager {
 // Attributes held in memory: what a reader found, or what a writer will write.
 class TAttributes : public IWMHeaderInfo {
  public:
-  HRESULT GetAttributeByName(uint16_t* StreamNumber, const std::u16string& Name, TWMTAttrDataType* Type,
-                             uint8_t* Value, uint16_t* Length) override;
-  HRESULT SetAttribute(uint16_t StreamNumber, const std::u16string& Name, TWMTAttrDataType Type,
-                       const uint8_t* Value, uint16_t Length) override;
+  HRESULT GetAttributeByName(uint16_t* StreamNumber, const std::u16string& Name, TWMTAttrDataType* Type, uint8_t* Value,
+                             uint16_t* Length) override;
+  HRESULT SetAttribute(uint16_t StreamNumber, const std::u16string& Name, TWMTAttrDataType Type, const uint8_t* Value,
+                       uint16_t Length) override;
 
   void SetString(const std::u16string& Name, const std::u16string& Text);
   void SetQword(const std::u16string& Name, uint64_t Value);

@@ -24,7 +24,6 @@ extern "C" {
 namespace tonvale::wmf {
 namespace {
 
-
 // The file sink writes through Tonvale's own file stream: no path ever
 // reaches FFmpeg's protocols.
 class TFileSink : public IWMWriterFileSink {
@@ -211,13 +210,12 @@ HRESULT TWriter::BeginWriting() {
     av_channel_layout_uninit(&inLayout);
     av_channel_layout_default(&inLayout, in->nChannels);
   }
-  const AVSampleFormat inFormat = FInputFloat                ? (in->wBitsPerSample == 64 ? AV_SAMPLE_FMT_DBL
-                                                                                          : AV_SAMPLE_FMT_FLT)
+  const AVSampleFormat inFormat = FInputFloat ? (in->wBitsPerSample == 64 ? AV_SAMPLE_FMT_DBL : AV_SAMPLE_FMT_FLT)
                                   : in->wBitsPerSample == 8  ? AV_SAMPLE_FMT_U8
                                   : in->wBitsPerSample == 16 ? AV_SAMPLE_FMT_S16
                                                              : AV_SAMPLE_FMT_S32;
-  int rc = swr_alloc_set_opts2(&FSwr, &FCodec->ch_layout, AV_SAMPLE_FMT_FLTP, FCodec->sample_rate, &inLayout,
-                               inFormat, static_cast<int>(in->nSamplesPerSec), 0, nullptr);
+  int rc = swr_alloc_set_opts2(&FSwr, &FCodec->ch_layout, AV_SAMPLE_FMT_FLTP, FCodec->sample_rate, &inLayout, inFormat,
+                               static_cast<int>(in->nSamplesPerSec), 0, nullptr);
   av_channel_layout_uninit(&inLayout);
   // A surround source is down-mixed at the level ffmpeg gives it: the matrix
   // is scaled so that no output can pass full scale.
@@ -225,8 +223,7 @@ HRESULT TWriter::BeginWriting() {
   FFifo = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, out->nChannels, FCodec->frame_size * 4);
   FFrame = av_frame_alloc();
   FPacket = av_packet_alloc();
-  if (rc < 0 || swr_init(FSwr) < 0 || !FFifo || !FFrame || !FPacket ||
-      avformat_write_header(FFormat, nullptr) < 0) {
+  if (rc < 0 || swr_init(FSwr) < 0 || !FFifo || !FFrame || !FPacket || avformat_write_header(FFormat, nullptr) < 0) {
     Release();
     return E_FAIL;
   }
@@ -248,7 +245,8 @@ bool TWriter::Push(const uint8_t* Data, int Frames) {
   const int channels = FCodec->ch_layout.nb_channels;
   std::vector<float> buffer(static_cast<size_t>(room) * channels);
   std::vector<uint8_t*> planes(channels);
-  for (int c = 0; c < channels; ++c) planes[c] = reinterpret_cast<uint8_t*>(buffer.data() + static_cast<size_t>(c) * room);
+  for (int c = 0; c < channels; ++c)
+    planes[c] = reinterpret_cast<uint8_t*>(buffer.data() + static_cast<size_t>(c) * room);
   const uint8_t* in[1] = {Data};
   int got = swr_convert(FSwr, planes.data(), room, Data ? in : nullptr, Frames);
   if (got < 0) return false;
@@ -300,7 +298,8 @@ HRESULT TWriter::WriteSample(uint32_t Input, uint64_t, uint32_t, INSSBuffer* Sam
   const int frames = static_cast<int>(length / frameBytes);
   if (frames == 0) return S_OK;
   const uint8_t* pcm = data;
-  if (in->wBitsPerSample == 24 && !FInputFloat) pcm = WidenS24(data, static_cast<size_t>(frames) * in->nChannels, FWide);
+  if (in->wBitsPerSample == 24 && !FInputFloat)
+    pcm = WidenS24(data, static_cast<size_t>(frames) * in->nChannels, FWide);
   return Push(pcm, frames) && Drain(false) ? S_OK : E_FAIL;
 }
 

@@ -40,8 +40,8 @@ class IWMProfile {
 class IWMHeaderInfo {
  public:
   virtual ~IWMHeaderInfo() = default;
-  virtual HRESULT GetAttributeByName(uint16_t* StreamNumber, const std::u16string& Name,
-                                     TWMTAttrDataType* Type, uint8_t* Value, uint16_t* Length) = 0;
+  virtual HRESULT GetAttributeByName(uint16_t* StreamNumber, const std::u16string& Name, TWMTAttrDataType* Type,
+                                     uint8_t* Value, uint16_t* Length) = 0;
   virtual HRESULT SetAttribute(uint16_t StreamNumber, const std::u16string& Name, TWMTAttrDataType Type,
                                const uint8_t* Value, uint16_t Length) = 0;
 };
@@ -107,8 +107,7 @@ class IWMProfileManager {
   virtual HRESULT GetCodecFormat(TMajorType Type, uint32_t Codec, uint32_t Format,
                                  std::shared_ptr<IWMStreamConfig>* Config) = 0;
   virtual HRESULT GetCodecFormatDesc(TMajorType Type, uint32_t Codec, uint32_t Format,
-                                     std::shared_ptr<IWMStreamConfig>* Config, char16_t* Desc,
-                                     uint32_t* Length) = 0;
+                                     std::shared_ptr<IWMStreamConfig>* Config, char16_t* Desc, uint32_t* Length) = 0;
   virtual HRESULT SetCodecEnumerationSetting(TMajorType Type, uint32_t Codec, const std::u16string& Name,
                                              TWMTAttrDataType AttrType, const uint8_t* Value, uint32_t Size) = 0;
   virtual HRESULT GetCodecFormatProp(TMajorType Type, uint32_t Codec, uint32_t Format, const std::u16string& Name,

@@ -55,8 +55,15 @@ struct TWMMediaType {
 
 TWMMediaType AudioWaveType(TSubtype Subtype, const TWaveFormatEx& Format);
 
-enum TWMTAttrDataType { WMT_TYPE_DWORD = 0, WMT_TYPE_STRING = 1, WMT_TYPE_BINARY = 2, WMT_TYPE_BOOL = 3,
-                        WMT_TYPE_QWORD = 4, WMT_TYPE_WORD = 5, WMT_TYPE_GUID = 6 };
+enum TWMTAttrDataType {
+  WMT_TYPE_DWORD = 0,
+  WMT_TYPE_STRING = 1,
+  WMT_TYPE_BINARY = 2,
+  WMT_TYPE_BOOL = 3,
+  WMT_TYPE_QWORD = 4,
+  WMT_TYPE_WORD = 5,
+  WMT_TYPE_GUID = 6
+};
 
 enum TStreamSeek { STREAM_SEEK_SET = 0, STREAM_SEEK_CUR = 1, STREAM_SEEK_END = 2 };
 

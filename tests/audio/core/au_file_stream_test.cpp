@@ -47,8 +47,7 @@ TEST(AuFileStream, RefusalsNameTheFile) {
   test::TempDir dir;
   const std::string missing = dir.File("missing.wav");
   EXPECT_EQ(ErrorOf(missing, fmOpenRead), "Cannot open file " + missing);
-  EXPECT_EQ(ErrorOf(dir.File("no/such/folder.wav"), fmCreate),
-            "Cannot create file " + dir.File("no/such/folder.wav"));
+  EXPECT_EQ(ErrorOf(dir.File("no/such/folder.wav"), fmCreate), "Cannot create file " + dir.File("no/such/folder.wav"));
   // A folder is not a file.
   EXPECT_EQ(ErrorOf(dir.Path().string(), fmOpenRead), "Cannot open file " + dir.Path().string());
   const std::string path = dir.File("x");

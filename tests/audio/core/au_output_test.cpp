@@ -65,7 +65,9 @@ struct Pipeline {
 };
 
 // Lets the delivery thread hand over anything still in flight.
-void Settle() { ui_thread::ProcessUntil([] { return false; }, 150ms); }
+void Settle() {
+  ui_thread::ProcessUntil([] { return false; }, 150ms);
+}
 
 }  // namespace
 
@@ -181,8 +183,7 @@ TEST(AuOutput, FailureInPrepareSkipsFinishAndStillReportsDone) {
   EXPECT_EQ(p.Out.ErrorMessage(), "File name is not assigned.");
   EXPECT_FALSE(p.Out.Running());
   EXPECT_EQ(p.Out.Calls(), std::vector<std::string>({"prepare"}));
-  EXPECT_EQ(p.Seen.Events,
-            std::vector<std::string>({"error File name is not assigned.", "done"}));
+  EXPECT_EQ(p.Seen.Events, std::vector<std::string>({"error File name is not assigned.", "done"}));
   // The next run starts with no message.
   p.Out.PrepareError.clear();
   p.Out.Run();

@@ -16,7 +16,6 @@ using namespace tonvale::test;
 
 namespace {
 
-
 // Encodes the WAV at Source into Mp3 with the given settings.
 void Encode(const std::string& Source, const std::string& Mp3, const std::function<void(TMP3Out&)>& Setup = nullptr) {
   TWaveIn in(nullptr);

@@ -120,8 +120,8 @@ TEST(MsAdpcm, OddSamplesPerBlockAndBadPredictors) {
 TEST(MsAdpcm, LongBlockOfLargestStepsSaturates) {
   const int spb = 8000;
   std::vector<uint8_t> block(7 + (spb - 2) / 2, 0x88);  // every nibble -8
-  block[0] = 0;                                        // predictor (256, 0)
-  block[1] = 0x00, block[2] = 0x40;                    // delta 16384
+  block[0] = 0;                                         // predictor (256, 0)
+  block[1] = 0x00, block[2] = 0x40;                     // delta 16384
   block[3] = block[4] = block[5] = block[6] = 0;
   const TMsCoef coefs[] = {{256, 0}};
   std::vector<int16_t> out(spb);

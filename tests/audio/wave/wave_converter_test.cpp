@@ -47,9 +47,9 @@ TEST(WaveConverter, LoadsFormatAndDataOfAnMpegWav) {
 
 TEST(WaveConverter, EmptyAndForeignSources) {
   // A data chunk of size 0 leaves the contents empty; the conversion then fails.
-  std::vector<uint8_t> wav = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 18, 0, 0, 0,
-                              85, 0, 1, 0, 0x44, 0xAC, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0,
-                              'd', 'a', 't', 'a', 0, 0, 0, 0};
+  std::vector<uint8_t> wav = {'R', 'I', 'F', 'F', 0,  0, 0,   0,   'W',  'A',  'V', 'E', 'f', 'm', 't', ' ',
+                              18,  0,   0,   0,   85, 0, 1,   0,   0x44, 0xAC, 0,   0,   0,   0,   0,   0,
+                              1,   0,   0,   0,   0,  0, 'd', 'a', 't',  'a',  0,   0,   0,   0};
   TMemoryStream source(wav);
   TWaveConverter conv;
   conv.LoadFromWav(source);

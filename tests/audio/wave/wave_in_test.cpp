@@ -59,7 +59,8 @@ TEST(WaveIn, PcmMatchesFfmpegSampleForSample) {
   struct Case {
     int Rate, Channels;
     std::string Codec, Format;
-  } cases[] = {{8000, 1, "-c:a pcm_u8", "u8"}, {44100, 2, "-c:a pcm_s16le", "s16le"},
+  } cases[] = {{8000, 1, "-c:a pcm_u8", "u8"},
+               {44100, 2, "-c:a pcm_s16le", "s16le"},
                {22050, 1, "-c:a pcm_s16le -metadata title=Listed", "s16le"},
                {48000, 2, "-c:a pcm_s16le", "s16le"}};
   for (const auto& c : cases) {
@@ -85,14 +86,16 @@ TEST(WaveIn, TolerantHeaderScan) {
     std::string Name;
     Bytes File;
   } cases[] = {
-      {"list before data", [&] {
+      {"list before data",
+       [&] {
          Bytes c;
          Chunk(c, "fmt ", PcmFmt(2, 44100, 16));
          Chunk(c, "LIST", list);
          Chunk(c, "data", pcm);
          return Riff(c);
        }()},
-      {"chunks after data", [&] {
+      {"chunks after data",
+       [&] {
          Bytes c;
          Chunk(c, "fmt ", PcmFmt(2, 44100, 16));
          Chunk(c, "data", pcm);
@@ -100,7 +103,8 @@ TEST(WaveIn, TolerantHeaderScan) {
          Chunk(c, "id3 ", Bytes(300, 0x77));
          return Riff(c);
        }()},
-      {"junk before RIFF", [&] {
+      {"junk before RIFF",
+       [&] {
          Bytes c;
          Chunk(c, "fmt ", PcmFmt(2, 44100, 16));
          Chunk(c, "data", pcm);
@@ -109,13 +113,15 @@ TEST(WaveIn, TolerantHeaderScan) {
          f.insert(f.end(), r.begin(), r.end());
          return f;
        }()},
-      {"lower-case ids", [&] {
+      {"lower-case ids",
+       [&] {
          Bytes c;
          Chunk(c, "FMT ", PcmFmt(2, 44100, 16));
          Chunk(c, "Data", pcm);
          return Riff(c, "riff", "wave");
        }()},
-      {"fact before data", [&] {
+      {"fact before data",
+       [&] {
          Bytes c;
          Chunk(c, "fmt ", PcmFmt(2, 44100, 16));
          Chunk(c, "fact", Bytes{1, 2, 3, 4});

@@ -27,8 +27,7 @@ struct Source {
   std::vector<uint8_t> Pcm;
   TMemoryStream Stream;
   MemoryIn In;
-  Source(size_t Frames, unsigned Channels, uint32_t Rate = 44100)
-      : Pcm(CountingPcm(Frames, Channels)), Stream(Pcm) {
+  Source(size_t Frames, unsigned Channels, uint32_t Rate = 44100) : Pcm(CountingPcm(Frames, Channels)), Stream(Pcm) {
     In.Chans = Channels;
     In.Rate = Rate;
     In.AttachStream(&Stream);

@@ -20,8 +20,10 @@ class Props : public IWMMediaProps {
  public:
   explicit Props(TWMMediaType T) : Type(std::move(T)) {}
   HRESULT GetMediaType(TWMMediaType* T, uint32_t* Size) override {
-    if (T) *T = Type;
-    else *Size = Type.ByteSize();
+    if (T)
+      *T = Type;
+    else
+      *Size = Type.ByteSize();
     return S_OK;
   }
   HRESULT SetMediaType(const TWMMediaType* T) override {
@@ -150,8 +152,10 @@ class Config : public IWMStreamConfig {
   explicit Config(const Format& F) : F(F) {}
   HRESULT GetMediaType(TWMMediaType* T, uint32_t* Size) override {
     TWMMediaType t = AudioWaveType(F.Lossless ? TSubtype::WMAudio_Lossless : TSubtype::WMAudioV8, F.Wave);
-    if (T) *T = t;
-    else *Size = t.ByteSize();
+    if (T)
+      *T = t;
+    else
+      *Size = t.ByteSize();
     return S_OK;
   }
   HRESULT SetMediaType(const TWMMediaType*) override { return S_OK; }
@@ -186,8 +190,8 @@ class Manager : public IWMProfileManager {
                              uint32_t*) override {
     return E_NOTIMPL;
   }
-  HRESULT SetCodecEnumerationSetting(TMajorType, uint32_t C, const std::u16string&, TWMTAttrDataType,
-                                     const uint8_t*, uint32_t) override {
+  HRESULT SetCodecEnumerationSetting(TMajorType, uint32_t C, const std::u16string&, TWMTAttrDataType, const uint8_t*,
+                                     uint32_t) override {
     FVbr.resize(gCodecs.size());
     if (gCodecs[C].Vbr.empty()) return E_FAIL;
     FVbr[C] = true;
@@ -213,16 +217,15 @@ struct ScriptedRuntime {
   ScriptedRuntime() {
     gReader = ReaderScript{};
     gCodecs.clear();
-    Saved = SetWMRuntime(TWMRuntime{
-        [](std::shared_ptr<IWMSyncReader>* R) -> HRESULT {
-          *R = std::make_shared<Reader>();
-          return S_OK;
-        },
-        FFmpegRuntime().CreateWriter, FFmpegRuntime().CreateWriterFileSink,
-        [](std::shared_ptr<IWMProfileManager>* M) -> HRESULT {
-          *M = std::make_shared<Manager>();
-          return S_OK;
-        }});
+    Saved = SetWMRuntime(TWMRuntime{[](std::shared_ptr<IWMSyncReader>* R) -> HRESULT {
+                                      *R = std::make_shared<Reader>();
+                                      return S_OK;
+                                    },
+                                    FFmpegRuntime().CreateWriter, FFmpegRuntime().CreateWriterFileSink,
+                                    [](std::shared_ptr<IWMProfileManager>* M) -> HRESULT {
+                                      *M = std::make_shared<Manager>();
+                                      return S_OK;
+                                    }});
   }
   ~ScriptedRuntime() { SetWMRuntime(Saved); }
 };

@@ -17,7 +17,6 @@ using namespace tonvale::test;
 
 namespace {
 
-
 // Encodes the WAV at Source into Wma.
 std::string Encode(const std::string& Source, const std::string& Wma, const std::function<void(TWMAOut&)>& Setup) {
   TWaveIn in(nullptr);
@@ -80,7 +79,9 @@ TEST(WMAOut, WritesWhatPeersRead) {
     EXPECT_GT(Correlation(source, decoded), 0.9) << "aligned with its source";
     auto tags = Python(
         "from mutagen.asf import ASF\n"
-        "t = ASF('" + wma + "')\n"
+        "t = ASF('" +
+        wma +
+        "')\n"
         "for k in sorted(t.keys()): print(k, '=', '|'.join(sorted(set(str(v) for v in t[k]))), sep='')\n");
     EXPECT_EQ(std::count(tags.begin(), tags.end(), '\n'), 7) << "the seven attributes, each with one value:\n" << tags;
     EXPECT_NE(tags.find("Title=T\xC3\xAFtle\n"), std::string::npos) << tags;
@@ -97,11 +98,12 @@ TEST(WMAOut, EmptyTagsAreNotWritten) {
   TempDir dir;
   const std::string wav = dir.File("src.wav"), wma = dir.File("out.wma");
   MakeAudio(wav, 0.5, 22050, 1, "-c:a pcm_s16le");
-  ASSERT_EQ(Encode(wav, wma, [](TWMAOut& o) {
-              o.CodecIndex = 0;
-              o.FormatIndex = 84 + 4 * 7 + 3;  // 128 kbps, 22 kHz, mono
-              o.Id3v2Tags().SetTitle(u"Only");
-            }),
+  ASSERT_EQ(Encode(wav, wma,
+                   [](TWMAOut& o) {
+                     o.CodecIndex = 0;
+                     o.FormatIndex = 84 + 4 * 7 + 3;  // 128 kbps, 22 kHz, mono
+                     o.Id3v2Tags().SetTitle(u"Only");
+                   }),
             "");
   auto tags = Python("from mutagen.asf import ASF\nprint(sorted(ASF('" + wma + "').keys()))\n");
   EXPECT_EQ(tags, "['Title']\n");
@@ -140,15 +142,17 @@ TEST(WMAOut, SearchByBitRateAndRefusals) {
   EXPECT_EQ(Encode(wav8, wma, [](TWMAOut& o) { o.SetDesiredBitrate(128); }), "Failed to init codec");
   // Indexes beyond the lists, and VBR of codecs without it, configure nothing.
   EXPECT_EQ(Encode(wav, wma, [](TWMAOut& o) { o.CodecIndex = 5; }), "Failed to init codec");
-  EXPECT_EQ(Encode(wav, wma, [](TWMAOut& o) {
-              o.CodecIndex = 0;
-              o.FormatIndex = 168;
-            }),
+  EXPECT_EQ(Encode(wav, wma,
+                   [](TWMAOut& o) {
+                     o.CodecIndex = 0;
+                     o.FormatIndex = 168;
+                   }),
             "Failed to init codec");
-  EXPECT_EQ(Encode(wav, wma, [](TWMAOut& o) {
-              o.CodecIndex = 0;
-              o.SetVBR(true);
-            }),
+  EXPECT_EQ(Encode(wav, wma,
+                   [](TWMAOut& o) {
+                     o.CodecIndex = 0;
+                     o.SetVBR(true);
+                   }),
             "Failed to init codec");
   EXPECT_EQ(Encode(wav, "", [](TWMAOut& o) { o.CodecIndex = 0; }), "File name is not assigned.");
   EXPECT_EQ(Encode(wav, dir.File("no/dir/x.wma"), [](TWMAOut& o) { o.CodecIndex = 0; }), "Cannot create file");
@@ -158,10 +162,11 @@ TEST(WMAOut, RoundTripThroughTheComponentsKeepsLengthAndAlignment) {
   TempDir dir;
   const std::string wav = dir.File("src.wav"), wma = dir.File("mid.wma");
   MakeAudio(wav, 4, 44100, 2, "-c:a pcm_s16le");
-  ASSERT_EQ(Encode(wav, wma, [](TWMAOut& o) {
-              o.CodecIndex = 0;
-              o.FormatIndex = 29;
-            }),
+  ASSERT_EQ(Encode(wav, wma,
+                   [](TWMAOut& o) {
+                     o.CodecIndex = 0;
+                     o.FormatIndex = 29;
+                   }),
             "");
   TWMIn back(nullptr);
   back.SetFileName(wma);
