@@ -35,16 +35,13 @@ class TBatchRun::TLaneView : public IBatchView {
     FView.ShowProgress(Percent);
   }
   bool ConfirmOverwrite(const std::string& Path) override {
-    FRun.FAsking = true;
-    bool replace = false;
-    try {
-      replace = FView.ConfirmOverwrite(Path);
-    } catch (...) {
-      FRun.QuestionEnded();
-      throw;
-    }
-    FRun.QuestionEnded();
-    return replace;
+    // The other lanes' steps wait while the question is open, however it ends.
+    struct TAsking {
+      TBatchRun& Run;
+      explicit TAsking(TBatchRun& R) : Run(R) { Run.FAsking = true; }
+      ~TAsking() { Run.QuestionEnded(); }
+    } asking(FRun);
+    return FView.ConfirmOverwrite(Path);
   }
   void FileFinished(const TFileResult& Result) override {
     FRun.FLanes[FLane].Percent = 0;

@@ -194,7 +194,8 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
     const std::string folder =
         Request.SameAsInputFolder ? FolderPart(file) : WithSlash(Request.OutputFolder) + subfolder;
     const std::string output = OutputPath(file, folder, mode);
-    auto earlier = claimed.find(OutputKey(output));
+    const std::string key = OutputKey(output);
+    auto earlier = claimed.find(key);
     if (earlier != claimed.end()) {
       plan.Refused.push_back({file, output, TFileOutcome::Failed,
                               "its output " + output + " is already written in this run, from " + earlier->second});
@@ -205,7 +206,7 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
                               "its output " + output + " would replace " + *source + ", a source of this run"});
       continue;
     }
-    claimed.emplace(OutputKey(output), file);
+    claimed.emplace(key, file);
     plan.FIndex.emplace(file, plan.Files.size());
     plan.Files.push_back({file, mode, output, WithSlash(folder)});
     auto batch = std::find_if(plan.Batches.begin(), plan.Batches.end(), [&](const auto& b) { return b.first == mode; });

@@ -45,6 +45,40 @@ struct Cli {
     return {status, text(out), text(err)};
   }
 
+  // Starts tonvale-cli with Args in the test folder, waits until the Python
+  // condition Until holds (over err, its standard error so far, or the
+  // folder), runs the Python statement Then, and gives the exit status, a
+  // line break and the whole standard error.
+  std::string RunUntil(const std::vector<std::string>& Args, const std::string& Until, const std::string& Then) {
+    std::string args = "['" TONVALE_CLI "'";
+    for (const auto& a : Args) args += ", '" + a + "'";
+    return Python(
+        "import os, select, signal, subprocess, time\n"
+        "os.chdir('" +
+        Dir.Path().string() +
+        "')\n"
+        "env = dict(os.environ, XDG_CONFIG_HOME='" +
+        Dir.File("cfg") +
+        "')\n"
+        "p = subprocess.Popen(" +
+        args +
+        "], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)\n"
+        "err = b''\n"
+        "end = time.time() + 60\n"
+        "while not (" +
+        Until +
+        ") and time.time() < end:\n"
+        "    if select.select([p.stderr], [], [], 0.01)[0]:\n"
+        "        chunk = os.read(p.stderr.fileno(), 4096)\n"
+        "        if not chunk: break\n"
+        "        err += chunk\n" +
+        Then +
+        "\n"
+        "err += p.stderr.read()\n"
+        "print(p.wait(timeout=120))\n"
+        "print(err.decode())\n");
+  }
+
   std::string Probe(const std::string& File, const std::string& Entries) {
     return Shell("ffprobe -v error -show_entries " + Entries + " -of csv=p=0 " + Quote(File));
   }
@@ -313,31 +347,9 @@ TEST(Cli, SignalsStopTheRun) {
   for (const auto& k : cases) {
     const std::string started =
         std::string(k.Jobs) == "1" ? "[b'converting a.wav']" : "[b'converting a.wav', b'converting b.wav']";
-    const std::string out = Python(
-        "import os, signal, subprocess, time\n"
-        "os.chdir('" +
-        c.Dir.Path().string() +
-        "')\n"
-        "env = dict(os.environ, XDG_CONFIG_HOME='" +
-        c.Path("cfg") +
-        "')\n"
-        "p = subprocess.Popen(['" TONVALE_CLI "', '--to', 'mp3', '-o', 'out', '-y', '-j', '" +
-        k.Jobs +
-        "', 'a.wav', 'b.wav', 'c.wav'], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)\n"
-        "err = b''\n"
-        "end = time.time() + 60\n"
-        "while not all(w in err for w in " +
-        started +
-        ") and time.time() < end:\n"
-        "    chunk = os.read(p.stderr.fileno(), 4096)\n"
-        "    if not chunk: break\n"
-        "    err += chunk\n"
-        "p.send_signal(signal.SIG" +
-        k.Signal +
-        ")\n"
-        "err += p.stderr.read()\n"
-        "print(p.wait(timeout=60))\n"
-        "print(err.decode())\n");
+    const std::string out =
+        c.RunUntil({"--to", "mp3", "-o", "out", "-y", "-j", k.Jobs, "a.wav", "b.wav", "c.wav"},
+                   "all(w in err for w in " + started + ")", std::string("p.send_signal(signal.SIG") + k.Signal + ")");
     EXPECT_EQ(out.substr(0, 4), std::to_string(k.Status) + "\n") << out;
     EXPECT_NE(out.find(k.Summary), std::string::npos) << out;
     EXPECT_NE(out.find("c.wav: not started"), std::string::npos) << out;
@@ -778,28 +790,10 @@ TEST(Cli, FileAppearingWhileConvertingIsNotReplaced) {
   MakeAudio(c.Path("long.wav"), 100, 44100, 2, "-c:a pcm_s16le");
   for (const std::string flag : {"-n", "", "-y"}) {
     fs::remove(c.Out + "/long.mp3");
-    const std::string out = Python(
-        "import os, subprocess, time\n"
-        "os.chdir('" +
-        c.Dir.Path().string() +
-        "')\n"
-        "env = dict(os.environ, XDG_CONFIG_HOME='" +
-        c.Path("cfg") +
-        "')\n"
-        "args = ['" TONVALE_CLI
-        "', '--to', 'mp3', '-o', 'out', '-j', '1', 'long.wav']\n"
-        "if '" +
-        flag + "': args.insert(1, '" + flag +
-        "')\n"
-        "p = subprocess.Popen(args, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)\n"
-        "err = b''\n"
-        "end = time.time() + 60\n"
-        "while not any(n.startswith('.long.mp3.tonvale-') for n in os.listdir('out')) and time.time() < end:\n"
-        "    time.sleep(0.01)\n"
-        "open('out/long.mp3', 'w').write('mine')\n"
-        "err += p.stderr.read()\n"
-        "print(p.wait(timeout=120))\n"
-        "print(err.decode())\n");
+    std::vector<std::string> args = {"--to", "mp3", "-o", "out", "-j", "1", "long.wav"};
+    if (!flag.empty()) args.insert(args.begin(), flag);
+    const std::string out = c.RunUntil(args, "any(n.startswith('.long.mp3.tonvale-') for n in os.listdir('out'))",
+                                       "open('out/long.mp3', 'w').write('mine')");
     EXPECT_EQ(out.substr(0, 2), "0\n") << out;
     if (flag == "-y") {
       EXPECT_GT(ReadBytes(c.Out + "/long.mp3").size(), 1000u) << out;
