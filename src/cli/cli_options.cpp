@@ -48,6 +48,9 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
       ->check(CLI::Range(1, 256));
   app.add_flag("-r,--recursive", O.Recursive,
                "Folders given as sources contribute every file under them; with -o the tree is kept");
+  app.add_flag("--strict", O.Strict,
+               "Only clean outputs: a warning (a source that ends early, a tag value no tag keeps whole) fails its "
+               "file, and a failed file leaves no partial output");
   app.add_flag("--json", O.Json, "Standard output carries one JSON object describing the run");
   app.add_flag("--dry-run", O.DryRun, "Show what would be done and write nothing");
   app.add_flag("--version", O.Version, "Print the version and build, then exit");

@@ -24,6 +24,7 @@ struct TCliOptions {
   int Jobs = 0;  // files converted at the same time; 0: one per available core
   bool Recursive = false;
   bool Json = false;
+  bool Strict = false;
   bool DryRun = false;
   bool Version = false;
 };

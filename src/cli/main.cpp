@@ -222,6 +222,7 @@ int main(int argc, char** argv) {
     values.Overrides = TagOverrides(options);
     values.TagsToWma = values.Settings.IsShowTagEditor || values.Overrides.Any();
     values.ReplaceAppearing = options.Overwrite == TOverwritePolicy::Always;
+    values.Strict = options.Strict;
     if (const std::string problem = OutputFolderProblem(values.Settings, options.DryRun); !problem.empty()) {
       std::fprintf(stderr, "tonvale-cli: %s\n", problem.c_str());
       return 2;

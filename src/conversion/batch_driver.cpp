@@ -138,7 +138,17 @@ void TBatchDriver::FinishPrevious() {
   TAuOutput* out = ModeOutput();
   std::string error = out->ErrorMessage();
   if (!error.empty() && !out->ErrorDetail().empty()) error += ": " + out->ErrorDetail();
-  if (error.empty() && (Mode == cmWavToMp3 || Mode == cmWmaToMp3)) error = CompleteMp3(MP3Out1.FileName());
+  std::string tagReport;
+  if (out == &MP3Out1) tagReport = Id3v1Report(FRunningTags, FRunningOutput, !MP3Out1.LeadingTag.empty());
+  if (error.empty() && out == &MP3Out1) {
+    // Strict: a value the MP3 keeps nowhere whole (no ID3v2 tag) fails it.
+    if (FValues->Strict && !tagReport.empty() && MP3Out1.LeadingTag.empty()) {
+      MP3Out1.CommitFile(false);
+      error = tagReport;
+    } else {
+      error = CompleteMp3(MP3Out1.FileName());
+    }
+  }
   if (static_cast<TAuFileOut*>(out)->Appeared()) {
     FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Skipped,
                         FRunningOutput + " appeared while converting; it is kept"});
@@ -149,7 +159,7 @@ void TBatchDriver::FinishPrevious() {
     return;
   }
   TFileResult result{FRunningSource, FRunningOutput, TFileOutcome::Converted, out->WarningMessage()};
-  if (out == &MP3Out1) result.TagReport = Id3v1Report(FRunningTags, FRunningOutput, !MP3Out1.LeadingTag.empty());
+  result.TagReport = tagReport;
   FView.FileFinished(result);
 }
 
@@ -232,6 +242,7 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
   if (!ConfirmOverwrite(Output)) return;
   // A file asked about is replaced; one that appears meanwhile only with -y.
   fileOut->Replace = FOutputExisted || FValues->ReplaceAppearing ? TAuFileOut::rrAlways : TAuFileOut::rrNever;
+  fileOut->KeepNoPartial = output->ShortInputFails = values.Strict;
   FRunningTags = values.Tags;
   if (Mode == cmWmaToMp3 && perFileTags) {
     TagValuesFromSource(WMIn1.Id3v2Tags(), false, FRunningTags);

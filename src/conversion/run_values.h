@@ -33,6 +33,9 @@ struct TRunValues {
   // asked about it) is replaced: the command line's -y. Otherwise the output
   // is skipped and that file kept.
   bool ReplaceAppearing = false;
+  // Only clean outputs: a warning fails its file, and a failed file leaves no
+  // partial output (the command line's --strict).
+  bool Strict = false;
 
   // The process-wide Settings and TagValues as they stand now.
   static TRunValues Current();

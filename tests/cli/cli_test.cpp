@@ -832,3 +832,52 @@ TEST(Cli, JsonIsValidAndTheDryRunListsWhatTheRunDoes) {
             "('s.WAV', 'failed'), ('s.wav', 'converted'), ('x.mp3', 'skipped')]\n"
             "[('636166e92e776176', '6f75742f636166e92e6d7033')]\n");
 }
+
+// Regression: an MP3 or WMA cut short converted what was there as a whole
+// file, without a word. Where the source states its length (the ASF file
+// properties, an MP3's Xing frame) the shortfall is a warning; --strict fails
+// the file, keeps the output that stood there and leaves no partial one.
+TEST(Cli, CutMp3AndWmaSourcesWarnAndStrictFailsThem) {
+  Cli c;
+  MakeAudio(c.Path("whole.wma"), 8, 44100, 2, "-c:a wmav2 -b:a 48k");
+  MakeAudio(c.Path("whole3.mp3"), 8, 44100, 2, "-c:a libmp3lame -q:a 4");
+  const struct {
+    std::string Name, From;
+    uintmax_t Bytes;
+  } cuts[] = {{"cut.wma", "whole.wma", 20000}, {"tiny.wma", "whole.wma", 3000}, {"cut3.mp3", "whole3.mp3", 20000}};
+  for (const auto& cut : cuts) {
+    fs::copy_file(c.Path(cut.From), c.Path(cut.Name));
+    fs::resize_file(c.Path(cut.Name), cut.Bytes);
+  }
+  Result r = c.Run("--to wav -o out whole.wma whole3.mp3");
+  ASSERT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Err.find("warning"), std::string::npos) << "whole files state what they hold: " << r.Err;
+  fs::create_directories(c.Path("plain"));
+  r = c.Run("--to wav -o plain cut.wma tiny.wma cut3.mp3");
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  for (const char* name : {"cut", "tiny", "cut3"})
+    EXPECT_NE(r.Err.find("warning plain/" + std::string(name) + ".wav: the source ended early: "), std::string::npos)
+        << r.Err;
+  EXPECT_NE(r.Err.find("s of the 8.0 s its header states were missing"), std::string::npos) << r.Err;
+
+  // Strict: the cut WMA fails and the file that stood there is kept; the cut
+  // MP3 fails without leaving a partial output.
+  fs::copy_file(c.Out + "/whole.wav", c.Out + "/cut.wav");
+  const auto before = ReadBytes(c.Out + "/cut.wav");
+  r = c.Run("--to wav -o out -y --strict cut.wma cut3.mp3 whole.wma");
+  EXPECT_EQ(r.Status, 1) << r.Err;
+  EXPECT_NE(r.Err.find("failed cut.wma -> out/cut.wav: the source ended early"), std::string::npos) << r.Err;
+  EXPECT_EQ(ReadBytes(c.Out + "/cut.wav"), before);
+  EXPECT_FALSE(fs::exists(c.Out + "/cut3.wav"));
+  EXPECT_NE(r.Err.find("1 converted, 0 skipped, 2 failed"), std::string::npos) << r.Err;
+
+  // A title only ID3v1 would carry, cut: strict fails it; beside an ID3v2
+  // tag that keeps it whole, the MP3 converts.
+  const std::string title = "--title " + std::string(31, 't');
+  r = c.Run("--to mp3 -o out --strict --no-id3v2 " + title + " whole.wma");
+  EXPECT_EQ(r.Status, 1) << r.Err;
+  EXPECT_NE(r.Err.find("failed whole.wma -> out/whole.mp3: ID3v1 title cut to 30 characters"), std::string::npos)
+      << r.Err;
+  EXPECT_FALSE(fs::exists(c.Out + "/whole.mp3"));
+  EXPECT_EQ(c.Run("--to mp3 -o out --strict " + title + " whole.wma").Status, 0);
+}

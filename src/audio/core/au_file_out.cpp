@@ -82,7 +82,7 @@ void TAuFileOut::SettleOutputFile(bool Complete) {
     FHeldFile = temp;
     return;
   }
-  if (!Complete && (FTargetExisted || !FAudioWritten)) {
+  if (!Complete && (FTargetExisted || !FAudioWritten || KeepNoPartial)) {
     ::unlink(temp.c_str());
     return;
   }

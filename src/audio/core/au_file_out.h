@@ -41,6 +41,8 @@ class TAuFileOut : public TAuStreamedOutput {
   // the rename refuses: the new file is removed and Appeared() tells so.
   enum TReplaceRule { rrAsFound, rrNever, rrAlways };
   TReplaceRule Replace = rrAsFound;
+  // A failed run leaves no partial file, even where none stood before.
+  bool KeepNoPartial = false;
   bool Appeared() const { return FAppeared; }
   // The file the last run's data is in: the temporary file while it is held.
   std::string WrittenFileName() const { return FHeldFile.empty() ? FFileName : FHeldFile; }

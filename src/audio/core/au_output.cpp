@@ -131,6 +131,7 @@ void TAuOutput::NoteShortInput() {
   std::snprintf(text, sizeof text, "the source ended early: %.1f s of the %.1f s its header states were missing",
                 missing, size / perSecond);
   FWarningMessage = text;
+  if (ShortInputFails) throw EAuException(text);
 }
 
 void TAuOutput::HandleFailure() {

@@ -58,6 +58,8 @@ class TAuOutput : public TAuComponent {
   // Set by a run that finished although its input delivered clearly less
   // than it announced (a truncated source); empty otherwise.
   const std::string& WarningMessage() const { return FWarningMessage; }
+  // Such a shortfall fails the run instead (set before Run).
+  bool ShortInputFails = false;
 
   TOutputDoneEvent OnDone() const;
   void SetOnDone(TOutputDoneEvent Value);

@@ -30,6 +30,7 @@ void TWMIn::OpenSource() {
   if (!FReader.Reader) {
     // Not a file the runtime reads: the input stays closed.
     if (!ExternalStream) ReleaseStream();
+    if (!FReader.OpenError.empty()) throw EAuException(FReader.OpenError);
     return;
   }
   if (FReader.Protected) {

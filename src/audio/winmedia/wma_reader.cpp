@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include "audio/core/au_exception.h"
 
 namespace tonvale {
 
@@ -20,6 +23,7 @@ void WMAReaderOpen(TWMAReader& R, TStream* Source) {
     // then reads the stream from there as its start.
     Source->Seek(30, TSeekOrigin::soBeginning);
     if (R.Reader->OpenStream(R.AdapterStream) != S_OK) {
+      R.OpenError = R.Adapter->ReadError();
       R.Reader.reset();
       R.Adapter.reset();
       R.AdapterStream.reset();
@@ -90,8 +94,15 @@ void WMAReaderRead(TWMAReader& R, uint8_t*& Buffer, uint32_t& Bytes) {
     uint64_t time = 0, duration = 0;
     uint32_t flags = 0, output = 0;
     uint16_t stream = 0;
-    if (!R.Reader ||
-        R.Reader->GetNextSample(R.StreamNumber, &R.Sample, &time, &duration, &flags, &output, &stream) != S_OK) {
+    const HRESULT result =
+        R.Reader ? R.Reader->GetNextSample(R.StreamNumber, &R.Sample, &time, &duration, &flags, &output, &stream)
+                 : NS_E_NO_MORE_SAMPLES;
+    if (result == STG_E_READFAULT) {
+      R.Sample.reset();
+      const std::string reason = R.Adapter ? R.Adapter->ReadError() : std::string();
+      throw EAuException(reason.empty() ? "The source could not be read" : reason);
+    }
+    if (result != S_OK) {
       R.Sample.reset();
       Buffer = nullptr;
       Bytes = 0;

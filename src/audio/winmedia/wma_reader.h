@@ -23,6 +23,9 @@ struct TWMAReader {
   uint32_t OutputNumber = 0;
   bool Found = false;
   bool Protected = false;
+  // Why the source could not be opened when a read of it failed (the
+  // system's reason); empty when it is just not a file the runtime reads.
+  std::string OpenError;
   uint32_t Channels = 0;
   uint32_t SampleRate = 0;
   uint32_t BitsPerSample = 0;
@@ -32,7 +35,8 @@ struct TWMAReader {
 void WMAReaderOpen(TWMAReader& R, TStream* Source);
 void WMAReaderClose(TWMAReader& R);
 // Hands out decoded bytes without copying: Buffer points into the runtime's
-// sample, valid until the next read; Bytes 0 at the end.
+// sample, valid until the next read; Bytes 0 at the end. A source that
+// cannot be read raises EAuException with the reason.
 void WMAReaderRead(TWMAReader& R, uint8_t*& Buffer, uint32_t& Bytes);
 // Cs in hundredths of a second.
 void WMAReaderSeek(TWMAReader& R, uint32_t Cs);

@@ -34,7 +34,12 @@ TAvioStream::~TAvioStream() {
 int TAvioStream::ReadPacket(void* Opaque, uint8_t* Buffer, int Size) {
   auto* self = static_cast<TAvioStream*>(Opaque);
   uint32_t n = 0;
-  self->FStream->Read(Buffer, static_cast<uint32_t>(Size), &n);
+  const HRESULT result = self->FStream->Read(Buffer, static_cast<uint32_t>(Size), &n);
+  if (result != S_OK && result != S_FALSE) {
+    // An error of the file, not its end: FFmpeg must not take it for one.
+    self->FReadFailed = true;
+    return AVERROR(EIO);
+  }
   if (n == 0) return AVERROR_EOF;
   self->FPosition += n;
   return static_cast<int>(n);

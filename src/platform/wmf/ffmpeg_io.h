@@ -21,6 +21,8 @@ class TAvioStream {
 
   AVIOContext* Context() const { return FContext; }
   bool Ok() const { return FContext != nullptr; }
+  // A read of the stream failed (as opposed to reaching its end).
+  bool ReadFailed() const { return FReadFailed; }
 
  private:
   static int ReadPacket(void* Opaque, uint8_t* Buffer, int Size);
@@ -31,6 +33,7 @@ class TAvioStream {
   AVIOContext* FContext = nullptr;
   int64_t FBase = 0;      // the stream's position that is FFmpeg's 0
   int64_t FPosition = 0;  // FFmpeg's position
+  bool FReadFailed = false;
 };
 
 }  // namespace tonvale::wmf

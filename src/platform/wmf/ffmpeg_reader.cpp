@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -118,6 +119,57 @@ int64_t CountSamples(AVFormatContext* Format, int Index) {
   return known ? std::max<int64_t>(samples, 0) : -1;
 }
 
+bool ReadAt(IStream& Stream, uint64_t Position, void* Buffer, uint32_t Count) {
+  uint32_t n = 0;
+  return Stream.Seek(static_cast<int64_t>(Position), STREAM_SEEK_SET, nullptr) == S_OK &&
+         Stream.Read(Buffer, Count, &n) == S_OK && n == Count;
+}
+
+// The play time an ASF file's properties state, in 100 ns units, less the
+// preroll; -1 when the header has none (or is a broadcast's, whose times
+// mean nothing). FFmpeg passes it on only for files that are not cut, and
+// a cut file is just what it is needed for.
+int64_t AsfStatedDuration(IStream& Stream, uint64_t Base) {
+  static const uint8_t kHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                      0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+  static const uint8_t kFileProperties[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                              0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+  uint8_t head[30];
+  if (!ReadAt(Stream, Base, head, sizeof head) || std::memcmp(head, kHeader, 16) != 0) return -1;
+  const uint64_t headerEnd = Base + AV_RL64(head + 16);
+  const uint32_t objects = AV_RL32(head + 24);
+  uint64_t at = Base + 30;
+  for (uint32_t i = 0; i < objects && at + 24 <= headerEnd; ++i) {
+    uint8_t object[104];
+    if (!ReadAt(Stream, at, object, 24)) return -1;
+    const uint64_t size = AV_RL64(object + 16);
+    if (size < 24 || size > headerEnd - at) return -1;
+    if (std::memcmp(object, kFileProperties, 16) == 0) {
+      if (size < sizeof object || !ReadAt(Stream, at, object, sizeof object)) return -1;
+      const uint64_t play = AV_RL64(object + 64), preroll = AV_RL64(object + 80);
+      if ((AV_RL32(object + 88) & 1) != 0 || play / 10000 <= preroll) return -1;
+      return static_cast<int64_t>(play - preroll * 10000);
+    }
+    at += size;
+  }
+  return -1;
+}
+
+// The samples (per channel, at Rate) the container states for stream Index
+// from what it declares rather than what is there: the ASF file properties,
+// or an MP3's Xing, Info or VBRI frame; -1 when it states nothing exact.
+int64_t StatedSamples(AVFormatContext* Format, int Index, IStream& Stream, uint64_t Base, int Rate) {
+  const std::string name = Format->iformat ? Format->iformat->name : "";
+  if (name == "asf") {
+    const int64_t duration = AsfStatedDuration(Stream, Base);
+    return duration < 0 ? -1 : av_rescale(duration, Rate, 10000000);
+  }
+  const AVStream* st = Format->streams[Index];
+  if (name == "mp3" && Format->duration_estimation_method == AVFMT_DURATION_FROM_STREAM && st->duration > 0)
+    return av_rescale_q(st->duration, st->time_base, AVRational{1, Rate});
+  return -1;
+}
+
 struct TAudioOutput {
   int StreamIndex;
   TMediaProps Props;
@@ -165,7 +217,8 @@ class TSyncReader : public IWMSyncReader {
   }
   bool OpenDecoder(const TAudioOutput& Output);
   void ReadAttributes();
-  // Decodes the next frame of the current stream into FFrame; false at the end.
+  // Decodes the next frame of the current stream into FFrame; false at the
+  // end, or when the stream failed (FReadFailed).
   bool NextFrame();
 
   std::shared_ptr<IStream> FStream;
@@ -178,7 +231,7 @@ class TSyncReader : public IWMSyncReader {
   AVFrame* FFrame = nullptr;
   AVPacket* FPacket = nullptr;
   int FDecoding = -1;  // stream index the decoder is open for
-  bool FDraining = false, FEnded = false, FResync = false;
+  bool FDraining = false, FEnded = false, FResync = false, FReadFailed = false;
   int64_t FPosition = 0;   // output samples handed out or dropped so far
   int64_t FDropUntil = 0;  // output samples before this are dropped
 };
@@ -209,11 +262,15 @@ HRESULT TSyncReader::OpenStream(std::shared_ptr<IStream> Stream) {
   ReadAttributes();
   if (!FOutputs.empty()) {
     // "Duration": what the reader will deliver of the last audio stream,
-    // counted over the packets by a separate pass.
+    // counted over the packets by a separate pass; or, for a source that
+    // ends well before the length it states (a cut file), that length, so
+    // that the shortfall shows.
     TInput counter;
     const auto& last = FOutputs.back();
     if (counter.Open(FStream, FBase)) {
       int64_t samples = CountSamples(counter.Format, last.StreamIndex);
+      const int64_t stated = StatedSamples(counter.Format, last.StreamIndex, *FStream, FBase, last.OutRate);
+      if (samples >= 0 && stated > samples + last.OutRate / 10) samples = stated;
       if (samples >= 0)
         FAttributes->SetQword(u"Duration", static_cast<uint64_t>(std::llround(samples * 1e7 / last.OutRate)));
     }
@@ -290,6 +347,10 @@ bool TSyncReader::NextFrame() {
     if (FDraining) return false;
     rc = av_read_frame(FInput->Format, FPacket);
     if (rc < 0) {
+      if (FInput->Io->ReadFailed()) {
+        FReadFailed = true;
+        return false;
+      }
       FDraining = true;
       avcodec_send_packet(FCodec, nullptr);
       continue;
@@ -311,6 +372,7 @@ HRESULT TSyncReader::GetNextSample(uint16_t StreamNumber, std::shared_ptr<INSSBu
   if (FDecoding != out->StreamIndex && !OpenDecoder(*out)) return E_FAIL;
   while (!FEnded) {
     if (!NextFrame()) {
+      if (FReadFailed) return STG_E_READFAULT;
       FEnded = true;
       break;
     }
@@ -382,7 +444,7 @@ HRESULT TSyncReader::SetRange(uint64_t Start, int64_t) {
   bool seeked = Start > kLeadIn && av_seek_frame(FInput->Format, out.StreamIndex, ts, AVSEEK_FLAG_BACKWARD) >= 0;
   if (!OpenDecoder(out)) return E_FAIL;
   swr_free(&FSwr);
-  FDraining = FEnded = false;
+  FDraining = FEnded = FReadFailed = false;
   FDropUntil = target;
   // After a seek, the first frame decoded tells where decoding resumed.
   FResync = seeked;
@@ -398,7 +460,7 @@ HRESULT TSyncReader::Close() {
   FOutputs.clear();
   FStream.reset();
   FDecoding = -1;
-  FDraining = FEnded = FResync = false;
+  FDraining = FEnded = FResync = FReadFailed = false;
   FPosition = FDropUntil = 0;
   return S_OK;
 }

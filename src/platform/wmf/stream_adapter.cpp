@@ -4,15 +4,21 @@
 
 namespace tonvale {
 
+// A read that reaches the end gives S_FALSE with the bytes there were; a
+// read that fails gives STG_E_READFAULT and keeps the reason.
 HRESULT TStreamAdapter::Read(void* Buffer, uint32_t Count, uint32_t* Read) {
   int64_t n = 0;
+  HRESULT result = S_OK;
   try {
     n = FSource->Read(Buffer, Count);
-  } catch (const std::exception&) {
+    if (n < Count) result = S_FALSE;
+  } catch (const std::exception& e) {
     n = 0;
+    FReadError = e.what();
+    result = STG_E_READFAULT;
   }
   if (Read) *Read = static_cast<uint32_t>(n);
-  return n > 0 ? S_OK : STG_E_INVALIDFUNCTION;
+  return result;
 }
 
 HRESULT TStreamAdapter::Write(const void* Buffer, uint32_t Count, uint32_t* Written) {

@@ -2,6 +2,8 @@
 // The stream interface the media runtime reads and writes files through,
 // over a Tonvale stream it does not own.
 
+#include <string>
+
 #include "platform/stream.h"
 #include "platform/wmf/wmf_types.h"
 
@@ -23,8 +25,13 @@ class TStreamAdapter : public IStream {
   HRESULT Stat(TStatStg* Stat, uint32_t Flags) override;
   HRESULT Clone(std::shared_ptr<IStream>* Stream) override;
 
+  // Why the last failed read failed (the system's reason); empty when no
+  // read has failed. The end of the data is not a failure.
+  const std::string& ReadError() const { return FReadError; }
+
  private:
   TStream* FSource;
+  std::string FReadError;
 };
 
 }  // namespace tonvale

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/core/au_exception.h"
+#include "audio/wave/wave_in.h"
 #include "support/audio_fixtures.h"
 #include "support/peers.h"
 #include "support/temp_dir.h"
@@ -174,4 +175,51 @@ TEST(WMIn, PrefixedFilesAndFilesAfterAGoodOne) {
   EXPECT_EQ(in.SampleRate(), 0);
   EXPECT_TRUE(in.Id3v2Tags().Title().empty());
   EXPECT_TRUE(ReadAll(in).empty());
+}
+
+namespace {
+
+// A source with 4 KiB that cannot be read from FailAt on, as a failing disk's.
+class TFailingStream : public TMemoryStream {
+ public:
+  TFailingStream(std::vector<uint8_t> Data, int64_t FailAt) : TMemoryStream(std::move(Data)), FFailAt(FailAt) {}
+  int64_t Read(void* Buffer, int64_t Count) override {
+    const int64_t at = Position();
+    if (at < FFailAt + 4096 && at + Count > FFailAt) throw std::runtime_error("Read error: Input/output error");
+    return TMemoryStream::Read(Buffer, Count);
+  }
+
+ private:
+  int64_t FFailAt;
+};
+
+}  // namespace
+
+// Regression: a read error in the middle of an MP3, WMA or WAV source was
+// taken for its end, and the file reported converted with what came before.
+TEST(WMIn, ReadErrorsFailTheReadInsteadOfEndingIt) {
+  TempDir dir;
+  const struct {
+    const char* Name;
+    std::string Args;
+  } cases[] = {{"in.mp3", "-c:a libmp3lame"}, {"in.wma", "-c:a wmav2"}, {"in.wav", "-c:a pcm_s16le"}};
+  for (const auto& c : cases) {
+    MakeAudio(dir.File(c.Name), 3, 44100, 2, c.Args);
+    auto bytes = ReadBytes(dir.File(c.Name));
+    const int64_t failAt = static_cast<int64_t>(bytes.size() / 2);
+    TFailingStream stream(std::move(bytes), failAt);
+    std::unique_ptr<TAuFileIn> in;
+    if (std::string(c.Name) == "in.wav")
+      in = std::make_unique<TWaveIn>(nullptr);
+    else
+      in = std::make_unique<TWMIn>(nullptr);
+    in->AttachStream(&stream);
+    try {
+      EXPECT_EQ(in->Channels(), 2) << c.Name;
+      ReadAll(*in);
+      ADD_FAILURE() << c.Name << ": the read ended as if the file did";
+    } catch (const std::exception& e) {
+      EXPECT_STREQ(e.what(), "Read error: Input/output error") << c.Name;
+    }
+  }
 }
