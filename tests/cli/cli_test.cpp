@@ -881,3 +881,39 @@ TEST(Cli, CutMp3AndWmaSourcesWarnAndStrictFailsThem) {
   EXPECT_FALSE(fs::exists(c.Out + "/whole.mp3"));
   EXPECT_EQ(c.Run("--to mp3 -o out --strict " + title + " whole.wma").Status, 0);
 }
+
+// Regression: an MP3 behind a 64 MB ID3v2 frame (cover art of that size)
+// took ten times the frame in memory, as FFmpeg copied the tag over and over.
+// Large frames are stepped over: the run holds no more than without them,
+// and the text frames around the large one still arrive.
+TEST(Cli, LargeId3v2FrameCostsNoMemory) {
+  Cli c;
+  MakeAudio(c.Path("plain.mp3"), 2, 44100, 2, "-c:a libmp3lame");
+  EXPECT_EQ(Python("def ss(n): return bytes([(n >> s) & 0x7f for s in (21, 14, 7, 0)])\n"
+                   "def frame(i, d): return i.encode() + ss(len(d)) + b'\\0\\0' + d\n"
+                   "t = frame('TIT2', b'\\x03Big one') + frame('PRIV', b'me\\0' + b'\\x55' * (64 << 20))"
+                   " + frame('TALB', b'\\x03After')\n"
+                   "open('" +
+                   c.Path("big.mp3") +
+                   "', 'wb').write(b'ID3\\x04\\0\\0' + ss(len(t)) + t"
+                   " + open('" +
+                   c.Path("plain.mp3") + "', 'rb').read())\n"),
+            "");
+  // Each run's peak resident memory, in KiB, from a process of its own.
+  auto peak = [&](const std::string& Source) {
+    const std::string kib = Python(
+        "import os, resource, subprocess\n"
+        "env = dict(os.environ, XDG_CONFIG_HOME='" +
+        c.Path("cfg") +
+        "')\n"
+        "subprocess.run(['" TONVALE_CLI "', '--to', 'wma', '-q', '-y', '-o', '" +
+        c.Out + "', '" + c.Path(Source) +
+        "'], check=True, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)\n"
+        "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)\n");
+    EXPECT_TRUE(!kib.empty() && std::isdigit(static_cast<unsigned char>(kib[0]))) << kib;
+    return std::atol(kib.c_str());
+  };
+  const long plain = peak("plain.mp3"), big = peak("big.mp3");
+  EXPECT_LT(big, plain + 16 * 1024) << plain << " KiB without the frame, " << big << " KiB with it";
+  EXPECT_EQ(c.Probe(c.Out + "/big.wma", "format_tags=Title,album"), "Big one,After\n");
+}

@@ -1,6 +1,7 @@
 #include "platform/wmf/ffmpeg_io.h"
 
 #include <algorithm>
+#include <cstring>
 
 extern "C" {
 #include <libavformat/avio.h>
@@ -24,6 +25,13 @@ TAvioStream::TAvioStream(std::shared_ptr<IStream> Stream, bool Writable) : FStre
   if (!FContext) av_free(buffer);
 }
 
+TAvioStream::TAvioStream(std::shared_ptr<IStream> Stream, std::vector<uint8_t> Leading, int64_t Resume)
+    : TAvioStream(std::move(Stream), false) {
+  FLeading = std::move(Leading);
+  FResume = Resume;
+  if (FLeading.empty()) FStream->Seek(FBase + FResume, STREAM_SEEK_SET, nullptr);
+}
+
 TAvioStream::~TAvioStream() {
   if (!FContext) return;
   // FFmpeg may have replaced the buffer: free the one it holds now.
@@ -33,6 +41,15 @@ TAvioStream::~TAvioStream() {
 
 int TAvioStream::ReadPacket(void* Opaque, uint8_t* Buffer, int Size) {
   auto* self = static_cast<TAvioStream*>(Opaque);
+  const int64_t leading = static_cast<int64_t>(self->FLeading.size());
+  if (self->FPosition < leading) {
+    const int n = static_cast<int>(std::min<int64_t>(Size, leading - self->FPosition));
+    std::memcpy(Buffer, self->FLeading.data() + self->FPosition, static_cast<size_t>(n));
+    self->FPosition += n;
+    // The stream's own bytes follow from Resume on.
+    if (self->FPosition == leading) self->FStream->Seek(self->FBase + self->FResume, STREAM_SEEK_SET, nullptr);
+    return n;
+  }
   uint32_t n = 0;
   const HRESULT result = self->FStream->Read(Buffer, static_cast<uint32_t>(Size), &n);
   if (result != S_OK && result != S_FALSE) {
@@ -58,10 +75,12 @@ int64_t TAvioStream::SeekTo(void* Opaque, int64_t Offset, int Whence) {
   auto* self = static_cast<TAvioStream*>(Opaque);
   Whence &= ~AVSEEK_FORCE;
   TStatStg stat;
-  // Positions count from where the stream stood when the context was made.
+  // Positions count from where the stream stood when the context was made,
+  // with the leading bytes standing in for the stream's first Resume bytes.
+  const int64_t leading = static_cast<int64_t>(self->FLeading.size());
   auto size = [&]() -> int64_t {
     if (self->FStream->Stat(&stat, 0) != S_OK) return -1;
-    return std::max<int64_t>(static_cast<int64_t>(stat.cbSize) - self->FBase, 0);
+    return leading + std::max<int64_t>(static_cast<int64_t>(stat.cbSize) - self->FBase - self->FResume, 0);
   };
   if (Whence == AVSEEK_SIZE) return size();
   int64_t target;
@@ -76,7 +95,9 @@ int64_t TAvioStream::SeekTo(void* Opaque, int64_t Offset, int Whence) {
     }
     default: return -1;
   }
-  if (target < 0 || self->FStream->Seek(self->FBase + target, STREAM_SEEK_SET, nullptr) != S_OK) return -1;
+  if (target < 0) return -1;
+  const int64_t at = target < leading ? self->FResume : self->FResume + target - leading;
+  if (self->FStream->Seek(self->FBase + at, STREAM_SEEK_SET, nullptr) != S_OK) return -1;
   self->FPosition = target;
   return target;
 }

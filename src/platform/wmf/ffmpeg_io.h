@@ -2,6 +2,7 @@
 // FFmpeg custom I/O over an IStream.
 
 #include <memory>
+#include <vector>
 
 #include "platform/wmf/wmf_types.h"
 
@@ -15,6 +16,9 @@ namespace tonvale::wmf {
 class TAvioStream {
  public:
   TAvioStream(std::shared_ptr<IStream> Stream, bool Writable);
+  // For reading: FFmpeg sees Leading first, then the stream from Resume
+  // bytes past where it stands (the source with its first bytes replaced).
+  TAvioStream(std::shared_ptr<IStream> Stream, std::vector<uint8_t> Leading, int64_t Resume);
   ~TAvioStream();
   TAvioStream(const TAvioStream&) = delete;
   TAvioStream& operator=(const TAvioStream&) = delete;
@@ -33,6 +37,8 @@ class TAvioStream {
   AVIOContext* FContext = nullptr;
   int64_t FBase = 0;      // the stream's position that is FFmpeg's 0
   int64_t FPosition = 0;  // FFmpeg's position
+  std::vector<uint8_t> FLeading;
+  int64_t FResume = 0;
   bool FReadFailed = false;
 };
 

@@ -18,6 +18,7 @@ extern "C" {
 #include "platform/text.h"
 #include "platform/wmf/ffmpeg_io.h"
 #include "platform/wmf/ffmpeg_runtime.h"
+#include "platform/wmf/leading_tags.h"
 
 namespace tonvale::wmf {
 namespace {
@@ -33,16 +34,17 @@ TWaveFormatEx Pcm16(int Channels, int Rate) {
   return w;
 }
 
-// A demuxer over an IStream whose data begins at Base (the reader's start).
+// A demuxer over an IStream whose data begins at Base (the reader's start),
+// its leading tags replaced by Tags.
 struct TInput {
   std::unique_ptr<TAvioStream> Io;
   AVFormatContext* Format = nullptr;
 
   ~TInput() { avformat_close_input(&Format); }
 
-  bool Open(const std::shared_ptr<IStream>& Stream, uint64_t Base) {
+  bool Open(const std::shared_ptr<IStream>& Stream, uint64_t Base, const TLeadingTags& Tags) {
     if (Stream->Seek(static_cast<int64_t>(Base), STREAM_SEEK_SET, nullptr) != S_OK) return false;
-    Io = std::make_unique<TAvioStream>(Stream, false);
+    Io = std::make_unique<TAvioStream>(Stream, Tags.Bytes, Tags.End);
     if (!Io->Ok()) return false;
     Format = avformat_alloc_context();
     if (!Format) return false;
@@ -224,6 +226,7 @@ class TSyncReader : public IWMSyncReader {
   std::shared_ptr<IStream> FStream;
   std::unique_ptr<TInput> FInput;
   uint64_t FBase = 0;  // the stream position the source begins at
+  TLeadingTags FTags;  // its leading ID3v2 tags as FFmpeg sees them
   std::vector<TAudioOutput> FOutputs;
   std::shared_ptr<TAttributes> FAttributes = std::make_shared<TAttributes>();
   AVCodecContext* FCodec = nullptr;
@@ -243,8 +246,9 @@ HRESULT TSyncReader::OpenStream(std::shared_ptr<IStream> Stream) {
   // The source begins where the stream stands (past a leading block, say).
   FBase = 0;
   FStream->Seek(0, STREAM_SEEK_CUR, &FBase);
+  FTags = ReadLeadingTags(*FStream, FBase);
   auto input = std::make_unique<TInput>();
-  if (!input->Open(FStream, FBase)) {
+  if (!input->Open(FStream, FBase, FTags)) {
     FStream.reset();
     return NS_E_FILE_OPEN_FAILED;
   }
@@ -267,7 +271,7 @@ HRESULT TSyncReader::OpenStream(std::shared_ptr<IStream> Stream) {
     // that the shortfall shows.
     TInput counter;
     const auto& last = FOutputs.back();
-    if (counter.Open(FStream, FBase)) {
+    if (counter.Open(FStream, FBase, FTags)) {
       int64_t samples = CountSamples(counter.Format, last.StreamIndex);
       const int64_t stated = StatedSamples(counter.Format, last.StreamIndex, *FStream, FBase, last.OutRate);
       if (samples >= 0 && stated > samples + last.OutRate / 10) samples = stated;
@@ -276,7 +280,7 @@ HRESULT TSyncReader::OpenStream(std::shared_ptr<IStream> Stream) {
     }
     // Back to the start for decoding.
     FInput = std::make_unique<TInput>();
-    if (!FInput->Open(FStream, FBase)) {
+    if (!FInput->Open(FStream, FBase, FTags)) {
       Close();
       return NS_E_FILE_OPEN_FAILED;
     }
@@ -427,7 +431,7 @@ HRESULT TSyncReader::SetRange(uint64_t Start, int64_t) {
   // Start over from the beginning and decode up to the time: the landing
   // point of a container seek is not exact, and sample counting must be.
   FInput = std::make_unique<TInput>();
-  if (!FInput->Open(FStream, FBase)) {
+  if (!FInput->Open(FStream, FBase, FTags)) {
     FInput.reset();
     return E_FAIL;
   }
@@ -459,6 +463,7 @@ HRESULT TSyncReader::Close() {
   FInput.reset();
   FOutputs.clear();
   FStream.reset();
+  FTags = {};
   FDecoding = -1;
   FDraining = FEnded = FResync = FReadFailed = false;
   FPosition = FDropUntil = 0;
