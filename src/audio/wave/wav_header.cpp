@@ -179,4 +179,74 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
   return h;
 }
 
+namespace {
+
+constexpr size_t kRiffHeaderSize = 44, kRf64HeaderSize = 80;
+// Data sizes from here on get the RF64 header: 64 MiB short of the limit, so
+// that a source whose length was estimated a little short still fits.
+constexpr int64_t kWideDataFrom = kRiffFileLimit - int64_t{kRiffHeaderSize} - (int64_t{1} << 26);
+
+void PutLe(uint8_t* P, uint64_t V, int Bytes) {
+  for (int i = 0; i < Bytes; ++i) P[i] = static_cast<uint8_t>(V >> (8 * i));
+}
+
+void WriteLeAt(TStream& File, int64_t Offset, uint64_t Value, int Bytes) {
+  uint8_t b[8];
+  PutLe(b, Value, Bytes);
+  File.SetPosition(Offset);
+  File.Write(b, Bytes);
+}
+
+}  // namespace
+
+std::vector<uint8_t> PcmWavHeader(uint16_t Channels, uint32_t SampleRate, uint16_t BitsPerSample, int64_t DataBytes) {
+  const bool wide = DataBytes >= kWideDataFrom;
+  std::vector<uint8_t> h(wide ? kRf64HeaderSize : kRiffHeaderSize, 0);
+  const uint16_t align = static_cast<uint16_t>(BitsPerSample * Channels / 8);
+  uint8_t* p = h.data();
+  std::memcpy(p, wide ? "RF64" : "RIFF", 4);
+  PutLe(p + 4, wide ? 0xFFFFFFFF : static_cast<uint32_t>(DataBytes + 36), 4);
+  std::memcpy(p + 8, "WAVE", 4);
+  if (wide) {
+    // ds64: the RIFF size, the data size and the sample count in 64 bits,
+    // then an empty table; the 32-bit fields say to look here.
+    std::memcpy(p + 12, "ds64", 4);
+    PutLe(p + 16, 28, 4);
+    PutLe(p + 20, static_cast<uint64_t>(DataBytes) + kRf64HeaderSize - 8, 8);
+    PutLe(p + 28, static_cast<uint64_t>(DataBytes), 8);
+    PutLe(p + 36, static_cast<uint64_t>(DataBytes) / (align ? align : 1), 8);
+    p += 36;
+  }
+  std::memcpy(p + 12, "fmt ", 4);
+  PutLe(p + 16, 16, 4);
+  PutLe(p + 20, 1, 2);
+  PutLe(p + 22, Channels, 2);
+  PutLe(p + 24, SampleRate, 4);
+  PutLe(p + 28, uint64_t{SampleRate} * align, 4);
+  PutLe(p + 32, align, 2);
+  PutLe(p + 34, BitsPerSample, 2);
+  std::memcpy(p + 36, "data", 4);
+  PutLe(p + 40, wide ? 0xFFFFFFFF : static_cast<uint32_t>(DataBytes), 4);
+  return h;
+}
+
+void StatePcmSizes(TStream& File, int64_t FileSize) {
+  uint8_t id[4] = {};
+  File.SetPosition(0);
+  const bool wide = File.Read(id, 4) == 4 && std::memcmp(id, "RF64", 4) == 0;
+  if (!wide) {
+    WriteLeAt(File, 4, static_cast<uint64_t>(FileSize - 8), 4);
+    WriteLeAt(File, 40, static_cast<uint64_t>(FileSize - int64_t{kRiffHeaderSize}), 4);
+    return;
+  }
+  uint8_t align[2] = {};
+  File.SetPosition(48 + 32);
+  File.Read(align, 2);
+  const uint64_t data = static_cast<uint64_t>(FileSize - int64_t{kRf64HeaderSize});
+  const unsigned frame = align[0] | (align[1] << 8);
+  WriteLeAt(File, 20, static_cast<uint64_t>(FileSize - 8), 8);
+  WriteLeAt(File, 28, data, 8);
+  WriteLeAt(File, 36, data / (frame ? frame : 1), 8);
+}
+
 }  // namespace tonvale

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "audio/wave/adpcm.h"
 #include "platform/stream.h"
@@ -46,6 +47,19 @@ struct TWavHeader {
 // channels. Kind stays wtUnsupported when the file
 // is not recognised. With AppendScan only PCM and IMA ADPCM are accepted.
 TWavHeader ScanWavHeader(TStream& Source, bool AppendScan = false);
+
+// The largest file a RIFF header can state: its size field counts the file
+// less its first 8 bytes, in 32 bits.
+constexpr int64_t kRiffFileLimit = int64_t{0xFFFFFFFF} + 8;
+
+// The header of a new PCM file that is to hold DataBytes bytes: the 44-byte
+// RIFF header, or, when that much will not fit one (with room for an
+// estimate that falls short), the 80-byte RF64 header whose ds64 chunk
+// states the sizes in 64 bits.
+std::vector<uint8_t> PcmWavHeader(uint16_t Channels, uint32_t SampleRate, uint16_t BitsPerSample, int64_t DataBytes);
+// Makes the header File starts with, as PcmWavHeader made it, state a file
+// of FileSize bytes.
+void StatePcmSizes(TStream& File, int64_t FileSize);
 
 // Four bytes equal, or differ by 32 (letter case).
 bool MatchId(const uint8_t* Id, const char* Expected);

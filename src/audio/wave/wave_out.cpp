@@ -56,6 +56,7 @@ void TWaveOut::WriteLe32At(int64_t Offset, uint32_t Value) {
 void TWaveOut::Prepare() {
   InputEnded = false;
   FramesEncoded = 0;
+  HeaderSize = 44;
   Pending.clear();
   Pending.reserve(kWriteBatch + kPcmChunk);
   DataStream.reset();
@@ -113,22 +114,17 @@ void TWaveOut::Prepare() {
 
 void TWaveOut::WritePcmHeader() {
   TAuInput* in = Input();
-  const int64_t size = in->Size();
-  const uint32_t align = static_cast<uint32_t>(in->BitsPerSample() * in->Channels() / 8);
-  uint8_t h[44] = {};
-  std::memcpy(h, "RIFF", 4);
-  PutLe32(h + 4, static_cast<uint32_t>(size + 36));
-  std::memcpy(h + 8, "WAVEfmt ", 8);
-  PutLe32(h + 16, 16);
-  PutLe16(h + 20, 1);
-  PutLe16(h + 22, static_cast<uint32_t>(in->Channels()));
-  PutLe32(h + 24, static_cast<uint32_t>(in->SampleRate()));
-  PutLe32(h + 28, static_cast<uint32_t>(in->SampleRate()) * align);
-  PutLe16(h + 32, align);
-  PutLe16(h + 34, static_cast<uint32_t>(in->BitsPerSample()));
-  std::memcpy(h + 36, "data", 4);
-  PutLe32(h + 40, static_cast<uint32_t>(size));
-  DataStream->Write(h, 44);
+  const std::vector<uint8_t> h =
+      PcmWavHeader(static_cast<uint16_t>(in->Channels()), static_cast<uint32_t>(in->SampleRate()),
+                   static_cast<uint16_t>(in->BitsPerSample()), in->Size());
+  HeaderSize = static_cast<int64_t>(h.size());
+  DataStream->Write(h.data(), HeaderSize);
+}
+
+void TWaveOut::CheckRoom(int64_t Bytes) {
+  if (HeaderSize == 80) return;  // RF64 states any size
+  if (DataStream->Size() + Bytes > kRiffFileLimit)
+    throw EAuException("Cannot write " + FFileName + ": the file would pass 4 GiB, more than its WAV header can state");
 }
 
 void TWaveOut::WriteImaHeader() {
@@ -180,6 +176,7 @@ bool TWaveOut::OutputChunk(bool Abort) {
   InputEnded = ended;
   FramesEncoded += got / (2 * ch);
   EncodeImaBlock(PcmBlock.data(), ch, FBlockSize, StepIndex, AdpcmBlock.data());
+  CheckRoom(FBlockSize);
   DataStream->Write(AdpcmBlock.data(), FBlockSize);
   NoteAudioWritten();
   return true;
@@ -187,6 +184,7 @@ bool TWaveOut::OutputChunk(bool Abort) {
 
 void TWaveOut::FlushPending() {
   if (!Pending.empty()) {
+    CheckRoom(static_cast<int64_t>(Pending.size()));
     DataStream->Write(Pending.data(), static_cast<int64_t>(Pending.size()));
     NoteAudioWritten();
   }
@@ -203,20 +201,20 @@ void TWaveOut::CompleteHeader(bool Whole) {
     WriteLe32At(56, static_cast<uint32_t>(fileSize - 60));
     WriteLe32At(48, static_cast<uint32_t>(FramesEncoded));
     WriteLe32At(4, static_cast<uint32_t>(fileSize - 8));
-  } else if (!Whole || in->Size() < 0 || Appending || Interrupted() || fileSize != in->Size() + 44) {
+  } else if (!Whole || in->Size() < 0 || Appending || Interrupted() || fileSize != in->Size() + HeaderSize) {
     // The header states the data that is there, also when the input
     // delivered less than it announced.
     if (FWavType == wtPCM) {
       if (Appending)
         WriteLe32At(Existing.DataSizeOffset, static_cast<uint32_t>(fileSize - Existing.DataOffset));
       else
-        WriteLe32At(40, static_cast<uint32_t>(fileSize - 44));
+        StatePcmSizes(*DataStream, fileSize);
     } else {
       const int64_t d = fileSize - Existing.DataOffset;
       WriteLe32At(Existing.DataSizeOffset, static_cast<uint32_t>(d));
       WriteLe32At(Existing.FactOffset, static_cast<uint32_t>(SamplesPerBlock(Existing.Channels) * (d / FBlockSize)));
     }
-    WriteLe32At(4, static_cast<uint32_t>(fileSize - 8));
+    if (FWavType != wtPCM || Appending) WriteLe32At(4, static_cast<uint32_t>(fileSize - 8));
   }
 }
 

@@ -35,6 +35,9 @@ class TWaveOut : public TAuFileOut {
   [[noreturn]] void Refuse(const char* Message);
   void WritePcmHeader();
   void WriteImaHeader();
+  // Raises before a write of Bytes would take the file past what its header
+  // can state.
+  void CheckRoom(int64_t Bytes);
   int SamplesPerBlock(int Channels) const;
   void WriteLe32At(int64_t Offset, uint32_t Value);
   void FlushPending();
@@ -46,6 +49,7 @@ class TWaveOut : public TAuFileOut {
   uint8_t StepIndex[2] = {0, 0};
   TWavHeader Existing;  // what the append scan found
   bool Appending = false;
+  int64_t HeaderSize = 44;  // of a new PCM file: 80 for RF64
   uint16_t FBlockSize = 512;
   int InputChannels = 0;
   int64_t FramesEncoded = 0;

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "audio/wave/wave_in.h"
+#include "platform/handle_stream.h"
 #include "platform/ui_thread.h"
 #include "support/audio_fixtures.h"
 #include "support/memory_in.h"
@@ -286,4 +288,39 @@ TEST(WaveOut, CopyThroughTheReaderKeepsTheBytes) {
   out.SetFileName(dst);
   ASSERT_TRUE(RunToEnd(out));
   EXPECT_EQ(FfmpegDecodeBytes(dst, "s16le"), FfmpegDecodeBytes(src, "s16le"));
+}
+
+// Regression: a WAV output past 4 GiB got a header whose sizes kept their low
+// 32 bits. Data that a RIFF header cannot state gets an RF64 header, whose
+// ds64 chunk the reader and ffprobe read back, also when the data turns out
+// longer than announced. The files are sparse: only their headers are real.
+TEST(WaveOut, DataPast4GiBGetsAnRf64Header) {
+  TempDir dir;
+  const int64_t kGiB = int64_t{1} << 30;
+  const struct {
+    int64_t Announced, Written;
+    size_t HeaderSize;
+  } cases[] = {{1000, 1000, 44},
+               {3 * kGiB, 3 * kGiB + 4, 44},
+               {4 * kGiB - 44, 4 * kGiB - 44, 80},
+               {5 * kGiB, 5 * kGiB + 4000, 80}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Written);
+    const std::string path = dir.File("big.wav");
+    const Bytes header = PcmWavHeader(2, 44100, 16, c.Announced);
+    EXPECT_EQ(header.size(), c.HeaderSize);
+    WriteBytes(path, header);
+    std::filesystem::resize_file(path, header.size() + static_cast<uint64_t>(c.Written));
+    {
+      THandleStream file(THandleStream::Open(path, TFileAccess::ReadWrite, TFileSharing::Exclusive, false));
+      StatePcmSizes(file, static_cast<int64_t>(header.size()) + c.Written);
+      file.SetPosition(0);
+      const TWavHeader h = ScanWavHeader(file);
+      EXPECT_EQ(h.Kind, wtPCM);
+      EXPECT_EQ(h.DataSize, static_cast<uint64_t>(c.Written));
+      EXPECT_EQ(h.DataOffset, static_cast<int64_t>(header.size()));
+    }
+    const std::string samples = Shell("ffprobe -v error -show_entries stream=duration_ts -of csv=p=0 " + Quote(path));
+    EXPECT_EQ(samples, std::to_string(c.Written / 4) + "\n");
+  }
 }
