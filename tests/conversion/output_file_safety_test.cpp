@@ -190,8 +190,16 @@ TEST_F(OutputFiles, HeldMp3TakesItsNameOnlyWhenCommitted) {
   EXPECT_EQ(out.CommitFile(false), "");
   EXPECT_EQ(ReadBytes(path), kOld);
   EXPECT_FALSE(fs::exists(held));
+  // Regression: over a read-only file the held file was read-only too, so
+  // its tag could not be written (as anyone but root).
+  ::chmod(path.c_str(), 0444);
   EXPECT_EQ(Run(out, path), "");
+  struct stat st {};
+  ASSERT_EQ(::stat(out.WrittenFileName().c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & S_IWUSR, 0u) << "the held file stays writable";
   EXPECT_EQ(out.CommitFile(true), "");
   EXPECT_EQ(ProbeFields(path)["codec_name"], "mp3");
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0444u) << "and takes the old file's permissions with its name";
   EXPECT_TRUE(Leftovers().empty());
 }

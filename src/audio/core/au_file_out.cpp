@@ -66,8 +66,10 @@ std::unique_ptr<TStream> TAuFileOut::CreateOutputFile() {
       throw EAuException("Cannot create file " + FTarget, Reason());
     }
     ::flock(fd, LOCK_EX | LOCK_NB);
-    // A replaced regular file keeps its permissions.
-    if (FTargetExisted && S_ISREG(target.st_mode)) ::fchmod(fd, target.st_mode & 07777);
+    // A replaced regular file keeps its permissions; they are given to the
+    // new file as it takes its name, so that it stays writable until then
+    // (a held MP3 still gets its tag when the old file was read-only).
+    FTargetMode = FTargetExisted && S_ISREG(target.st_mode) ? static_cast<int>(target.st_mode & 07777) : -1;
     FTempFile = name;
     return std::make_unique<THandleStream>(fd);
   }
@@ -87,6 +89,7 @@ void TAuFileOut::SettleOutputFile(bool Complete) {
     return;
   }
   const bool replace = Replace == rrAlways || (Replace == rrAsFound && FTargetExisted);
+  if (FTargetMode >= 0) ::chmod(temp.c_str(), static_cast<mode_t>(FTargetMode));
   if ((replace ? ::rename(temp.c_str(), FTarget.c_str()) : RenameNoReplace(temp, FTarget)) != 0) {
     const std::string reason = Reason();
     ::unlink(temp.c_str());

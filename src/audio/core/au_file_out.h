@@ -73,6 +73,7 @@ class TAuFileOut : public TAuStreamedOutput {
   std::string FTempFile;  // the file being written, until settled
   std::string FTarget;    // the name it is to take
   bool FTargetExisted = false;
+  int FTargetMode = -1;  // the permissions of the file replaced, if any
   bool FAudioWritten = false;
   bool FAppeared = false;
   std::string FHeldFile;  // a finished file waiting for CommitFile
