@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "audio/core/au_exception.h"
 #include "conversion/conversion_modes.h"
 #include "conversion/source_set.h"
 
@@ -72,24 +73,35 @@ struct TSource {
 using TWanted = std::function<bool(const std::string& Path)>;
 
 // The wanted files under Root, in name order; hidden files and folders, links
-// to folders and the folder Skipped (the output folder) are not entered.
-void Walk(const std::string& Root, const TWanted& Wanted, const std::string& Skipped, std::vector<TSource>& Out) {
+// to folders and the folder Skipped (the output folder) are not entered. A
+// folder that cannot be read is a failure of the run, as find has it.
+void Walk(const std::string& Root, const TWanted& Wanted, const std::string& Skipped, std::vector<TSource>& Out,
+          std::vector<TFileResult>& Unreadable) {
   std::vector<TSource> found;
-  std::error_code ec;
-  fs::recursive_directory_iterator it(Root, fs::directory_options::skip_permission_denied, ec), end;
-  for (; !ec && it != end; it.increment(ec)) {
-    const fs::path& p = it->path();
-    const bool hidden = p.filename().string().rfind('.', 0) == 0;
-    std::error_code sec;
-    if (it->is_directory(sec)) {
-      struct stat st {};
-      const bool skipped = !Skipped.empty() && ::stat(p.c_str(), &st) == 0 && Identity(st) == Skipped;
-      if (hidden || it->is_symlink(sec) || skipped) it.disable_recursion_pending();
-      continue;
+  std::vector<fs::path> folders{Root};
+  while (!folders.empty()) {
+    const fs::path folder = std::move(folders.back());
+    folders.pop_back();
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+      const fs::path& p = it->path();
+      const bool hidden = p.filename().string().rfind('.', 0) == 0;
+      std::error_code sec;
+      if (it->is_directory(sec)) {
+        struct stat st {};
+        const bool skipped = !Skipped.empty() && ::stat(p.c_str(), &st) == 0 && Identity(st) == Skipped;
+        if (!hidden && !it->is_symlink(sec) && !skipped) folders.push_back(p);
+        continue;
+      }
+      if (hidden || !it->is_regular_file(sec) || !Wanted(p.string())) continue;
+      const std::string relative = p.parent_path().lexically_relative(Root).string();
+      found.push_back({p.string(), relative == "." ? "" : WithSlash(relative)});
     }
-    if (hidden || !it->is_regular_file(sec) || !Wanted(p.string())) continue;
-    const std::string relative = p.parent_path().lexically_relative(Root).string();
-    found.push_back({p.string(), relative == "." ? "" : WithSlash(relative)});
+    if (ec)
+      Unreadable.push_back(
+          {folder.string(), "", TFileOutcome::Failed,
+           "cannot read this folder: " + SystemReason(ec.value()) + "; the files under it are left out"});
   }
   std::sort(found.begin(), found.end(), [](const TSource& A, const TSource& B) { return A.Path < B.Path; });
   Out.insert(Out.end(), found.begin(), found.end());
@@ -159,7 +171,7 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
     std::error_code ec;
     if (fs::is_directory(a, ec)) {
       if (Request.Recursive)
-        Walk(a, wanted, outputFolder, sources);
+        Walk(a, wanted, outputFolder, sources, plan.Refused);
       else
         plan.Refused.push_back({a, "", TFileOutcome::Failed, "is a folder: give -r to convert the files under it"});
       continue;

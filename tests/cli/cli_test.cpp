@@ -2,6 +2,7 @@
 // with ffprobe, an ffmpeg decode and mutagen.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -916,4 +917,23 @@ TEST(Cli, LargeId3v2FrameCostsNoMemory) {
   const long plain = peak("plain.mp3"), big = peak("big.mp3");
   EXPECT_LT(big, plain + 16 * 1024) << plain << " KiB without the frame, " << big << " KiB with it";
   EXPECT_EQ(c.Probe(c.Out + "/big.wma", "format_tags=Title,album"), "Big one,After\n");
+}
+
+// Regression: -r passed over a folder it could not read without a word. It
+// is a failure naming the folder; the rest of the tree converts. Root reads
+// any folder, so the run gives up the capability to (where it is root).
+TEST(Cli, UnreadableFolderUnderRecursionFails) {
+  Cli c;
+  fs::create_directories(c.Path("tree/a/b"));
+  fs::create_directories(c.Path("tree/c"));
+  MakeAudio(c.Path("tree/a/b/x.wav"), 0.2, 44100, 1, "-c:a pcm_s16le");
+  MakeAudio(c.Path("tree/c/y.wav"), 0.2, 44100, 1, "-c:a pcm_s16le");
+  fs::permissions(c.Path("tree/a/b"), fs::perms::none);
+  const std::string asUser = ::geteuid() == 0 ? "setpriv --bounding-set=-dac_override,-dac_read_search " : "";
+  Result r = c.Run("--to mp3 -r -o out tree", asUser);
+  fs::permissions(c.Path("tree/a/b"), fs::perms::owner_all);
+  EXPECT_EQ(r.Status, 1) << r.Err;
+  EXPECT_EQ(r.Out, "out/c/y.mp3\n");
+  EXPECT_NE(r.Err.find("failed tree/a/b: cannot read this folder: Permission denied"), std::string::npos) << r.Err;
+  EXPECT_NE(r.Err.find("1 converted, 0 skipped, 1 failed"), std::string::npos) << r.Err;
 }
