@@ -937,3 +937,29 @@ TEST(Cli, UnreadableFolderUnderRecursionFails) {
   EXPECT_NE(r.Err.find("failed tree/a/b: cannot read this folder: Permission denied"), std::string::npos) << r.Err;
   EXPECT_NE(r.Err.find("1 converted, 0 skipped, 1 failed"), std::string::npos) << r.Err;
 }
+
+// Regression: a WAV of 9 channels failed with "Cannot encode this sound into
+// MP3." or "Failed to init codec", and one whose header claims 65535 with
+// "not an audio file": each says what is wrong, in one message.
+TEST(Cli, TooManyChannelsSayWhatIsWrong) {
+  Cli c;
+  for (int channels : {9, 65535}) {
+    const std::string name = "c" + std::to_string(channels) + ".wav";
+    Python(
+        "import struct\n"
+        "ch, data = " +
+        std::to_string(channels) + ", b'\\0' * 2 * " + std::to_string(channels) +
+        " * 4\n"
+        "fmt = struct.pack('<HHIIHH', 1, ch, 8000, (16000 * ch) & 0xffffffff, (2 * ch) & 0xffff, 16)\n"
+        "open('" +
+        c.Path(name) +
+        "', 'wb').write(b'RIFF' + struct.pack('<I', 36 + len(data)) + b'WAVEfmt '"
+        " + struct.pack('<I', 16) + fmt + b'data' + struct.pack('<I', len(data)) + data)\n");
+    for (const char* target : {"mp3", "wma"}) {
+      Result r = c.Run(std::string("--to ") + target + " -o out " + name);
+      EXPECT_EQ(r.Status, 1) << r.Err;
+      EXPECT_NE(r.Err.find(": " + std::to_string(channels) + " channels: at most 8 are read\n"), std::string::npos)
+          << r.Err;
+    }
+  }
+}

@@ -62,6 +62,8 @@ class TAuInput : public TAuComponent {
 // Sample rates Tonvale converts: 1 kHz to 384 kHz.
 constexpr int kMinSourceRate = 1000;
 constexpr int kMaxSourceRate = 384000;
+// Channels Tonvale converts (down-mixed for MP3 and WMA): up to 7.1.
+constexpr int kMaxSourceChannels = 8;
 // Raises a clear EAuException for a rate outside that range.
 void CheckSourceRate(int Rate);
 
