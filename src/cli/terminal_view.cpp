@@ -1,6 +1,7 @@
 #include "cli/terminal_view.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 
 #include <utf8cpp/utf8.h>
 
+#include "cli/terminal_text.h"
 #include "platform/text.h"
 
 namespace tonvale {
@@ -133,8 +135,17 @@ void TTerminalView::ClearBlock() {
   FBlockLines = 0;
 }
 
+std::string TTerminalView::Shown(const std::string& Text) const { return FTerminal ? EscapeControls(Text) : Text; }
+
 void TTerminalView::DrawBlock() {
   ClearBlock();
+  // The block fits the terminal: each line within its width (a line that
+  // wrapped would stay behind when the block is redrawn), and no taller
+  // than it, lanes beyond the room summed up in one line.
+  struct winsize size {};
+  const bool known = ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
+  const int columns = known ? size.ws_col - 1 : 79;
+  const int rows = known ? std::max(size.ws_row - 1, 1) : 24;
   std::vector<std::string> lines;
   for (const TLaneState& l : FLaneStates) {
     if (!l.Running || l.Output.empty()) continue;
@@ -143,7 +154,14 @@ void TTerminalView::DrawBlock() {
       std::snprintf(pct, sizeof pct, "[ ...]");
     else
       std::snprintf(pct, sizeof pct, "[%3d%%]", std::min(l.Percent, 100));
-    lines.push_back(std::string(pct) + " " + l.Input + " -> " + l.Output);
+    lines.push_back(std::string(pct) + " " + EscapeControls(l.Input) + " -> " + EscapeControls(l.Output));
+  }
+  const int room = rows - (FLanes > 1 ? 1 : 0);
+  if (static_cast<int>(lines.size()) > room) {
+    const size_t shown = static_cast<size_t>(std::max(room - 1, 0));
+    const size_t more = lines.size() - shown;
+    lines.resize(shown);
+    lines.push_back("... and " + std::to_string(more) + " more converting");
   }
   if (FLanes > 1) {
     const int done = FConverted + FSkipped + FFailed;
@@ -156,14 +174,16 @@ void TTerminalView::DrawBlock() {
       std::snprintf(total, sizeof total, "%d of %d files done, %.1f MB written", done, FTotal, FBytes / 1e6);
     lines.push_back(total);
   }
-  for (size_t i = 0; i < lines.size(); ++i) std::fprintf(stderr, "%s\033[K%s", i ? "\n" : "\r", lines[i].c_str());
+  lines.resize(std::min<size_t>(lines.size(), static_cast<size_t>(rows)));
+  for (size_t i = 0; i < lines.size(); ++i)
+    std::fprintf(stderr, "%s\033[K%s", i ? "\n" : "\r", CutToWidth(lines[i], columns).c_str());
   FBlockLines = static_cast<int>(lines.size());
   std::fflush(stderr);
 }
 
 void TTerminalView::Message(const char* Format, const std::string& A, const std::string& B) {
   ClearBlock();
-  std::fprintf(stderr, Format, A.c_str(), B.c_str());
+  std::fprintf(stderr, Format, Shown(A).c_str(), Shown(B).c_str());
   if (FTerminal && !FQuiet) DrawBlock();
 }
 
@@ -172,7 +192,7 @@ bool TTerminalView::ConfirmOverwrite(const std::string& Path) {
   if (FOverwrite == TOverwritePolicy::Never || !::isatty(STDIN_FILENO)) return false;
   ClearBlock();
   for (;;) {
-    std::fprintf(stderr, "%s exists. Replace it? [y/N] ", Path.c_str());
+    std::fprintf(stderr, "%s exists. Replace it? [y/N] ", Shown(Path).c_str());
     std::fflush(stderr);
     // Waits for a line while watching for a stop signal, which may arrive
     // before the wait begins as well as during it.
@@ -270,10 +290,10 @@ void TTerminalView::PrintSummary() {
   std::fprintf(stderr, "\n");
   for (const TRecord& r : FRecords) {
     if (r.Outcome == "failed")
-      std::fprintf(stderr, "  %s: %s\n", (r.Output.empty() ? r.Source : r.Source + " -> " + r.Output).c_str(),
-                   r.Reason.c_str());
+      std::fprintf(stderr, "  %s: %s\n", Shown(r.Output.empty() ? r.Source : r.Source + " -> " + r.Output).c_str(),
+                   Shown(r.Reason).c_str());
     else if (r.Outcome == "not started")
-      std::fprintf(stderr, "  %s: not started\n", r.Source.c_str());
+      std::fprintf(stderr, "  %s: not started\n", Shown(r.Source).c_str());
   }
   if (!FJson) return;
   std::string json = "{\"files\": [";

@@ -74,6 +74,8 @@ class TTerminalView {
   void DrawBlock();
   void ClearBlock();
   void Message(const char* Format, const std::string& A, const std::string& B);
+  // Text for standard error: escaped where that is a terminal.
+  std::string Shown(const std::string& Text) const;
 
   TOverwritePolicy FOverwrite;
   bool FQuiet, FJson, FTerminal;

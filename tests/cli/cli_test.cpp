@@ -963,3 +963,52 @@ TEST(Cli, TooManyChannelsSayWhatIsWrong) {
     }
   }
 }
+
+// Regression: on a terminal, progress lines wider than it wrapped and a block
+// taller than it scrolled away (each redraw then left lines behind), and a
+// name's escape sequences reached the terminal. On a terminal of 40 by 5:
+// lines within 39 columns, the block within 4 lines, names escaped;
+// standard output keeps the exact path.
+TEST(Cli, ProgressFitsTheTerminalAndNamesCannotSendEscapes) {
+  Cli c;
+  const std::string red = "a\x1b[31mred.wav";
+  MakeAudio(c.Path(red), 1, 44100, 2, "-c:a pcm_s16le");
+  std::string files = "'" + red + "'";
+  for (int i = 0; i < 6; ++i) {
+    const std::string name = "long-name-number-" + std::to_string(i) + "-that-goes-on-and-on.wav";
+    fs::copy_file(c.Path(red), c.Path(name));
+    files += ", '" + name + "'";
+  }
+  const std::string report = Python(
+      "import os, pty, re, subprocess, struct, fcntl, termios\n"
+      "os.chdir('" +
+      c.Dir.Path().string() +
+      "')\n"
+      "m, s = pty.openpty()\n"
+      "fcntl.ioctl(s, termios.TIOCSWINSZ, struct.pack('HHHH', 5, 40, 0, 0))\n"
+      "env = dict(os.environ, XDG_CONFIG_HOME='" +
+      c.Path("cfg") +
+      "')\n"
+      "p = subprocess.Popen(['" TONVALE_CLI "', '--to', 'mp3', '-j', '6', '-o', 'out', " +
+      files +
+      "], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=s, env=env)\n"
+      "os.close(s)\n"
+      "err = b''\n"
+      "while True:\n"
+      "    try: d = os.read(m, 65536)\n"
+      "    except OSError: break\n"
+      "    if not d: break\n"
+      "    err += d\n"
+      "out = p.stdout.read()\n"
+      "p.wait(timeout=120)\n"
+      "lines = [re.split(rb'[\\r\\n\\x1b]', x)[0] for x in err.split(b'\\x1b[K')[1:]]\n"
+      "print('drawn', len(lines) > 7, 'widest', max(len(x.decode()) for x in lines))\n"
+      "print('within 4 lines', all(int(x) <= 3 for x in re.findall(rb'\\x1b\\[(\\d+)A', err)))\n"
+      "print('raw escape', b'\\x1b[31m' in err, 'escaped', b'a\\\\x1b[31mred' in err)\n"
+      "print('exact on stdout', b'out/a\\x1b[31mred.mp3\\n' in out)\n");
+  EXPECT_EQ(report,
+            "drawn True widest 39\n"
+            "within 4 lines True\n"
+            "raw escape False escaped True\n"
+            "exact on stdout True\n");
+}
