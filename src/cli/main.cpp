@@ -235,6 +235,7 @@ int main(int argc, char** argv) {
     request.Recursive = options.Recursive;
     request.SameAsInputFolder = values.Settings.SameAsInputFolder;
     request.OutputFolder = values.Settings.OutputFolder;
+    request.DryRun = options.DryRun;
     const TRunPlan plan = PlanRun(request);
     const bool toWma = std::any_of(plan.Files.begin(), plan.Files.end(),
                                    [](const TPlannedFile& F) { return F.Mode == cmWavToWma || F.Mode == cmMp3ToWma; });

@@ -1,8 +1,10 @@
 #include "conversion/run_plan.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <filesystem>
 #include <map>
@@ -43,21 +45,73 @@ std::string SourceKey(const std::string& Path) {
   return ::stat(Path.c_str(), &st) == 0 ? Identity(st) : Absolute(Path).string();
 }
 
+std::string SwapCase(std::string S) {
+  for (char& c : S) {
+    const auto u = static_cast<unsigned char>(c);
+    c = static_cast<char>(std::islower(u) ? std::toupper(u) : std::tolower(u));
+  }
+  return S;
+}
+
 // An output's file: the device and inode of its folder as it exists (or of
 // the deepest existing ancestor, with the rest of the path), and its name.
-// Two spellings of one folder, through a link or otherwise, give one key.
-std::string OutputKey(const std::string& Path) {
-  const fs::path path = Absolute(Path);
-  fs::path rest = path.filename();
-  fs::path folder = path.parent_path();
-  struct stat st {};
-  while (::stat(folder.c_str(), &st) != 0) {
-    if (folder == folder.parent_path()) return path.string();
-    rest = folder.filename() / rest;
-    folder = folder.parent_path();
+// Two spellings of one folder, through a link or otherwise, give one key;
+// where the folder's file system folds letter case, so do two spellings of
+// a name.
+class TOutputKeys {
+ public:
+  TOutputKeys(const TPlanRequest::TFoldTest& Folds) : FFolds(Folds) {}
+
+  std::string operator()(const std::string& Path) {
+    const fs::path path = Absolute(Path);
+    fs::path rest = path.filename();
+    fs::path folder = path.parent_path();
+    struct stat st {};
+    while (::stat(folder.c_str(), &st) != 0) {
+      if (folder == folder.parent_path()) return path.string();
+      rest = folder.filename() / rest;
+      folder = folder.parent_path();
+    }
+    const std::string identity = Identity(st);
+    auto known = FFolding.find(identity);
+    if (known == FFolding.end()) known = FFolding.emplace(identity, FFolds(folder.string())).first;
+    return identity + "/" + (known->second ? Lower(rest.string()) : rest.string());
   }
-  return Identity(st) + "/" + rest.string();
+
+ private:
+  const TPlanRequest::TFoldTest& FFolds;
+  std::map<std::string, bool> FFolding;  // folder identity -> folds case
+};
+
+}  // namespace
+
+bool FoldsLetterCase(const std::string& Folder, bool MayProbe) {
+  // An entry with a letter in its name, looked up by its other spelling.
+  std::error_code ec;
+  int looked = 0;
+  for (fs::directory_iterator it(Folder, ec), end; !ec && it != end && looked < 64; it.increment(ec), ++looked) {
+    const std::string name = it->path().filename().string();
+    if (SwapCase(name) == name) continue;
+    struct stat a {
+    }, b{};
+    return ::lstat(it->path().c_str(), &a) == 0 && ::lstat((fs::path(Folder) / SwapCase(name)).c_str(), &b) == 0 &&
+           Identity(a) == Identity(b);
+  }
+  if (!MayProbe) return false;
+  // None to look at: a hidden file of its own, for a moment.
+  std::string probe = (fs::path(Folder) / ".tonvale-case-XXXXXX").string();
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return false;
+  ::close(fd);
+  struct stat a {
+  }, b{};
+  const fs::path other = fs::path(Folder) / SwapCase(fs::path(probe).filename().string());
+  const bool folds = ::lstat(probe.c_str(), &a) == 0 && ::lstat(other.c_str(), &b) == 0 && Identity(a) == Identity(b);
+  ::unlink(probe.c_str());
+  return folds;
 }
+
+namespace {
 
 std::string WithSlash(std::string Folder) {
   if (!Folder.empty() && Folder.back() != '/') Folder += '/';
@@ -182,6 +236,9 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
   for (const auto& s : sources) all.push_back(s.Path);
   const TSourceSet everySource(all);
 
+  const TPlanRequest::TFoldTest folds =
+      Request.FoldsCase ? Request.FoldsCase : [&](const std::string& F) { return FoldsLetterCase(F, !Request.DryRun); };
+  TOutputKeys outputKey(folds);
   std::set<std::string> seen;                  // source keys
   std::map<std::string, std::string> claimed;  // output key -> the source that writes it
   for (const auto& [file, subfolder] : sources) {
@@ -206,7 +263,7 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
     const std::string folder =
         Request.SameAsInputFolder ? FolderPart(file) : WithSlash(Request.OutputFolder) + subfolder;
     const std::string output = OutputPath(file, folder, mode);
-    const std::string key = OutputKey(output);
+    const std::string key = outputKey(output);
     auto earlier = claimed.find(key);
     if (earlier != claimed.end()) {
       plan.Refused.push_back({file, output, TFileOutcome::Failed,

@@ -6,6 +6,7 @@
 // an output that would replace a source. Folders given as sources contribute
 // the files under them, their tree kept under the output folder.
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -28,6 +29,12 @@ struct TPlanRequest {
   bool OtherTypesRefused = false;
   bool SameAsInputFolder = false;
   std::string OutputFolder;
+  // Nothing is written, not even the probe of FoldsLetterCase.
+  bool DryRun = false;
+  // Whether a folder's file system folds letter case; FoldsLetterCase when
+  // not given.
+  using TFoldTest = std::function<bool(const std::string& Folder)>;
+  TFoldTest FoldsCase;
 };
 
 struct TPlannedFile {
@@ -53,6 +60,12 @@ struct TRunPlan {
 };
 
 TRunPlan PlanRun(const TPlanRequest& Request);
+
+// Whether names that differ only in letter case are one file in Folder (vfat,
+// exfat, a case-folding ext4 folder): an entry is looked up by its other
+// spelling, or, in an empty folder and with MayProbe, a hidden file made for
+// the purpose and removed at once.
+bool FoldsLetterCase(const std::string& Folder, bool MayProbe);
 
 // The mode for a source with this extension and target, or 0.
 int ModeFor(const std::string& Path, const std::string& Target);

@@ -18,8 +18,9 @@ namespace {
 struct Tree {
   TempDir Dir;
   Tree() {
-    for (const char* f : {"song.wav", "song.WAV", "y.mp3", "sl/A/x.wav", "sl/B/x.wav", "mix/sub/x.wav", "drop/a.wav",
-                          "drop/B.WAV", "drop/c.mp3", "drop/deep/d.wav", "tree/t.wav", "tree/out/old.wav"}) {
+    for (const char* f :
+         {"song.wav", "song.WAV", "y.mp3", "sl/A/x.wav", "sl/B/x.wav", "mix/sub/x.wav", "drop/a.wav", "drop/B.WAV",
+          "drop/c.mp3", "drop/deep/d.wav", "tree/t.wav", "tree/out/old.wav", "fold/a.wav", "fold/A.wav"}) {
       fs::create_directories(fs::path(Dir.File(f)).parent_path());
       WriteText(Dir.File(f), "x");
     }
@@ -39,6 +40,7 @@ struct Case {
   const char* Out;
   std::vector<std::string> Outputs;  // planned, relative to the tree
   std::vector<std::string> Refused;  // "source: reason", relative
+  bool Folds = false;                // the output folder folds letter case
 };
 
 }  // namespace
@@ -88,6 +90,16 @@ TEST(RunPlan, CollisionsRepeatsTypesAndTrees) {
        "out",
        {"out/song.mp3"},
        {"y.mp3: it is already a .mp3 file"}},
+      {"names apart only where case is not folded", {"fold"}, 0, "mp3", false, "out", {"out/A.mp3", "out/a.mp3"}, {}},
+      {"names that differ in case on vfat",
+       {"fold"},
+       0,
+       "mp3",
+       false,
+       "out",
+       {"out/A.mp3"},
+       {"fold/a.wav: its output"},
+       true},
   };
   for (const Case& c : cases) {
     TPlanRequest request;
@@ -97,6 +109,7 @@ TEST(RunPlan, CollisionsRepeatsTypesAndTrees) {
     request.Recursive = true;
     request.OtherTypesRefused = c.OtherTypesRefused;
     request.OutputFolder = t.Dir.File(c.Out);
+    if (c.Folds) request.FoldsCase = [](const std::string&) { return true; };
     const TRunPlan plan = PlanRun(request);
     std::vector<std::string> outputs, refused;
     for (const auto& f : plan.Files) {
@@ -109,4 +122,13 @@ TEST(RunPlan, CollisionsRepeatsTypesAndTrees) {
     for (size_t i = 0; i < refused.size(); ++i)
       EXPECT_EQ(refused[i].rfind(c.Refused[i], 0), 0u) << c.Name << ": " << refused[i];
   }
+}
+
+// The test of a folder for case folding: on this file system none, whether
+// an entry can be looked up or the folder is empty (its probe file gone after).
+TEST(RunPlan, CaseFoldingIsLookedUpNotAssumed) {
+  Tree t;
+  EXPECT_FALSE(FoldsLetterCase(t.Dir.File("fold"), false));
+  EXPECT_FALSE(FoldsLetterCase(t.Dir.File("out"), true));
+  EXPECT_TRUE(fs::is_empty(t.Dir.File("out")));
 }
