@@ -21,6 +21,7 @@
 #include "conversion/run_plan.h"
 #include "conversion/run_values.h"
 #include "conversion/tag_preparation.h"
+#include "platform/text.h"
 #include "platform/ui_thread.h"
 #include "settings/settings.h"
 #include "settings/tag_values.h"
@@ -57,7 +58,7 @@ std::string OutputFolderProblem(const TSettings& S, bool DryRun) {
   if (DryRun && folder == DefaultSettings().OutputFolder && !std::filesystem::exists(folder, ec)) return "";
   if (!DryRun && CheckOutputFolder(S)) {
     if (::access(folder.c_str(), W_OK | X_OK) == 0) return "";
-    return folder + ": the output folder cannot be written (" + std::strerror(errno) + ")";
+    return folder + ": the output folder cannot be written (" + ErrorText(errno) + ")";
   }
   if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec))
     return folder + ": not a folder";

@@ -170,7 +170,7 @@ std::string TBatchDriver::CompleteMp3(const std::string& Output) {
   FillId3v1(tag, values, Output);
   std::string error;
   if (tag.WriteTag(written) != Tid3tag::Ok)
-    error = "Cannot write the ID3v1 tag to " + Output + ": " + std::strerror(tag.SystemError ? tag.SystemError : EIO);
+    error = "Cannot write the ID3v1 tag to " + Output + ": " + ErrorText(tag.SystemError ? tag.SystemError : EIO);
   const std::string committed = MP3Out1.CommitFile(error.empty());
   return error.empty() ? committed : error;
 }

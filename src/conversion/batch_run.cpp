@@ -57,8 +57,8 @@ class TBatchRun::TLaneView : public IBatchView {
   IBatchView& FView;
 };
 
-TBatchRun::TBatchRun(std::vector<std::string> Files, std::shared_ptr<const TRunValues> Values, int Lanes,
-                     std::function<IBatchView&(int Lane)> ViewOf)
+TBatchRun::TBatchRun(std::vector<std::string> Files, const std::shared_ptr<const TRunValues>& Values, int Lanes,
+                     const std::function<IBatchView&(int Lane)>& ViewOf)
     : FFiles(std::move(Files)), FQueue(FFiles.begin(), FFiles.end()) {
   const int count = std::max(1, std::min(Lanes, static_cast<int>(FFiles.size())));
   FLanes.resize(count);
@@ -89,11 +89,11 @@ void TBatchRun::SetDoneDelay(int Milliseconds) {
   for (TLane& lane : FLanes) lane.Driver->SetDoneDelay(Milliseconds);
 }
 
-void TBatchRun::SetOutputFolders(std::function<std::string(const std::string&)> OutputFolderFor) {
+void TBatchRun::SetOutputFolders(const std::function<std::string(const std::string&)>& OutputFolderFor) {
   for (TLane& lane : FLanes) lane.Driver->OutputFolderFor = OutputFolderFor;
 }
 
-void TBatchRun::SetStopRequested(std::function<bool()> StopRequested) {
+void TBatchRun::SetStopRequested(const std::function<bool()>& StopRequested) {
   for (TLane& lane : FLanes) lane.Driver->StopRequested = StopRequested;
 }
 

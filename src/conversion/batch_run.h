@@ -23,8 +23,8 @@ class TBatchRun {
   // ViewOf gives the view of each lane (several lanes may share one); each
   // must outlive the run. The lanes' first steps run once the UI thread's
   // loop does, so the mode set in between is in force.
-  TBatchRun(std::vector<std::string> Files, std::shared_ptr<const TRunValues> Values, int Lanes,
-            std::function<IBatchView&(int Lane)> ViewOf);
+  TBatchRun(std::vector<std::string> Files, const std::shared_ptr<const TRunValues>& Values, int Lanes,
+            const std::function<IBatchView&(int Lane)>& ViewOf);
   ~TBatchRun();
   TBatchRun(const TBatchRun&) = delete;
   TBatchRun& operator=(const TBatchRun&) = delete;
@@ -32,9 +32,9 @@ class TBatchRun {
   void SetMode(int Mode);
   void SetDoneDelay(int Milliseconds);
   // The output folder of a source, when not the settings' (a kept tree).
-  void SetOutputFolders(std::function<std::string(const std::string& Source)> OutputFolderFor);
+  void SetOutputFolders(const std::function<std::string(const std::string& Source)>& OutputFolderFor);
   // Asked before each step of every lane: true stops the run there.
-  void SetStopRequested(std::function<bool()> StopRequested);
+  void SetStopRequested(const std::function<bool()>& StopRequested);
   // Runs once, when the last lane has closed.
   std::function<void()> OnClosed;
 

@@ -233,6 +233,7 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
     sources.push_back({a, ""});
   }
   std::vector<std::string> all;
+  all.reserve(sources.size());
   for (const auto& s : sources) all.push_back(s.Path);
   const TSourceSet everySource(all);
 

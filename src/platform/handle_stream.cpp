@@ -9,10 +9,12 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/text.h"
+
 namespace tonvale {
 void THandleStream::Fail(const char* What) {
   FLastError = errno;
-  throw std::runtime_error(std::string(What) + ": " + std::strerror(FLastError));
+  throw std::runtime_error(std::string(What) + ": " + ErrorText(FLastError));
 }
 
 THandleStream::~THandleStream() {

@@ -15,18 +15,24 @@ std::string WithSlash(std::string Path) {
   return Path;
 }
 
+// An environment variable. The program never changes its environment, so
+// reading it from any thread is safe.
+const char* Environment(const char* Name) {
+  return std::getenv(Name);  // NOLINT(concurrency-mt-unsafe): nothing calls setenv
+}
+
 }  // namespace
 
 std::string AppDataFolder() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const char* xdg = Environment("XDG_CONFIG_HOME");
   if (xdg && *xdg == '/') return WithSlash(xdg);
-  const char* home = std::getenv("HOME");
+  const char* home = Environment("HOME");
   if (home && *home) return WithSlash(std::string(home) + "/.config");
   return {};
 }
 
 std::string MusicFolder() {
-  const char* homeVar = std::getenv("HOME");
+  const char* homeVar = Environment("HOME");
   const std::string home = homeVar && *homeVar ? homeVar : "";
   // XDG_MUSIC_DIR="$HOME/Music" in user-dirs.dirs, as xdg-user-dirs writes it.
   std::ifstream dirs(AppDataFolder() + "user-dirs.dirs");
@@ -34,7 +40,7 @@ std::string MusicFolder() {
     const std::string key = "XDG_MUSIC_DIR=\"";
     if (line.rfind(key, 0) != 0 || line.back() != '"') continue;
     std::string value = line.substr(key.size(), line.size() - key.size() - 1);
-    if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
+    if (value.rfind("$HOME", 0) == 0) value.replace(0, 5, home);
     if (!value.empty() && value[0] == '/') return WithSlash(value);
   }
   return home.empty() ? std::string() : WithSlash(home + "/Music");

@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include <string.h>
+
 #include <utf8cpp/utf8.h>
 
 namespace tonvale {
@@ -105,5 +107,11 @@ std::string Utf8Left(std::string_view Text, size_t Count) {
 }
 
 bool IsUtf8(std::string_view Text) { return utf8::is_valid(Text.begin(), Text.end()); }
+
+std::string ErrorText(int Error) {
+  char buffer[256];
+  // The GNU strerror_r: returns the text, in the buffer or a static one.
+  return ::strerror_r(Error, buffer, sizeof buffer);
+}
 
 }  // namespace tonvale

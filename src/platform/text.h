@@ -25,4 +25,7 @@ bool IsUtf8(std::string_view Text);
 // The first Count characters of UTF-8 text.
 std::string Utf8Left(std::string_view Text, size_t Count);
 
+// The system's text for an errno value; safe on any thread (strerror is not).
+std::string ErrorText(int Error);
+
 }  // namespace tonvale

@@ -19,7 +19,7 @@ constexpr const char* kWma = "WMAOptions";
 
 // The settings file, with the initial copy from beside the executable.
 std::string SettingsFile(bool Make = true) {
-  const std::string file = SettingsFolder(Make) + "options.ini";
+  std::string file = SettingsFolder(Make) + "options.ini";
   const std::string initial = ExecutableFolder() + "options.ini";
   std::error_code ec;
   if (!Make) return std::filesystem::exists(file, ec) ? file : initial;
@@ -33,7 +33,7 @@ std::string SettingsFile(bool Make = true) {
 std::string SettingsFolder(bool Make) {
   const std::string appData = AppDataFolder();
   if (!appData.empty()) {
-    const std::string folder = appData + "Quarnel/Tonvale/";
+    std::string folder = appData + "Quarnel/Tonvale/";
     std::error_code ec;
     if (!Make) return folder;
     std::filesystem::create_directories(folder, ec);

@@ -3,6 +3,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/text.h"
@@ -177,7 +178,7 @@ std::string FieldText(const uint8_t* Block, int Offset, int Width) {
 // Copies at most Width Latin-1 characters of UTF-8 Text into Block.
 void PutText(uint8_t* Block, int Offset, int Width, const std::string& Text) {
   std::string latin = Utf8ToLatin1(Text);
-  std::memcpy(Block + Offset, latin.data(), std::min<size_t>(latin.size(), Width));
+  std::copy_n(latin.data(), std::min<size_t>(latin.size(), static_cast<size_t>(Width)), Block + Offset);
 }
 
 bool ReadLastBlock(int FileHandle, uint8_t* Block) {
@@ -242,8 +243,7 @@ bool TId3v1Tags::ReadFromFile(int FileHandle) {
 bool TId3v1Tags::WriteToFile(int FileHandle, bool Unicode) {
   if (!TAuTags::WriteToFile(FileHandle, Unicode)) return false;
   if (::lseek(FileHandle, 0, SEEK_END) < 0) return false;
-  uint8_t b[kTagSize] = {};
-  std::memcpy(b, "TAG", 3);
+  uint8_t b[kTagSize] = {'T', 'A', 'G'};
   PutText(b, 3, 30, Title());
   PutText(b, 33, 30, Artist());
   PutText(b, 63, 30, Album());

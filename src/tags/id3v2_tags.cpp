@@ -169,12 +169,12 @@ void TId3v2Tags::HandleFrame(const std::string& Id, const uint8_t* Data, size_t 
       // A link frame: skip its description, the address follows in Latin-1.
       if (Data[0] > 1) return;
       const size_t unit = Data[0] == 1 ? 2 : 1;
-      size_t i = 0;
-      while (i + unit <= length && !(text[i] == 0 && text[i + unit - 1] == 0)) i += unit;
-      i = std::min(i + unit, length);
+      size_t at = 0;
+      while (at + unit <= length && !(text[at] == 0 && text[at + unit - 1] == 0)) at += unit;
+      at = std::min(at + unit, length);
       size_t len = 0;
-      while (i + len < length && text[i + len] != 0) ++len;
-      SetValue(Id, Latin1ToUtf8(std::string(reinterpret_cast<const char*>(text + i), len)));
+      while (at + len < length && text[at + len] != 0) ++len;
+      SetValue(Id, Latin1ToUtf8(std::string(reinterpret_cast<const char*>(text + at), len)));
       return;
     }
     if (Data[0] == 0) {

@@ -54,9 +54,10 @@ int TAuFileIn::SampleRate() {
 
 int TAuFileIn::TotalSeconds() {
   OpenSource();
-  if (FSampleRate == 0 || FChannels == 0 || FBitsPerSample / 8 == 0) return 0;
-  double seconds =
-      static_cast<double>(DataSize.load()) / (static_cast<double>(FSampleRate) * FChannels * (FBitsPerSample / 8));
+  const int bytesPerSample = FBitsPerSample / 8;  // whole bytes, as the data holds them
+  if (FSampleRate == 0 || FChannels == 0 || bytesPerSample == 0) return 0;
+  const double seconds =
+      static_cast<double>(DataSize.load()) / (static_cast<double>(FSampleRate) * FChannels * bytesPerSample);
   return static_cast<int>(std::nearbyint(seconds));
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "audio/core/au_exception.h"
+#include "platform/text.h"
 
 namespace tonvale {
 namespace {
@@ -33,7 +34,7 @@ std::string SystemReason(int Error) {
   switch (Error) {
     case EINVAL: return "not a regular file";  // a FIFO, a device or a socket at that name
     case EWOULDBLOCK: return "the file is in use by another program";
-    default: return std::strerror(Error);
+    default: return ErrorText(Error);
   }
 }
 

@@ -8,8 +8,8 @@
 
 namespace tonvale {
 
-TAuThread::TAuThread(TAuOutput* Owner, std::function<void()> FailureHandler)
-    : OwnerOutput(Owner), FailureHandler(std::move(FailureHandler)), FThread([this] { Execute(); }) {}
+TAuThread::TAuThread(TAuOutput* Owner, std::function<void()> OnFailure)
+    : OwnerOutput(Owner), FailureHandler(std::move(OnFailure)), FThread([this] { Execute(); }) {}
 
 TAuThread::~TAuThread() {
   FTerminated = true;

@@ -15,9 +15,9 @@ class TAuOutput;
 
 class TAuThread {
  public:
-  // Starts the thread parked. FailureHandler runs on the UI thread after a
+  // Starts the thread parked. OnFailure runs on the UI thread after a
   // run failed, while the worker waits.
-  TAuThread(TAuOutput* Owner, std::function<void()> FailureHandler);
+  TAuThread(TAuOutput* Owner, std::function<void()> OnFailure);
   // Ends the thread: marks it terminated, releases it and waits for it.
   ~TAuThread();
   TAuThread(const TAuThread&) = delete;

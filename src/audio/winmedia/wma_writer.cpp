@@ -60,7 +60,7 @@ void SetupStream(TWMAWriter& W, IWMProfileManager& Manager, IWMStreamConfig& Con
       w->wFormatTag = WAVE_FORMAT_EXTENSIBLE;
       w->cbSize = 22;
       more[0] = static_cast<uint8_t>(Bits), more[1] = static_cast<uint8_t>(Bits >> 8);
-      for (int i = 0; i < 4; ++i) more[2 + i] = static_cast<uint8_t>(W.ChannelMask >> (8 * i));
+      for (int k = 0; k < 4; ++k) more[2 + k] = static_cast<uint8_t>(W.ChannelMask >> (8 * k));
       more[6] = W.FloatInput ? WAVE_FORMAT_IEEE_FLOAT : WAVE_FORMAT_PCM;
       more[7] = 0;
       std::memcpy(more + 8, kSubformatGuidTail, sizeof kSubformatGuidTail);

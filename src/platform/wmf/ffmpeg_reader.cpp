@@ -182,7 +182,7 @@ class TSyncReader : public IWMSyncReader {
  public:
   ~TSyncReader() override { Close(); }
 
-  HRESULT OpenStream(std::shared_ptr<IStream> Stream) override;
+  HRESULT OpenStream(const std::shared_ptr<IStream>& Stream) override;
   HRESULT GetOutputCount(uint32_t* Outputs) override {
     if (!Outputs) return E_INVALIDARG;
     if (!FInput) return NS_E_INVALID_REQUEST;
@@ -239,7 +239,7 @@ class TSyncReader : public IWMSyncReader {
   int64_t FDropUntil = 0;  // output samples before this are dropped
 };
 
-HRESULT TSyncReader::OpenStream(std::shared_ptr<IStream> Stream) {
+HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
   Close();
   if (!Stream) return E_INVALIDARG;
   FStream = Stream;

@@ -84,11 +84,11 @@ class TAttributes : public IWMHeaderInfo {
   std::vector<std::pair<std::string, std::string>> Strings() const;
 
  private:
-  struct Value {
+  struct TValue {
     TWMTAttrDataType Type;
     std::vector<uint8_t> Bytes;
   };
-  std::map<std::u16string, Value> FValues;
+  std::map<std::u16string, TValue> FValues;
 };
 
 HRESULT CreateSyncReader(std::shared_ptr<IWMSyncReader>* Reader);

@@ -37,9 +37,9 @@ class TFileSink : public IWMWriterFileSink {
     Owned = std::make_unique<THandleStream>(fd);
     return OpenStream(std::make_shared<TStreamAdapter>(Owned.get()));
   }
-  HRESULT OpenStream(std::shared_ptr<IStream> Stream) override {
+  HRESULT OpenStream(const std::shared_ptr<IStream>& Stream) override {
     if (!Stream) return E_INVALIDARG;
-    Io = std::make_unique<TAvioStream>(std::move(Stream), true);
+    Io = std::make_unique<TAvioStream>(Stream, true);
     if (!Io->Ok()) {
       Close();
       return E_OUTOFMEMORY;

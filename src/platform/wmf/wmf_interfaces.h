@@ -49,7 +49,7 @@ class IWMHeaderInfo {
 class IWMSyncReader {
  public:
   virtual ~IWMSyncReader() = default;
-  virtual HRESULT OpenStream(std::shared_ptr<IStream> Stream) = 0;
+  virtual HRESULT OpenStream(const std::shared_ptr<IStream>& Stream) = 0;
   virtual HRESULT GetOutputCount(uint32_t* Outputs) = 0;
   virtual HRESULT GetOutputProps(uint32_t Output, std::shared_ptr<IWMOutputMediaProps>* Props) = 0;
   virtual HRESULT SetOutputProps(uint32_t Output, IWMOutputMediaProps* Props) = 0;
@@ -73,7 +73,7 @@ class IWMWriterFileSink : public IWMWriterSink {
  public:
   virtual HRESULT Open(const std::u16string& FileName) = 0;
   // Writes into a stream the caller opened (and keeps open) instead.
-  virtual HRESULT OpenStream(std::shared_ptr<IStream> Stream) {
+  virtual HRESULT OpenStream(const std::shared_ptr<IStream>& Stream) {
     (void)Stream;
     return E_NOTIMPL;
   }

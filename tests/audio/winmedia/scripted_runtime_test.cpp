@@ -87,7 +87,7 @@ class Header : public IWMHeaderInfo {
 
 class Reader : public IWMSyncReader {
  public:
-  HRESULT OpenStream(std::shared_ptr<IStream> S) override {
+  HRESULT OpenStream(const std::shared_ptr<IStream>& S) override {
     ++gReader.OpenCalls;
     uint64_t pos = 0;
     S->Seek(0, STREAM_SEEK_CUR, &pos);
