@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 namespace tonvale::ui_thread {
@@ -50,6 +51,12 @@ void Initialise() {
   S().Messages.clear();
 }
 
+void Release() {
+  std::lock_guard lock(S().Lock);
+  S().Initialised = false;
+  S().UiId = {};
+}
+
 bool IsUiThread() {
   std::lock_guard lock(S().Lock);
   return S().Initialised && S().UiId == std::this_thread::get_id();
@@ -59,7 +66,8 @@ void Synchronize(const std::function<void()>& Fn) {
   auto item = std::make_shared<HandOver>();
   {
     std::lock_guard lock(S().Lock);
-    if (!S().Initialised || S().UiId == std::this_thread::get_id()) {
+    if (!S().Initialised) throw std::logic_error("ui_thread::Synchronize: no UI thread (ui_thread::Initialise)");
+    if (S().UiId == std::this_thread::get_id()) {
       item.reset();
     } else {
       item->Fn = &Fn;

@@ -18,10 +18,14 @@ namespace tonvale::ui_thread {
 
 // Makes the calling thread the UI thread and drops the messages still queued.
 void Initialise();
+// Ends that: no thread is the UI thread until the next Initialise().
+void Release();
 bool IsUiThread();
 
-// Runs Fn on the UI thread and waits for it; inline when called there (or when
-// no UI thread was initialised). An exception thrown by Fn is rethrown here.
+// Runs Fn on the UI thread and waits for it; inline when called there. An
+// exception thrown by Fn is rethrown here. Without a UI thread it raises
+// std::logic_error: a call meant for that thread must not run on another
+// unnoticed.
 void Synchronize(const std::function<void()>& Fn);
 
 // Runs the queued hand-overs, and only those. When none is queued, waits up to

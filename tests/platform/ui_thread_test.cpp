@@ -93,3 +93,15 @@ TEST(UiThread, WakeCallbackHearsOfQueuedWork) {
 TEST(UiThread, ProcessUntilGivesUpAtTheTimeout) {
   EXPECT_FALSE(ui_thread::ProcessUntil([] { return false; }, 30ms));
 }
+
+// Regression: without a UI thread the call ran on the calling thread without
+// a word, and a handler meant for the UI thread ran on a worker.
+TEST(UiThread, SynchronizeWithoutAUiThreadIsAnError) {
+  ui_thread::Release();
+  bool ran = false;
+  EXPECT_THROW(ui_thread::Synchronize([&] { ran = true; }), std::logic_error);
+  ui_thread::Initialise();
+  EXPECT_FALSE(ran);
+  ui_thread::Synchronize([&] { ran = true; });
+  EXPECT_TRUE(ran);
+}

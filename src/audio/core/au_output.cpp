@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "audio/core/au_exception.h"
@@ -18,6 +19,15 @@ TAuOutput::TAuOutput(TAuComponent* Owner) : TAuComponent(Owner) {
 }
 
 TAuOutput::~TAuOutput() {
+  // By now the concrete output's members are gone: a worker that ran would
+  // use them. Every concrete output ends it first, in its own destructor,
+  // through BeforeDestruction(); one that does not is a fault of the
+  // program, stopped here before it can do harm. (An output whose own
+  // constructor failed never ran: its worker is parked and simply ends.)
+  if (!FWorkerEnded && FEverRun) {
+    std::fputs("tonvale: an output was destroyed without BeforeDestruction() in its destructor\n", stderr);
+    std::abort();
+  }
   EndWorker();
   TEventHandler::RemoveOutput();
 }
@@ -45,6 +55,7 @@ void TAuOutput::Run() {
   Worker->StopRequest = false;
   FCompleted = false;
   FRunning = true;
+  FEverRun = true;
   Worker->Resume();
 }
 

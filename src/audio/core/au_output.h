@@ -86,7 +86,7 @@ class TAuOutput : public TAuComponent {
 
   // Stops the run and ends the worker. Concrete outputs call
   // BeforeDestruction() first in their destructor, so no run is left using
-  // what they free.
+  // what they free; the base destructor aborts the program when one did not.
   void BeforeDestruction() override;
   void Notification(TAuComponent* Component, TOperation Operation) override;
 
@@ -113,6 +113,7 @@ class TAuOutput : public TAuComponent {
   TOutputProgressEvent FOnProgress;
   TThreadExceptionEvent FOnThreadException;
   bool FWorkerEnded = false;
+  bool FEverRun = false;  // Run started the worker at least once
 };
 
 }  // namespace tonvale

@@ -37,7 +37,7 @@ enum TMP3Mode { STEREO, JOINT_STEREO, DUAL_CHANNEL, MONO };
 // The rate of a TMP3BitRate in kbit/s.
 int BitRateKbps(TMP3BitRate Rate);
 
-class TMP3Out : public TAuTaggedFileOut {
+class TMP3Out final : public TAuTaggedFileOut {
  public:
   // Raises "<library> library could not be loaded." without the library.
   explicit TMP3Out(TAuComponent* Owner);

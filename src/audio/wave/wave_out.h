@@ -11,7 +11,7 @@
 
 namespace tonvale {
 
-class TWaveOut : public TAuFileOut {
+class TWaveOut final : public TAuFileOut {
  public:
   explicit TWaveOut(TAuComponent* Owner);
   ~TWaveOut() override;

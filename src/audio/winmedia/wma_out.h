@@ -11,7 +11,7 @@
 
 namespace tonvale {
 
-class TWMAOut : public TAuTaggedFileOut {
+class TWMAOut final : public TAuTaggedFileOut {
  public:
   explicit TWMAOut(TAuComponent* Owner);
   ~TWMAOut() override;

@@ -297,9 +297,29 @@ TEST(AuOutput, DestroyingARunningOutputEndsItsWorkerFirst) {
     out.ChunkSleepMs = 1;
     out.SetInput(&in);
     out.Run();
-    std::this_thread::sleep_for(20ms);
+    ASSERT_TRUE(ui_thread::ProcessUntil([&] { return in.Position() > 0; }, 10s));
   }
   EXPECT_EQ(TEventHandler::Instance(), nullptr);
+}
+
+// An output whose destructor forgets BeforeDestruction() would leave its
+// worker to use members already freed: the program stops at once instead.
+TEST(AuOutputDeathTest, ADestructorWithoutBeforeDestructionAborts) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Forgetful : TAuOutput {
+    Forgetful() : TAuOutput(nullptr) {}
+    void Prepare() override {}
+    bool OutputChunk(bool) override { return false; }
+    void Finish() override {}
+  };
+  MemoryIn in;
+  EXPECT_DEATH(
+      {
+        Forgetful forgetful;
+        forgetful.SetInput(&in);
+        forgetful.Run();
+      },
+      "destroyed without BeforeDestruction");
 }
 
 TEST(AuOutput, AHandlerMayFreeTheLastOutput) {
