@@ -89,19 +89,20 @@ int main(int argc, char** argv) {
   std::printf("batch of 20 files of %d s\n", each);
   for (const char* target : {"mp3", "wma"}) {
     long rss1 = 0, rss2 = 0;
-    const double one =
+    const double oneLane =
         TimeIt([&] { rss1 = RunMeasured(quiet(cli + "-j 1 --to " + target + " " + d + "/batch/*.wav")); }, 1);
-    const double two =
+    const double twoLanes =
         TimeIt([&] { rss2 = RunMeasured(quiet(cli + "-j 2 --to " + target + " " + d + "/batch/*.wav")); }, 1);
     const std::string peer =
         std::string(target) == "mp3"
             ? "lame --quiet --noreplaygain -b 128 -q 5 {} " + d + "/peer/$(basename {}).mp3"
             : "ffmpeg -v error -y -threads 1 -i {} -c:a wmav2 -b:a 128k " + d + "/peer/$(basename {}).wma";
     const double peers = TimeIt([&] { Shell("ls " + d + "/batch/*.wav | xargs -P 2 -I{} sh -c '" + peer + "'"); }, 1);
-    std::printf("%s: -j 2 is %.2fx the throughput of -j 1 (goal: at least 1.85x on 2 cores)\n", target, one / two);
-    Ratio((std::string("batch -j 2 -> ") + target).c_str(), two, peers, "xargs -P2");
+    std::printf("%s: -j 2 is %.2fx the throughput of -j 1 (goal: at least 1.85x on 2 cores)\n", target,
+                oneLane / twoLanes);
+    Ratio((std::string("batch -j 2 -> ") + target).c_str(), twoLanes, peers, "xargs -P2");
     std::printf("%s: peak resident memory %.1f MB with -j 1, %.1f MB per running file with -j 2 (goal: under 30 MB)\n",
-                target, rss1 / 1024.0, rss2 / 2048.0);
+                target, static_cast<double>(rss1) / 1024.0, static_cast<double>(rss2) / 2048.0);
   }
   std::filesystem::remove_all(dir);
   return 0;

@@ -169,9 +169,10 @@ void TTerminalView::DrawBlock() {
     char total[160];
     if (done > 0 && FTotal > done)
       std::snprintf(total, sizeof total, "%d of %d files done, %.1f MB written, about %.0f s left", done, FTotal,
-                    FBytes / 1e6, elapsed / done * (FTotal - done));
+                    static_cast<double>(FBytes) / 1e6, elapsed / done * (FTotal - done));
     else
-      std::snprintf(total, sizeof total, "%d of %d files done, %.1f MB written", done, FTotal, FBytes / 1e6);
+      std::snprintf(total, sizeof total, "%d of %d files done, %.1f MB written", done, FTotal,
+                    static_cast<double>(FBytes) / 1e6);
     lines.push_back(total);
   }
   lines.resize(std::min<size_t>(lines.size(), static_cast<size_t>(rows)));

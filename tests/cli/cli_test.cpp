@@ -402,7 +402,7 @@ double ToneLevel(const std::vector<int16_t>& Stereo, int Channel, double Frequen
     s2 = s1;
     s1 = s;
   }
-  return 2 * std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - c * s1 * s2)) / frames;
+  return 2 * std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - c * s1 * s2)) / static_cast<double>(frames);
 }
 
 // ffmpeg's decode of Path as 16-bit stereo (a larger source down-mixed).
@@ -414,7 +414,7 @@ std::vector<int16_t> Stereo16(const std::string& Path) {
 double RmsDb(const std::vector<int16_t>& S) {
   double sum = 0;
   for (int16_t v : S) sum += double(v) * v;
-  return 10 * std::log10(sum / std::max<size_t>(S.size(), 1) + 1e-9);
+  return 10 * std::log10(sum / static_cast<double>(std::max<size_t>(S.size(), 1)) + 1e-9);
 }
 
 }  // namespace
@@ -457,7 +457,8 @@ TEST(Cli, EveryKindOfWavConverts) {
       const auto ours = Stereo16(out);
       EXPECT_GT(Correlation(theirs, ours), 0.99) << k.Name << " to " << target;
       EXPECT_NEAR(RmsDb(ours), RmsDb(theirs), 0.5) << k.Name << " to " << target;
-      EXPECT_NEAR(double(ours.size()), double(theirs.size()), 0.03 * theirs.size()) << k.Name << " to " << target;
+      EXPECT_NEAR(double(ours.size()), double(theirs.size()), 0.03 * static_cast<double>(theirs.size()))
+          << k.Name << " to " << target;
     }
   }
 }
@@ -487,8 +488,8 @@ TEST(Cli, SurroundDownMixAndFloatClipping) {
   const auto loud = Stereo16(c.Out + "/loud.mp3");
   std::vector<int16_t> clipped(loud.size());
   for (size_t i = 0; i < clipped.size(); ++i)
-    clipped[i] =
-        static_cast<int16_t>(std::clamp(2.0 * std::sin(2 * M_PI * 100 * (i / 2) / 44100.0), -1.0, 1.0) * 32767);
+    clipped[i] = static_cast<int16_t>(
+        std::clamp(2.0 * std::sin(2 * M_PI * 100 * static_cast<double>(i / 2) / 44100.0), -1.0, 1.0) * 32767);
   EXPECT_GT(Correlation(clipped, loud), 0.95) << "a wrapped signal would not follow the clipped one";
 }
 

@@ -91,7 +91,7 @@ int TAuOutput::Progress() const {
   int64_t size = input->Size();
   if (size == -1) return -1;
   if (size == 0) return 0;
-  return static_cast<int>(std::nearbyint(static_cast<double>(input->Position()) / size * 100.0));
+  return static_cast<int>(std::nearbyint(static_cast<double>(input->Position()) / static_cast<double>(size) * 100.0));
 }
 
 int TAuOutput::Delay() const { return Worker ? Worker->Delay.load() : 0; }
@@ -135,12 +135,12 @@ void TAuOutput::NoteShortInput() {
   if (size <= 0 || delivered >= size) return;
   const double perSecond = static_cast<double>(in->SampleRate()) * in->Channels() * in->BitsPerSample() / 8;
   if (perSecond <= 0) return;
-  const double missing = (size - delivered) / perSecond;
+  const double missing = static_cast<double>(size - delivered) / perSecond;
   // Decoders may end a few milliseconds before a rounded duration.
   if (missing < 0.1) return;
   char text[160];
   std::snprintf(text, sizeof text, "the source ended early: %.1f s of the %.1f s its header states were missing",
-                missing, size / perSecond);
+                missing, static_cast<double>(size) / perSecond);
   FWarningMessage = text;
   if (ShortInputFails) throw EAuException(text);
 }

@@ -38,7 +38,7 @@ void TWMIn::OpenSource() {
     if (!ExternalStream) ReleaseStream();
     throw EAuException("File is protected");
   }
-  DurationCs = static_cast<uint32_t>(std::nearbyint(FReader.Duration / 100000.0));
+  DurationCs = static_cast<uint32_t>(std::nearbyint(static_cast<double>(FReader.Duration) / 100000.0));
   FChannels = FReader.Channels;
   FBitsPerSample = FReader.BitsPerSample;
   FSampleRate = FReader.SampleRate;
@@ -75,7 +75,7 @@ void TWMIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
 
 bool TWMIn::SeekTo(int64_t& Sample) {
   if (!Reading || FSampleCount <= 0) return false;
-  const double cs = std::nearbyint(static_cast<double>(Sample) / FSampleCount * DurationCs);
+  const double cs = std::nearbyint(static_cast<double>(Sample) / static_cast<double>(FSampleCount) * DurationCs);
   WMAReaderSeek(FReader, static_cast<uint32_t>(cs));
   return true;
 }

@@ -276,7 +276,8 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
       const int64_t stated = StatedSamples(counter.Format, last.StreamIndex, *FStream, FBase, last.OutRate);
       if (samples >= 0 && stated > samples + last.OutRate / 10) samples = stated;
       if (samples >= 0)
-        FAttributes->SetQword(u"Duration", static_cast<uint64_t>(std::llround(samples * 1e7 / last.OutRate)));
+        FAttributes->SetQword(u"Duration",
+                              static_cast<uint64_t>(std::llround(static_cast<double>(samples) * 1e7 / last.OutRate)));
     }
     // Back to the start for decoding.
     FInput = std::make_unique<TInput>();
@@ -414,8 +415,9 @@ HRESULT TSyncReader::GetNextSample(uint16_t StreamNumber, std::shared_ptr<INSSBu
     const uint32_t frameBytes = 2 * static_cast<uint32_t>(out->OutChannels);
     if (drop > 0) std::memmove(dst, dst + drop * frameBytes, (got - drop) * frameBytes);
     sample->SetLength(static_cast<uint32_t>((got - drop) * frameBytes));
-    if (SampleTime) *SampleTime = static_cast<uint64_t>(std::llround((first + drop) * 1e7 / out->OutRate));
-    if (Duration) *Duration = static_cast<uint64_t>(std::llround((got - drop) * 1e7 / out->OutRate));
+    if (SampleTime)
+      *SampleTime = static_cast<uint64_t>(std::llround(static_cast<double>(first + drop) * 1e7 / out->OutRate));
+    if (Duration) *Duration = static_cast<uint64_t>(std::llround(static_cast<double>(got - drop) * 1e7 / out->OutRate));
     if (Flags) *Flags = 0;
     if (OutputNumber) *OutputNumber = static_cast<uint32_t>(out - FOutputs.data());
     if (StreamNumberRead) *StreamNumberRead = StreamNumber;
@@ -436,7 +438,7 @@ HRESULT TSyncReader::SetRange(uint64_t Start, int64_t) {
     return E_FAIL;
   }
   AVStream* st = FInput->Format->streams[out.StreamIndex];
-  const int64_t target = static_cast<int64_t>(std::llround(Start * 1e-7 * out.OutRate));
+  const int64_t target = static_cast<int64_t>(std::llround(static_cast<double>(Start) * 1e-7 * out.OutRate));
   FPosition = 0;
   // Seek to a little before the target where the container allows it (a
   // decoder needs a frame or two to settle), then count from the timestamp

@@ -149,7 +149,7 @@ std::vector<Codec> gCodecs;
 
 class Config : public IWMStreamConfig {
  public:
-  explicit Config(const Format& F) : F(F) {}
+  explicit Config(const Format& Value) : F(Value) {}
   HRESULT GetMediaType(TWMMediaType* T, uint32_t* Size) override {
     TWMMediaType t = AudioWaveType(F.Lossless ? TSubtype::WMAudio_Lossless : TSubtype::WMAudioV8, F.Wave);
     if (T)
