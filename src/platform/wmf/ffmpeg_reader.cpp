@@ -121,12 +121,6 @@ int64_t CountSamples(AVFormatContext* Format, int Index) {
   return known ? std::max<int64_t>(samples, 0) : -1;
 }
 
-bool ReadAt(IStream& Stream, uint64_t Position, void* Buffer, uint32_t Count) {
-  uint32_t n = 0;
-  return Stream.Seek(static_cast<int64_t>(Position), STREAM_SEEK_SET, nullptr) == S_OK &&
-         Stream.Read(Buffer, Count, &n) == S_OK && n == Count;
-}
-
 // The play time an ASF file's properties state, in 100 ns units, less the
 // preroll; -1 when the header has none (or is a broadcast's, whose times
 // mean nothing). FFmpeg passes it on only for files that are not cut, and

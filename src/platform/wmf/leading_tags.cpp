@@ -3,13 +3,13 @@
 #include <algorithm>
 
 namespace tonvale::wmf {
-namespace {
-
-bool ReadAt(IStream& Stream, uint64_t Position, uint8_t* Buffer, uint32_t Count) {
+bool ReadAt(IStream& Stream, uint64_t Position, void* Buffer, uint32_t Count) {
   uint32_t n = 0;
   return Stream.Seek(static_cast<int64_t>(Position), STREAM_SEEK_SET, nullptr) == S_OK &&
          Stream.Read(Buffer, Count, &n) == S_OK && n == Count;
 }
+
+namespace {
 
 uint32_t Synchsafe(const uint8_t* P) {
   return (uint32_t{P[0]} << 21) | (uint32_t{P[1]} << 14) | (uint32_t{P[2]} << 7) | P[3];

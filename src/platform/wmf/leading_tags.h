@@ -17,6 +17,9 @@ struct TLeadingTags {
   int64_t End = 0;             // where the source's own tags end, from Base
 };
 
+// Reads exactly Count bytes at Position of Stream; false when they are not there.
+bool ReadAt(IStream& Stream, uint64_t Position, void* Buffer, uint32_t Count);
+
 // Frames up to this size are kept.
 constexpr uint32_t kLargestKeptFrame = 64 * 1024;
 
