@@ -55,8 +55,7 @@ int main(int argc, char** argv) {
   const double window = bench::TimeIt(
       [&] {
         std::filesystem::remove(dir / "out/music.mp3");
-        gui::TfrmEncodeProgress progress(nullptr, {wav});
-        progress.SetMode(cmWavToMp3);
+        gui::TfrmEncodeProgress progress(nullptr, {wav}, cmWavToMp3);
         progress.Batch().SetDoneDelay(0);
         sinceTick.start();
         ticker.start();
@@ -92,8 +91,7 @@ int main(int argc, char** argv) {
         [&] {
           std::filesystem::remove_all(Settings.OutputFolder);
           std::filesystem::create_directories(Settings.OutputFolder);
-          gui::TfrmEncodeProgress progress(nullptr, batch);
-          progress.SetMode(cmWavToMp3);
+          gui::TfrmEncodeProgress progress(nullptr, batch, cmWavToMp3);
           progress.Batch().SetDoneDelay(0);
           longest = 0;
           sinceTick.start();

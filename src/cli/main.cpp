@@ -152,11 +152,11 @@ void RunBatch(int Mode, const std::vector<std::string>& Files, const TRunValues&
     views.push_back(View.Lane(Lane));
     return *views.back();
   });
-  run.SetMode(Mode);
   run.SetDoneDelay(0);
-  run.SetOutputFolders(
-      [&Plan, &Base](const std::string& Source) { return Plan.OutputFolderOf(Source, Base.Settings.OutputFolder); });
-  run.SetStopRequested([&View] { return Stopping(View); });
+  run.Start(
+      Mode,
+      [&Plan, &Base](const std::string& Source) { return Plan.OutputFolderOf(Source, Base.Settings.OutputFolder); },
+      [&View] { return Stopping(View); });
   while (!run.Closed()) {
     if (Stopping(View)) run.Stop();
     ui_thread::WaitAndProcess(std::chrono::milliseconds(100));

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
 
 #include "audio/core/au_exception.h"
 #include "conversion/conversion_modes.h"
@@ -49,6 +50,13 @@ TBatchDriver::TBatchDriver(IBatchView& View, std::vector<std::string> FileList,
   }
   FView.ShowProgressHint("Encoding...");
   FView.ShowSelectedTracks(static_cast<int>(Files.size()));
+}
+
+void TBatchDriver::Start(int Mode, TBatchHooks Hooks) {
+  if (FStarted) throw std::logic_error("TBatchDriver::Start called twice");
+  FStarted = true;
+  FMode = Mode;
+  FHooks = std::move(Hooks);
   PostStep(0);
 }
 
@@ -78,7 +86,7 @@ void TBatchDriver::WaveOut1Done(TAuComponent*) {
 }
 
 TAuOutput* TBatchDriver::ModeOutput() {
-  switch (Mode) {
+  switch (FMode) {
     case cmWavToMp3:
     case cmWmaToMp3: return &MP3Out1;
     case cmWavToWma:
@@ -90,7 +98,7 @@ TAuOutput* TBatchDriver::ModeOutput() {
 }
 
 TAuFileIn* TBatchDriver::ModeInput() {
-  switch (Mode) {
+  switch (FMode) {
     case cmWavToMp3:
     case cmWavToWma: return &WaveIn1;
     case cmMp3ToWav:
@@ -114,21 +122,21 @@ void TBatchDriver::ReleaseHeldSteps() {
 
 void TBatchDriver::Step(int WParam) {
   if (FClosed) return;
-  if (HoldSteps && HoldSteps()) {
+  if (FHooks.HoldSteps && FHooks.HoldSteps()) {
     FHeldSteps.push_back(WParam);
     return;
   }
   if (WParam == 1) FinishPrevious();
-  if (StopRequested && StopRequested()) {
+  if (FHooks.StopRequested && FHooks.StopRequested()) {
     Close();
     return;
   }
   std::string source;
-  if (NextFile ? !NextFile(source) : FCurrent >= static_cast<int>(Files.size())) {
+  if (FHooks.NextFile ? !FHooks.NextFile(source) : FCurrent >= static_cast<int>(Files.size())) {
     Close();
     return;
   }
-  if (!NextFile) source = Files[FCurrent];
+  if (!FHooks.NextFile) source = Files[FCurrent];
   StartNext(source);
 }
 
@@ -180,13 +188,13 @@ void TBatchDriver::StartNext(const std::string& source) {
   FView.ShowProgressCaption("Encoding...");
   FView.ShowCompleted(FCurrent);
   const TSettings& settings = FValues->Settings;
-  const std::string folder = OutputFolderFor              ? OutputFolderFor(source)
+  const std::string folder = FHooks.OutputFolderFor       ? FHooks.OutputFolderFor(source)
                              : settings.SameAsInputFolder ? FolderPart(source)
                                                           : settings.OutputFolder;
   FView.ShowOutputFolder(folder);
   ++FCurrent;
-  if (!IsConversionMode(Mode)) return;
-  const std::string output = OutputPath(source, folder, Mode);
+  if (!IsConversionMode(FMode)) return;
+  const std::string output = OutputPath(source, folder, FMode);
   try {
     StartFile(source, output);
   } catch (const EAuException& e) {
@@ -210,7 +218,7 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
   // A run that failed before may have left the input's read open.
   input->ForceEnd();
   input->SetFileName(Source);
-  if (Mode != cmWavToMp3 && Mode != cmWavToWma) output->SetInput(input);
+  if (FMode != cmWavToMp3 && FMode != cmWavToWma) output->SetInput(input);
   fileOut->SetFileName(Output);
   FView.ShowOutputFileName(FileNamePart(Output));
   FView.ShowPaths(Source, Output);
@@ -234,9 +242,9 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
   }
   const TRunValues& values = *FValues;
   const bool perFileTags = Files.size() > 1 && !values.Settings.IsSameTag;
-  if (Mode == cmMp3ToWma || Mode == cmWavToWma) {
+  if (FMode == cmMp3ToWma || FMode == cmWavToWma) {
     WMAOut1.Id3v2Tags().Clear();
-    if (Mode == cmMp3ToWma && perFileTags) WMAOut1.SetId3v2Tags(MP3In1.Id3v2Tags());
+    if (FMode == cmMp3ToWma && perFileTags) WMAOut1.SetId3v2Tags(MP3In1.Id3v2Tags());
   }
   FAskedSource = Source;
   if (!ConfirmOverwrite(Output)) return;
@@ -244,7 +252,7 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
   fileOut->Replace = FOutputExisted || FValues->ReplaceAppearing ? TAuFileOut::rrAlways : TAuFileOut::rrNever;
   fileOut->KeepNoPartial = output->ShortInputFails = values.Strict;
   FRunningTags = values.Tags;
-  if (Mode == cmWmaToMp3 && perFileTags) {
+  if (FMode == cmWmaToMp3 && perFileTags) {
     TagValuesFromSource(WMIn1.Id3v2Tags(), false, FRunningTags);
     values.Overrides.ApplyTo(FRunningTags);
   }
@@ -254,7 +262,7 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
   }
   if (output == &WMAOut1) ConfigureWMAOut(WMAOut1, values.Settings, FRunningTags, values.TagsToWma);
   // A folder of a tree kept under the output folder is made when first needed.
-  if (OutputFolderFor) {
+  if (FHooks.OutputFolderFor) {
     std::error_code ec;
     std::filesystem::create_directories(FolderPart(Output), ec);
   }

@@ -22,17 +22,8 @@ namespace tonvale {
 
 constexpr unsigned WM_CONVERT_NEXT = 2130;
 
-class TBatchDriver {
- public:
-  // Posts the first step; the caller sets Mode before the UI thread runs it.
-  // Values are the run's; without them, Settings and TagValues as they
-  // stand when the driver is made.
-  TBatchDriver(IBatchView& View, std::vector<std::string> FileList, std::shared_ptr<const TRunValues> Values = nullptr);
-  ~TBatchDriver();
-  TBatchDriver(const TBatchDriver&) = delete;
-  TBatchDriver& operator=(const TBatchDriver&) = delete;
-
-  int Mode = 0;
+// What a driver asks as it goes, each optional.
+struct TBatchHooks {
   // Asked before each step: true ends the batch there, as Stop does, so no
   // further file starts once a stop was asked for.
   std::function<bool()> StopRequested;
@@ -46,6 +37,22 @@ class TBatchDriver {
   // Asked before each step: while true the step waits (another driver of
   // the run asks the overwrite question) until ReleaseHeldSteps.
   std::function<bool()> HoldSteps;
+};
+
+class TBatchDriver {
+ public:
+  // Values are the run's; without them, Settings and TagValues as they
+  // stand when the driver is made. Nothing runs before Start.
+  TBatchDriver(IBatchView& View, std::vector<std::string> FileList, std::shared_ptr<const TRunValues> Values = nullptr);
+  ~TBatchDriver();
+  TBatchDriver(const TBatchDriver&) = delete;
+  TBatchDriver& operator=(const TBatchDriver&) = delete;
+
+  // Converts the files in Mode, the first step posted to the UI thread;
+  // a driver starts once (a second call is a logic_error).
+  void Start(int Mode, TBatchHooks Hooks = {});
+  int Mode() const { return FMode; }
+
   void ReleaseHeldSteps();
   bool HasHeldSteps() const { return !FHeldSteps.empty(); }
   // The running file's output has finished; its report is on the way.
@@ -88,6 +95,9 @@ class TBatchDriver {
 
   IBatchView& FView;
   std::vector<std::string> Files;
+  int FMode = 0;
+  bool FStarted = false;
+  TBatchHooks FHooks;
   std::shared_ptr<const TRunValues> FValues;
   std::vector<int> FHeldSteps;
   TSourceSet FSources;  // what no output may replace

@@ -64,16 +64,23 @@ TBatchRun::TBatchRun(std::vector<std::string> Files, const std::shared_ptr<const
   FLanes.resize(count);
   for (int i = 0; i < count; ++i) {
     FLanes[i].View = std::make_unique<TLaneView>(*this, i, ViewOf(i));
-    auto driver = std::make_unique<TBatchDriver>(*FLanes[i].View, FFiles, Values);
-    driver->NextFile = [this](std::string& Source) {
-      if (FQueue.empty()) return false;
-      Source = FQueue.front();
-      FQueue.pop_front();
-      return true;
-    };
-    driver->HoldSteps = [this] { return FAsking; };
-    FLanes[i].Driver = std::move(driver);
+    FLanes[i].Driver = std::make_unique<TBatchDriver>(*FLanes[i].View, FFiles, Values);
   }
+}
+
+void TBatchRun::Start(int Mode, std::function<std::string(const std::string& Source)> OutputFolderFor,
+                      std::function<bool()> StopRequested) {
+  TBatchHooks hooks;
+  hooks.StopRequested = std::move(StopRequested);
+  hooks.NextFile = [this](std::string& Source) {
+    if (FQueue.empty()) return false;
+    Source = FQueue.front();
+    FQueue.pop_front();
+    return true;
+  };
+  hooks.OutputFolderFor = std::move(OutputFolderFor);
+  hooks.HoldSteps = [this] { return FAsking; };
+  for (TLane& lane : FLanes) lane.Driver->Start(Mode, hooks);
 }
 
 TBatchRun::~TBatchRun() {
@@ -81,20 +88,8 @@ TBatchRun::~TBatchRun() {
   for (TLane& lane : FLanes) lane.Driver.reset();
 }
 
-void TBatchRun::SetMode(int Mode) {
-  for (TLane& lane : FLanes) lane.Driver->Mode = Mode;
-}
-
 void TBatchRun::SetDoneDelay(int Milliseconds) {
   for (TLane& lane : FLanes) lane.Driver->SetDoneDelay(Milliseconds);
-}
-
-void TBatchRun::SetOutputFolders(const std::function<std::string(const std::string&)>& OutputFolderFor) {
-  for (TLane& lane : FLanes) lane.Driver->OutputFolderFor = OutputFolderFor;
-}
-
-void TBatchRun::SetStopRequested(const std::function<bool()>& StopRequested) {
-  for (TLane& lane : FLanes) lane.Driver->StopRequested = StopRequested;
 }
 
 void TBatchRun::Stop() {

@@ -21,20 +21,20 @@ int LanesFor(int Jobs);
 class TBatchRun {
  public:
   // ViewOf gives the view of each lane (several lanes may share one); each
-  // must outlive the run. The lanes' first steps run once the UI thread's
-  // loop does, so the mode set in between is in force.
+  // must outlive the run. Nothing runs before Start.
   TBatchRun(std::vector<std::string> Files, const std::shared_ptr<const TRunValues>& Values, int Lanes,
             const std::function<IBatchView&(int Lane)>& ViewOf);
   ~TBatchRun();
   TBatchRun(const TBatchRun&) = delete;
   TBatchRun& operator=(const TBatchRun&) = delete;
 
-  void SetMode(int Mode);
+  // Starts every lane in Mode; their first steps run once the UI thread's
+  // loop does. OutputFolderFor gives a source's output folder when not the
+  // settings' (a kept tree); StopRequested, asked before each step of every
+  // lane, stops the run there when true. A run starts once.
+  void Start(int Mode, std::function<std::string(const std::string& Source)> OutputFolderFor = {},
+             std::function<bool()> StopRequested = {});
   void SetDoneDelay(int Milliseconds);
-  // The output folder of a source, when not the settings' (a kept tree).
-  void SetOutputFolders(const std::function<std::string(const std::string& Source)>& OutputFolderFor);
-  // Asked before each step of every lane: true stops the run there.
-  void SetStopRequested(const std::function<bool()>& StopRequested);
   // Runs once, when the last lane has closed.
   std::function<void()> OnClosed;
 

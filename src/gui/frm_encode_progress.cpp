@@ -8,9 +8,10 @@
 
 namespace tonvale::gui {
 
-TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, std::vector<std::string> FileList) : QDialog(Owner) {
+TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, std::vector<std::string> FileList, int Mode) : QDialog(Owner) {
   MakeControls();
   MakeRun(std::move(FileList));
+  Run->Start(Mode);
 }
 
 TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, const TRunPlan& Plan, int Mode) : QDialog(Owner), FPlan(Plan) {
@@ -19,9 +20,7 @@ TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, const TRunPlan& Plan, int
   std::vector<std::string> files;
   for (const TPlannedFile& f : FPlan.Files) files.push_back(f.Source);
   MakeRun(std::move(files));
-  Run->SetOutputFolders(
-      [this](const std::string& Source) { return FPlan.OutputFolderOf(Source, Settings.OutputFolder); });
-  Run->SetMode(Mode);
+  Run->Start(Mode, [this](const std::string& Source) { return FPlan.OutputFolderOf(Source, Settings.OutputFolder); });
 }
 
 void TfrmEncodeProgress::MakeControls() {

@@ -24,16 +24,15 @@ QString EndReport(const std::vector<TFileResult>& Results);
 class TfrmEncodeProgress : public QDialog, public IBatchView {
   Q_OBJECT
  public:
-  // Creates the batch with Settings and TagValues as they stand, on the
-  // lanes Settings.Jobs asks for; its first steps run once the window's loop
-  // does, so the mode set in between is in force.
-  TfrmEncodeProgress(QWidget* Owner, std::vector<std::string> FileList);
+  // Starts the batch in Mode with Settings and TagValues as they stand, on
+  // the lanes Settings.Jobs asks for; its first steps run once the window's
+  // loop does.
+  TfrmEncodeProgress(QWidget* Owner, std::vector<std::string> FileList, int Mode);
   // A planned batch in Mode: the outputs keep the plan's folders, and the
   // files it refused are told of at the end with the others.
   TfrmEncodeProgress(QWidget* Owner, const TRunPlan& Plan, int Mode);
   ~TfrmEncodeProgress() override;
 
-  void SetMode(int Mode) { Run->SetMode(Mode); }
   TBatchRun& Batch() { return *Run; }
 
   void bStopClick() { close(); }

@@ -156,8 +156,8 @@ TEST(BatchDriver, StopWaitsForTheRunningOutputAndKeepsThePartialFile) {
   const std::string wav = b.Wav("long.wav", 30);
   ScriptView view;
   TBatchDriver driver(view, {wav, b.Wav("next.wav")});
-  driver.Mode = cmWavToMp3;
   driver.SetDoneDelay(0);
+  driver.Start(cmWavToMp3);
   ASSERT_TRUE(ui_thread::ProcessUntil([&] { return driver.MP3Out1.Running(); }, std::chrono::seconds(10)));
   driver.bStopClick();
   EXPECT_FALSE(driver.MP3Out1.Running());
@@ -170,11 +170,29 @@ TEST(BatchDriver, StopWaitsForTheRunningOutputAndKeepsThePartialFile) {
   EXPECT_FALSE(fs::exists(b.Out + "/next.mp3"));
 }
 
+// A driver used to post its first step from its constructor, so whatever
+// its maker set afterwards raced with that step.
+TEST(BatchDriver, NothingRunsBeforeStartAndADriverStartsOnce) {
+  Batch b;
+  ScriptView view;
+  ui_thread::ProcessMessages();
+  TBatchDriver driver(view, {b.Wav("a.wav")});
+  EXPECT_FALSE(ui_thread::ProcessMessages()) << "a step was queued before Start";
+  driver.SetDoneDelay(0);
+  driver.Start(cmWavToMp3);
+  EXPECT_THROW(driver.Start(cmWavToWma), std::logic_error);
+  ASSERT_TRUE(ui_thread::ProcessUntil([&] { return driver.Closed(); }, std::chrono::seconds(60)));
+  ASSERT_EQ(view.Results.size(), 1u);
+  EXPECT_EQ(view.Results[0].Outcome, TFileOutcome::Converted);
+  EXPECT_TRUE(fs::exists(b.Out + "/a.mp3"));
+  EXPECT_FALSE(fs::exists(b.Out + "/a.wma"));
+}
+
 TEST(BatchDriver, AnUnknownModeStartsNothing) {
   Batch b;
   ScriptView view;
   TBatchDriver driver(view, {b.Wav("a.wav")});
-  driver.Mode = 5;
+  driver.Start(5);
   ui_thread::ProcessUntil([] { return false; }, std::chrono::milliseconds(200));
   EXPECT_FALSE(driver.Closed());
   EXPECT_TRUE(view.Results.empty());

@@ -22,8 +22,8 @@ struct Lanes {
       : Views(Count) {
     Run = std::make_unique<TBatchRun>(Files, Values, Count, [this](int Lane) -> IBatchView& { return Views[Lane]; });
     for (ScriptView& v : Views) v.OnProgress = [this] { Percents.push_back(Run->Percent()); };
-    Run->SetMode(Mode);
     Run->SetDoneDelay(0);
+    Run->Start(Mode);
   }
   bool Finish() {
     return ui_thread::ProcessUntil([&] { return Run->Closed(); }, std::chrono::seconds(60));

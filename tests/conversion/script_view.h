@@ -75,8 +75,8 @@ struct Batch {
   // Runs Files in Mode to the end of the batch.
   bool Run(ScriptView& View, int Mode, const std::vector<std::string>& Files) {
     TBatchDriver driver(View, Files);
-    driver.Mode = Mode;
     driver.SetDoneDelay(0);
+    driver.Start(Mode);
     return ui_thread::ProcessUntil([&] { return driver.Closed(); }, std::chrono::seconds(60));
   }
   std::string Wav(const std::string& Name, double Seconds = 0.5) {

@@ -595,8 +595,7 @@ class GuiTest : public QObject {
     Answers answers;
     const std::string wav = Home.File("long.wav");
     MakeWav(wav, 60);
-    TfrmEncodeProgress p(nullptr, {wav});
-    p.SetMode(cmWavToMp3);
+    TfrmEncodeProgress p(nullptr, {wav}, cmWavToMp3);
     QCOMPARE(p.size(), QSize(366, 243));
     QCOMPARE(Find<QProgressBar>(&p, "ProgressBar1")->text(), QString("0%"));
     QTimer::singleShot(0, [&] {
@@ -702,8 +701,8 @@ class GuiTest : public QObject {
     Settings.Jobs = 2;
     QVector<int> values;
     TfrmEncodeProgress progress(
-        nullptr, std::vector<std::string>{wavs[0].toStdString(), wavs[1].toStdString(), wavs[2].toStdString()});
-    progress.SetMode(cmWavToWma);
+        nullptr, std::vector<std::string>{wavs[0].toStdString(), wavs[1].toStdString(), wavs[2].toStdString()},
+        cmWavToWma);
     answers.Reply = QMessageBox::Yes;
     connect(Find<QProgressBar>(&progress, "ProgressBar1"), &QProgressBar::valueChanged, [&](int V) { values << V; });
     progress.exec();
@@ -730,8 +729,7 @@ class GuiTest : public QObject {
         n += e.path().filename().string().find(".tonvale-") != std::string::npos;
       return n;
     };
-    TfrmEncodeProgress p(nullptr, files);
-    p.SetMode(cmWavToMp3);
+    TfrmEncodeProgress p(nullptr, files, cmWavToMp3);
     QTimer::singleShot(0, [&] {
       QTRY_VERIFY_WITH_TIMEOUT(temporaries() == 2, 30000);
       QTest::keyClick(&p, Qt::Key_Escape);
@@ -925,8 +923,7 @@ class GuiTest : public QObject {
     const std::string wav = Home.File("brief.wav");
     MakeWav(wav, 0.5);
     fs::remove(Home.File("out/brief.mp3"));
-    TfrmEncodeProgress p(nullptr, {wav});
-    p.SetMode(cmWavToMp3);
+    TfrmEncodeProgress p(nullptr, {wav}, cmWavToMp3);
     p.Batch().SetDoneDelay(60000);  // widens the moment between the end and its report
     QTimer::singleShot(0, [&] {
       QTRY_VERIFY_WITH_TIMEOUT(p.Batch().AwaitingReport() == 1, 30000);
@@ -988,7 +985,7 @@ class GuiTest : public QObject {
     QCOMPARE(Find<QToolButton>(&main, "bMinimize")->accessibleName(), QString("Minimize"));
     QCOMPARE(Find<QToolButton>(&main, "bClose")->accessibleName(), QString("Close"));
 
-    TfrmEncodeProgress p(nullptr, std::vector<std::string>{});
+    TfrmEncodeProgress p(nullptr, std::vector<std::string>{}, cmWavToMp3);
     const std::string name = "A very long name of a recording, from a concert given somewhere.wav";
     p.ShowInputFileName(name);
     p.ShowPaths("/music/live/" + name, "/out/x.mp3");
@@ -1075,7 +1072,7 @@ class GuiTest : public QObject {
       TfrmOptions options(&main);
       TfrmTagEditor editor(&main);
       TfrmAbout about(&main);
-      TfrmEncodeProgress progress(&main, {});
+      TfrmEncodeProgress progress(&main, std::vector<std::string>{}, cmWavToMp3);
       progress.ShowProgress(42);
       const std::pair<QWidget*, QSize> windows[] = {{&main, {400, 303}},
                                                     {&options, {456, 312}},
