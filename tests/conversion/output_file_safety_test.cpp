@@ -20,6 +20,7 @@
 #include "support/memory_in.h"
 #include "support/peers.h"
 #include "support/temp_dir.h"
+#include "support/wait.h"
 
 using namespace tonvale;
 using namespace tonvale::test;
@@ -168,7 +169,7 @@ TEST_F(OutputFiles, StoppedRunKeepsTheExistingFile) {
     out->SetFileName(path);
     out->SetDelay(50);
     out->Run();
-    while (In.Position() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(WaitUntil([&] { return In.Position() > 0; }));
     out->Stop(true);
     ASSERT_TRUE(ui_thread::ProcessUntil([&] { return done; }, std::chrono::seconds(20)));
     EXPECT_EQ(ReadBytes(path), kOld);

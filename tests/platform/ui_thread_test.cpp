@@ -1,4 +1,5 @@
 #include "platform/ui_thread.h"
+#include "support/wait.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 using namespace tonvale;
+using tonvale::test::WaitUntil;
 using namespace std::chrono_literals;
 
 TEST(UiThread, SynchronizeRunsOnTheUiThreadAndWaits) {
@@ -36,8 +38,7 @@ TEST(UiThread, SynchronizeRethrowsOnTheCallingThread) {
       caught = e.what();
     }
   });
-  while (!ui_thread::CheckSynchronize(10ms)) {
-  }
+  ASSERT_TRUE(WaitUntil([] { return ui_thread::CheckSynchronize(10ms); }));
   worker.join();
   EXPECT_EQ(caught, "boom");
 }
@@ -46,8 +47,7 @@ TEST(UiThread, CheckSynchronizeNeverRunsPostedMessages) {
   std::vector<int> order;
   ui_thread::Post([&] { order.push_back(1); });
   std::thread worker([&] { ui_thread::Synchronize([&] { order.push_back(2); }); });
-  while (!ui_thread::CheckSynchronize(10ms)) {
-  }
+  ASSERT_TRUE(WaitUntil([] { return ui_thread::CheckSynchronize(10ms); }));
   worker.join();
   EXPECT_EQ(order, std::vector<int>({2}));
   ui_thread::Post([&] { order.push_back(3); });
@@ -82,8 +82,7 @@ TEST(UiThread, WakeCallbackHearsOfQueuedWork) {
   ui_thread::SetWakeCallback([&] { ++wakes; });
   ui_thread::Post([] {});
   std::thread worker([] { ui_thread::Synchronize([] {}); });
-  while (!ui_thread::CheckSynchronize(10ms)) {
-  }
+  ASSERT_TRUE(WaitUntil([] { return ui_thread::CheckSynchronize(10ms); }));
   worker.join();
   ui_thread::SetWakeCallback(nullptr);
   ui_thread::ProcessMessages();

@@ -46,6 +46,8 @@ void MemoryIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
   if (BufferFirst > BufferLast) {
     if (FailAfter >= 0 && DataStream->Position() + ChunkLimit > FailAfter)
       throw EAuException("Read error", "Input/output error");
+    if (BeforeRefill) BeforeRefill(FRefills);
+    ++FRefills;
     FBuffer.resize(ChunkLimit);
     BufferFirst = 1;
     BufferLast = static_cast<uint32_t>(DataStream->Read(FBuffer.data(), ChunkLimit));

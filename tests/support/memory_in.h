@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "audio/core/au_file_in.h"
@@ -21,6 +22,9 @@ class MemoryIn : public TAuFileIn {
   uint32_t ChunkLimit = 4096;  // most bytes one refill takes
   // A read that would pass this many bytes fails ("Read error"); -1: never.
   int64_t FailAfter = -1;
+  // Called on the reading thread before each refill, with the refills
+  // made so far: a test can hold the reader at a chosen point.
+  std::function<void(int Refills)> BeforeRefill;
   std::atomic<int> ReadDataCalls{0};
   std::atomic<int> Opens{0};
 
@@ -32,6 +36,7 @@ class MemoryIn : public TAuFileIn {
 
  private:
   std::vector<uint8_t> FBuffer;
+  int FRefills = 0;
 };
 
 // Interleaved 16-bit frames whose samples count up: frame i, channel c holds

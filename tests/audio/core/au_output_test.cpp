@@ -10,8 +10,10 @@
 #include "platform/ui_thread.h"
 #include "support/memory_in.h"
 #include "support/recording_out.h"
+#include "support/wait.h"
 
 using namespace tonvale;
+using test::WaitUntil;
 using namespace std::chrono_literals;
 using test::CountingPcm;
 using test::MemoryIn;
@@ -196,10 +198,16 @@ TEST(AuOutput, FailureMidRunIsHandedOverAndDoesNotDeadlockAWaitingStop) {
   p.Out.OnChunk = [&] {
     if (p.Out.Chunks() == 5) throw std::runtime_error("disk full");
   };
+  // The failure's hand-over is the first work queued after the fifth chunk
+  // (that chunk's progress was posted before it).
+  std::atomic<bool> handingOver{false};
+  ui_thread::SetWakeCallback([&] {
+    if (p.Out.Chunks() >= 5) handingOver = true;
+  });
   p.Out.Run();
   // Wait without processing, so the worker sits in its hand-over, then stop.
-  while (p.Out.Chunks() < 5) std::this_thread::sleep_for(1ms);
-  std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(WaitUntil([&] { return handingOver.load(); }));
+  ui_thread::SetWakeCallback(nullptr);
   p.Out.Stop(false);
   EXPECT_FALSE(p.Out.Running());
   EXPECT_EQ(p.Out.ErrorMessage(), "disk full");

@@ -7,8 +7,10 @@
 #include "audio/core/au_tagged_file_out.h"
 #include "platform/ui_thread.h"
 #include "support/memory_in.h"
+#include "support/wait.h"
 
 using namespace tonvale;
+using tonvale::test::WaitUntil;
 using namespace std::chrono_literals;
 
 namespace {
@@ -81,7 +83,7 @@ TEST(AuTaggedFile, DestroyingARunningOutputEndsItsWorkerBeforeItsSets) {
   out->Id3v2Tags().SetTitle(u"keeps the run going");
   out->SetInput(&in);
   out->Run();
-  while (out->Chunks < 3) std::this_thread::sleep_for(1ms);
+  ASSERT_TRUE(WaitUntil([&] { return out->Chunks >= 3; }));
   delete out;  // under the sanitizers a read of a freed set would be reported
   EXPECT_EQ(TEventHandler::Instance(), nullptr);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <semaphore>
 #include <thread>
 
 #include "audio/wave/wave_in.h"
@@ -72,16 +73,24 @@ TEST(WaveOut, SizesAreRewrittenWhenNotKnownOrStopped) {
   {
     Source src(1000000, 2);
     src.In.ChunkLimit = 16384;  // hands out what one chunk asks for, as the WAV reader does
+    // The reader is held in the first refill until the stop is asked for, so
+    // exactly one chunk is written whatever the machine's load.
+    std::binary_semaphore reading{0}, stopAsked{0};
+    src.In.BeforeRefill = [&](int Refills) {
+      if (Refills > 0) return;
+      reading.release();
+      EXPECT_TRUE(stopAsked.try_acquire_for(std::chrono::seconds(20)));
+    };
     TWaveOut out(nullptr);
     bool done = false;
     out.SetDoneDelay(0);
     out.SetOnDone([&](TAuComponent*) { done = true; });
     out.SetInput(&src.In);
     out.SetFileName(dir.File("stopped.wav"));
-    out.SetDelay(50);  // a pause before each chunk leaves time to stop after the first
     out.Run();
-    while (src.In.Position() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(reading.try_acquire_for(std::chrono::seconds(20)));
     out.Stop(true);
+    stopAsked.release();
     ASSERT_TRUE(ui_thread::ProcessUntil([&] { return done; }, std::chrono::seconds(10)));
     Bytes b = ReadBytes(dir.File("stopped.wav"));
     ASSERT_EQ(b.size(), 44u + 16384u);
