@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
+#include "platform/build_id.h"
 #include "settings/tag_values.h"
 
 namespace tonvale {
@@ -67,7 +68,7 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   if (O.ChannelMode)
     for (char& c : *O.ChannelMode) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (O.Version) {
-    std::printf("tonvale-cli %s (build %s)\n", TONVALE_VERSION, TONVALE_BUILD);
+    std::printf("tonvale-cli %s (build %s)\n", ProgramVersion(), ProgramBuild());
     return 0;
   }
   if (O.ListWmaFormats) return std::nullopt;

@@ -11,13 +11,7 @@
 #include "gui/widgets.h"
 #include "gui/links.h"
 #include "gui/pictures.h"
-
-#ifndef TONVALE_VERSION
-#define TONVALE_VERSION "0.0"
-#endif
-#ifndef TONVALE_BUILD
-#define TONVALE_BUILD "local"
-#endif
+#include "platform/build_id.h"
 
 namespace tonvale::gui {
 
@@ -50,7 +44,7 @@ TfrmAbout::TfrmAbout(QWidget* Owner) : QDialog(Owner) {
   bold.setPointSize(bold.pointSize() + 3);
   lName->setFont(bold);
   lName->adjustSize();
-  text("lVersion", QString("Version %1, build %2").arg(TONVALE_VERSION, TONVALE_BUILD), 76, 104);
+  text("lVersion", QString("Version %1, build %2").arg(ProgramVersion(), ProgramBuild()), 76, 104);
   text("lSupport", QString("Support: %1").arg(kSupportMail), 76, 122);
   text("lDonate1", "If you like it, please feel free to donate, any donations", 16, 142);
   text("lDonate2", "large or small are greatly appreciated.", 16, 160);
