@@ -1,6 +1,7 @@
 #include "gui/frm_tag_editor.h"
 
 #include <QGroupBox>
+#include <algorithm>
 
 #include "gui/widgets.h"
 #include "settings/settings.h"
@@ -13,8 +14,7 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner) : QDialog(Owner) {
   setObjectName("frmTagEditor");
   setWindowTitle("Tag Editor");
   setFixedSize(433, 240);
-  // The positions are laid out for an 8-point font; the left edits start a
-  // little further right than the original's, so "Comment:" fits before them.
+  // The positions are laid out for an 8-point font.
   QFont small = font();
   small.setPointSize(8);
   setFont(small);
@@ -35,11 +35,17 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner) : QDialog(Owner) {
     return e;
   };
   lTitle = label("lTitle", "Title:", 8, 28);
-  ID3title = edit("ID3title", 30, 64, 24, 178);
-  lTitle->setBuddy(ID3title);
-  label("Label2", "Artist:", 8, 60)->setBuddy(ID3artist = edit("ID3artist", 30, 64, 56, 178));
-  label("Label3", "Album:", 8, 92)->setBuddy(ID3album = edit("ID3album", 30, 64, 88, 178));
-  label("Label7", "Comment:", 8, 124)->setBuddy(ID3comment = edit("ID3comment", 30, 64, 120, 178));
+  QLabel* artist = label("Label2", "Artist:", 8, 60);
+  QLabel* album = label("Label3", "Album:", 8, 92);
+  QLabel* comment = label("Label7", "Comment:", 8, 124);
+  // The left edits start after the widest of their labels in the font in
+  // use and end where the original's do.
+  int left = 64;
+  for (QLabel* l : {lTitle, artist, album, comment}) left = std::max(left, l->x() + l->width() + 6);
+  lTitle->setBuddy(ID3title = edit("ID3title", 30, left, 24, 242 - left));
+  artist->setBuddy(ID3artist = edit("ID3artist", 30, left, 56, 242 - left));
+  album->setBuddy(ID3album = edit("ID3album", 30, left, 88, 242 - left));
+  comment->setBuddy(ID3comment = edit("ID3comment", 30, left, 120, 242 - left));
   QLabel* genre = label("Label5", "Genre:", 265, 28);
   ID3genre = Place<QComboBox>(group, "ID3genre", {309, 24, 98, 22});
   genre->setBuddy(ID3genre);

@@ -999,7 +999,12 @@ class GuiTest : public QObject {
     TfrmTagEditor e(nullptr);
     for (const char* edit : {"ID3title", "ID3artist", "ID3album", "ID3comment", "ID3genre", "ID3year", "ID3track"}) {
       bool labelled = false;
-      for (QLabel* l : e.findChildren<QLabel*>()) labelled |= l->buddy() == e.findChild<QWidget*>(edit);
+      for (QLabel* l : e.findChildren<QLabel*>()) {
+        if (l->buddy() != e.findChild<QWidget*>(edit)) continue;
+        labelled = true;
+        // "Comment:" once ran into its field.
+        QVERIFY2(l->x() + l->fontMetrics().horizontalAdvance(l->text()) < l->buddy()->x(), edit);
+      }
       QVERIFY2(labelled, edit);
     }
 
