@@ -239,8 +239,9 @@ void StatePcmSizes(TStream& File, int64_t FileSize) {
     WriteLeAt(File, 40, static_cast<uint64_t>(FileSize - int64_t{kRiffHeaderSize}), 4);
     return;
   }
+  // The fmt chunk follows the 36-byte ds64 chunk; its block align is the frame size.
   uint8_t align[2] = {};
-  File.SetPosition(48 + 32);
+  File.SetPosition(36 + 32);
   File.Read(align, 2);
   const uint64_t data = static_cast<uint64_t>(FileSize - int64_t{kRf64HeaderSize});
   const unsigned frame = align[0] | (align[1] << 8);

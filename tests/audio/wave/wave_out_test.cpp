@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <semaphore>
 #include <thread>
 
@@ -328,6 +329,15 @@ TEST(WaveOut, DataPast4GiBGetsAnRf64Header) {
       EXPECT_EQ(h.Kind, wtPCM);
       EXPECT_EQ(h.DataSize, static_cast<uint64_t>(c.Written));
       EXPECT_EQ(h.DataOffset, static_cast<int64_t>(header.size()));
+    }
+    if (c.HeaderSize == 80) {
+      // The ds64 sample count: frames of 4 bytes (it was once divided by
+      // the first audio bytes, read as the frame size).
+      uint8_t b[8] = {};
+      std::ifstream(path, std::ios::binary).seekg(36).read(reinterpret_cast<char*>(b), 8);
+      uint64_t count = 0;
+      for (int i = 7; i >= 0; --i) count = (count << 8) | b[i];
+      EXPECT_EQ(count, static_cast<uint64_t>(c.Written / 4));
     }
     const std::string samples = Shell("ffprobe -v error -show_entries stream=duration_ts -of csv=p=0 " + Quote(path));
     EXPECT_EQ(samples, std::to_string(c.Written / 4) + "\n");
