@@ -3,28 +3,23 @@
 #include <cstdint>
 #include <cstdio>
 
+#include <utf8cpp/utf8.h>
+
 namespace tonvale {
 namespace {
 
 // The length of the UTF-8 sequence that starts at I, and its code point;
-// a stray byte counts as one letter of its own.
+// a byte that does not start a valid sequence counts as one letter of its
+// own (U+FFFD), as the JSON output reads it.
 size_t NextLetter(const std::string& Text, size_t I, uint32_t& Code) {
-  const auto c = static_cast<unsigned char>(Text[I]);
-  const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-  if (n == 0 || I + n > Text.size()) {
+  auto it = Text.begin() + static_cast<std::ptrdiff_t>(I);
+  try {
+    Code = utf8::next(it, Text.end());
+    return static_cast<size_t>(it - Text.begin()) - I;
+  } catch (const utf8::exception&) {
     Code = 0xFFFD;
     return 1;
   }
-  Code = n == 1 ? c : c & (0x7F >> n);
-  for (size_t k = 1; k < n; ++k) {
-    const auto cc = static_cast<unsigned char>(Text[I + k]);
-    if ((cc >> 6) != 2) {
-      Code = 0xFFFD;
-      return 1;
-    }
-    Code = (Code << 6) | (cc & 0x3F);
-  }
-  return n;
 }
 
 bool Wide(uint32_t C) {

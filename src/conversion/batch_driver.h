@@ -51,7 +51,6 @@ class TBatchDriver {
   // Converts the files in Mode, the first step posted to the UI thread;
   // a driver starts once (a second call is a logic_error).
   void Start(int Mode, TBatchHooks Hooks = {});
-  int Mode() const { return FMode; }
 
   void ReleaseHeldSteps();
   bool HasHeldSteps() const { return !FHeldSteps.empty(); }

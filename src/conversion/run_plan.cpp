@@ -83,6 +83,15 @@ class TOutputKeys {
   std::map<std::string, bool> FFolding;  // folder identity -> folds case
 };
 
+// Whether the entry Path, looked up with its name's letter case swapped, is
+// the same entry.
+bool FoundInOtherCase(const fs::path& Path) {
+  struct stat a {
+  }, b{};
+  const fs::path other = Path.parent_path() / SwapCase(Path.filename().string());
+  return ::lstat(Path.c_str(), &a) == 0 && ::lstat(other.c_str(), &b) == 0 && Identity(a) == Identity(b);
+}
+
 }  // namespace
 
 bool FoldsLetterCase(const std::string& Folder, bool MayProbe) {
@@ -91,11 +100,7 @@ bool FoldsLetterCase(const std::string& Folder, bool MayProbe) {
   int looked = 0;
   for (fs::directory_iterator it(Folder, ec), end; !ec && it != end && looked < 64; it.increment(ec), ++looked) {
     const std::string name = it->path().filename().string();
-    if (SwapCase(name) == name) continue;
-    struct stat a {
-    }, b{};
-    return ::lstat(it->path().c_str(), &a) == 0 && ::lstat((fs::path(Folder) / SwapCase(name)).c_str(), &b) == 0 &&
-           Identity(a) == Identity(b);
+    if (SwapCase(name) != name) return FoundInOtherCase(it->path());
   }
   if (!MayProbe) return false;
   // None to look at: a hidden file of its own, for a moment.
@@ -103,10 +108,7 @@ bool FoldsLetterCase(const std::string& Folder, bool MayProbe) {
   const int fd = ::mkstemp(probe.data());
   if (fd < 0) return false;
   ::close(fd);
-  struct stat a {
-  }, b{};
-  const fs::path other = fs::path(Folder) / SwapCase(fs::path(probe).filename().string());
-  const bool folds = ::lstat(probe.c_str(), &a) == 0 && ::lstat(other.c_str(), &b) == 0 && Identity(a) == Identity(b);
+  const bool folds = FoundInOtherCase(probe);
   ::unlink(probe.c_str());
   return folds;
 }

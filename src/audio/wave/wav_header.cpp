@@ -181,10 +181,11 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
 
 namespace {
 
-constexpr size_t kRiffHeaderSize = 44, kRf64HeaderSize = 80;
 // Data sizes from here on get the RF64 header: 64 MiB short of the limit, so
 // that a source whose length was estimated a little short still fits.
-constexpr int64_t kWideDataFrom = kRiffFileLimit - int64_t{kRiffHeaderSize} - (int64_t{1} << 26);
+constexpr int64_t kWideDataFrom = kRiffFileLimit - kRiffHeaderSize - (int64_t{1} << 26);
+
+}  // namespace
 
 void PutLe(uint8_t* P, uint64_t V, int Bytes) {
   for (int i = 0; i < Bytes; ++i) P[i] = static_cast<uint8_t>(V >> (8 * i));
@@ -197,11 +198,9 @@ void WriteLeAt(TStream& File, int64_t Offset, uint64_t Value, int Bytes) {
   File.Write(b, Bytes);
 }
 
-}  // namespace
-
 std::vector<uint8_t> PcmWavHeader(uint16_t Channels, uint32_t SampleRate, uint16_t BitsPerSample, int64_t DataBytes) {
   const bool wide = DataBytes >= kWideDataFrom;
-  std::vector<uint8_t> h(wide ? kRf64HeaderSize : kRiffHeaderSize, 0);
+  std::vector<uint8_t> h(static_cast<size_t>(wide ? kRf64HeaderSize : kRiffHeaderSize), 0);
   const uint16_t align = static_cast<uint16_t>(BitsPerSample * Channels / 8);
   uint8_t* p = h.data();
   std::memcpy(p, wide ? "RF64" : "RIFF", 4);
@@ -212,7 +211,7 @@ std::vector<uint8_t> PcmWavHeader(uint16_t Channels, uint32_t SampleRate, uint16
     // then an empty table; the 32-bit fields say to look here.
     std::memcpy(p + 12, "ds64", 4);
     PutLe(p + 16, 28, 4);
-    PutLe(p + 20, static_cast<uint64_t>(DataBytes) + kRf64HeaderSize - 8, 8);
+    PutLe(p + 20, static_cast<uint64_t>(DataBytes + kRf64HeaderSize - 8), 8);
     PutLe(p + 28, static_cast<uint64_t>(DataBytes), 8);
     PutLe(p + 36, static_cast<uint64_t>(DataBytes) / (align ? align : 1), 8);
     p += 36;
@@ -236,14 +235,14 @@ void StatePcmSizes(TStream& File, int64_t FileSize) {
   const bool wide = File.Read(id, 4) == 4 && std::memcmp(id, "RF64", 4) == 0;
   if (!wide) {
     WriteLeAt(File, 4, static_cast<uint64_t>(FileSize - 8), 4);
-    WriteLeAt(File, 40, static_cast<uint64_t>(FileSize - int64_t{kRiffHeaderSize}), 4);
+    WriteLeAt(File, 40, static_cast<uint64_t>(FileSize - kRiffHeaderSize), 4);
     return;
   }
   // The fmt chunk follows the 36-byte ds64 chunk; its block align is the frame size.
   uint8_t align[2] = {};
   File.SetPosition(36 + 32);
   File.Read(align, 2);
-  const uint64_t data = static_cast<uint64_t>(FileSize - int64_t{kRf64HeaderSize});
+  const uint64_t data = static_cast<uint64_t>(FileSize - kRf64HeaderSize);
   const unsigned frame = align[0] | (align[1] << 8);
   WriteLeAt(File, 20, static_cast<uint64_t>(FileSize - 8), 8);
   WriteLeAt(File, 28, data, 8);

@@ -51,6 +51,13 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan = false);
 // The largest file a RIFF header can state: its size field counts the file
 // less its first 8 bytes, in 32 bits.
 constexpr int64_t kRiffFileLimit = int64_t{0xFFFFFFFF} + 8;
+// The headers of a new PCM file: RIFF, and RF64 with its ds64 chunk.
+constexpr int64_t kRiffHeaderSize = 44, kRf64HeaderSize = 80;
+
+// Bytes little-endian bytes of V at P.
+void PutLe(uint8_t* P, uint64_t V, int Bytes);
+// The same, written into File at Offset.
+void WriteLeAt(TStream& File, int64_t Offset, uint64_t Value, int Bytes);
 
 // The header of a new PCM file that is to hold DataBytes bytes: the 44-byte
 // RIFF header, or, when that much will not fit one (with room for an

@@ -15,14 +15,8 @@ namespace {
 constexpr uint32_t kPcmChunk = 16384;
 constexpr size_t kWriteBatch = 256 * 1024;
 
-void PutLe16(uint8_t* P, uint32_t V) {
-  P[0] = static_cast<uint8_t>(V);
-  P[1] = static_cast<uint8_t>(V >> 8);
-}
-
-void PutLe32(uint8_t* P, uint32_t V) {
-  for (int i = 0; i < 4; ++i) P[i] = static_cast<uint8_t>(V >> (8 * i));
-}
+void PutLe16(uint8_t* P, uint32_t V) { PutLe(P, V, 2); }
+void PutLe32(uint8_t* P, uint32_t V) { PutLe(P, V, 4); }
 
 }  // namespace
 
@@ -46,17 +40,12 @@ void TWaveOut::Refuse(const char* Message) {
   throw EAuException(Message);
 }
 
-void TWaveOut::WriteLe32At(int64_t Offset, uint32_t Value) {
-  uint8_t b[4];
-  PutLe32(b, Value);
-  DataStream->SetPosition(Offset);
-  DataStream->Write(b, 4);
-}
+void TWaveOut::WriteLe32At(int64_t Offset, uint32_t Value) { WriteLeAt(*DataStream, Offset, Value, 4); }
 
 void TWaveOut::Prepare() {
   InputEnded = false;
   FramesEncoded = 0;
-  HeaderSize = 44;
+  HeaderSize = kRiffHeaderSize;
   Pending.clear();
   Pending.reserve(kWriteBatch + kPcmChunk);
   DataStream.reset();
@@ -122,7 +111,7 @@ void TWaveOut::WritePcmHeader() {
 }
 
 void TWaveOut::CheckRoom(int64_t Bytes) {
-  if (HeaderSize == 80) return;  // RF64 states any size
+  if (HeaderSize == kRf64HeaderSize) return;  // RF64 states any size
   if (DataStream->Size() + Bytes > kRiffFileLimit)
     throw EAuException("Cannot write " + FFileName + ": the file would pass 4 GiB, more than its WAV header can state");
 }

@@ -49,7 +49,7 @@ class TWaveOut final : public TAuFileOut {
   uint8_t StepIndex[2] = {0, 0};
   TWavHeader Existing;  // what the append scan found
   bool Appending = false;
-  int64_t HeaderSize = 44;  // of a new PCM file: 80 for RF64
+  int64_t HeaderSize = kRiffHeaderSize;  // of a new PCM file, RIFF or RF64
   uint16_t FBlockSize = 512;
   int InputChannels = 0;
   int64_t FramesEncoded = 0;
