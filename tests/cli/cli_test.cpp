@@ -1013,3 +1013,40 @@ TEST(Cli, ProgressFitsTheTerminalAndNamesCannotSendEscapes) {
             "raw escape False escaped True\n"
             "exact on stdout True\n");
 }
+
+// The dry run makes every check the run makes before writing: for each file
+// the outcome and the reason kind it predicts are the run's.
+TEST(Cli, DryRunPredictsEachOutcomeAndReasonOfTheRun) {
+  const struct {
+    const char* Name;
+    const char* Args;
+    const char* Files;
+    bool OutputsExist;
+  } cases[] = {
+      {"refusals", "", "s.wav s.WAV s.wav x.mp3 notes.txt missing.wav empty.wav locked.wav ok.wav", false},
+      {"strict tag loss", "--strict --no-id3v2 --artist 'Thirty-one characters long name'", "s.wav ok.wav", false},
+      {"existing outputs, -n", "-n", "s.wav ok.wav", true},
+      {"existing outputs, -y", "-y", "s.wav ok.wav", true},
+      {"existing outputs, no answer", "", "s.wav ok.wav", true},
+  };
+  for (const auto& k : cases) {
+    Cli c;
+    for (const char* name : {"s.wav", "s.WAV", "ok.wav", "locked.wav"})
+      MakeAudio(c.Path(name), 0.3, 44100, 2, "-c:a pcm_s16le");
+    fs::permissions(c.Path("locked.wav"), fs::perms::none);
+    MakeAudio(c.Path("x.mp3"), 0.3, 44100, 2, "-c:a libmp3lame");
+    WriteText(c.Path("notes.txt"), "text");
+    WriteText(c.Path("empty.wav"), "");
+    if (k.OutputsExist)
+      for (const char* name : {"s.mp3", "ok.mp3"}) WriteText(c.Out + "/" + name, "old");
+    const std::string args = std::string("--json -j 2 --to mp3 -o out ") + k.Args + " " + k.Files;
+    auto outcomes = [&](const std::string& Json) {
+      WriteText(c.Path("run.json"), Json);
+      return Shell("/usr/bin/python3 " + Quote(TONVALE_CLI_TESTS "/outcomes.py") + " " + Quote(c.Path("run.json")));
+    };
+    const std::string dry = outcomes(c.Run("--dry-run " + args).Out);
+    const std::string real = outcomes(c.Run(args).Out);
+    EXPECT_EQ(dry, real) << k.Name;
+    EXPECT_NE(real.find(' '), std::string::npos) << k.Name << ": " << real;
+  }
+}
