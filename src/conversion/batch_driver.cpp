@@ -68,21 +68,22 @@ void TBatchDriver::WaveOut1Done(TAuComponent*) {
   PostStep(1);
 }
 
-TAuOutput* TBatchDriver::ModeOutput() {
-  const std::string target = OutputExtension(FMode);
-  if (target == ".mp3") return &MP3Out1;
-  if (target == ".wma") return &WMAOut1;
-  if (target == ".wav") return &WaveOut1;
-  return nullptr;
+namespace {
+
+// The one of a WAV, an MP3 and a WMA component that serves Type.
+template <class T>
+T* ForType(const std::string& Type, T* Wav, T* Mp3, T* Wma) {
+  return Type == "wav" ? Wav : Type == "mp3" ? Mp3 : Type == "wma" ? Wma : nullptr;
 }
 
-TAuFileIn* TBatchDriver::ModeInput() {
-  const std::string source = SourceType(FMode);
-  if (source == "wav") return &WaveIn1;
-  if (source == "mp3") return &MP3In1;
-  if (source == "wma") return &WMIn1;
-  return nullptr;
+}  // namespace
+
+TAuOutput* TBatchDriver::ModeOutput() {
+  const TModeInfo* m = ModeInfo(FMode);
+  return m ? ForType<TAuOutput>(m->Target, &WaveOut1, &MP3Out1, &WMAOut1) : nullptr;
 }
+
+TAuFileIn* TBatchDriver::ModeInput() { return ForType<TAuFileIn>(SourceType(FMode), &WaveIn1, &MP3In1, &WMIn1); }
 
 bool TBatchDriver::AwaitingReport() {
   TAuOutput* out = ModeOutput();

@@ -1050,3 +1050,20 @@ TEST(Cli, DryRunPredictsEachOutcomeAndReasonOfTheRun) {
     EXPECT_NE(real.find(' '), std::string::npos) << k.Name << ": " << real;
   }
 }
+
+// Regression: Jobs in options.ini was read by the window only. With Jobs=1
+// each file ends before the next starts; -j takes what the setting takes.
+TEST(Cli, JobsFromOptionsIniAndOneRangeForBoth) {
+  Cli c;
+  for (const char* name : {"a.wav", "b.wav", "c.wav"}) MakeAudio(c.Path(name), 0.5, 44100, 2, "-c:a pcm_s16le");
+  fs::create_directories(c.Path("cfg/Quarnel/Tonvale"));
+  WriteText(c.Path("cfg/Quarnel/Tonvale/options.ini"), "[CommonOptions]\nJobs=1\n");
+  Result r = c.Run("--to mp3 -o out a.wav b.wav c.wav");
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  std::string order;
+  for (size_t at = 0; (at = r.Err.find_first_of("cd", at)) != std::string::npos; ++at)
+    if (r.Err.compare(at, 11, "converting ") == 0 || r.Err.compare(at, 5, "done ") == 0) order += r.Err[at];
+  EXPECT_EQ(order, "cdcdcd") << r.Err;
+  for (const auto& [jobs, status] : {std::pair{"0", 0}, std::pair{"64", 0}, std::pair{"65", 2}, std::pair{"-1", 2}})
+    EXPECT_EQ(c.Run(std::string("-y -j ") + jobs + " --to mp3 -o out a.wav").Status, status) << jobs;
+}
