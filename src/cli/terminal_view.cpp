@@ -47,7 +47,7 @@ TTerminalView::TTerminalView(bool Quiet, bool Json, std::function<bool()> Interr
     : FQuiet(Quiet), FJson(Json), FTerminal(::isatty(STDERR_FILENO) != 0), FInterrupted(std::move(Interrupted)) {}
 
 std::unique_ptr<IBatchView> TTerminalView::Lane(int Lane) {
-  if (static_cast<int>(FLaneStates.size()) <= Lane) FLaneStates.resize(static_cast<size_t>(Lane + 1));
+  if (static_cast<int>(FLaneStates.size()) <= Lane) FLaneStates.resize(static_cast<size_t>(Lane) + 1);
   return std::make_unique<TLaneView>(*this, Lane);
 }
 
