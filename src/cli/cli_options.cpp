@@ -8,6 +8,7 @@
 #include "platform/build_id.h"
 #include "settings/settings.h"
 #include "settings/tag_values.h"
+#include "tags/genre_list.h"
 
 namespace tonvale {
 
@@ -37,6 +38,7 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   app.add_option("--wma-codec", O.WmaCodec, "WMA codec index (see --list-wma-formats)")->check(CLI::NonNegativeNumber);
   app.add_option("--wma-format", O.WmaFormat, "WMA format index within the codec")->check(CLI::NonNegativeNumber);
   app.add_flag("--list-wma-formats", O.ListWmaFormats, "List the WMA codecs and their formats, then exit");
+  app.add_flag("--list-genres", O.ListGenres, "List the genre names --genre takes, then exit");
   app.add_option("--title", O.Title, "Tag: title (one file only)");
   app.add_option("--artist", O.Artist, "Tag: artist");
   app.add_option("--album", O.Album, "Tag: album");
@@ -73,6 +75,11 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
     for (char& c : *O.ChannelMode) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (O.Version) {
     std::printf("tonvale-cli %s (build %s)\n", ProgramVersion(), ProgramBuild());
+    return 0;
+  }
+  if (O.ListGenres) {
+    for (const char* genre : GenreList)
+      if (*genre) std::printf("%s\n", genre);
     return 0;
   }
   if (O.ListWmaFormats) return std::nullopt;
