@@ -20,6 +20,7 @@
 #include "conversion/conversion_modes.h"
 #include "conversion/conversion_run.h"
 #include "conversion/tag_preparation.h"
+#include "platform/standard_streams.h"
 #include "platform/text.h"
 #include "platform/ui_thread.h"
 #include "settings/settings.h"
@@ -177,8 +178,18 @@ TRunRequest RequestFor(const TCliOptions& O) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything is opened: a closed standard stream would otherwise be
+  // the descriptor of an output file, and the messages would land in it.
+  if (!FillClosedStandardStreams()) {
+    std::fprintf(stderr, "tonvale-cli: a closed standard stream cannot be opened on /dev/null\n");
+    return 2;
+  }
+  // A stop asked for while the options are read ends the program once they
+  // are, with nothing started.
+  InstallSignalHandlers();
   TCliOptions options;
   if (auto exitCode = ParseCommandLine(argc, argv, options)) return *exitCode;
+  if (gSignal) return 128 + gSignal;
   ui_thread::Initialise();
   try {
     if (options.ListWmaFormats) return ListWmaFormats();
@@ -205,7 +216,7 @@ int main(int argc, char** argv) {
                  ? 1
                  : 0;
     }
-    InstallSignalHandlers();
+    if (gSignal) return 128 + gSignal;
     TTerminalView view(options.Quiet, options.Json, [] { return gSignal != 0; });
     view.SetTotal(static_cast<int>(plan.Files.size()));
     view.SetLanes(LanesFor(values.Jobs));

@@ -2,16 +2,38 @@
 // first one's main window forward, hands it its files and ends.
 
 #include <QApplication>
-#include <filesystem>
 #include <QTimer>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 
 #include "gui/frm_main.h"
 #include "settings/settings.h"
 #include "gui/single_instance.h"
 #include "gui/ui_bridge.h"
+#include "platform/standard_streams.h"
+
+namespace {
+
+// Path from the root, its folder resolved by the file system (a ".." after a
+// link to a folder is that folder's parent), so that another working folder
+// finds the same file; as given when the folder cannot be resolved.
+std::string Resolved(const std::string& Path) {
+  const size_t slash = Path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : Path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? Path : Path.substr(slash + 1);
+  char real[PATH_MAX];
+  if (name.empty() || name == "." || name == ".." || !::realpath(folder.c_str(), real)) return Path;
+  const std::string root = real;
+  return root + (root == "/" ? "" : "/") + name;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything is opened: a closed standard stream would otherwise be
+  // the descriptor of a file the program writes.
+  if (!tonvale::FillClosedStandardStreams()) return 2;
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tonvale");
   QGuiApplication::setDesktopFileName("tonvale");
@@ -19,11 +41,7 @@ int main(int argc, char** argv) {
   // has another working folder) and as their bytes (a name need not be
   // UTF-8); the application has taken its own options out of argv.
   std::vector<std::string> files;
-  for (int i = 1; i < argc; ++i) {
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(argv[i], ec);
-    files.push_back(ec ? argv[i] : absolute.lexically_normal().string());
-  }
+  for (int i = 1; i < argc; ++i) files.push_back(Resolved(argv[i]));
   tonvale::gui::TSingleInstance instance;
   QString why;
   const QString socket = tonvale::gui::TSingleInstance::SocketPath(&why);

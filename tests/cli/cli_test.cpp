@@ -1067,3 +1067,50 @@ TEST(Cli, JobsFromOptionsIniAndOneRangeForBoth) {
   for (const auto& [jobs, status] : {std::pair{"0", 0}, std::pair{"64", 0}, std::pair{"65", 2}, std::pair{"-1", 2}})
     EXPECT_EQ(c.Run(std::string("-y -j ") + jobs + " --to mp3 -o out a.wav").Status, status) << jobs;
 }
+
+TEST(Cli, ClosedStandardStreamsCorruptOutputs) {
+  Cli c;
+  for (int i = 0; i < 6; ++i) MakeAudio(c.Path("s" + std::to_string(i) + ".mp3"), 1, 44100, 2, "-c:a libmp3lame");
+  const std::string run = std::string("cd ") + Quote(c.Dir.Path().string()) + " && XDG_CONFIG_HOME=cfg " + TONVALE_CLI +
+                          " --to wav -j 4 s0.mp3 s1.mp3 s2.mp3 s3.mp3 s4.mp3 s5.mp3 -o ";
+  Shell("mkdir " + c.Path("normal") + " && " + run + "normal > /dev/null 2>&1");
+  for (const std::string closed : {"0", "1", "2"}) {
+    Shell("mkdir " + c.Path("closed" + closed) + " && " + run + "closed" + closed + " " + closed + ">&- " +
+          (closed == "2" ? "> /dev/null" : "2> /dev/null"));
+    for (int i = 0; i < 6; ++i) {
+      const std::string name = "/s" + std::to_string(i) + ".wav";
+      EXPECT_EQ(ReadBytes(c.Path("closed" + closed) + name), ReadBytes(c.Path("normal") + name)) << closed << name;
+    }
+  }
+}
+
+// On FUSE mounts (phones, SD cards, cloud drives) neither renameat2's
+// no-replace flag nor link works, and each spelling of a name has its own inode.
+TEST(Cli, FuseMountRefusedEveryOutputAndHidCaseFolding) {
+  if (::access("/dev/fuse", R_OK | W_OK) != 0) GTEST_SKIP() << "no /dev/fuse to mount a FUSE file system on";
+  int status = 0;
+  Shell("command -v mount.exfat-fuse mkfs.exfat losetup", &status);
+  if (status != 0) GTEST_SKIP() << "exfat-fuse, exfatprogs or losetup is not installed (scripts/install-deps)";
+  Cli c;
+  const std::string image = c.Path("sd.img"), mnt = c.Path("sd");
+  const std::string loop = Shell("truncate -s 32M " + image + " && mkfs.exfat " + image +
+                                 " > /dev/null && losetup -f --show " + image + " 2> /dev/null || true");
+  if (loop.empty()) GTEST_SKIP() << "no loop device to put the exFAT image on (not root?)";
+  Shell("mkdir " + mnt + " && mount.exfat-fuse " + loop.substr(0, loop.size() - 1) + " " + mnt + " 2> /dev/null",
+        &status);
+  if (status != 0) {
+    Shell("losetup -d " + loop);
+    GTEST_SKIP() << "the FUSE mount failed";
+  }
+  MakeAudio(c.Path("a.wav"), 1, 44100, 2, "");
+  Shell("mkdir " + mnt + "/out && cp " + c.Path("a.wav") + " " + mnt + "/Song.wav");
+  const Result plain = c.Run("--to mp3 -o sd/out a.wav"), never = c.Run("--to mp3 -n -o sd a.wav");
+  const Result spellings = c.Run("--to mp3 --same-folder sd/song.wav sd/SONG.wav");
+  const std::string listing = Shell("cd " + mnt + " && LC_ALL=C ls . out");
+  Shell("umount " + mnt + "; losetup -d " + loop);
+  EXPECT_EQ(plain.Status, 0) << plain.Err;
+  EXPECT_EQ(never.Status, 0) << never.Err;
+  EXPECT_EQ(spellings.Status, 1) << spellings.Err;
+  EXPECT_NE(spellings.Err.find("SONG.mp3 is already written in this run, from sd/song.wav"), std::string::npos);
+  EXPECT_EQ(listing, ".:\nSong.wav\na.mp3\nout\nsong.mp3\n\nout:\na.mp3\n");
+}
