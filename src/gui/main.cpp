@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "gui/dialogs.h"
 #include "gui/frm_main.h"
 #include "settings/settings.h"
 #include "gui/single_instance.h"
@@ -47,10 +48,12 @@ int main(int argc, char** argv) {
   const QString socket = tonvale::gui::TSingleInstance::SocketPath(&why);
   if (instance.HandOver(socket, files)) return 0;
   tonvale::gui::TUiBridge bridge;
+  QString settingsProblem;
   try {
     tonvale::LoadSettings();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tonvale: %s\n", e.what());
+    settingsProblem = QString::fromUtf8(e.what());
   }
   tonvale::gui::TfrmMain frmMain;
   const bool listening = instance.Listen(
@@ -63,6 +66,10 @@ int main(int argc, char** argv) {
       &why);
   if (!listening) std::fprintf(stderr, "tonvale: running without single instance: %s\n", qPrintable(why));
   frmMain.show();
+  if (!settingsProblem.isEmpty())
+    QTimer::singleShot(0, &frmMain, [&frmMain, settingsProblem] {
+      tonvale::gui::ShowMessage(&frmMain, QMessageBox::Warning, settingsProblem);
+    });
   if (!files.empty()) QTimer::singleShot(0, &frmMain, [&frmMain, files] { frmMain.TakeFiles(files); });
   return QApplication::exec();
 }

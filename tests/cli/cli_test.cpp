@@ -1114,3 +1114,41 @@ TEST(Cli, FuseMountRefusedEveryOutputAndHidCaseFolding) {
   EXPECT_NE(spellings.Err.find("SONG.mp3 is already written in this run, from sd/song.wav"), std::string::npos);
   EXPECT_EQ(listing, ".:\nSong.wav\na.mp3\nout\nsong.mp3\n\nout:\na.mp3\n");
 }
+
+// Every end of a run with --json gave one JSON object: exit 2 printed none.
+TEST(Cli, JsonWasEmptyWhenTheRunWasRefused) {
+  Cli c;
+  MakeAudio(c.Path("a.wav"), 0.3, 44100, 2, "-c:a pcm_s16le");
+  const std::string ini = c.Path("cfg/Quarnel/Tonvale/options.ini"), huge((1 << 20) + 1, '\n');
+  const struct {
+    const char* Args;
+    const char* Kind;
+  } cases[] = {{"--to ogg a.wav", "usage"},
+               {"--to mp3 --genre \"$(printf '\\033]0;X\\007')\" a.wav", "usage"},
+               {"--to mp3 -o nowhere a.wav", "output folder"},
+               {"--to wma --wma-codec 99 -o out a.wav", "WMA settings"},
+               {"--to mp3 -o out a.wav", "settings"}};
+  for (const auto& k : cases) {
+    if (std::string(k.Kind) == "settings") fs::create_directories(fs::path(ini).parent_path()), WriteText(ini, huge);
+    const Result r = c.Run(std::string("--json ") + k.Args);
+    EXPECT_EQ(r.Status, 2) << k.Args;
+    EXPECT_EQ(r.Err.find('\x1b'), std::string::npos) << r.Err;
+    WriteText(c.Path("out.json"), r.Out);
+    EXPECT_EQ(
+        Python("import json\nj = json.load(open('" + c.Path("out.json") + "'))\nprint(j['error']['kind'], j['files'])"),
+        k.Kind + std::string(" []\n"));
+  }
+  EXPECT_EQ(ReadBytes(ini).size(), huge.size()) << "a refused options.ini is not written over";
+}
+
+// Standard error escapes names also in a file, so a name cannot forge a log
+// line; standard output keeps them exact there.
+TEST(Cli, NameWithALineBreakForgedALogLine) {
+  Cli c;
+  MakeAudio(c.Path("x\ndone y.wav"), 0.3, 44100, 2, "-c:a pcm_s16le");
+  const Result r = c.Run("--to mp3 -o out 'x\ndone y.wav'");
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_EQ(r.Out, "out/x\ndone y.mp3\n");
+  EXPECT_EQ(r.Err,
+            "converting x\\ndone y.wav -> x\\ndone y.mp3\ndone out/x\\ndone y.mp3\n1 converted, 0 skipped, 0 failed\n");
+}

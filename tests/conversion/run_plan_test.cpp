@@ -139,3 +139,21 @@ TEST(RunPlan, CaseFoldingIsLookedUpNotAssumed) {
   EXPECT_FALSE(FoldsLetterCase(t.Dir.File("out"), true));
   EXPECT_TRUE(fs::is_empty(t.Dir.File("out")));
 }
+
+// dots/L/../x.wav with L a link to real/sub is real/x.wav: its output is
+// real/x.mp3, no collision with dots/x.wav's.
+TEST(RunPlan, DotDotAfterALinkWasTakenAsText) {
+  Tree t;
+  for (const char* f : {"real/sub/keep", "real/x.wav", "dots/x.wav"}) {
+    fs::create_directories(fs::path(t.Dir.File(f)).parent_path());
+    WriteText(t.Dir.File(f), "x");
+  }
+  fs::create_directory_symlink("../real/sub", t.Dir.File("dots/L"));
+  TPlanRequest request;
+  request.Sources = {t.Dir.File("dots/L/../x.wav"), t.Dir.File("dots/x.wav")};
+  request.Target = "mp3";
+  request.SameAsInputFolder = true;
+  const TRunPlan plan = PlanRun(request);
+  EXPECT_EQ(plan.Files.size(), 2u);
+  EXPECT_TRUE(plan.Refused.empty()) << plan.Refused.front().Message;
+}

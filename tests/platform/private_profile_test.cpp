@@ -74,3 +74,27 @@ TEST(PrivateProfile, LongValuesAreCutAndFailedWritesChangeNothing) {
   for (auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
 }
+
+// A 100 MB file of newlines cost gigabytes; past the limits the file is not
+// read and never written over, at the limits it is read.
+TEST(PrivateProfile, HugeFileWasReadWhole) {
+  TempDir dir;
+  const std::string path = dir.File("a.ini");
+  const std::string key = "[S]\nK=v\n";
+  const struct {
+    std::string Text;
+    bool Read;
+  } cases[] = {{key + std::string(TPrivateProfile::kMaxFile - key.size(), '\n'), true},
+               {key + std::string(TPrivateProfile::kMaxFile - key.size() + 1, '\n'), false},
+               {key + ";" + std::string(TPrivateProfile::kMaxLine - 1, 'x') + "\n", true},
+               {key + ";" + std::string(TPrivateProfile::kMaxLine, 'x') + "\n", false}};
+  for (const auto& c : cases) {
+    WriteText(path, c.Text);
+    TPrivateProfile ini(path);
+    EXPECT_EQ(ini.ReadString("S", "K", "d"), c.Read ? "v" : "d") << c.Text.size();
+    EXPECT_EQ(ini.Problem().empty(), c.Read);
+    ini.WriteString("S", "K", "w");
+    EXPECT_EQ(ini.Flush(), c.Read);
+    EXPECT_EQ(ReadText(path) == c.Text, !c.Read);
+  }
+}
