@@ -1152,3 +1152,18 @@ TEST(Cli, NameWithALineBreakForgedALogLine) {
   EXPECT_EQ(r.Err,
             "converting x\\ndone y.wav -> x\\ndone y.mp3\ndone out/x\\ndone y.mp3\n1 converted, 0 skipped, 0 failed\n");
 }
+
+// A SIGTERM while options.ini is read (here a FIFO held open) came before
+// the handlers and killed the program outright.
+TEST(Cli, SignalBeforeTheRunKilledTheProgram) {
+  Cli c;
+  MakeAudio(c.Path("a.wav"), 0.3, 44100, 2, "-c:a pcm_s16le");
+  fs::create_directories(c.Path("cfg/Quarnel/Tonvale"));
+  Shell("mkfifo " + c.Path("cfg/Quarnel/Tonvale/options.ini"));
+  const std::string r = c.RunUntil({"--to", "mp3", "-o", "out", "a.wav"}, "True",
+                                   "w = os.open('cfg/Quarnel/Tonvale/options.ini', os.O_WRONLY)\n"
+                                   "p.send_signal(signal.SIGTERM)\n"
+                                   "os.close(w)");
+  EXPECT_EQ(r, "143\n\n");
+  EXPECT_TRUE(fs::is_empty(c.Out));
+}
