@@ -62,8 +62,31 @@ std::string TFileIdentity::OfExisting(const std::string& Path) {
   return !Path.empty() && ::stat(Path.c_str(), &st) == 0 ? Identity(st) : "";
 }
 
+bool TFileIdentity::Folds(const std::string& Identity, const std::string& Folder) {
+  auto known = FFolding.find(Identity);
+  if (known == FFolding.end()) known = FFolding.emplace(Identity, FFolds && FFolds(Folder)).first;
+  return known->second;
+}
+
+std::string TFileIdentity::OfListedSpelling(const std::string& Path, const std::string& Found) {
+  const fs::path path = Absolute(Path);
+  const fs::path folder = path.parent_path();
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || !Folds(Identity(st), folder.string())) return Found;
+  std::set<std::string>& names = FListed[Identity(st)];
+  std::error_code ec;
+  if (names.empty())
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+      names.insert(it->path().filename().string());
+  const std::string name = path.filename().string();
+  if (names.count(name) > 0) return Found;
+  for (const std::string& listed : names)
+    if (Lower(listed) == Lower(name)) return OfExisting((folder / listed).string());
+  return Found;
+}
+
 std::string TFileIdentity::Key(const std::string& Path) {
-  if (std::string file = OfExisting(Path); !file.empty()) return file;
+  if (std::string file = OfExisting(Path); !file.empty()) return OfListedSpelling(Path, file);
   const fs::path path = Absolute(Path);
   fs::path rest = path.filename();
   fs::path folder = path.parent_path();
@@ -74,9 +97,7 @@ std::string TFileIdentity::Key(const std::string& Path) {
     folder = folder.parent_path();
   }
   const std::string identity = Identity(st);
-  auto known = FFolding.find(identity);
-  if (known == FFolding.end()) known = FFolding.emplace(identity, FFolds && FFolds(folder.string())).first;
-  return identity + "/" + (known->second ? Lower(rest.string()) : rest.string());
+  return identity + "/" + (Folds(identity, folder.string()) ? Lower(rest.string()) : rest.string());
 }
 
 bool FoldsLetterCase(const std::string& Folder, bool MayProbe) {

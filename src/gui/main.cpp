@@ -9,6 +9,7 @@
 
 #include "gui/dialogs.h"
 #include "gui/frm_main.h"
+#include "gui/session_end.h"
 #include "settings/settings.h"
 #include "gui/single_instance.h"
 #include "gui/ui_bridge.h"
@@ -24,7 +25,9 @@ std::string Resolved(const std::string& Path) {
   const std::string folder = slash == std::string::npos ? "." : Path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? Path : Path.substr(slash + 1);
   char real[PATH_MAX];
-  if (name.empty() || name == "." || name == ".." || !::realpath(folder.c_str(), real)) return Path;
+  // A folder given as "x/.." or "x/" is resolved whole.
+  if (name.empty() || name == "." || name == "..") return ::realpath(Path.c_str(), real) ? real : Path;
+  if (!::realpath(folder.c_str(), real)) return Path;
   const std::string root = real;
   return root + (root == "/" ? "" : "/") + name;
 }
@@ -65,6 +68,12 @@ int main(int argc, char** argv) {
       },
       &why);
   if (!listening) std::fprintf(stderr, "tonvale: running without single instance: %s\n", qPrintable(why));
+  // Logout, shutdown and a closed terminal stop the runs and close the
+  // window as the user would; a session save keeps the options.
+  tonvale::gui::TSessionEnd sessionEnd(&frmMain);
+  if (!sessionEnd.Install()) std::fprintf(stderr, "tonvale: the end of the session cannot be caught\n");
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &sessionEnd, [&sessionEnd] { sessionEnd.End(); });
+  QObject::connect(&app, &QGuiApplication::saveStateRequest, &frmMain, [&frmMain] { frmMain.SaveOptions(); });
   frmMain.show();
   if (!settingsProblem.isEmpty())
     QTimer::singleShot(0, &frmMain, [&frmMain, settingsProblem] {

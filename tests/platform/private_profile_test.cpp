@@ -75,26 +75,17 @@ TEST(PrivateProfile, LongValuesAreCutAndFailedWritesChangeNothing) {
   EXPECT_EQ(files, 1);
 }
 
-// A 100 MB file of newlines cost gigabytes; past the limits the file is not
-// read and never written over, at the limits it is read.
+// A 100 MB options.ini cost gigabytes: past a limit it is not read nor written.
 TEST(PrivateProfile, HugeFileWasReadWhole) {
   TempDir dir;
-  const std::string path = dir.File("a.ini");
-  const std::string key = "[S]\nK=v\n";
-  const struct {
-    std::string Text;
-    bool Read;
-  } cases[] = {{key + std::string(TPrivateProfile::kMaxFile - key.size(), '\n'), true},
-               {key + std::string(TPrivateProfile::kMaxFile - key.size() + 1, '\n'), false},
-               {key + ";" + std::string(TPrivateProfile::kMaxLine - 1, 'x') + "\n", true},
-               {key + ";" + std::string(TPrivateProfile::kMaxLine, 'x') + "\n", false}};
-  for (const auto& c : cases) {
-    WriteText(path, c.Text);
+  const std::string path = dir.File("a.ini"), key = "[S]\nK=v\n", fill(TPrivateProfile::kMaxFile - key.size(), '\n');
+  const std::string line(TPrivateProfile::kMaxLine, 'x');
+  for (const auto& [text, read] : std::vector<std::pair<std::string, bool>>{
+           {key + fill, true}, {key + fill + "\n", false}, {key + line, true}, {key + line + "x", false}}) {
+    WriteText(path, text);
     TPrivateProfile ini(path);
-    EXPECT_EQ(ini.ReadString("S", "K", "d"), c.Read ? "v" : "d") << c.Text.size();
-    EXPECT_EQ(ini.Problem().empty(), c.Read);
-    ini.WriteString("S", "K", "w");
-    EXPECT_EQ(ini.Flush(), c.Read);
-    EXPECT_EQ(ReadText(path) == c.Text, !c.Read);
+    EXPECT_EQ(ini.ReadString("S", "K", "d"), read ? "v" : "d");
+    EXPECT_EQ(ini.Flush(), read);
+    EXPECT_TRUE(read || ReadText(path) == text) << "a refused file is never written over";
   }
 }
