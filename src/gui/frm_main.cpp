@@ -298,7 +298,7 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
       if (!TagEditorWanted(M, Files.size(), settings)) return true;
       // The editor shows and edits the pending values.
       TagValues = Tags;
-      TfrmTagEditor editor(this);
+      TfrmTagEditor editor(this, TagKeepingFor(M, settings));
       if (Files.size() > 1) editor.DisableTitle();
       if (editor.exec() != QDialog::Accepted) return false;
       Tags = TagValues;

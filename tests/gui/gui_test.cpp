@@ -438,61 +438,59 @@ class GuiTest : public QObject {
     QVERIFY(!Settings.IsShowTagEditor);
   }
 
-  // Regression: the tag editor wiped a longer text at the first key, went
-  // back two changes on undo, and kept the wrong characters of an edit that
-  // was too long. Rejected characters here differ from the kept ones.
-  void tagEditorNoLongerWipesOrManglesText() {
+  // Regression: the tag editor dropped every key after the first when a
+  // selection of a long value was replaced, took nothing more after one
+  // Backspace, pasted nothing past its limit and cut whole-kept values at 30.
+  void tagEditorTakesWhatIsTyped() {
     ResetTagValues();
+    const QString artist = QString::fromUtf8("Þórunn Ólafsdóttir & the Reykjavík Chamber Orchestra Players");
+    TagValues.TagArtist = artist.toStdString();
     TagValues.TagTitle = std::string(40, 'T');
-    Settings.IsShowTagEditor = true;
-    {
-      TfrmTagEditor e(nullptr);
+    const QString forty = QString("0123456789").repeated(4);
+    for (TTagKeeping keeping : {TTagKeeping::Id3v1AndWhole, TTagKeeping::Whole, TTagKeeping::Id3v1}) {
+      const bool whole = keeping != TTagKeeping::Id3v1;
+      TfrmTagEditor e(nullptr, keeping);
       e.show();
-      const struct {
-        const char* Edit;
-        const char* Typed;
-        const char* Kept;
-      } typing[] = {{"ID3year", "ab/cdefgh", "ab/c"}, {"ID3track", "123", "12"}, {"ID3artist", "ab", "ab"}};
-      for (const auto& t : typing) {
-        auto* edit = Find<QLineEdit>(&e, t.Edit);
-        edit->setFocus();
-        QTest::keyClicks(edit, t.Typed);
-        QCOMPARE(edit->text(), QString(t.Kept));
-        QCOMPARE(edit->cursorPosition(), int(strlen(t.Kept)));
-      }
-      auto* artist = Find<QLineEdit>(&e, "ID3artist");
-      artist->selectAll();
-      QTest::keyClicks(artist, "c");
-      QCOMPARE(artist->text(), QString("c"));
-      QTest::keySequence(artist, QKeySequence::Undo);
-      QCOMPARE(artist->text(), QString("ab"));  // one change back, not two
-      // A 40-character title placed by the program: Backspace shortens it,
-      // typing inside it changes nothing, a paste past the limit neither.
-      auto* title = Find<QLineEdit>(&e, "ID3title");
-      title->setFocus();
-      title->end(false);
-      QTest::keyClick(title, Qt::Key_Backspace);
-      QCOMPARE(title->text(), QString(39, 'T'));
-      title->setCursorPosition(5);
-      QTest::keyClicks(title, "xy");
-      QCOMPARE(title->text(), QString(39, 'T'));
-      QCOMPARE(title->cursorPosition(), 5);
-      title->setSelection(0, 12);
-      QTest::keyClicks(title, "z");
-      QCOMPARE(title->text(), "z" + QString(27, 'T'));
-      QApplication::clipboard()->setText("0123456789");
-      title->setCursorPosition(1);
-      title->paste();
-      QCOMPARE(title->text(), "z" + QString(27, 'T'));
-      QCOMPARE(title->cursorPosition(), 1);
-      QApplication::clipboard()->setText("01");
-      title->paste();
-      QCOMPARE(title->text(), "z01" + QString(27, 'T'));
+      auto* a = Find<QLineEdit>(&e, "ID3artist");
+      QCOMPARE(a->text(), artist);
+      QCOMPARE(a->cursorPosition(), 0);  // the start of a long value shows
+      a->setFocus();
+      a->setSelection(0, 7);
+      QTest::keyClicks(a, "Thorunn ");
+      QCOMPARE(a->text(), whole ? "Thorunn " + artist.mid(7) : "Thorunn" + artist.mid(7));
+      QTest::keyClick(a, Qt::Key_Backspace);
+      QTest::keyClicks(a, "xy");
+      QCOMPARE(a->text().size(), artist.size() + (whole ? 2 : 0));
+      auto* album = Find<QLineEdit>(&e, "ID3album");
+      QApplication::clipboard()->setText(forty);
+      album->setFocus();
+      album->paste();
+      QCOMPARE(album->text(), whole ? forty : forty.left(30));
+      QCOMPARE(
+          e.findChild<QLabel*>("lNote")->toolTip(),
+          keeping == TTagKeeping::Id3v1AndWhole
+              ? QString("ID3v1 keeps 30 characters of the title, artist and album; the ID3v2 tag keeps them whole.")
+          : whole ? QString()
+                  : QString("Album holds at most 30 characters in an ID3v1 tag: \"0123456789\" was not taken."));
+      auto* year = Find<QLineEdit>(&e, "ID3year");
+      year->setFocus();
+      QTest::keyClicks(year, "a19b995x");
+      QCOMPARE(year->text(), QString("1999"));
+      QCOMPARE(e.findChild<QLabel*>("lNote")->toolTip(), QString("Year takes digits only."));
+      auto* track = Find<QLineEdit>(&e, "ID3track");
+      track->setFocus();
+      QTest::keyClicks(track, "3-/12");
+      QCOMPARE(track->text(), QString(whole ? "3/12" : "3/"));
+      track->selectAll();
+      QTest::keyClicks(track, "7");
+      QTest::keySequence(track, QKeySequence::Undo);
+      QCOMPARE(track->text(), QString(whole ? "3/12" : "3/"));  // one change back, not two
       Find<QPushButton>(&e, "btOk")->click();
+      QCOMPARE(QString::fromStdString(TagValues.TagAlbum), album->text());
+      QCOMPARE(TagValues.TagTitle.size(), size_t(40));
+      TagValues.TagArtist = artist.toStdString();
+      TagValues.TagAlbum = TagValues.TagYear = TagValues.TagTrack = "";
     }
-    QCOMPARE(TagValues.TagTitle, "z01" + std::string(27, 'T'));
-    QCOMPARE(TagValues.TagYear, std::string("ab/c"));
-    QCOMPARE(TagValues.TagTrack, std::string("12"));
   }
 
   // Regression: a codec chosen with the keyboard kept the old codec's
