@@ -361,29 +361,29 @@ class GuiTest : public QObject {
     QCOMPARE(Settings.MaxBitRate, 320);
     QCOMPARE(Settings.FormatIndex, 29);
     QCOMPARE(Settings.StereoMode, 1);
-    // Cancel stores nothing; typed text that is no item gives -1.
+    // Cancel stores nothing; a stored channel mode outside the list shows
+    // none and OK stores the default.
+    Settings.StereoMode = -1;
     const TSettings stored = Settings;
     {
       TfrmOptions o(nullptr);
-      Find<QComboBox>(&o, "cbStereoMode")->setEditText("Quadro");
+      QVERIFY(!Find<QComboBox>(&o, "cbStereoMode")->isEditable());
+      QVERIFY(!Find<QComboBox>(&o, "cbVBRQuality")->isEditable());
+      Find<QComboBox>(&o, "cbStereoMode")->setCurrentIndex(3);
       QTest::keyClick(&o, Qt::Key_Escape);
     }
     QCOMPARE(Settings.StereoMode, stored.StereoMode);
-    {
-      TfrmOptions o(nullptr);
-      Find<QComboBox>(&o, "cbStereoMode")->setEditText("Quadro");
-      Find<QPushButton>(&o, "btOk")->click();
-      QCOMPARE(Find<QComboBox>(&o, "cbStereoMode")->count(), 4);
-    }
-    QCOMPARE(Settings.StereoMode, -1);
-    // Stored WMA VBR: this runtime's codecs have no VBR formats, so the box is
-    // checked over an empty list, and OK stores no format (-1).
+    // Regression: a stored WMA VBR choice (this runtime's codecs have no VBR
+    // formats) showed an empty list and OK stored format -1, which failed
+    // every WMA conversion. The box is off and says why; -1 loads as the default.
     Settings.VBR = true;
-    Settings.FormatIndex = 5;
+    Settings.FormatIndex = -1;
     {
       TfrmOptions o(nullptr);
-      QVERIFY(Find<QCheckBox>(&o, "cbWMA_VBR")->isChecked());
-      QCOMPARE(Find<QListWidget>(&o, "lbFormats")->count(), 0);
+      auto* vbr = Find<QCheckBox>(&o, "cbWMA_VBR");
+      QVERIFY(!vbr->isChecked() && !vbr->isEnabled());
+      QCOMPARE(vbr->toolTip(), QString("This codec offers no VBR formats."));
+      QCOMPARE(Find<QListWidget>(&o, "lbFormats")->currentRow(), 29);
       // Enter in an edit presses no button.
       auto* folder = Find<QLineEdit>(&o, "editOutputDir");
       folder->setFocus();
@@ -391,7 +391,9 @@ class GuiTest : public QObject {
       QCOMPARE(o.result(), 0);
       Find<QPushButton>(&o, "btOk")->click();
     }
-    QCOMPARE(Settings.FormatIndex, -1);
+    QCOMPARE(Settings.FormatIndex, 29);
+    QVERIFY(!Settings.VBR);
+    QCOMPARE(Settings.StereoMode, 1);
   }
 
   void tagEditorValuesLimitsAndTheShowBox() {
