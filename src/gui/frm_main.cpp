@@ -18,6 +18,7 @@
 #include "conversion/conversion_modes.h"
 #include "conversion/tag_preparation.h"
 #include "gui/dialogs.h"
+#include "gui/end_report.h"
 #include "gui/widgets.h"
 #include "gui/frm_about.h"
 #include "gui/frm_encode_progress.h"
@@ -122,6 +123,9 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
   connect(link, &QLabel::linkActivated, this, [](const QString& Url) { QDesktopServices::openUrl(QUrl(Url)); });
   link->adjustSize();
   link->move(400 - 16 - link->width(), 278);
+  // How the last run ended, when it ended with nothing to tell file by file.
+  lStatus = Label("lStatus", "", 14, 278, false);
+  lStatus->resize(link->x() - 24, link->height());
 
   ID3genre = new QComboBox(this);
   ID3genre->setObjectName("ID3genre");
@@ -290,7 +294,7 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
                     QString("Nothing to convert: none of the dropped files is a %1 file.")
                         .arg(QString::fromStdString(SourceType(Mode)).toUpper()));
       else if (!plan.Refused.empty())
-        ShowMessage(this, QMessageBox::Warning, EndReport(plan.Refused));
+        ShowEndReport(this, MakeEndReport(plan.Refused));
       return;
     }
     run->EditTags = [this, settings = run->Values().Settings](TConversionMode M, const std::vector<TPlannedFile>& Files,
@@ -304,8 +308,10 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
       Tags = TagValues;
       return true;
     };
+    lStatus->clear();
     TfrmEncodeProgress progress(this, std::move(run));
     if (progress.Start()) progress.exec();
+    lStatus->setText(progress.Status());
   } catch (const std::exception& e) {
     // The start ends, but not silently: the user learns why.
     ShowMessage(this, QMessageBox::Critical,

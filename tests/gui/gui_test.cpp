@@ -34,6 +34,7 @@
 
 #include "conversion/conversion_modes.h"
 #include "gui/dialogs.h"
+#include "gui/end_report.h"
 #include "gui/frm_about.h"
 #include "gui/frm_encode_progress.h"
 #include "gui/frm_main.h"
@@ -74,11 +75,13 @@ void MakeWav(const std::string& Path, double Seconds) {
 // Answers to the message boxes, recorded.
 struct Answers {
   QStringList Texts;
+  QList<QMessageBox::Icon> Icons;
   QMessageBox::StandardButton Reply = QMessageBox::Ok;
   QStringList Files;
   Answers() {
-    DialogHooks().Message = [this](QMessageBox::Icon, const QString& Text, QMessageBox::StandardButtons) {
+    DialogHooks().Message = [this](QMessageBox::Icon Icon, const QString& Text, QMessageBox::StandardButtons) {
       Texts << Text;
+      Icons << Icon;
       return Reply;
     };
     DialogHooks().OpenFiles = [this](const QString&, const QStringList&) { return Files; };
@@ -580,7 +583,7 @@ class GuiTest : public QObject {
     Settings.IsShowTagEditor = false;
     main.StartConversion(cmWavToMp3);
     QCOMPARE(answers.Texts.size(), 1);
-    QVERIFY(answers.Texts[0].startsWith("This file could not be converted:"));
+    QVERIFY(answers.Texts[0].startsWith("0 converted, 1 failed\n\nCould not be converted (1):\n"));
     QVERIFY(answers.Texts[0].contains("not an audio file of a kind that can be decoded"));
 
     // A missing output folder stops the start with the message.
@@ -606,7 +609,7 @@ class GuiTest : public QObject {
     p.exec();
     QVERIFY(fs::exists(Home.File("out/long.mp3")));
     QCOMPARE(answers.Texts.size(), 1);
-    QVERIFY(answers.Texts[0].contains("Stopped before the end"));
+    QVERIFY(answers.Texts[0].contains("Stopped before the end: the output is incomplete."));
   }
 
   // The Jobs spin box (0 shown as "Automatic") and the ID3v2 box load,
@@ -683,7 +686,7 @@ class GuiTest : public QObject {
       answers.Texts.clear();
       main.StartFiles(cmWavToMp3, wavs, false);
       QCOMPARE(answers.Texts.size(), 1);
-      QVERIFY(answers.Texts[0].startsWith("This file could not be converted:"));
+      QVERIFY(answers.Texts[0].startsWith(QString("%1 converted, 1 failed").arg(wavs.size() - 1)));
       QVERIFY(answers.Texts[0].contains("junk.wav"));
       main.StartFiles(cmWavToWma, wavs.mid(0, 3), false);
       mp3s.clear();
@@ -738,7 +741,8 @@ class GuiTest : public QObject {
     QCOMPARE(temporaries(), 0);
     for (const char* name : {"l1", "l2", "l3"})
       QCOMPARE(test::ReadBytes(Home.File("out/" + std::string(name) + ".mp3")).size(), size_t(3));
-    QVERIFY(answers.Texts.last().startsWith("These 2 files could not be converted:"));
+    QVERIFY(answers.Texts.last().contains("Could not be converted (2):\n"));
+    QVERIFY(answers.Texts.last().contains("the earlier file was kept"));
   }
 
   // Two chosen sources with one output: the later fails naming the earlier,
@@ -759,8 +763,8 @@ class GuiTest : public QObject {
         cmWavToMp3,
         {QString::fromStdString(Home.File("two/song.wav")), QString::fromStdString(Home.File("two/song.WAV"))}, false);
     QCOMPARE(answers.Texts.size(), 1);
-    QVERIFY2(answers.Texts[0].startsWith("This file could not be converted:\n"), qPrintable(answers.Texts[0]));
-    QVERIFY(answers.Texts[0].contains("song.WAV\n    its output"));
+    QVERIFY2(answers.Texts[0].startsWith("1 converted, 1 failed\n"), qPrintable(answers.Texts[0]));
+    QVERIFY(answers.Texts[0].contains("song.WAV: its output"));
     QVERIFY(answers.Texts[0].contains("is already written in this run, from"));
     QVERIFY(fs::exists(Home.File("refused/song.mp3")));
     // The same folder as output: an MP3 chosen in WMA-to-MP3 would be its own output.
@@ -819,7 +823,7 @@ class GuiTest : public QObject {
                         Urls({QString::fromStdString(in + "/tree"), QString::fromStdString(in + "/b.mp3")})));
     QVERIFY(Settled([&] { return !answers.Texts.isEmpty(); }));
     QCOMPARE(answers.Texts.size(), 1);
-    QVERIFY2(answers.Texts[0].contains("b.mp3\n    not a WAV file"), qPrintable(answers.Texts[0]));
+    QVERIFY2(answers.Texts[0].contains("b.mp3: not a WAV file"), qPrintable(answers.Texts[0]));
     QVERIFY(fs::exists(Settings.OutputFolder + "/top.mp3"));
     QVERIFY(fs::exists(Settings.OutputFolder + "/Disc 2/deep.mp3"));
     QVERIFY(!fs::exists(Settings.OutputFolder + "/.hidden"));
@@ -1040,29 +1044,55 @@ class GuiTest : public QObject {
              std::string("caf\xc3\xa9\n"));
   }
 
-  // The end box tells which outputs' tags were shortened, and says nothing
-  // when the user typed a title within the limit.
-  void endBoxTellsOfShortenedTags() {
+  // Regression: the end box grew with its files past the screen, listed
+  // paths twice, told of ID3v1 cuts the ID3v2 tag kept whole, and left out
+  // warnings and files never started. Counts first, details in natural order.
+  void endBoxCountsFirstAndTellsEverything() {
+    std::vector<TFileResult> results;
+    for (int i = 0; i < 60; ++i)
+      results.push_back({"/m/track " + std::to_string(60 - i) + ".wav", "", TFileOutcome::Failed, TReason::CannotRead,
+                         "Cannot read /m/track " + std::to_string(60 - i) + ".wav: bad"});
+    results.push_back({"/m/a.wav",
+                       "/o/a.mp3",
+                       TFileOutcome::Converted,
+                       TReason::None,
+                       "",
+                       {{TWarningKind::SourceEndedEarly, "the source ended early"},
+                        {TWarningKind::Id3v1Shortened, "ID3v1 title cut; the ID3v2 tag keeps it whole"}}});
+    results.push_back({"/m/z.wav", "", TFileOutcome::NotStarted, TReason::RunStopped, "the run was stopped"});
+    results.push_back({"/m/k.wav", "/o/k.mp3", TFileOutcome::Skipped, TReason::OutputExists, "/o/k.mp3 has existed"});
+    const TEndReport report = MakeEndReport(results);
+    QCOMPARE(report.Counts, QString("1 converted, 60 failed, 1 skipped, 1 not started"));
+    QCOMPARE(report.Icon, QMessageBox::Warning);
+    QVERIFY(report.Details.indexOf("track 2.wav") < report.Details.indexOf("track 10.wav"));
+    QCOMPARE(report.Details.count("/m/track 7.wav"), 1);
+    QVERIFY(report.Details.contains("Warnings (1):\n/o/a.mp3: the source ended early"));
+    QVERIFY(report.Details.contains("Not started (the run was stopped) (1):\n/m/z.wav"));
+    QVERIFY(!report.Details.contains("ID3v1") && !report.Details.contains("k.wav"));
+    auto box = MakeEndReportBox(nullptr, report);
+    box->show();
+    QVERIFY(box->height() <= box->screen()->availableGeometry().height());
+    QVERIFY(box->findChild<QPushButton*>()->isDefault());
+
+    // Through the window: a long title the ID3v2 tag keeps is no news, and a
+    // batch that converted everything says so in the status line.
     Answers answers;
     const std::string wav = Home.File(std::string(40, 'n') + ".wav");
     MakeWav(wav, 0.3);
     TfrmMain main;
-    Settings.OutputFolder = Home.File("out");
-    Settings.IsShowTagEditor = true;
-    answers.Reply = QMessageBox::Yes;
-    WhenModal("frmTagEditor", [](QWidget* Editor) {
-      auto* title = Editor->findChild<QLineEdit*>("ID3title");
-      title->selectAll();
-      QTest::keyClicks(title, "Short");
-      Editor->findChild<QPushButton*>("btOk")->click();
-    });
+    Settings.IsShowTagEditor = false;
     main.StartFiles(cmWavToMp3, {QString::fromStdString(wav)}, false);
     QVERIFY2(answers.Texts.isEmpty(), qPrintable(answers.Texts.join("|")));
-    WhenModal("frmTagEditor", [](QWidget* Editor) { Editor->findChild<QPushButton*>("btOk")->click(); });
+    QVERIFY2(Find<QLabel>(&main, "lStatus")->text().startsWith("1 file converted to MP3 in 0:0"),
+             qPrintable(Find<QLabel>(&main, "lStatus")->text()));
+    Settings.WriteID3v2 = false;
+    answers.Reply = QMessageBox::Yes;
     main.StartFiles(cmWavToMp3, {QString::fromStdString(wav)}, false);
     QCOMPARE(answers.Texts.size(), 2);  // the overwrite question, then the end box
-    QVERIFY2(answers.Texts[1].startsWith("Tags shortened:\n"), qPrintable(answers.Texts[1]));
-    QVERIFY(answers.Texts[1].contains("ID3v1 title cut to 30 characters; the ID3v2 tag keeps it whole"));
+    QCOMPARE(answers.Icons.last(), QMessageBox::Information);
+    QVERIFY2(answers.Texts[1].startsWith("1 converted\n\nTags shortened (1):\n"), qPrintable(answers.Texts[1]));
+    QVERIFY(answers.Texts[1].contains(".mp3: ID3v1 title cut to 30 characters"));
+    QVERIFY(Find<QLabel>(&main, "lStatus")->text().isEmpty());
   }
 
   // Every window in every theme, as PNG files to look at, of the Part's sizes
