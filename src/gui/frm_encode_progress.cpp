@@ -142,8 +142,12 @@ void TfrmEncodeProgress::ShowProgress(int Percent) {
 }
 
 bool TfrmEncodeProgress::ConfirmOverwrite(const std::string& Path) {
-  return ShowMessage(this, QMessageBox::Information, DecodePath(Path) + " has existed, overite it?",
-                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  // One answer may stand for every later question of the run.
+  if (FAnswerForAll != QMessageBox::NoButton) return FAnswerForAll == QMessageBox::YesToAll;
+  const auto answer = ShowMessage(this, QMessageBox::Information, DecodePath(Path) + " has existed, overwrite it?",
+                                  QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll);
+  if (answer == QMessageBox::YesToAll || answer == QMessageBox::NoToAll) FAnswerForAll = answer;
+  return answer == QMessageBox::Yes || answer == QMessageBox::YesToAll;
 }
 
 void TfrmEncodeProgress::FileFinished(const TFileResult& Result) {

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <memory>
@@ -73,6 +74,8 @@ class TfrmEncodeProgress : public QDialog, public IBatchView {
   size_t CountOf(TFileOutcome Outcome) const;
   QElapsedTimer FElapsed;
   QString FStatus;
+  // Yes to All or No to All once given; NoButton before.
+  QMessageBox::StandardButton FAnswerForAll = QMessageBox::NoButton;
   bool FProgressShown = false;
   bool FClosing = false;
 };

@@ -575,7 +575,7 @@ class GuiTest : public QObject {
     answers.Reply = QMessageBox::No;
     main.StartConversion(cmMp3ToWav);
     QCOMPARE(answers.Texts.size(), 1);
-    QCOMPARE(answers.Texts[0], QString::fromStdString(Home.File("out/song.wav")) + " has existed, overite it?");
+    QCOMPARE(answers.Texts[0], QString::fromStdString(Home.File("out/song.wav")) + " has existed, overwrite it?");
     QCOMPARE(test::ReadBytes(Home.File("out/song.wav")), old);
     test::WriteText(Home.File("junk.wav"), std::string(3000, 'x'));
     answers.Files = {QString::fromStdString(Home.File("junk.wav"))};
@@ -778,7 +778,7 @@ class GuiTest : public QObject {
     answers.Texts.clear();
     main.StartFiles(cmWavToMp3, {QString::fromStdString(Home.File("two/song.wav"))}, false);
     QCOMPARE(answers.Texts.size(), 1);
-    QVERIFY(answers.Texts[0].endsWith("has existed, overite it?"));
+    QVERIFY(answers.Texts[0].endsWith("has existed, overwrite it?"));
   }
 
   // Files and folders dropped on each mode button start that mode; other
@@ -1042,6 +1042,43 @@ class GuiTest : public QObject {
     QCOMPARE(Run("/usr/bin/python3 -c \"from mutagen.id3 import ID3; print(ID3(b'" + Settings.OutputFolder +
                  "/caf\\xe9.mp3')['TIT2'])\""),
              std::string("caf\xc3\xa9\n"));
+  }
+
+  // Regression: every existing output asked once, with Yes the default;
+  // now Yes to All and No to All answer the rest, No is the default and
+  // Escape answers No.
+  void overwriteQuestionForManyFiles() {
+    Answers answers;
+    QStringList wavs;
+    for (int i = 1; i <= 3; ++i) {
+      const std::string wav = Home.File("many/" + std::to_string(i) + ".wav");
+      fs::create_directories(Home.File("many"));
+      MakeWav(wav, 0.2);
+      wavs << QString::fromStdString(wav);
+      test::WriteText(Home.File("out/" + std::to_string(i) + ".mp3"), "old");
+    }
+    Settings.IsShowTagEditor = false;
+    TfrmMain main;
+    for (auto [reply, size] :
+         {std::pair{QMessageBox::NoToAll, size_t(3)}, std::pair{QMessageBox::YesToAll, size_t(0)}}) {
+      answers.Texts.clear();
+      answers.Reply = reply;
+      main.StartFiles(cmWavToMp3, wavs, false);
+      QCOMPARE(answers.Texts.size(), 1);  // one question; no end box
+      for (int i = 1; i <= 3; ++i)
+        QCOMPARE(test::ReadBytes(Home.File("out/" + std::to_string(i) + ".mp3")).size() == 3, size == 3);
+    }
+    DialogHooks().Message = nullptr;
+    QTimer::singleShot(0, [] {
+      QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+      QVERIFY(box->button(QMessageBox::YesToAll) && box->button(QMessageBox::NoToAll));
+      QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QCOMPARE(ShowMessage(nullptr, QMessageBox::Information, "x has existed, overwrite it?",
+                         QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll),
+             QMessageBox::No);
   }
 
   // Regression: the end box grew with its files past the screen, listed
