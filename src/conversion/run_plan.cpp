@@ -136,12 +136,18 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
       plan.Refused.push_back({file, "", TFileOutcome::Skipped, TReason::GivenTwice, "given twice"});
       continue;
     }
-    if (!Request.Mode && ExtensionOf(file) == target) {
+    // A file of the target type is skipped as the command line skips it (a
+    // drop refuses it below); one of another known type is not the mode's
+    // source, chosen or dropped.
+    const std::string extension = ExtensionOf(file);
+    if (!target.empty() && extension == target && !Request.OtherTypesRefused) {
       plan.Refused.push_back(
           {file, "", TFileOutcome::Skipped, TReason::AlreadyTargetType, "it is already a ." + target + " file"});
       continue;
     }
-    if (Request.Mode && Request.OtherTypesRefused && ExtensionOf(file) != sourceType) {
+    const bool knownType = std::find_if(std::begin(kFileTypes), std::end(kFileTypes),
+                                        [&](const char* T) { return extension == T; }) != std::end(kFileTypes);
+    if (IsConversionMode(Request.Mode) && extension != sourceType && (Request.OtherTypesRefused || knownType)) {
       plan.Refused.push_back(
           {file, "", TFileOutcome::Failed, TReason::NotSourceType, "not a " + Upper(sourceType) + " file"});
       continue;

@@ -767,13 +767,18 @@ class GuiTest : public QObject {
     QVERIFY(answers.Texts[0].contains("song.WAV: its output"));
     QVERIFY(answers.Texts[0].contains("is already written in this run, from"));
     QVERIFY(fs::exists(Home.File("refused/song.mp3")));
-    // The same folder as output: an MP3 chosen in WMA-to-MP3 would be its own output.
+    // Regression: a valid MP3 chosen with "Any file" failed as undecodable;
+    // the command line skips it as already MP3, and a WMA is not a WAV file.
     answers.Texts.clear();
     answers.Reply = QMessageBox::No;
-    Settings.OutputFolder = Home.File("refused");
-    main.StartFiles(cmWmaToMp3, {QString::fromStdString(Home.File("refused/song.mp3"))}, false);
+    test::WriteText(Home.File("two/other.wma"), "x");
+    main.StartFiles(
+        cmWavToMp3,
+        {QString::fromStdString(Home.File("refused/song.mp3")), QString::fromStdString(Home.File("two/other.wma"))},
+        false);
     QVERIFY2(answers.Texts.size() == 1, qPrintable(answers.Texts.join("|")));
-    QVERIFY2(answers.Texts[0].contains("would replace"), qPrintable(answers.Texts[0]));
+    QVERIFY2(answers.Texts[0].contains("song.mp3: it is already a .mp3 file"), qPrintable(answers.Texts[0]));
+    QVERIFY2(answers.Texts[0].contains("other.wma: not a WAV file"), qPrintable(answers.Texts[0]));
     // No to the question: nothing to tell.
     answers.Texts.clear();
     main.StartFiles(cmWavToMp3, {QString::fromStdString(Home.File("two/song.wav"))}, false);
