@@ -31,6 +31,9 @@ struct TPlanRequest {
   // target type, as the command line does), and one of an extension of no
   // mode is tried in the mode (a file chosen in the dialog).
   bool OtherTypesRefused = false;
+  // A folder given lands under its own name in the output folder, as a file
+  // manager copies it (a drop); otherwise its files land there directly.
+  bool FolderNamesKept = false;
   bool SameAsInputFolder = false;
   std::string OutputFolder;
   // Nothing is written, not even the probe of FoldsLetterCase.

@@ -397,6 +397,7 @@ TPlanRequest TfrmMain::PlanFor(TConversionMode Mode, const std::vector<std::stri
   request.Mode = Mode;
   request.Recursive = true;
   request.OtherTypesRefused = Dropped;
+  request.FolderNamesKept = Dropped;
   request.SameAsInputFolder = Settings.SameAsInputFolder;
   request.OutputFolder = Settings.OutputFolder;
   return request;

@@ -820,19 +820,31 @@ class GuiTest : public QObject {
     }
     QVERIFY(answers.Texts.isEmpty());
 
-    // A folder tree with a file of another type: the tree kept, hidden
-    // entries and links to folders left, the other file told of.
+    // A folder tree with a file of another type: the tree kept under the
+    // folder's own name, hidden entries and links to folders left, the other
+    // file told of.
     Settings.OutputFolder = Home.File("dropped/tree");
     fs::create_directories(Settings.OutputFolder);
     QVERIFY(DragAndDrop(Find<QPushButton>(&main, "bWAVtoMP3"),
-                        Urls({QString::fromStdString(in + "/tree"), QString::fromStdString(in + "/b.mp3")})));
+                        Urls({QString::fromStdString(in + "/tree/"), QString::fromStdString(in + "/b.mp3")})));
     QVERIFY(Settled([&] { return !answers.Texts.isEmpty(); }));
     QCOMPARE(answers.Texts.size(), 1);
     QVERIFY2(answers.Texts[0].contains("b.mp3: not a WAV file"), qPrintable(answers.Texts[0]));
-    QVERIFY(fs::exists(Settings.OutputFolder + "/top.mp3"));
-    QVERIFY(fs::exists(Settings.OutputFolder + "/Disc 2/deep.mp3"));
-    QVERIFY(!fs::exists(Settings.OutputFolder + "/.hidden"));
-    QVERIFY(!fs::exists(Settings.OutputFolder + "/link"));
+    QVERIFY(fs::exists(Settings.OutputFolder + "/tree/top.mp3"));
+    QVERIFY(fs::exists(Settings.OutputFolder + "/tree/Disc 2/deep.mp3"));
+    QVERIFY(!fs::exists(Settings.OutputFolder + "/tree/.hidden"));
+    QVERIFY(!fs::exists(Settings.OutputFolder + "/tree/link"));
+    // Regression: two dropped folders with a file of one name collided.
+    answers.Texts.clear();
+    for (const char* artist : {"Artist A", "Artist B"}) {
+      fs::create_directories(in + "/" + artist);
+      MakeWav(in + "/" + artist + "/01.wav", 0.2);
+    }
+    QVERIFY(DragAndDrop(Find<QPushButton>(&main, "bWAVtoMP3"),
+                        Urls({QString::fromStdString(in + "/Artist A"), QString::fromStdString(in + "/Artist B")})));
+    QVERIFY(Settled([&] { return fs::exists(Settings.OutputFolder + "/Artist B/01.mp3"); }));
+    QVERIFY(fs::exists(Settings.OutputFolder + "/Artist A/01.mp3"));
+    QVERIFY2(answers.Texts.isEmpty(), qPrintable(answers.Texts.join("|")));
 
     // None of the type: nothing starts, a box says why.
     answers.Texts.clear();
