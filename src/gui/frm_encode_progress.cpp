@@ -73,6 +73,7 @@ void TfrmEncodeProgress::MakeControls() {
   lProgressHint->setTextFormat(Qt::PlainText);
   lProgressHint->setGeometry(16, 150, 334, 18);
   ProgressBar1 = Place<QProgressBar>(this, "ProgressBar1", {16, 170, 334, 22});
+  ProgressBar1->setAccessibleName("Progress");
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
   ProgressBar1->setFormat("0%");
@@ -95,6 +96,9 @@ QLabel* TfrmEncodeProgress::Value(const QString& Name, const QString& Caption, i
   value->setObjectName(Name);
   value->setTextFormat(Qt::PlainText);  // a file name is never markup
   value->setGeometry(150, Y, 200, 18);
+  // A screen reader reads the value with its caption.
+  caption->setBuddy(value);
+  value->setAccessibleName(QString(Caption).remove(':'));
   return value;
 }
 

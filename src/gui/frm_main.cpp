@@ -1,5 +1,7 @@
 #include "gui/frm_main.h"
 
+#include <QAccessibleWidget>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
@@ -50,6 +52,34 @@ void DialogFor(TConversionMode Mode, QStringList& Filters, QString& Title) {
 
 const QColor kOnPicture(235, 245, 250);
 
+// The main window as a screen reader sees it: a frame, its children those
+// that show (the hidden genre list is only for looking names up).
+class TMainAccessible : public QAccessibleWidget {
+ public:
+  explicit TMainAccessible(QWidget* Window) : QAccessibleWidget(Window, QAccessible::Window) {}
+  int childCount() const override { return static_cast<int>(Shown().size()); }
+  QAccessibleInterface* child(int Index) const override {
+    const QList<QWidget*> shown = Shown();
+    return Index >= 0 && Index < shown.size() ? QAccessible::queryAccessibleInterface(shown[Index]) : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* Child) const override {
+    return Child ? static_cast<int>(Shown().indexOf(qobject_cast<QWidget*>(Child->object()))) : -1;
+  }
+
+ private:
+  QList<QWidget*> Shown() const {
+    QList<QWidget*> shown;
+    for (QObject* o : widget()->children())
+      if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow() && !w->isHidden()) shown << w;
+    return shown;
+  }
+};
+
+QAccessibleInterface* MainAccessible(const QString&, QObject* Object) {
+  auto* main = qobject_cast<TfrmMain*>(Object);
+  return main ? new TMainAccessible(main) : nullptr;
+}
+
 }  // namespace
 
 TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::FramelessWindowHint) {
@@ -77,6 +107,7 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
     b->setAccessibleName(Hint);
     b->setText(Glyph);
     b->setAutoRaise(true);
+    b->setStyleSheet("QToolButton:focus { border: 1px solid rgba(255,255,255,190); border-radius: 3px; }");
     b->setCursor(Qt::PointingHandCursor);
     b->setGeometry(X, 6, 24, 22);
     QPalette p = b->palette();
@@ -100,8 +131,9 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
     y += 30;
   }
   Section("Options", 212, 46, 170);
-  connect(FlatButton("bSettings", "Settings   ", "Open the options dialog to set", 222, 72, 150), &QPushButton::clicked,
-          this, [this] { bSettingsClick(); });
+  connect(FlatButton("bSettings", "Settings   ", "Open the options dialog to set the output folder and the encoders",
+                     222, 72, 150),
+          &QPushButton::clicked, this, [this] { bSettingsClick(); });
   connect(FlatButton("bShowFiles", "Show Files", "Open the output folder", 222, 102, 150), &QPushButton::clicked, this,
           [this] { bShowFilesClick(); });
   Section("Help", 212, 140, 170);
@@ -131,6 +163,15 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
   ID3genre->setObjectName("ID3genre");
   for (const auto& g : GenreList) ID3genre->addItem(QString::fromStdString(g));
   ID3genre->hide();
+  // The keyboard starts on the first mode; the window's own buttons come last.
+  setTabOrder(findChild<QWidget*>("bExit"), findChild<QWidget*>("bMinimize"));
+  setTabOrder(findChild<QWidget*>("bMinimize"), findChild<QWidget*>("bClose"));
+  findChild<QWidget*>(kModes[0].Button)->setFocus();
+  static const bool installed = [] {
+    QAccessible::installFactory(MainAccessible);
+    return true;
+  }();
+  (void)installed;
   FormCreate();
 }
 
@@ -172,12 +213,14 @@ QPushButton* TfrmMain::FlatButton(const QString& Name, const QString& Caption, c
   b->setObjectName(Name);
   b->setFlat(true);
   b->setToolTip(Hint);
+  b->setAccessibleName(Caption.trimmed());
   b->setCursor(Qt::PointingHandCursor);
   b->setGeometry(X, Y, W, 26);
   b->setStyleSheet(
       "QPushButton { color: #ebf5fa; text-align: left; padding-left: 8px; border: none; }"
       "QPushButton:hover { background: rgba(255,255,255,40); border-radius: 4px; }"
       "QPushButton:pressed { background: rgba(255,255,255,70); }"
+      "QPushButton:focus { border: 1px solid rgba(255,255,255,190); border-radius: 4px; }"
       "QPushButton[dropTarget=\"true\"] { background: rgba(255,255,255,90); border-radius: 4px; }");
   return b;
 }
@@ -217,8 +260,12 @@ void TfrmMain::contextMenuEvent(QContextMenuEvent* Event) {
   QMenu menu(this);
   QMenu* themes = menu.addMenu("Theme");
   const QString current = QString::fromStdString(Settings.Theme);
+  // One of the themes: radio items.
+  auto* group = new QActionGroup(themes);
+  group->setExclusive(true);
   auto add = [&](const QString& Caption, const QString& Name) {
     QAction* a = themes->addAction(Caption, this, [this, Name] { ChooseTheme(Name); });
+    group->addAction(a);
     a->setCheckable(true);
     a->setChecked(current.compare(Name, Qt::CaseInsensitive) == 0);
   };

@@ -71,8 +71,10 @@ TfrmOptions::TfrmOptions(QWidget* Owner) : QDialog(Owner), WMAOut1(std::make_uni
   btCancel = Place<QPushButton>(this, "btCancel", {370, 278, 75, 25}, "Cancel");
   connect(btOk, &QPushButton::clicked, this, [this] { btOkClick(); });
   connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
-  // Enter in an edit presses no button; Escape and the close box cancel.
+  // Enter presses OK, whichever control has the focus; Escape and the close
+  // box cancel.
   for (QPushButton* b : findChildren<QPushButton*>()) b->setAutoDefault(false);
+  btOk->setDefault(true);
   FormCreate();
 }
 
@@ -163,9 +165,11 @@ QWidget* TfrmOptions::WmaPage() {
   page->setObjectName("tsWMA");
   QLabel* codecs = Caption(page, "Codecs", 8, 6);
   lbCodecs = Place<QListWidget>(page, "lbCodecs", {8, 24, 172, 170});
+  lbCodecs->setAccessibleName("Codecs");
   codecs->setBuddy(lbCodecs);
   QLabel* formats = Caption(page, "Formats", 188, 6);
   lbFormats = Place<QListWidget>(page, "lbFormats", {188, 24, 238, 170});
+  lbFormats->setAccessibleName("Formats");
   formats->setBuddy(lbFormats);
   cbWMA_VBR = Place<QCheckBox>(page, "cbWMA_VBR", {8, 204, 200, 20}, "VBR(Variable Bit Rate)");
   bWMADefault = Place<QPushButton>(page, "bWMADefault", {346, 200, 80, 26}, "&Default");

@@ -87,8 +87,9 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner, TTagKeeping Keeping) : QDialog(Owne
   cbShowTagEditor->adjustSize();
   btOk = Place<QPushButton>(this, "btOk", {258, 206, 75, 25}, "&Start");
   btCancel = Place<QPushButton>(this, "btCancel", {347, 206, 75, 25}, "&Cancel");
-  // Enter in an edit presses no button; Escape cancels.
+  // Enter presses Start, whichever control has the focus; Escape cancels.
   for (QPushButton* b : {btOk, btCancel}) b->setAutoDefault(false);
+  btOk->setDefault(true);
   connect(btOk, &QPushButton::clicked, this, [this] { btOkClick(); });
   connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
   // Tab goes down the left fields, then down the right ones, as they stand.

@@ -3,6 +3,7 @@
 // single-instance hand-over, conversions started through the window, and a
 // picture of every window in every theme.
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -387,12 +388,12 @@ class GuiTest : public QObject {
       QVERIFY(!vbr->isChecked() && !vbr->isEnabled());
       QCOMPARE(vbr->toolTip(), QString("This codec offers no VBR formats."));
       QCOMPARE(Find<QListWidget>(&o, "lbFormats")->currentRow(), 29);
-      // Enter in an edit presses no button.
+      // Regression: Enter did nothing; OK is the default button.
+      o.show();
       auto* folder = Find<QLineEdit>(&o, "editOutputDir");
       folder->setFocus();
       QTest::keyClick(folder, Qt::Key_Return);
-      QCOMPARE(o.result(), 0);
-      Find<QPushButton>(&o, "btOk")->click();
+      QCOMPARE(o.result(), int(QDialog::Accepted));
     }
     QCOMPARE(Settings.FormatIndex, 29);
     QVERIFY(!Settings.VBR);
@@ -414,9 +415,9 @@ class GuiTest : public QObject {
       year->setFocus();
       QTest::keyClicks(year, "199999");
       QCOMPARE(year->text(), QString("1999"));
-      QTest::keyClick(year, Qt::Key_Return);  // presses no button
-      QVERIFY(e.isVisible() || e.result() == 0);
-      Find<QPushButton>(&e, "btOk")->click();
+      e.show();
+      QTest::keyClick(year, Qt::Key_Return);  // presses Start, the default button
+      QCOMPARE(e.result(), int(QDialog::Accepted));
     }
     QCOMPARE(TagValues.TagTitle.size(), size_t(40));
     QCOMPARE(TagValues.TagGenreIndex, -1);
@@ -1053,12 +1054,13 @@ class GuiTest : public QObject {
     Settings.OutputFolder = Home.File("latin1-out");
     fs::create_directories(Settings.OutputFolder);
     QVERIFY(DragAndDrop(Find<QPushButton>(&main, "bWAVtoMP3"), Urls({QString::fromStdString(folder)})));
-    QVERIFY(Settled([&] { return fs::exists(Settings.OutputFolder + "/caf\xe9.mp3"); }));
+    const std::string out = Settings.OutputFolder + "/latin1";  // the dropped folder's own name
+    QVERIFY(Settled([&] { return fs::exists(out + "/caf\xe9.mp3"); }));
     QVERIFY2(answers.Texts.isEmpty(), qPrintable(answers.Texts.join("|")));
     // The title from such a name reads as Latin-1.
-    QCOMPARE(Run("/usr/bin/python3 -c \"from mutagen.id3 import ID3; print(ID3(b'" + Settings.OutputFolder +
-                 "/caf\\xe9.mp3')['TIT2'])\""),
-             std::string("caf\xc3\xa9\n"));
+    QCOMPARE(
+        Run("/usr/bin/python3 -c \"from mutagen.id3 import ID3; print(ID3(b'" + out + "/caf\\xe9.mp3')['TIT2'])\""),
+        std::string("caf\xc3\xa9\n"));
   }
 
   // Regression: every existing output asked once, with Yes the default;
@@ -1096,6 +1098,39 @@ class GuiTest : public QObject {
     QCOMPARE(ShowMessage(nullptr, QMessageBox::Information, "x has existed, overwrite it?",
                          QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll),
              QMessageBox::No);
+  }
+
+  // Regression: Enter in the About box opened the donation page, the main
+  // window's first focus was Minimize, and a screen reader met unnamed lists,
+  // names with trailing spaces and the hidden genre list.
+  void keyboardAndScreenReaders() {
+    TfrmMain main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    QCOMPARE(QApplication::focusWidget(), main.findChild<QWidget*>(kModes[0].Button));
+    QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(&main);
+    QCOMPARE(frame->role(), QAccessible::Window);
+    for (int i = 0; i < frame->childCount(); ++i) {
+      const QString name = frame->child(i)->text(QAccessible::Name);
+      QCOMPARE(name, name.trimmed());
+      QVERIFY(frame->child(i)->object()->objectName() != "ID3genre");
+    }
+    {
+      TfrmAbout about(&main);
+      about.show();
+      QVERIFY(QTest::qWaitForWindowActive(&about));
+      QCOMPARE(about.focusWidget(), about.findChild<QWidget*>("bOK"));
+      Opened.clear();
+      QTest::keyClick(about.focusWidget(), Qt::Key_Return);
+      QVERIFY(Opened.isEmpty());
+      QCOMPARE(about.result(), int(QDialog::Accepted));
+    }
+    TfrmOptions options(&main);
+    QCOMPARE(options.findChild<QWidget*>("lbCodecs")->accessibleName(), QString("Codecs"));
+    QCOMPARE(options.findChild<QWidget*>("lbFormats")->accessibleName(), QString("Formats"));
+    TfrmEncodeProgress progress(&main, std::vector<std::string>{}, cmWavToMp3);
+    QCOMPARE(progress.findChild<QWidget*>("ProgressBar1")->accessibleName(), QString("Progress"));
+    QCOMPARE(progress.findChild<QWidget*>("lCompleted")->accessibleName(), QString("Completed"));
   }
 
   // Regression: the end box grew with its files past the screen, listed
