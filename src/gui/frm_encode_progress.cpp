@@ -155,6 +155,7 @@ bool TfrmEncodeProgress::ConfirmOverwrite(const std::string& Path) {
 }
 
 void TfrmEncodeProgress::FileFinished(const TFileResult& Result) {
+  if (LeftOut != TReason::None && Result.Reason == LeftOut) return;
   Results.push_back(Result);
   if (Run->Lanes() > 1) ShowProgress(Run->Batch()->Percent());
 }

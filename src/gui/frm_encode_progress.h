@@ -44,6 +44,10 @@ class TfrmEncodeProgress : public QDialog, public IBatchView {
   // the end box told of it.
   const QString& Status() const { return FStatus; }
 
+  // Files refused for this reason are left out of the end box (another
+  // conversion is offered for them).
+  TReason LeftOut = TReason::None;
+
   // IBatchView
   void ShowInputFileName(const std::string& Name) override;
   void ShowOutputFileName(const std::string& Name) override;

@@ -355,10 +355,17 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
       Tags = TagValues;
       return true;
     };
+    // Dropped files of other types are offered their own conversion once
+    // this one has ended, as the desktop's Open With does, not told of as failures.
+    std::vector<std::string> otherTypes;
+    for (const TFileResult& r : plan.Refused)
+      if (Dropped && r.Reason == TReason::NotSourceType) otherTypes.push_back(r.Source);
     lStatus->clear();
     TfrmEncodeProgress progress(this, std::move(run));
+    if (!otherTypes.empty()) progress.LeftOut = TReason::NotSourceType;
     if (progress.Start()) progress.exec();
     lStatus->setText(progress.Status());
+    if (!otherTypes.empty()) TakeFiles(otherTypes);
   } catch (const std::exception& e) {
     // The start ends, but not silently: the user learns why.
     ShowMessage(this, QMessageBox::Critical,
@@ -392,13 +399,14 @@ void TfrmMain::TakeGroups(const std::vector<std::string>& Paths) {
     std::string Type;
     std::vector<std::string> Paths;
     size_t Files = 0;
+    std::string Name;  // of the one file, when there is one
   };
   std::vector<TGroup> groups;
   std::vector<bool> taken(Paths.size());
   for (const char* type : kFileTypes) {
     const TConversionMode first = ModeBetween(type, type == std::string("wav") ? "mp3" : "wav");
     const TRunPlan plan = PlanRun(PlanFor(first, Paths, true));
-    TGroup group{type, {}, plan.Files.size()};
+    TGroup group{type, {}, plan.Files.size(), plan.Files.size() == 1 ? FileNamePart(plan.Files[0].Source) : ""};
     for (size_t i = 0; i < Paths.size(); ++i) {
       const std::string folder = Paths[i] + "/";
       std::error_code ec;
@@ -430,9 +438,9 @@ void TfrmMain::TakeGroups(const std::vector<std::string>& Paths) {
         modes.push_back(m);
         targets << QString(target).toUpper();
       }
-    const QString text = QString("Convert %1 %2 file%3 to:")
-                             .arg(g.Files)
-                             .arg(QString::fromStdString(g.Type).toUpper(), g.Files == 1 ? "" : "s");
+    const QString text =
+        g.Files == 1 ? QString("Convert %1 to:").arg(DecodePath(g.Name))
+                     : QString("Convert %1 %2 files to:").arg(g.Files).arg(QString::fromStdString(g.Type).toUpper());
     const int choice = ShowChoice(this, text, targets);
     if (choice == 0 || choice == 1) StartFiles(modes[static_cast<size_t>(choice)], g.Paths, true);
   }
@@ -451,6 +459,8 @@ TPlanRequest TfrmMain::PlanFor(TConversionMode Mode, const std::vector<std::stri
 }
 
 void TfrmMain::bSettingsClick() {
+  // A hand-over waits for the dialog to close.
+  TBusy busy(FBusy);
   TfrmOptions options(this);
   options.exec();
 }
