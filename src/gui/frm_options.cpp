@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QDir>
 #include <QLabel>
+#include <QScrollBar>
 #include <QStyle>
 #include <filesystem>
 
@@ -171,6 +172,7 @@ QWidget* TfrmOptions::WmaPage() {
   lbFormats = Place<QListWidget>(page, "lbFormats", {188, 24, 238, 170});
   lbFormats->setAccessibleName("Formats");
   formats->setBuddy(lbFormats);
+  lbFormats->setProperty("caption", QVariant::fromValue<QWidget*>(formats));
   cbWMA_VBR = Place<QCheckBox>(page, "cbWMA_VBR", {8, 204, 200, 20}, "VBR(Variable Bit Rate)");
   bWMADefault = Place<QPushButton>(page, "bWMADefault", {346, 200, 80, 26}, "&Default");
   // Whatever changes the codec (mouse, arrow keys, Home, End) refills the formats.
@@ -209,9 +211,18 @@ void TfrmOptions::FillFormats() {
   for (size_t i = 0; i < formats.size(); ++i) {
     QString text = QString::fromStdString(formats[i]);
     // The settings' default format is marked; the stored index is unchanged.
-    if (static_cast<int>(i) == DefaultFormat()) text += "  (default)";
+    if (static_cast<int>(i) == DefaultFormat()) text += " (default)";
     lbFormats->addItem(text);
   }
+  // The format list is as wide as its longest entry, the codec list giving
+  // up what it does not need.
+  const int frames = 2 * lbFormats->frameWidth() + lbFormats->verticalScrollBar()->sizeHint().width() + 6;
+  const int codecsNeed = lbCodecs->sizeHintForColumn(0) + 2 * lbCodecs->frameWidth() + 6;
+  const int right = lbFormats->geometry().right();
+  const int width = std::clamp(lbFormats->sizeHintForColumn(0) + frames, 238, right - 8 - (8 + codecsNeed) + 1);
+  lbFormats->setGeometry(right + 1 - width, lbFormats->y(), width, lbFormats->height());
+  lbCodecs->setGeometry(8, lbCodecs->y(), lbFormats->x() - 16, lbCodecs->height());
+  if (QWidget* caption = lbFormats->property("caption").value<QWidget*>()) caption->move(lbFormats->x(), caption->y());
 }
 
 int TfrmOptions::DefaultFormat() const {

@@ -71,6 +71,14 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner, TTagKeeping Keeping) : QDialog(Owne
   // A track and the count of the album ("3/12") where a whole tag keeps it.
   label("Label6", "Track #:", 264, 92)
       ->setBuddy(ID3track = edit("ID3track", Keeping == TTagKeeping::Id3v1 ? 2 : 7, 312, 88, 42, "0123456789/"));
+  // The right fields start clear of the widest of their labels too, and
+  // keep their widths (the genre list ends where it did).
+  QLabel* rightLabels[] = {genre, group->findChild<QLabel*>("Label4"), group->findChild<QLabel*>("Label6")};
+  int right = 309;
+  for (QLabel* l : rightLabels) right = std::max(right, l->x() + l->width() + 6);
+  ID3genre->setGeometry(right, 24, 407 - right, 22);
+  for (QLineEdit* e : {static_cast<QLineEdit*>(ID3year), static_cast<QLineEdit*>(ID3track)})
+    e->move(std::max(e->x(), right), e->y());
   lNote = Place<QLabel>(group, "lNote", {8, 145, 401, 15});
   lNote->setTextFormat(Qt::PlainText);
   const std::pair<TLimitedEdit*, const char*> fields[] = {{ID3title, "Title"}, {ID3artist, "Artist"},

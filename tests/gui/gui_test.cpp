@@ -1226,6 +1226,22 @@ class GuiTest : public QObject {
         QDragLeaveEvent leave;
         QApplication::sendEvent(main.findChild<QPushButton*>("bWAVtoMP3"), &leave);
       }
+      // The end box of a run with failures and a warning.
+      {
+        std::vector<TFileResult> results(12, {"/music/Album/track 1.wav", "", TFileOutcome::Failed, TReason::CannotRead,
+                                              "not an audio file of a kind that can be decoded"});
+        for (size_t i = 0; i < results.size(); ++i)
+          results[i].Source = "/music/Album/track " + std::to_string(i) + ".wav";
+        results.push_back({"/music/a.wav",
+                           "/out/a.mp3",
+                           TFileOutcome::Converted,
+                           TReason::None,
+                           "",
+                           {{TWarningKind::SourceEndedEarly, "the source ended early"}}});
+        auto box = MakeEndReportBox(&main, MakeEndReport(results));
+        box->show();
+        QVERIFY(box->grab().save(folder + "/frmEndReport-" + theme + ".png"));
+      }
       // The options dialog's other pages too.
       auto* pages = options.findChild<QTabWidget*>("PageControl1");
       for (int page = 1; page < pages->count(); ++page) {
