@@ -216,7 +216,7 @@ void TfrmOptions::FillFormats() {
   }
   // The format list is as wide as its longest entry, the codec list giving
   // up what it does not need.
-  const int frames = 2 * lbFormats->frameWidth() + lbFormats->verticalScrollBar()->sizeHint().width() + 6;
+  const int frames = 2 * lbFormats->frameWidth() + lbFormats->verticalScrollBar()->sizeHint().width() + 12;
   const int codecsNeed = lbCodecs->sizeHintForColumn(0) + 2 * lbCodecs->frameWidth() + 6;
   const int right = lbFormats->geometry().right();
   const int width = std::clamp(lbFormats->sizeHintForColumn(0) + frames, 238, right - 8 - (8 + codecsNeed) + 1);

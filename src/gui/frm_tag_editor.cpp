@@ -84,7 +84,9 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner, TTagKeeping Keeping) : QDialog(Owne
   const std::pair<TLimitedEdit*, const char*> fields[] = {{ID3title, "Title"}, {ID3artist, "Artist"},
                                                           {ID3album, "Album"}, {ID3comment, "Comment"},
                                                           {ID3year, "Year"},   {ID3track, "Track #"}};
-  for (auto [e, name] : fields) {
+  for (const auto& field : fields) {
+    TLimitedEdit* e = field.first;
+    const char* name = field.second;
     connect(e, &TLimitedEdit::Refused, this,
             [this, e, name](const QString& LeftOut, bool NotAllowed) { ShowRefused(name, e, LeftOut, NotAllowed); });
     if (e != ID3year && e != ID3track) connect(e, &QLineEdit::textEdited, this, [this] { ShowShortened(); });

@@ -42,10 +42,11 @@ class TLengthValidator : public QValidator {
     if (leftOut.isEmpty()) return Acceptable;
     const qsizetype dropped = added.size() - kept.size();
     Input = Input.left(start) + kept + Input.right(end);
-    if (Pos >= start + added.size())
+    if (Pos >= start + added.size()) {
       Pos = static_cast<int>(Pos - dropped);
-    else if (Pos > start)
+    } else if (Pos > start) {
       Pos = static_cast<int>(std::min<qsizetype>(Pos, start + kept.size()));
+    }
     emit FEdit->Refused(leftOut, notAllowed);
     return Acceptable;
   }
