@@ -143,8 +143,9 @@ void TBatchDriver::FinishPrevious() {
   if (!out->WarningMessage().empty())
     result.Warnings.push_back({TWarningKind::SourceEndedEarly, out->WarningMessage()});
   if (out == &MP3Out1) {
-    if (std::string report = Id3v1Report(FRunningTags, f.Output, !MP3Out1.LeadingTag.empty()); !report.empty())
-      result.Warnings.push_back({TWarningKind::TagsShortened, report});
+    const bool whole = !MP3Out1.LeadingTag.empty();
+    if (std::string report = Id3v1Report(FRunningTags, f.Output, whole); !report.empty())
+      result.Warnings.push_back({whole ? TWarningKind::Id3v1Shortened : TWarningKind::TagsShortened, report});
   }
   FView.FileFinished(result);
 }
@@ -234,6 +235,7 @@ bool TBatchDriver::MayWrite(const TPlannedFile& File) {
     EndFile({File.Source, File.Output, TFileOutcome::Skipped, TReason::OutputExists, File.Output + " has existed"});
     return false;
   }
+  FRunningReplaces = exists;
   // A file asked about is replaced; one that appears meanwhile only with -y.
   fileOut->Replace = replace || FValues->ReplaceAppearing ? TAuFileOut::rrAlways : TAuFileOut::rrNever;
   return true;
@@ -250,7 +252,8 @@ void TBatchDriver::Close() {
   if (FRunning) {
     FRunning = false;
     FView.FileFinished({FRunningFile.Source, FRunningFile.Output, TFileOutcome::Failed, TReason::Stopped,
-                        "Stopped before the end: the output is incomplete."});
+                        FRunningReplaces ? "Stopped before the end: the earlier file was kept."
+                                         : "Stopped before the end: the output is incomplete."});
   }
   WaveIn1.SetFileName("");
   WaveOut1.SetFileName("");

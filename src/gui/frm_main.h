@@ -77,6 +77,7 @@ class TfrmMain : public QWidget {
   std::vector<std::vector<std::string>> FPending;
 
   QLabel* Image1;
+  QLabel* lStatus;
   QComboBox* ID3genre;
 };
 
