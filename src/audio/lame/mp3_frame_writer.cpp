@@ -71,6 +71,7 @@ void TMp3FrameWriter::WriteFront(TStream& Out) {
   FMusicCrc = Crc16(FWindow.data(), area, FMusicCrc);
   FAudioBytes += static_cast<uint32_t>(f.Head.size() + area);
   FSeek.Add(f.BitRateKbps);
+  FLastHeader3 = f.Head[3];
   FWindow.erase(FWindow.begin(), FWindow.begin() + static_cast<int64_t>(area));
   FWindowStart += f.Area;
   FQueue.pop_front();

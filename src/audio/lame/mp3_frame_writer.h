@@ -34,6 +34,9 @@ class TMp3FrameWriter {
   uint32_t AudioBytes() const { return FAudioBytes; }
   uint16_t MusicCrc() const { return FMusicCrc; }
   const TMp3SeekTable& Seek() const { return FSeek; }
+  // The fourth header byte of the last frame written (its mode extension
+  // is the one the encoder's tag frame carries).
+  uint8_t LastHeader3() const { return FLastHeader3; }
 
  private:
   struct TQueued {
@@ -58,6 +61,7 @@ class TMp3FrameWriter {
   TMp3SeekTable FSeek;
   uint32_t FAudioBytes = 0;
   uint16_t FMusicCrc = 0;
+  uint8_t FLastHeader3 = 0;
 };
 
 }  // namespace tonvale

@@ -12,6 +12,12 @@ namespace {
 constexpr int64_t kLeadInFrames = 160;
 constexpr uint32_t kChunkBytes = 16384;  // 4096 stereo 16-bit samples
 constexpr int64_t kNoLimit = std::numeric_limits<int64_t>::max();
+constexpr uint8_t kModeExtension = 0x30;  // in the fourth header byte
+
+// Gives the tag frame Tag the mode extension of the stream's last frame.
+void TakeModeExtension(std::vector<uint8_t>& Tag, uint8_t LastHeader3) {
+  Tag[3] = static_cast<uint8_t>((Tag[3] & ~kModeExtension) | (LastHeader3 & kModeExtension));
+}
 
 std::string ShortVersion() {
   auto version = reinterpret_cast<const char* (*)()>(LameEntry("get_lame_short_version"));
@@ -192,6 +198,9 @@ bool TMp3SegmentRun::Encode(const TMp3Segment& Segment, TOutput& Out) {
       static_cast<size_t>(Out.Frames.front().Size) != tagSize)
     return false;
   Out.Frames.erase(Out.Frames.begin());
+  // The tag frame's mode extension is its encoder's last frame's.
+  if (Out.Frames.empty() || ((Out.Tag[3] ^ Out.Bytes[Out.Frames.back().Offset + 3]) & kModeExtension) != 0)
+    return false;
   Out.Slot.assign(1, 0);
   for (const TMp3Frame& f : Out.Frames) Out.Slot.push_back(Out.Slot.back() + f.MainArea());
   Out.Segment = Segment;
@@ -280,6 +289,7 @@ TMp3SegmentRun::TState TMp3SegmentRun::Step(TStream& Out, int Milliseconds) {
   // A single pass writes one frame more than the samples fill.
   const int64_t frames = (FSamples + kMp3FrameSamples - 1) / kMp3FrameSamples + 1;
   std::vector<uint8_t> tag = FTag;
+  TakeModeExtension(tag, FWriter.LastHeader3());
   TMp3TagFigures figures{FWriter.Frames(), FWriter.AudioBytes(), FSamples, FWriter.MusicCrc(), &FWriter.Seek()};
   if (FWriter.Frames() != frames || !RewriteMp3Tag(tag, figures)) return sFailed;
   FTag = tag;
@@ -301,6 +311,7 @@ bool TMp3SegmentRun::Complete(TStream& Out, int64_t TagAt) {
     FWriter.Finish(Out, false);
     const int delay = Mp3TagDelay(FTag);
     if (FWriter.Frames() == 0 || delay < 0) return true;
+    TakeModeExtension(FTag, FWriter.LastHeader3());
     TMp3TagFigures figures{FWriter.Frames(), FWriter.AudioBytes(), int64_t{FWriter.Frames()} * kMp3FrameSamples - delay,
                            FWriter.MusicCrc(), &FWriter.Seek()};
     if (!RewriteMp3Tag(FTag, figures)) return false;

@@ -22,8 +22,10 @@ void MakeLong(const std::string& Wav, int Rate, int Seconds) {
 }
 
 // Sets Out up as the conversion does; Lanes 1 is the single pass.
-void Prepare(TMP3Out& Out, const std::string& Wav, const std::string& Mp3, TMP3BitRate Rate, int Lanes) {
+void Prepare(TMP3Out& Out, const std::string& Wav, const std::string& Mp3, TMP3BitRate Rate, int Lanes,
+             TMP3Mode Mode = JOINT_STEREO) {
   Out.SetFileName(Mp3);
+  Out.SetMode(Mode);
   Out.SetBitRate(Rate);
   Out.LeadingTag = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   Out.SegmentLanes = Lanes;
@@ -35,12 +37,13 @@ void Prepare(TMP3Out& Out, const std::string& Wav, const std::string& Mp3, TMP3B
 }
 
 // Encodes Wav to Mp3; returns the segments it was encoded in (0: failed).
-int Encode(const std::string& Wav, const std::string& Mp3, TMP3BitRate Rate, int Lanes, bool* FellBack = nullptr) {
+int Encode(const std::string& Wav, const std::string& Mp3, TMP3BitRate Rate, int Lanes, bool* FellBack = nullptr,
+           TMP3Mode Mode = JOINT_STEREO) {
   TWaveIn in(nullptr);
   in.SetFileName(Wav);
   TMP3Out out(nullptr);
   out.SetInput(&in);
-  Prepare(out, Wav, Mp3, Rate, Lanes);
+  Prepare(out, Wav, Mp3, Rate, Lanes, Mode);
   if (!RunToEnd(out) || !out.ErrorMessage().empty()) return 0;
   if (FellBack) *FellBack = out.LastFellBack();
   return out.LastSegments();
@@ -54,14 +57,16 @@ TEST(Mp3Segments, CbrJoinIsByteIdenticalToOnePass) {
     int Rate;
     TMP3BitRate Bits;
     int Seconds;
+    TMP3Mode Mode;
   };
-  for (const TCase c : {TCase{44100, br128, 181}, TCase{44100, br320, 185}, TCase{48000, br128, 180}}) {
+  for (const TCase c : {TCase{44100, br128, 181, JOINT_STEREO}, TCase{44100, br320, 185, STEREO},
+                        TCase{48000, br128, 180, JOINT_STEREO}}) {
     const std::string wav = dir.File("long.wav"), single = dir.File("single.mp3"), joined = dir.File("joined.mp3");
     MakeLong(wav, c.Rate, c.Seconds);
-    ASSERT_EQ(Encode(wav, single, c.Bits, 1), 1);
+    ASSERT_EQ(Encode(wav, single, c.Bits, 1, nullptr, c.Mode), 1);
     for (int lanes : {2, 3}) {
       bool fellBack = true;
-      ASSERT_EQ(Encode(wav, joined, c.Bits, lanes, &fellBack), lanes) << c.Rate << " Hz";
+      ASSERT_EQ(Encode(wav, joined, c.Bits, lanes, &fellBack, c.Mode), lanes) << c.Rate << " Hz";
       EXPECT_FALSE(fellBack);
       // Size, every frame, the Info tag and the ID3v2 tag before it.
       EXPECT_TRUE(ReadBytes(joined) == ReadBytes(single))
