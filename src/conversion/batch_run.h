@@ -47,6 +47,8 @@ class TBatchRun {
   // The whole batch: files dealt with and the running files' fractions, in
   // percent of the file count. It never goes back while the run goes on.
   int Percent() const;
+  // Idle lanes lent to running files.
+  int LentLanes() const { return FLent; }
   // Lanes whose running file has finished, its report on the way.
   int AwaitingReport() const;
   // Lanes whose step waits for the open overwrite question.
