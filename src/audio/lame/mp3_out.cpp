@@ -133,6 +133,7 @@ lame_t TMP3Out::NewEncoder(int Rate, int64_t Samples) const {
 void TMP3Out::StartSegments(TAuInput* In) {
   FLastSegments = 1;
   FFellBack = false;
+  FSegmentCpu = 0;
   if (SegmentLanes < 2 || !SegmentSource || FEnableVBR || FMode == MONO || Converted || InChannels != 2 || InBits != 16)
     return;
   // Only MPEG-1 output at the source's own rate: LAME cannot be cut
@@ -254,6 +255,7 @@ void TMP3Out::Finish() {
     Segmented->Abort();
     const bool tagged = Segmented->Complete(*DataStream, static_cast<int64_t>(LeadingTag.size()));
     if (Segmented->Frames() > 0) NoteAudioWritten();
+    FSegmentCpu = Segmented->CpuSeconds();
     Segmented.reset();
     CloseEncoder(Context);
     Context = nullptr;

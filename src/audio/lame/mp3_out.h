@@ -85,6 +85,8 @@ class TMP3Out final : public TAuTaggedFileOut {
   // failed and the file was encoded in one pass instead.
   int LastSegments() const { return FLastSegments; }
   bool LastFellBack() const { return FFellBack; }
+  // The processor time of the last run's segment encoders, in seconds.
+  double LastSegmentCpu() const { return FSegmentCpu; }
 
  protected:
   void Prepare() override;
@@ -136,6 +138,7 @@ class TMP3Out final : public TAuTaggedFileOut {
   std::unique_ptr<TAuFileIn> FallbackSource;
   int FLastSegments = 1;
   bool FFellBack = false;
+  double FSegmentCpu = 0;
 };
 
 }  // namespace tonvale

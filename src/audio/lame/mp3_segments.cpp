@@ -1,5 +1,7 @@
 #include "audio/lame/mp3_segments.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <limits>
 #include <numeric>
@@ -105,6 +107,11 @@ void TMp3SegmentRun::Abort() {
   FThreads.clear();
 }
 
+double TMp3SegmentRun::CpuSeconds() {
+  std::lock_guard lock(FLock);
+  return FCpu;
+}
+
 void TMp3SegmentRun::Work() {
   for (;;) {
     size_t k;
@@ -118,14 +125,18 @@ void TMp3SegmentRun::Work() {
       k = FNext++;
     }
     auto out = std::make_unique<TOutput>();
+    timespec begin{}, end{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &begin);
     bool ok = false;
     try {
       ok = Encode(FPlan[k], *out);
     } catch (...) {
       ok = false;
     }
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &end);
     {
       std::lock_guard lock(FLock);
+      FCpu += static_cast<double>(end.tv_sec - begin.tv_sec) + static_cast<double>(end.tv_nsec - begin.tv_nsec) * 1e-9;
       FResults[k] = std::move(out);
       FFailed[k] = ok ? 0 : 1;
     }

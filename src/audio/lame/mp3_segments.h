@@ -71,6 +71,8 @@ class TMp3SegmentRun {
   // Frames written to Out.
   int Frames() const { return FWriter.Frames(); }
   int Segments() const { return static_cast<int>(FPlan.size()); }
+  // Processor time the segments' encoders took, in seconds.
+  double CpuSeconds();
 
  private:
   struct TOutput;
@@ -95,6 +97,7 @@ class TMp3SegmentRun {
   size_t FNext = 0;    // the next segment to start
   size_t FJoined = 0;  // segments handed to the join
   bool FAbort = false;
+  double FCpu = 0;
   std::atomic<bool> FStop{false};
   std::atomic<int64_t> FDone{0};
   std::vector<std::thread> FThreads;
