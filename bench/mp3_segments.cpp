@@ -110,7 +110,8 @@ int main(int argc, char** argv) {
       const TResult single = Encode(wav, one, vbr, 1);
       const TResult split = Encode(wav, seg, vbr, cores);
       fallbacks += split.FellBack ? 1 : 0;
-      const std::string lame = vbr ? "lame --quiet --noreplaygain -V 4 -m j " : "lame --quiet --noreplaygain -b 128 -m j ";
+      const std::string lame =
+          vbr ? "lame --quiet --noreplaygain -V 4 -m j " : "lame --quiet --noreplaygain -b 128 -m j ";
       const double peerWall = TimeIt([&] { Shell(lame + wav + " " + peer); }, 1);
       std::printf("%-15s %2d segments%s  one pass %7.2f s  segmented %7.2f s  ratio %.2fx  lame %7.2f s (%.2fx)\n",
                   name, split.Segments, split.FellBack ? " (fell back)" : "", single.Wall, split.Wall,

@@ -134,7 +134,8 @@ void TMP3Out::StartSegments(TAuInput* In) {
   FLastSegments = 1;
   FFellBack = false;
   FSegmentCpu = 0;
-  if (SegmentLanes < 2 || !SegmentSource || FEnableVBR || FMode == MONO || Converted || InChannels != 2 || InBits != 16)
+  if (SegmentLanes < 2 || !SegmentSource || FEnableVBR || (FMode != STEREO && FMode != JOINT_STEREO) || FCRC ||
+      Converted || InChannels != 2 || InBits != 16)
     return;
   // Only MPEG-1 output at the source's own rate: LAME cannot be cut
   // anywhere else on the frame grid.

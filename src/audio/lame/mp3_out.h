@@ -74,8 +74,9 @@ class TMP3Out final : public TAuTaggedFileOut {
   // tag); the VBR header frame is completed after them.
   std::vector<uint8_t> LeadingTag;
 
-  // The cores one file may use. Above 1, a CBR encoding of 16-bit stereo
-  // PCM of at least two minutes at 32, 44.1 or 48 kHz, which SegmentSource
+  // The cores one file may use. Above 1, a CBR stereo or joint stereo
+  // encoding without CRC of 16-bit stereo PCM of at least two minutes at
+  // 32, 44.1 or 48 kHz, which SegmentSource
   // reads again from any sample, is encoded in segments at once and joined
   // into the stream a single pass writes; a join that does not fit falls
   // back to one pass.
