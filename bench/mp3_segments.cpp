@@ -114,8 +114,11 @@ int main(int argc, char** argv) {
           vbr ? "lame --quiet --noreplaygain -V 4 -m j " : "lame --quiet --noreplaygain -b 128 -m j ";
       const double peerWall = TimeIt([&] { Shell(lame + wav + " " + peer); }, 1);
       std::printf("%-15s %2d segments%s  one pass %7.2f s  segmented %7.2f s  ratio %.2fx  lame %7.2f s (%.2fx)\n",
-                  name, split.Segments, split.FellBack ? " (fell back)" : "", single.Wall, split.Wall,
-                  single.Wall / split.Wall, peerWall, peerWall / split.Wall);
+                  name, split.Segments,
+                  split.FellBack        ? " (fell back)"
+                  : split.Segments == 1 ? " (one pass: not segmented)"
+                                        : "",
+                  single.Wall, split.Wall, single.Wall / split.Wall, peerWall, peerWall / split.Wall);
       std::printf("%-15s processor time: one pass %.2f s, segmented %.2f s (+%.1f %%)\n", name, single.Cpu, split.Cpu,
                   100.0 * (split.Cpu / single.Cpu - 1));
       if (split.Segments > 1) {

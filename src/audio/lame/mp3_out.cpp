@@ -94,7 +94,11 @@ void TMP3Out::Configure(TAuInput* In) {
 }
 
 lame_t TMP3Out::NewEncoder(int Rate, int64_t Samples) const {
-  lame_t context = lame_init();
+  lame_t context;
+  {
+    std::lock_guard lock(LameSetupLock());
+    context = lame_init();
+  }
   if (!context) return nullptr;
   if (Samples > 0) lame_set_num_samples(context, static_cast<unsigned long>(Samples));
   lame_set_in_samplerate(context, Rate);
@@ -134,8 +138,8 @@ void TMP3Out::StartSegments(TAuInput* In) {
   FLastSegments = 1;
   FFellBack = false;
   FSegmentCpu = 0;
-  if (SegmentLanes < 2 || !SegmentSource || FEnableVBR || (FMode != STEREO && FMode != JOINT_STEREO) || FCRC ||
-      Converted || InChannels != 2 || InBits != 16)
+  if (SegmentLanes < 2 || !SegmentSource || !lame_get_lametag_frame || FEnableVBR ||
+      (FMode != STEREO && FMode != JOINT_STEREO) || FCRC || Converted || InChannels != 2 || InBits != 16)
     return;
   // Only MPEG-1 output at the source's own rate: LAME cannot be cut
   // anywhere else on the frame grid.

@@ -39,8 +39,8 @@ int Mp3PaddingPeriod(int BitRateKbps, int SampleRate);
 // Count segments of Samples, their lead-ins starting on Period.
 std::vector<TMp3Segment> PlanMp3Segments(int64_t Samples, int Count, int Period);
 
-// The encoders' lame_init_params and lame_close, which are not safe to run
-// at the same time.
+// The encoders' lame_init, lame_init_params and lame_close, which are not
+// safe to run at the same time.
 std::mutex& LameSetupLock();
 
 class TMp3SegmentRun {
