@@ -260,6 +260,8 @@ void TMP3Out::Finish() {
     Segmented->Abort();
     const bool tagged = Segmented->Complete(*DataStream, static_cast<int64_t>(LeadingTag.size()));
     if (Segmented->Frames() > 0) NoteAudioWritten();
+    // The file is settled as a failed run's is.
+    if (!tagged) throw EAuException("MP3 encoding failed");
     FSegmentCpu = Segmented->CpuSeconds();
     Segmented.reset();
     CloseEncoder(Context);
@@ -267,7 +269,6 @@ void TMP3Out::Finish() {
     DataStream.reset();
     Mp3Buffer.clear();
     Input()->EndRead();
-    if (!tagged) throw EAuException("MP3 encoding failed");
     SettleOutputFile(!Interrupted());
     return;
   }
