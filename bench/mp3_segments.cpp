@@ -94,6 +94,7 @@ std::string LoadAverage() {
 
 int main(int argc, char** argv) {
   ui_thread::Initialise();
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as it comes, for a long run
   std::vector<int> minutes;
   for (int i = 1; i < argc; ++i) minutes.push_back(std::atoi(argv[i]));
   if (minutes.empty()) minutes = {10, 60};
