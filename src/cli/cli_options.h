@@ -21,6 +21,7 @@ struct TCliOptions {
   TOverwritePolicy Overwrite = TOverwritePolicy::Ask;
   bool Quiet = false;
   bool ListWmaFormats = false;
+  bool ListGenres = false;
   // Files converted at the same time (0: one per available core); the
   // settings' Jobs when not given.
   std::optional<int> Jobs;

@@ -79,7 +79,7 @@ TConversionRun::~TConversionRun() {
 }
 
 std::shared_ptr<IBatchView> TConversionRun::View(int Lane) {
-  const auto index = static_cast<size_t>(Lane + 1);
+  const auto index = static_cast<size_t>(Lane) + 1;
   if (FViews.size() <= index) FViews.resize(index + 1);
   if (!FViews[index]) FViews[index] = FViewOf(Lane);
   return FViews[index];

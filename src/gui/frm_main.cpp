@@ -182,12 +182,16 @@ QPushButton* TfrmMain::FlatButton(const QString& Name, const QString& Caption, c
 void TfrmMain::FormCreate() { ApplyTheme(QString::fromStdString(Settings.Theme)); }
 
 void TfrmMain::closeEvent(QCloseEvent* Event) {
+  SaveOptions();
+  Event->accept();
+}
+
+void TfrmMain::SaveOptions() {
   try {
     SaveSettings();
   } catch (const std::exception& e) {
     ShowMessage(this, QMessageBox::Critical, QString::fromStdString(e.what()));
   }
-  Event->accept();
 }
 
 bool TfrmMain::IsBackgroundPoint(int X, int Y) const {
@@ -301,6 +305,8 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
       TfrmTagEditor editor(this);
       if (Files.size() > 1) editor.DisableTitle();
       if (editor.exec() != QDialog::Accepted) return false;
+      // Its "Don't show" box is an option: kept at once, as OK in Options.
+      if (Settings.IsShowTagEditor != settings.IsShowTagEditor) SaveOptions();
       Tags = TagValues;
       return true;
     };
@@ -398,7 +404,8 @@ TPlanRequest TfrmMain::PlanFor(TConversionMode Mode, const std::vector<std::stri
 
 void TfrmMain::bSettingsClick() {
   TfrmOptions options(this);
-  options.exec();
+  // Confirmed options are kept at once, not only when the window closes.
+  if (options.exec() == QDialog::Accepted) SaveOptions();
 }
 
 void TfrmMain::bShowFilesClick() {

@@ -139,3 +139,17 @@ TEST(RunPlan, CaseFoldingIsLookedUpNotAssumed) {
   EXPECT_FALSE(FoldsLetterCase(t.Dir.File("out"), true));
   EXPECT_TRUE(fs::is_empty(t.Dir.File("out")));
 }
+
+// dots/L/../x.wav with L -> real/sub is real/x.wav, not a second dots/x.wav.
+TEST(RunPlan, DotDotAfterALinkWasTakenAsText) {
+  Tree t;
+  fs::create_directories(t.Dir.File("real/sub"));
+  fs::create_directory_symlink("../real/sub", t.Dir.File("sl/L"));
+  WriteText(t.Dir.File("real/x.wav"), "x");
+  WriteText(t.Dir.File("sl/x.wav"), "x");
+  TPlanRequest request;
+  request.Sources = {t.Dir.File("sl/L/../x.wav"), t.Dir.File("sl/x.wav")};
+  request.Target = "mp3";
+  request.SameAsInputFolder = true;
+  EXPECT_EQ(PlanRun(request).Files.size(), 2u);
+}

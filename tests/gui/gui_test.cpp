@@ -30,6 +30,7 @@
 #include <QElapsedTimer>
 #include <filesystem>
 #include <map>
+#include <csignal>
 #include <unistd.h>
 
 #include "conversion/conversion_modes.h"
@@ -39,6 +40,7 @@
 #include "gui/frm_main.h"
 #include "gui/frm_options.h"
 #include "gui/frm_tag_editor.h"
+#include "gui/session_end.h"
 #include "gui/single_instance.h"
 #include "gui/skin/skin.h"
 #include "gui/ui_bridge.h"
@@ -256,6 +258,9 @@ class GuiTest : public QObject {
       QVERIFY(handed);
       QTRY_COMPARE(restores, 1);
       QCOMPARE(token, QByteArray("tok123"));
+      std::unique_ptr<QThread> plain(QThread::create([&path] { TSingleInstance().HandOver(path); }));
+      plain->start();  // a launcher's start: no token, no files
+      QTRY_VERIFY(restores == 2 && token.isEmpty() && plain->isFinished());
     }
     TSingleInstance nobody;
     QVERIFY(!nobody.HandOver(path));
@@ -739,6 +744,36 @@ class GuiTest : public QObject {
     for (const char* name : {"l1", "l2", "l3"})
       QCOMPARE(test::ReadBytes(Home.File("out/" + std::string(name) + ".mp3")).size(), size_t(3));
     QVERIFY(answers.Texts.last().startsWith("These 2 files could not be converted:"));
+  }
+
+  // Logout's SIGTERM during a two-lane run left hidden files and lost options.
+  void sigtermLeftHiddenFilesAndLostTheOptions() {
+    Answers answers;
+    Settings.Jobs = 2;
+    Settings.IsShowTagEditor = false;
+    const QStringList files = {QString::fromStdString(Home.File("k1.wav")),
+                               QString::fromStdString(Home.File("k2.wav"))};
+    for (const QString& f : files) MakeWav(f.toStdString(), 40);
+    auto temporaries = [&] {
+      return std::count_if(fs::directory_iterator(Home.File("out")), {}, [](const fs::directory_entry& E) {
+        return E.path().filename().string().find(".tonvale-") != std::string::npos;
+      });
+    };
+    TfrmMain main;
+    main.show();
+    TSessionEnd end(&main);
+    QVERIFY(end.Install());
+    Settings.BitRate = 112;
+    QTimer::singleShot(0, [&] {
+      QTRY_VERIFY_WITH_TIMEOUT(temporaries() == 2, 30000);
+      ::kill(::getpid(), SIGTERM);
+    });
+    main.StartFiles(cmWavToMp3, files, false);
+    QVERIFY(Settled([&] { return !main.isVisible(); }));
+    QCOMPARE(temporaries(), 0);
+    Settings.BitRate = 0;
+    LoadSettings();
+    QCOMPARE(Settings.BitRate, 112);
   }
 
   // Two chosen sources with one output: the later fails naming the earlier,
