@@ -45,6 +45,7 @@ complete -c tonvale-cli -l vbr-min -x -a "8 16 24 32 40 $rates" -d 'MP3 VBR lowe
 complete -c tonvale-cli -l vbr-max -x -a "8 16 24 32 40 $rates" -d 'MP3 VBR highest bit rate, kbit/s'
 complete -c tonvale-cli -l vbr-header -d 'Write the MP3 VBR header'
 complete -c tonvale-cli -l no-id3v2 -d 'Write only the ID3v1 tag on MP3 outputs'
+complete -c tonvale-cli -l no-segments -d 'Encode every MP3 in one pass'
 complete -c tonvale-cli -l channel-mode -x -a 'stereo joint dual mono' -d 'MP3 channel mode'
 complete -c tonvale-cli -l wma-codec -x -d 'WMA codec index' \
     -a '(tonvale-cli --list-wma-formats 2>/dev/null | string replace -rf "^codec (\d+): (.*)" "\$1\t\$2")'

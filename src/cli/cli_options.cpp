@@ -34,6 +34,7 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   app.add_option("--vbr-max", O.VbrMax, "MP3 VBR highest bit rate, kbit/s")->check(CLI::Range(8, 320));
   app.add_flag("--vbr-header", O.VbrHeader, "Write the MP3 VBR header");
   app.add_flag("--no-id3v2", O.NoId3v2, "Write only the ID3v1 tag on MP3 outputs (no ID3v2 tag)");
+  app.add_flag("--no-segments", O.NoSegments, "Encode every MP3 in one pass, even a long WAV on idle cores");
   app.add_option("--channel-mode", O.ChannelMode, "MP3 channel mode")
       ->check(CLI::IsMember({"stereo", "joint", "dual", "mono"}, CLI::ignore_case));
   app.add_option("--wma-codec", O.WmaCodec, "WMA codec index (see --list-wma-formats)")->check(CLI::NonNegativeNumber);

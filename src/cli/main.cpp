@@ -97,6 +97,7 @@ TSettings RunSettings(const TCliOptions& O) {
   if (O.VbrMax) s.MaxBitRate = *O.VbrMax;
   if (O.VbrHeader) s.IsVBRHead = true;
   if (O.NoId3v2) s.WriteID3v2 = false;
+  if (O.NoSegments) s.SegmentLongFiles = false;
   if (O.ChannelMode) {
     static const std::map<std::string, int> modes = {{"stereo", 0}, {"joint", 1}, {"dual", 2}, {"mono", 3}};
     s.StereoMode = modes.at(*O.ChannelMode);

@@ -1,3 +1,4 @@
+#include "conversion/segment_decision.h"
 #include "conversion/batch_driver.h"
 
 #include <cerrno>
@@ -208,6 +209,7 @@ void TBatchDriver::StartFile(const TPlannedFile& File) {
   if (output == &MP3Out1) {
     ConfigureMP3Out(MP3Out1, values.Settings);
     MP3Out1.LeadingTag = values.Settings.WriteID3v2 ? Id3v2TagFor(FRunningTags, File.Output) : std::vector<uint8_t>();
+    DecideSegments(MP3Out1, WaveIn1, values.Settings, FMode == cmWavToMp3 ? FHooks.BorrowLanes : nullptr);
   }
   if (output == &WMAOut1) ConfigureWMAOut(WMAOut1, values.Settings, FRunningTags, values.TagsToWma);
   // A folder of a tree kept under the output folder is made when first needed.

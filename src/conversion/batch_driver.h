@@ -34,6 +34,9 @@ struct TBatchHooks {
   // Asked before each step: while true the step waits (another driver of
   // the run asks the overwrite question) until ReleaseHeldSteps.
   std::function<bool()> HoldSteps;
+  // Asked as a long WAV-to-MP3 file starts: lends up to that many of the
+  // run's idle lanes to it, returning how many (given back as it ends).
+  std::function<int(int Wanted)> BorrowLanes;
 };
 
 class TBatchDriver {

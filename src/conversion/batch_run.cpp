@@ -46,11 +46,13 @@ class TBatchRun::TLaneView : public IBatchView {
   }
   void FileFinished(const TFileResult& Result) override {
     FRun.FLanes[FLane].Percent = 0;
+    FRun.GiveBack(FLane);
     ++FRun.FFinished;
     FView.FileFinished(Result);
     FView.ShowCompleted(FRun.FFinished);
   }
   void BatchClosed() override {
+    FRun.GiveBack(FLane);
     FView.BatchClosed();
     FRun.LaneClosed();
   }
@@ -64,7 +66,7 @@ class TBatchRun::TLaneView : public IBatchView {
 
 TBatchRun::TBatchRun(std::shared_ptr<const TRunPlan> Plan, const std::shared_ptr<const TRunValues>& Values, int Lanes,
                      const std::function<std::shared_ptr<IBatchView>(int Lane)>& ViewOf)
-    : FPlan(std::move(Plan)), FQueue(FPlan->Files.begin(), FPlan->Files.end()) {
+    : FPlan(std::move(Plan)), FQueue(FPlan->Files.begin(), FPlan->Files.end()), FRequested(std::max(1, Lanes)) {
   const int count = std::max(1, std::min(Lanes, static_cast<int>(FPlan->Files.size())));
   FLanes.resize(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
@@ -84,7 +86,23 @@ void TBatchRun::Start(std::function<bool()> StopRequested) {
     return true;
   };
   hooks.HoldSteps = [this] { return FAsking; };
-  for (TLane& lane : FLanes) lane.Driver->Start(hooks);
+  for (size_t i = 0; i < FLanes.size(); ++i) {
+    // A lane with no file to come is idle: those no other file will take
+    // may work on this lane's file.
+    hooks.BorrowLanes = [this, i](int Wanted) {
+      const int idle = FRequested - (Lanes() - FClosedLanes) - static_cast<int>(FQueue.size()) - FLent;
+      const int lent = std::clamp(std::min(Wanted, idle), 0, FRequested);
+      FLanes[i].Lent += lent;
+      FLent += lent;
+      return lent;
+    };
+    FLanes[i].Driver->Start(hooks);
+  }
+}
+
+void TBatchRun::GiveBack(int Lane) {
+  FLent -= FLanes[static_cast<size_t>(Lane)].Lent;
+  FLanes[static_cast<size_t>(Lane)].Lent = 0;
 }
 
 TBatchRun::~TBatchRun() {

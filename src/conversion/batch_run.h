@@ -47,6 +47,8 @@ class TBatchRun {
   // The whole batch: files dealt with and the running files' fractions, in
   // percent of the file count. It never goes back while the run goes on.
   int Percent() const;
+  // Idle lanes lent to running files.
+  int LentLanes() const { return FLent; }
   // Lanes whose running file has finished, its report on the way.
   int AwaitingReport() const;
   // Lanes whose step waits for the open overwrite question.
@@ -60,13 +62,18 @@ class TBatchRun {
     std::unique_ptr<TLaneView> View;
     std::unique_ptr<TBatchDriver> Driver;
     int Percent = 0;  // of the running file
+    int Lent = 0;     // idle lanes lent to the running file
   };
   void LaneClosed();
+  // The lanes lent to Lane's file go back.
+  void GiveBack(int Lane);
   void QuestionEnded();
 
   std::shared_ptr<const TRunPlan> FPlan;
   std::deque<TPlannedFile> FQueue;
   std::vector<TLane> FLanes;
+  int FRequested = 1;  // the lanes asked for, some idle when files are fewer
+  int FLent = 0;
   int FFinished = 0;
   int FClosedLanes = 0;
   bool FAsking = false;

@@ -39,6 +39,7 @@ const TKey kKeys[] = {
     {"Mp3Options", "CPU", &TSettings::CPU},
     {"Mp3Options", "ConstantBitRate", &TSettings::ConstantBitRate},
     {"Mp3Options", "WriteID3v2", &TSettings::WriteID3v2},
+    {"Mp3Options", "SegmentLongFiles", &TSettings::SegmentLongFiles},
     {"WMAOptions", "CodecIndex", &TSettings::CodecIndex},
     {"WMAOptions", "FormatIndex", &TSettings::FormatIndex},
     {"WMAOptions", "VBR", &TSettings::VBR},

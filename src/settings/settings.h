@@ -41,6 +41,8 @@ struct TSettings {
   int32_t ConstantBitRate = 5;  // index into kConstantBitRatesKbps
   // An ID3v2 tag (whole values) before the audio of MP3 outputs, beside the ID3v1 tag.
   bool WriteID3v2 = true;
+  // A long WAV may be encoded in segments on cores that would otherwise idle.
+  bool SegmentLongFiles = true;
   // WMAOptions
   int32_t CodecIndex = 0;
   int32_t FormatIndex = 29;

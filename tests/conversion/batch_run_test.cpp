@@ -133,3 +133,38 @@ TEST(BatchRun, StopEndsEveryLane) {
   for (const auto& e : fs::directory_iterator(b.Out))
     EXPECT_EQ(e.path().filename().string().find(".tonvale-"), std::string::npos) << e.path();
 }
+
+// A run of fewer long WAVs than lanes lends the idle lanes to them (the file
+// is then encoded in segments) and writes what one pass writes; a short
+// file, one at a rate MPEG-1 has not, a second long file on the other lane
+// or the setting off leave every file on its own lane.
+TEST(BatchRun, IdleLanesGoToALongFile) {
+  Batch b;
+  auto wav = [&](const std::string& Name, double Seconds, int Rate) {
+    MakeAudio(b.Dir.File(Name), Seconds, Rate, 2, "-c:a pcm_s16le -f wav");
+    return b.Dir.File(Name);
+  };
+  const std::string wide = wav("long.wav", 125, 44100), out = b.Out + "/long.mp3";
+  auto lent = [&](const std::vector<std::string>& Files) {
+    for (const auto& e : fs::directory_iterator(b.Out)) fs::remove(e.path());
+    Lanes run(2, cmWavToMp3, Files);
+    int most = 0;
+    EXPECT_TRUE(ui_thread::ProcessUntil(
+        [&] {
+          most = std::max(most, run.Run->LentLanes());
+          return run.Run->Closed();
+        },
+        std::chrono::seconds(120)));
+    EXPECT_EQ(run.Run->LentLanes(), 0) << "given back";
+    return most;
+  };
+  Settings.SegmentLongFiles = false;
+  EXPECT_EQ(lent({wide}), 0);
+  const auto onePass = ReadBytes(out);
+  Settings.SegmentLongFiles = true;
+  EXPECT_EQ(lent({wide}), 1);
+  EXPECT_TRUE(ReadBytes(out) == onePass) << "the same bytes, tags included";
+  EXPECT_EQ(lent({wide, wav("other.wav", 125, 44100)}), 0);
+  EXPECT_EQ(lent({wav("short.wav", 110, 44100)}), 0);
+  EXPECT_EQ(lent({wav("narrow.wav", 125, 22050)}), 0);
+}

@@ -97,7 +97,7 @@ TEST(Settings, SaveAndLoadRoundTripAndPeersAgree) {
             "['CommonOptions', 'Mp3Options', 'WMAOptions']\n"
             "/music/out put/\xC3\xA9t\xC3\xA9 1 3 100 1\n"
             "['IsSelectVBR', 'IsVBRHead', 'BitRate', 'MaxBitRate', 'VBRQuality', 'StereoMode', 'CPU', "
-            "'ConstantBitRate', 'WriteID3v2']\n");
+            "'ConstantBitRate', 'WriteID3v2', 'SegmentLongFiles']\n");
 }
 
 TEST(Settings, HandEditedFilesLoadAndKeepTheirExtras) {

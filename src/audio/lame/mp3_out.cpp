@@ -1,6 +1,8 @@
 #include "audio/lame/mp3_out.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "audio/core/au_exception.h"
@@ -31,8 +33,15 @@ TMP3Out::~TMP3Out() {
   if (FBound) UnloadLAME();
 }
 
+void TMP3Out::CloseEncoder(lame_t Context) {
+  std::lock_guard lock(LameSetupLock());
+  lame_close(Context);
+}
+
 void TMP3Out::Release() {
-  if (Context) lame_close(Context);
+  Segmented.reset();
+  FallbackSource.reset();
+  if (Context) CloseEncoder(Context);
   Context = nullptr;
   DataStream.reset();
 }
@@ -46,6 +55,7 @@ void TMP3Out::Prepare() {
     Configure(in);
     DataStream = CreateOutputFile();
     if (!LeadingTag.empty()) DataStream->Write(LeadingTag.data(), static_cast<int64_t>(LeadingTag.size()));
+    StartSegments(in);
   } catch (...) {
     Release();
     DiscardOutputFile();
@@ -73,38 +83,120 @@ void TMP3Out::Configure(TAuInput* In) {
   if (Converted && !Converter.Open(InBits, isFloat, InChannels, In->ChannelMask(), In->SampleRate(), 2))
     throw EAuException("Cannot encode this sound into MP3.");
   CheckSourceRate(In->SampleRate());
-  Context = lame_init();
-  if (!Context) throw std::runtime_error("LAME init failed");
+  if (FEnableVBR && FVBRMaxBitrate < FVBRMinBitrate) std::swap(FVBRMinBitrate, FVBRMaxBitrate);
   const int64_t size = In->Size();
-  if (size > 0) lame_set_num_samples(Context, static_cast<unsigned long>(size / ((InBits / 8) * InChannels)));
-  const int rate = In->SampleRate();
-  lame_set_in_samplerate(Context, rate);
-  lame_set_num_channels(Context, 2);
-  int outRate = FSampleRate == sr32kHz ? 32000 : FSampleRate == sr41kHz ? 44100 : FSampleRate == sr48kHz ? 48000 : 0;
-  if (rate < 41000) outRate = 32000;
-  lame_set_out_samplerate(Context, outRate);
-  lame_set_mode(Context, InChannels == 1 ? 3 : FMode);
-  lame_set_copyright(Context, FCopyright ? 1 : 0);
-  lame_set_original(Context, FOriginal ? 1 : 0);
-  lame_set_error_protection(Context, FCRC ? 1 : 0);
-  if (!FEnableVBR) {
-    lame_set_brate(Context, BitRateKbps(FBitRate));
-    lame_set_quality(Context, FQuality);
-  } else {
-    // Asked for only when wanted; otherwise the library's default (the
-    // header, which Finish completes) stays.
-    if (FWriteVBRHeader) lame_set_bWriteVbrTag(Context, 1);
-    lame_set_VBR(Context, 2);
-    lame_set_VBR_q(Context, FVBRQuality);
-    if (FVBRMaxBitrate < FVBRMinBitrate) std::swap(FVBRMinBitrate, FVBRMaxBitrate);
-    lame_set_VBR_min_bitrate_kbps(Context, FVBRMinBitrate);
-    lame_set_VBR_max_bitrate_kbps(Context, FVBRMaxBitrate);
-  }
-  if (lame_init_params(Context) == -1) throw std::runtime_error("LAME init failed");
+  Context = NewEncoder(In->SampleRate(), size > 0 ? size / ((InBits / 8) * InChannels) : 0);
+  if (!Context) throw std::runtime_error("LAME init failed");
   // Room for the most samples one chunk can hold (8-bit mono), as the
   // encoder asks: 1.25 x samples + 7200.
   const int maxSamples = static_cast<int>(kChunkBytes / (InBits / 8 * InChannels)) + 1;
   Mp3Buffer.assign(std::max(kMinMp3Buffer, maxSamples * 5 / 4 + 7200), 0);
+}
+
+lame_t TMP3Out::NewEncoder(int Rate, int64_t Samples) const {
+  lame_t context;
+  {
+    std::lock_guard lock(LameSetupLock());
+    context = lame_init();
+  }
+  if (!context) return nullptr;
+  if (Samples > 0) lame_set_num_samples(context, static_cast<unsigned long>(Samples));
+  lame_set_in_samplerate(context, Rate);
+  lame_set_num_channels(context, 2);
+  int outRate = FSampleRate == sr32kHz ? 32000 : FSampleRate == sr41kHz ? 44100 : FSampleRate == sr48kHz ? 48000 : 0;
+  if (Rate < 41000) outRate = 32000;
+  lame_set_out_samplerate(context, outRate);
+  lame_set_mode(context, InChannels == 1 ? 3 : FMode);
+  lame_set_copyright(context, FCopyright ? 1 : 0);
+  lame_set_original(context, FOriginal ? 1 : 0);
+  lame_set_error_protection(context, FCRC ? 1 : 0);
+  if (!FEnableVBR) {
+    lame_set_brate(context, BitRateKbps(FBitRate));
+    lame_set_quality(context, FQuality);
+  } else {
+    // Asked for only when wanted; otherwise the library's default (the
+    // header, which Finish completes) stays.
+    if (FWriteVBRHeader) lame_set_bWriteVbrTag(context, 1);
+    lame_set_VBR(context, 2);
+    lame_set_VBR_q(context, FVBRQuality);
+    lame_set_VBR_min_bitrate_kbps(context, FVBRMinBitrate);
+    lame_set_VBR_max_bitrate_kbps(context, FVBRMaxBitrate);
+  }
+  int result;
+  {
+    std::lock_guard lock(LameSetupLock());
+    result = lame_init_params(context);
+  }
+  if (result == -1) {
+    CloseEncoder(context);
+    return nullptr;
+  }
+  return context;
+}
+
+void TMP3Out::StartSegments(TAuInput* In) {
+  FLastSegments = 1;
+  FFellBack = false;
+  FSegmentCpu = 0;
+  if (SegmentLanes < 2 || !SegmentSource || !lame_get_lametag_frame || FEnableVBR ||
+      (FMode != STEREO && FMode != JOINT_STEREO) || FCRC || Converted || InChannels != 2 || InBits != 16)
+    return;
+  // Only MPEG-1 output at the source's own rate: LAME cannot be cut
+  // anywhere else on the frame grid.
+  const int rate = In->SampleRate();
+  auto outRate = reinterpret_cast<int (*)(lame_t)>(LameEntry("lame_get_out_samplerate"));
+  auto kbps = reinterpret_cast<int (*)(lame_t)>(LameEntry("lame_get_brate"));
+  if (!outRate || !kbps || outRate(Context) != rate || (rate != 32000 && rate != 44100 && rate != 48000)) return;
+  const int64_t samples = In->Size() / 4, minute = 60LL * rate;
+  // A segment lasts a minute at least, and four at most, which bounds the
+  // encoded data waiting to be joined.
+  const auto workers = static_cast<int>(std::min<int64_t>(SegmentLanes, samples / minute));
+  if (samples < 2 * minute || workers < 2) return;
+  const auto count = static_cast<int>(std::max<int64_t>(workers, (samples + 4 * minute - 1) / (4 * minute)));
+  Segmented =
+      std::make_unique<TMp3SegmentRun>([this, rate](int64_t N) { return NewEncoder(rate, N); }, SegmentSource, samples,
+                                       workers, PlanMp3Segments(samples, count, Mp3PaddingPeriod(kbps(Context), rate)));
+  Segmented->Start();
+  FLastSegments = count;
+}
+
+bool TMP3Out::ReadInputTo(int64_t Position) {
+  TAuInput* in = Input();
+  while (in->Position() < Position) {
+    uint8_t* block = nullptr;
+    auto bytes = static_cast<uint32_t>(std::min<int64_t>(kChunkBytes, Position - in->Position()));
+    in->GetData(block, bytes);
+    if (bytes == 0 || !block) return false;
+  }
+  return true;
+}
+
+bool TMP3Out::SegmentedChunk() {
+  // The input is read as far as the segments have encoded, so the progress
+  // is theirs and a short source is noted as with one pass.
+  const TMp3SegmentRun::TState state = Segmented->Step(*DataStream, 50);
+  if (Segmented->Frames() > 0) NoteAudioWritten();
+  if (state == TMp3SegmentRun::sFailed) {
+    FallBack();
+    return true;
+  }
+  if (state == TMp3SegmentRun::sRunning) {
+    ReadInputTo(Segmented->SamplesDone() * 4);
+    return true;
+  }
+  return ReadInputTo(std::numeric_limits<int64_t>::max());
+}
+
+void TMP3Out::FallBack() {
+  Segmented.reset();
+  FLastSegments = 1;
+  FFellBack = true;
+  const auto start = static_cast<int64_t>(LeadingTag.size());
+  DataStream->Seek(start, TSeekOrigin::soBeginning);
+  DataStream->SetSize(start);
+  FallbackSource = SegmentSource();
+  if (!FallbackSource) throw EAuException("MP3 encoding failed");
+  FallbackSource->BeginRead();
 }
 
 int TMP3Out::ToStereo16(const uint8_t* Block, uint32_t Bytes) {
@@ -128,16 +220,29 @@ int TMP3Out::ToStereo16(const uint8_t* Block, uint32_t Bytes) {
 bool TMP3Out::OutputChunk(bool Abort) {
   if (!OutputEnabled) return true;
   if (Abort) return false;
+  if (Segmented) return SegmentedChunk();
   uint8_t* block = nullptr;
   uint32_t bytes = kChunkBytes;
+  if (FallbackSource) {
+    FallbackSource->GetData(block, bytes);
+    if (bytes == 0 || !block) return ReadInputTo(std::numeric_limits<int64_t>::max());
+    EncodeBlock(block, bytes);
+    ReadInputTo(FallbackSource->Position());
+    return true;
+  }
   Input()->GetData(block, bytes);
   if (bytes == 0 || !block) return false;
+  EncodeBlock(block, bytes);
+  return true;
+}
+
+void TMP3Out::EncodeBlock(uint8_t* Block, uint32_t Bytes) {
   int produced;
   if (InChannels == 2 && InBits == 16 && !Converted) {
-    produced = lame_encode_buffer_interleaved(Context, reinterpret_cast<short*>(block), static_cast<int>(bytes / 4),
+    produced = lame_encode_buffer_interleaved(Context, reinterpret_cast<short*>(Block), static_cast<int>(Bytes / 4),
                                               Mp3Buffer.data(), static_cast<int>(Mp3Buffer.size()));
   } else {
-    int frames = ToStereo16(block, bytes);
+    int frames = ToStereo16(Block, Bytes);
     produced = lame_encode_buffer_interleaved(Context, Stereo.data(), frames, Mp3Buffer.data(),
                                               static_cast<int>(Mp3Buffer.size()));
   }
@@ -146,10 +251,31 @@ bool TMP3Out::OutputChunk(bool Abort) {
   if (produced < 0) throw EAuException("MP3 encoding failed (LAME error " + std::to_string(produced) + ")");
   DataStream->Write(Mp3Buffer.data(), produced);
   if (produced > 0) NoteAudioWritten();
-  return true;
 }
 
 void TMP3Out::Finish() {
+  if (Segmented) {
+    // A stop ends every segment's encoder; what was joined stays, its tag
+    // stating it.
+    Segmented->Abort();
+    const bool tagged = Segmented->Complete(*DataStream, static_cast<int64_t>(LeadingTag.size()));
+    if (Segmented->Frames() > 0) NoteAudioWritten();
+    // The file is settled as a failed run's is.
+    if (!tagged) throw EAuException("MP3 encoding failed");
+    FSegmentCpu = Segmented->CpuSeconds();
+    Segmented.reset();
+    CloseEncoder(Context);
+    Context = nullptr;
+    DataStream.reset();
+    Mp3Buffer.clear();
+    Input()->EndRead();
+    SettleOutputFile(!Interrupted());
+    return;
+  }
+  if (FallbackSource) {
+    FallbackSource->EndRead();
+    FallbackSource.reset();
+  }
   id3tag_init(Context);
   int produced = lame_encode_flush(Context, Mp3Buffer.data(), static_cast<int>(Mp3Buffer.size()));
   if (produced > 0) {
@@ -164,7 +290,7 @@ void TMP3Out::Finish() {
     if (n > 0 && n <= Mp3Buffer.size() && DataStream->Seek(first, TSeekOrigin::soBeginning) == first)
       DataStream->Write(Mp3Buffer.data(), static_cast<int64_t>(n));
   }
-  if (Context) lame_close(Context);
+  if (Context) CloseEncoder(Context);
   Context = nullptr;
   DataStream.reset();
   Mp3Buffer.clear();

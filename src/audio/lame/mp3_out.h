@@ -2,10 +2,12 @@
 // The MP3 file output: encodes its input's PCM with the LAME library.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "audio/core/au_tagged_file_out.h"
 #include "audio/lame/lame_binding.h"
+#include "audio/lame/mp3_segments.h"
 #include "platform/sample_converter.h"
 
 namespace tonvale {
@@ -72,6 +74,21 @@ class TMP3Out final : public TAuTaggedFileOut {
   // tag); the VBR header frame is completed after them.
   std::vector<uint8_t> LeadingTag;
 
+  // The cores one file may use. Above 1, a CBR stereo or joint stereo
+  // encoding without CRC of 16-bit stereo PCM of at least two minutes at
+  // 32, 44.1 or 48 kHz, which SegmentSource
+  // reads again from any sample, is encoded in segments at once and joined
+  // into the stream a single pass writes; a join that does not fit falls
+  // back to one pass.
+  int SegmentLanes = 1;
+  TMp3SegmentRun::TSourceFactory SegmentSource;
+  // Of the last run: the segments (1: one pass), and whether its join
+  // failed and the file was encoded in one pass instead.
+  int LastSegments() const { return FLastSegments; }
+  bool LastFellBack() const { return FFellBack; }
+  // The processor time of the last run's segment encoders, in seconds.
+  double LastSegmentCpu() const { return FSegmentCpu; }
+
  protected:
   void Prepare() override;
   bool OutputChunk(bool Abort) override;
@@ -80,6 +97,17 @@ class TMP3Out final : public TAuTaggedFileOut {
 
  private:
   void Configure(TAuInput* In);
+  // An encoder with this output's settings for Samples at Rate, set up (null
+  // when the library refuses them).
+  lame_t NewEncoder(int Rate, int64_t Samples) const;
+  static void CloseEncoder(lame_t Context);
+  void StartSegments(TAuInput* In);
+  bool SegmentedChunk();
+  // Drops the joined part and encodes the file in one pass from a new read.
+  void FallBack();
+  // Reads the input on to Position; false when it ended first.
+  bool ReadInputTo(int64_t Position);
+  void EncodeBlock(uint8_t* Block, uint32_t Bytes);
   // Frees the encoder and closes the file left by a run that did not finish.
   void Release();
   // The input's block as interleaved 16-bit stereo in Stereo; returns the
@@ -107,6 +135,11 @@ class TMP3Out final : public TAuTaggedFileOut {
   std::vector<int16_t> Stereo;
   bool Converted = false;  // the input goes through Converter
   TSampleConverter Converter;
+  std::unique_ptr<TMp3SegmentRun> Segmented;
+  std::unique_ptr<TAuFileIn> FallbackSource;
+  int FLastSegments = 1;
+  bool FFellBack = false;
+  double FSegmentCpu = 0;
 };
 
 }  // namespace tonvale

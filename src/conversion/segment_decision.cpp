@@ -1,0 +1,30 @@
+#include "conversion/segment_decision.h"
+
+#include <algorithm>
+
+namespace tonvale {
+
+void DecideSegments(TMP3Out& Out, TWaveIn& In, const TSettings& From, const std::function<int(int Wanted)>& Borrow) {
+  Out.SegmentLanes = 1;
+  Out.SegmentSource = nullptr;
+  if (!Borrow || !From.SegmentLongFiles || From.IsSelectVBR ||
+      (From.StereoMode != STEREO && From.StereoMode != JOINT_STEREO))
+    return;
+  const int rate = In.SampleRate();
+  if (In.Kind() != wtPCM || In.FloatSamples() || In.BitsPerSample() != 16 || In.Channels() != 2 ||
+      (rate != 32000 && rate != 44100 && rate != 48000))
+    return;
+  // A segment lasts a minute at least; a file of less than two stays whole.
+  const int64_t minutes = In.SampleCount() / (60LL * rate);
+  if (minutes < 2) return;
+  const int lent = Borrow(static_cast<int>(std::min<int64_t>(minutes, 64)) - 1);
+  if (lent <= 0) return;
+  Out.SegmentLanes = 1 + lent;
+  Out.SegmentSource = [Name = In.FileName()] {
+    auto in = std::make_unique<TWaveIn>(nullptr);
+    in->SetFileName(Name);
+    return std::unique_ptr<TAuFileIn>(std::move(in));
+  };
+}
+
+}  // namespace tonvale

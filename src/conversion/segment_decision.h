@@ -1,0 +1,19 @@
+#pragma once
+// Whether a WAV-to-MP3 file is encoded in segments on cores the run's other
+// lanes leave idle: a long 16-bit stereo PCM source at an MPEG-1 rate, a
+// constant bit rate, stereo output and the setting on.
+
+#include <functional>
+
+#include "audio/lame/mp3_out.h"
+#include "audio/wave/wave_in.h"
+#include "settings/settings.h"
+
+namespace tonvale {
+
+// Sets Out's SegmentLanes and SegmentSource for the file In reads, with the settings From. Borrow
+// asks the run for up to that many idle lanes and returns those it lends
+// (none without it); the file then uses one core more for each.
+void DecideSegments(TMP3Out& Out, TWaveIn& In, const TSettings& From, const std::function<int(int Wanted)>& Borrow);
+
+}  // namespace tonvale
