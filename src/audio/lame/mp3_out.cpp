@@ -1,5 +1,6 @@
 #include "audio/lame/mp3_out.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -101,10 +102,13 @@ void TMP3Out::Configure(TAuInput* In) {
     lame_set_VBR_max_bitrate_kbps(Context, FVBRMaxBitrate);
   }
   if (lame_init_params(Context) == -1) throw std::runtime_error("LAME init failed");
-  // Room for the most samples one chunk can hold (8-bit mono), as the
-  // encoder asks: 1.25 x samples + 7200.
-  const int maxSamples = static_cast<int>(kChunkBytes / (InBits / 8 * InChannels)) + 1;
-  Mp3Buffer.assign(std::max(kMinMp3Buffer, maxSamples * 5 / 4 + 7200), 0);
+  // Room for what one chunk can make, as the encoder asks (1.25 x samples +
+  // 7200), counted in samples at the rate it encodes at: a source below
+  // 32 kHz is resampled up, and gives that many times more MP3 bytes per
+  // chunk. The most samples a chunk holds: 8-bit mono.
+  const int64_t maxFrames = kChunkBytes / (InBits / 8 * InChannels) + 1;
+  const int64_t encodedFrames = maxFrames * std::max(outRate, rate) / rate + 1;
+  Mp3Buffer.assign(static_cast<size_t>(std::max<int64_t>(kMinMp3Buffer, encodedFrames * 5 / 4 + 7200)), 0);
 }
 
 int TMP3Out::ToStereo16(const uint8_t* Block, uint32_t Bytes) {

@@ -1,6 +1,8 @@
 #include "audio/winmedia/wm_in.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "audio/core/au_exception.h"
 #include "audio/core/au_file_stream.h"
@@ -38,12 +40,18 @@ void TWMIn::OpenSource() {
     if (!ExternalStream) ReleaseStream();
     throw EAuException("File is protected");
   }
-  DurationCs = static_cast<uint32_t>(std::nearbyint(static_cast<double>(FReader.Duration) / 100000.0));
   FChannels = FReader.Channels;
   FBitsPerSample = FReader.BitsPerSample;
   FSampleRate = FReader.SampleRate;
-  FSampleCount = static_cast<int64_t>(std::trunc(DurationCs / 100.0 * FSampleRate));
-  DataSize = FSampleCount * FChannels * (FBitsPerSample / 8);
+  // The stated duration is what is shown; the data's length is the samples
+  // the runtime counted, never a rounded time. A length beyond what a
+  // duration in hundredths holds (32 bits: about 497 days) is a damaged
+  // header's claim and is set aside: the data is then read to its end.
+  const double cs = std::nearbyint(static_cast<double>(FReader.Duration) / 100000.0);
+  DurationCs = cs <= static_cast<double>(UINT32_MAX) ? static_cast<uint32_t>(cs) : 0;
+  const int64_t most = static_cast<int64_t>(UINT32_MAX / 100) * FSampleRate;
+  FSampleCount = FReader.SampleCount >= 0 && FReader.SampleCount <= most ? FReader.SampleCount : -1;
+  DataSize = std::max<int64_t>(FSampleCount, 0) * FChannels * (FBitsPerSample / 8);
   CanSeek = true;
   TId3v2Tags& tags = TTagSets::Id3v2Tags();
   tags.SetArtist(WMAReaderAuthor(FReader));
@@ -74,9 +82,12 @@ void TWMIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
 }
 
 bool TWMIn::SeekTo(int64_t& Sample) {
-  if (!Reading || FSampleCount <= 0) return false;
-  const double cs = std::nearbyint(static_cast<double>(Sample) / static_cast<double>(FSampleCount) * DurationCs);
-  WMAReaderSeek(FReader, static_cast<uint32_t>(cs));
+  if (!Reading || FSampleRate == 0 || Sample < 0) return false;
+  // The sample's time in 100-ns units, rounded to the nearest.
+  constexpr int64_t kUnits = 10000000;
+  const int64_t rate = FSampleRate, whole = Sample / rate, part = Sample % rate;
+  if (whole > INT64_MAX / kUnits - 1) return false;
+  WMAReaderSeek(FReader, static_cast<uint64_t>(whole * kUnits + (part * kUnits + rate / 2) / rate));
   return true;
 }
 

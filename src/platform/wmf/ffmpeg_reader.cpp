@@ -202,6 +202,13 @@ class TSyncReader : public IWMSyncReader {
                         uint64_t* Duration, uint32_t* Flags, uint32_t* OutputNumber,
                         uint16_t* StreamNumberRead) override;
   HRESULT SetRange(uint64_t Start, int64_t Duration) override;
+  HRESULT GetSampleCount(uint16_t StreamNumber, uint64_t* Samples) override {
+    if (!Samples) return E_INVALIDARG;
+    const TAudioOutput* out = FindOutput(StreamNumber);
+    if (!out || out->StreamIndex != FCountedIndex || FCounted < 0) return NS_E_INVALID_REQUEST;
+    *Samples = static_cast<uint64_t>(FCounted);
+    return S_OK;
+  }
   HRESULT Close() override;
   std::shared_ptr<IWMHeaderInfo> HeaderInfo() override { return FAttributes; }
 
@@ -231,6 +238,8 @@ class TSyncReader : public IWMSyncReader {
   bool FDraining = false, FEnded = false, FResync = false, FReadFailed = false;
   int64_t FPosition = 0;   // output samples handed out or dropped so far
   int64_t FDropUntil = 0;  // output samples before this are dropped
+  int FCountedIndex = -1;  // the stream FCounted counts
+  int64_t FCounted = -1;   // its samples, -1 when not known
 };
 
 HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
@@ -269,6 +278,8 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
       int64_t samples = CountSamples(counter.Format, last.StreamIndex);
       const int64_t stated = StatedSamples(counter.Format, last.StreamIndex, *FStream, FBase, last.OutRate);
       if (samples >= 0 && stated > samples + last.OutRate / 10) samples = stated;
+      FCountedIndex = last.StreamIndex;
+      FCounted = samples;
       if (samples >= 0)
         FAttributes->SetQword(u"Duration",
                               static_cast<uint64_t>(std::llround(static_cast<double>(samples) * 1e7 / last.OutRate)));
@@ -320,6 +331,8 @@ HRESULT TSyncReader::SetOutputProps(uint32_t Output, IWMOutputMediaProps* Props)
   auto& o = FOutputs[Output];
   o.Props.SetMediaType(&type);
   o.OutChannels = type.Wave()->nChannels;
+  // The count holds at the rate it was made for.
+  if (o.OutRate != static_cast<int>(type.Wave()->nSamplesPerSec) && o.StreamIndex == FCountedIndex) FCounted = -1;
   o.OutRate = static_cast<int>(type.Wave()->nSamplesPerSec);
   return S_OK;
 }
@@ -463,6 +476,8 @@ HRESULT TSyncReader::Close() {
   FDecoding = -1;
   FDraining = FEnded = FResync = FReadFailed = false;
   FPosition = FDropUntil = 0;
+  FCountedIndex = -1;
+  FCounted = -1;
   return S_OK;
 }
 
