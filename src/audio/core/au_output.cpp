@@ -9,6 +9,7 @@
 #include "audio/core/au_exception.h"
 #include "audio/core/au_input.h"
 #include "audio/core/au_thread.h"
+#include "audio/core/au_warnings.h"
 #include "platform/ui_thread.h"
 
 namespace tonvale {
@@ -138,11 +139,14 @@ void TAuOutput::NoteShortInput() {
   const double missing = static_cast<double>(size - delivered) / perSecond;
   // Decoders may end a few milliseconds before a rounded duration.
   if (missing < 0.1) return;
-  char text[160];
-  std::snprintf(text, sizeof text, "the source ended early: %.1f s of the %.1f s its header states were missing",
-                missing, static_cast<double>(size) / perSecond);
-  FWarningMessage = text;
+  const std::string text = warnings::SourceEndedEarly(missing, static_cast<double>(size) / perSecond);
   if (ShortInputFails) throw EAuException(text);
+  AddWarning(text);
+}
+
+void TAuOutput::AddWarning(const std::string& Text) {
+  if (FWarningMessage.find(Text) != std::string::npos) return;
+  FWarningMessage += (FWarningMessage.empty() ? "" : "; ") + Text;
 }
 
 void TAuOutput::HandleFailure() {

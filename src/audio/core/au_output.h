@@ -55,8 +55,8 @@ class TAuOutput : public TAuComponent {
   const std::string& ErrorMessage() const { return FErrorMessage; }
   // The system's reason behind ErrorMessage, when it has one.
   const std::string& ErrorDetail() const { return FErrorDetail; }
-  // Set by a run that finished although its input delivered clearly less
-  // than it announced (a truncated source); empty otherwise.
+  // What a run that finished reports beside its file (a truncated source,
+  // clipped samples), the texts joined by "; "; empty otherwise.
   const std::string& WarningMessage() const { return FWarningMessage; }
   // Such a shortfall fails the run instead (set before Run).
   bool ShortInputFails = false;
@@ -88,6 +88,8 @@ class TAuOutput : public TAuComponent {
   // BeforeDestruction() first in their destructor, so no run is left using
   // what they free; the base destructor aborts the program when one did not.
   void BeforeDestruction() override;
+  // Adds a warning of this run (each text once).
+  void AddWarning(const std::string& Text);
   void Notification(TAuComponent* Component, TOperation Operation) override;
 
   std::atomic<bool> FInterrupted{false};

@@ -7,6 +7,8 @@
 #include "audio/core/au_exception.h"
 #include "audio/core/au_file_stream.h"
 #include "audio/core/au_input.h"
+#include "audio/core/au_warnings.h"
+#include "platform/float_samples.h"
 
 namespace tonvale {
 namespace {
@@ -65,6 +67,7 @@ void TMP3Out::Configure(TAuInput* In) {
   InChannels = In->Channels();
   InBits = In->BitsPerSample();
   const bool isFloat = In->FloatSamples();
+  FloatInput = isFloat;
   if (InChannels < 1 ||
       (isFloat ? InBits != 32 && InBits != 64 : InBits != 8 && InBits != 16 && InBits != 24 && InBits != 32))
     throw EAuException("Cannot encode " + std::to_string(InBits) + " bit sound into MP3.");
@@ -114,6 +117,14 @@ void TMP3Out::Configure(TAuInput* In) {
 int TMP3Out::ToStereo16(const uint8_t* Block, uint32_t Bytes) {
   const int width = InBits / 8;
   const int frames = static_cast<int>(Bytes / (width * InChannels));
+  if (Converted && FloatInput) {
+    // NaN and infinity would reach the converter as full-scale clicks: they
+    // become silence, and what lies beyond full scale is clipped, as said.
+    FloatBlock.assign(Block, Block + Bytes);
+    if (ClipFloatSamples(FloatBlock.data(), Bytes / static_cast<uint32_t>(width), InBits))
+      AddWarning(warnings::kSamplesClipped);
+    return Converter.Convert(FloatBlock.data(), frames, Stereo);
+  }
   if (Converted) return Converter.Convert(Block, frames, Stereo);
   Stereo.resize(static_cast<size_t>(frames) * 2);
   auto sample = [&](const uint8_t* p) -> int {
