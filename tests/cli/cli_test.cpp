@@ -1013,3 +1013,31 @@ TEST(Cli, ProgressFitsTheTerminalAndNamesCannotSendEscapes) {
             "raw escape False escaped True\n"
             "exact on stdout True\n");
 }
+
+// A WMA holding its header and no packet and a WAV whose data chunk is empty
+// were "converted" into an output without audio; a WAV a few frames short of
+// its header passed as whole.
+TEST(Cli, SourcesWithoutAudioFailAndWavLengthsAreExact) {
+  Cli c;
+  Shell("sox -n -r 8000 -c 1 " + Quote(c.Path("empty.wav")) + " trim 0 0");
+  MakeAudio(c.Path("full.wma"), 3, 44100, 2, "-c:a wmav2 -b:a 64k");
+  auto wma = ReadBytes(c.Path("full.wma"));
+  uint64_t header = 0;
+  for (int i = 7; i >= 0; --i) header = header << 8 | wma[16 + i];
+  wma.resize(header + 50);  // the header and the data object's own header
+  WriteBytes(c.Path("headeronly.wma"), wma);
+  for (const auto& [name, target] : {std::pair{"empty.wav", "mp3"}, {"empty.wav", "wma"}, {"headeronly.wma", "wav"}}) {
+    Result r = c.Run(std::string("--to ") + target + " -o out " + name);
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_NE(r.Err.find(std::string(": no audio in ") + name + "\n"), std::string::npos) << r.Err;
+    EXPECT_TRUE(fs::is_empty(c.Out)) << name << " to " << target;
+  }
+  Shell("sox -n -r 44100 -c 2 -b 16 " + Quote(c.Path("short.wav")) + " synth 2 pinknoise");
+  fs::resize_file(c.Path("short.wav"), fs::file_size(c.Path("short.wav")) - 4 * 100);
+  Result r = c.Run("--to mp3 -o out short.wav");
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  EXPECT_NE(r.Err.find("the source ended early: 0.002 s of the 2.0 s its header states were missing"),
+            std::string::npos)
+      << r.Err;
+  EXPECT_EQ(c.Run("--to mp3 -o out -y --strict short.wav").Status, 1);
+}

@@ -60,6 +60,8 @@ class TAuOutput : public TAuComponent {
   const std::string& WarningMessage() const { return FWarningMessage; }
   // Such a shortfall fails the run instead (set before Run).
   bool ShortInputFails = false;
+  // A run whose input gave no audio at all fails ("no audio in ...").
+  bool NoAudioFails = false;
 
   TOutputDoneEvent OnDone() const;
   void SetOnDone(TOutputDoneEvent Value);

@@ -6,8 +6,9 @@ namespace tonvale::warnings {
 
 std::string SourceEndedEarly(double MissingSeconds, double StatedSeconds) {
   char text[160];
-  std::snprintf(text, sizeof text, "the source ended early: %.1f s of the %.1f s its header states were missing",
-                MissingSeconds, StatedSeconds);
+  // A shortfall under a tenth of a second is shown to the millisecond.
+  std::snprintf(text, sizeof text, "the source ended early: %.*f s of the %.1f s its header states were missing",
+                MissingSeconds < 0.1 ? 3 : 1, MissingSeconds, StatedSeconds);
   return text;
 }
 

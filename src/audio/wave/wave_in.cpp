@@ -22,6 +22,11 @@ uint32_t TWaveIn::ChannelMask() {
   return FKind == wtPCM ? Header.ChannelMask : 0;
 }
 
+bool TWaveIn::ExactSize() {
+  OpenSource();
+  return FKind == wtPCM;
+}
+
 bool TWaveIn::TakeHeader(const TWavHeader& H) {
   FChannels = H.Channels;
   FSampleRate = H.SampleRate;

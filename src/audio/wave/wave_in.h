@@ -20,6 +20,7 @@ class TWaveIn : public TAuFileIn {
   TWavType Kind() const { return FKind; }
   bool FloatSamples() override;
   uint32_t ChannelMask() override;
+  bool ExactSize() override;
 
  protected:
   void OpenSource() override;
