@@ -274,8 +274,10 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
 }
 
 std::string TBatchDriver::Unreadable(TAuFileIn& Input, const std::string& Source) {
-  if (Input.Channels() <= 0 || Input.SampleRate() <= 0 || Input.BitsPerSample() <= 0)
-    return "Cannot read " + Source + ": not an audio file of a kind that can be decoded.";
+  if (Input.Channels() <= 0 || Input.SampleRate() <= 0 || Input.BitsPerSample() <= 0) {
+    const std::string why = Input.Refusal();
+    return "Cannot read " + Source + ": " + (why.empty() ? "not an audio file of a kind that can be decoded." : why);
+  }
   if (Input.Channels() > kMaxSourceChannels)
     return "Cannot convert " + Source + ": " + std::to_string(Input.Channels()) + " channels: at most " +
            std::to_string(kMaxSourceChannels) + " are read";

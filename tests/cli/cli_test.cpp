@@ -512,6 +512,7 @@ TEST(Cli, ParallelBatchesMatchOneAtATime) {
     for (const char* jobs : {"1", "2"}) {
       fs::remove_all(c.Out);
       fs::create_directories(c.Out);
+      fs::create_directories(c.Out);
       Result r = c.Run(std::string("--to ") + target + " -o out -j " + jobs + files);
       EXPECT_EQ(r.Status, files.find("bad") != std::string::npos ? 1 : 0) << r.Err;
       std::map<std::string, std::vector<uint8_t>> outputs;
@@ -1040,4 +1041,59 @@ TEST(Cli, SourcesWithoutAudioFailAndWavLengthsAreExact) {
             std::string::npos)
       << r.Err;
   EXPECT_EQ(c.Run("--to mp3 -o out -y --strict short.wav").Status, 1);
+}
+
+// PCM of 12 and 20 bits (and 24 in 32) was refused by its width, A-law and
+// µ-law by their tag; widths and kinds not read are refused by name. Every
+// kind read converts to MP3 and back to its exact length, and to WMA and
+// back to all the WMA holds, keeping its content.
+TEST(Cli, UnusualPcmWidthsAndG711RoundTrip) {
+  Cli c;
+  auto python = [&](const std::string& Name, const std::string& Args) {
+    Shell("/usr/bin/python3 " TONVALE_PCM_WAV " " + Quote(c.Path(Name)) + " " + Args);
+  };
+  // Each with the same sine at 16 bits to compare with.
+  const std::string stereo = "1 2 44100 16 16 2", mono = "1 1 44100 16 16 2";
+  for (const auto& [name, args, same] : {std::tuple{"p12", "1 2 44100 12 16 2", stereo},
+                                         {"p20", "1 1 44100 20 24 2", mono},
+                                         {"p24in32", "1 2 44100 24 32 2", stereo},
+                                         {"p24in32x", "1 2 44100 24 32 2 extensible", stereo}}) {
+    python(std::string(name) + ".wav", args);
+    python(std::string(name) + "-16.wav", same);
+  }
+  MakeAudio(c.Path("alaw.wav"), 2, 44100, 1, "-c:a pcm_alaw");
+  MakeAudio(c.Path("ulaw.wav"), 2, 44100, 2, "-c:a pcm_mulaw");
+  MakeAudio(c.Path("s16.wav"), 2, 44100, 2, "-c:a pcm_s16le");
+  for (const char* name : {"p12", "p20", "p24in32", "p24in32x", "alaw", "ulaw", "s16"}) {
+    const std::string wav = std::string(name) + ".wav";
+    const auto source = Stereo16(c.Path(name[0] == 'p' ? std::string(name) + "-16.wav" : wav));
+    fs::remove_all(c.Out);
+    fs::create_directories(c.Out);
+    fs::create_directories(c.Path("back"));
+    for (const char* target : {"mp3", "wma"}) {
+      ASSERT_EQ(c.Run(std::string("--to ") + target + " -o out -q " + wav).Status, 0) << name;
+      const std::string coded = "out/" + std::string(name) + "." + target;
+      ASSERT_EQ(c.Run("--to wav -o back -y -q " + coded).Status, 0) << name;
+      const auto back = Stereo16(c.Path("back/" + wav));
+      // MP3: the source's length to the sample; WMA: every sample it holds.
+      EXPECT_EQ(back.size(), target == std::string("mp3") ? source.size() : Stereo16(c.Path(coded)).size())
+          << name << " " << target;
+      EXPECT_GT(Correlation(source, back), 0.99) << name << " " << target;
+    }
+  }
+  python("p5.wav", "1 1 8000 5 8 1");
+  python("p64.wav", "1 1 8000 64 64 1");
+  python("truespeech.wav", "34 1 8000 8 8 1");
+  python("e9.wav", "1 9 8000 16 16 1 extensible");
+  const std::pair<const char*, const char*> refused[] = {
+      {"p5", "Cannot read p5.wav: 5-bit integer PCM is not read"},
+      {"p64", "Cannot read p64.wav: 64-bit integer PCM is not read"},
+      {"truespeech", "Cannot read truespeech.wav: WAV format 0x0022 (TrueSpeech) is not read"},
+      {"e9", "Cannot convert e9.wav: 9 channels: at most 8 are read"}};
+  for (const auto& [name, message] : refused)
+    for (const char* target : {"mp3", "wma"}) {
+      Result r = c.Run(std::string("--to ") + target + " -o out " + name + ".wav");
+      EXPECT_EQ(r.Status, 1) << name;
+      EXPECT_NE(r.Err.find(std::string(message) + "\n"), std::string::npos) << r.Err;
+    }
 }

@@ -5,6 +5,7 @@
 
 #include "audio/core/au_exception.h"
 #include "audio/core/au_file_stream.h"
+#include "audio/wave/g711.h"
 
 namespace tonvale {
 
@@ -24,7 +25,12 @@ uint32_t TWaveIn::ChannelMask() {
 
 bool TWaveIn::ExactSize() {
   OpenSource();
-  return FKind == wtPCM;
+  return FKind == wtPCM || FKind == wtALaw || FKind == wtMuLaw;
+}
+
+std::string TWaveIn::Refusal() {
+  OpenSource();
+  return FKind == wtUnsupported ? Header.Refusal : "";
 }
 
 bool TWaveIn::TakeHeader(const TWavHeader& H) {
@@ -57,6 +63,13 @@ bool TWaveIn::TakeHeader(const TWavHeader& H) {
       DataSize = static_cast<uint32_t>(H.FactCount * 2u * ch);
       return true;
     }
+    case wtALaw:
+    case wtMuLaw:
+      // A byte a sample, each expanded to 16 bits.
+      if (H.Channels < 1 || H.BlockAlign != H.Channels) return false;
+      FBitsPerSample = 16;
+      DataSize = static_cast<int64_t>(std::min<uint64_t>(H.DataSize, INT64_MAX / 2) * 2);
+      return true;
     default: return H.Kind == wtACM;
   }
 }
@@ -73,6 +86,7 @@ void TWaveIn::OpenSource() {
   }
   TWavHeader h = ScanWavHeader(*DataStream);
   if (h.Kind != wtUnsupported && TakeHeader(h)) FKind = h.Kind;
+  if (FKind == wtUnsupported) Header.Refusal = h.Refusal;
   if (FKind == wtACM) {
     if (!OpenAcm()) {
       // The conversion failed: the file stays closed so the next query tries
@@ -139,6 +153,8 @@ bool TWaveIn::SeekTo(int64_t& Sample) {
   int64_t offset;
   switch (FKind) {
     case wtPCM: offset = Header.DataOffset + Sample * (FBitsPerSample / 8) * FChannels; break;
+    case wtALaw:
+    case wtMuLaw: offset = Header.DataOffset + Sample * FChannels; break;
     case wtDVIADPCM:
     case wtMSADPCM:
       // The start of the block that holds the frame.
@@ -172,6 +188,18 @@ uint32_t TWaveIn::RefillMs() {
   return static_cast<uint32_t>(frames) * 2 * FChannels;
 }
 
+uint32_t TWaveIn::RefillG711() {
+  const uint32_t frames = kDecodeBufferSize / 2 / FChannels;
+  uint8_t* coded = DecodeBuffer + kDecodeBufferSize / 2;
+  const auto got = static_cast<uint32_t>(std::max<int64_t>(DataStream->Read(coded, frames * FChannels), 0));
+  const uint32_t samples = got - got % FChannels;
+  // The codes are read into the buffer's second half, the samples fill the first.
+  auto* pcm = reinterpret_cast<int16_t*>(DecodeBuffer);
+  const std::array<int16_t, 256>& table = FKind == wtALaw ? ALawTable() : MuLawTable();
+  for (uint32_t i = 0; i < samples; ++i) pcm[i] = table[coded[i]];
+  return samples * 2;
+}
+
 void TWaveIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
   if (!Reading) throw EAuException("The Stream is not opened");
   if (BufferFirst > BufferLast) {
@@ -186,6 +214,8 @@ void TWaveIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
       }
       case wtDVIADPCM: BufferLast = RefillIma(); break;
       case wtMSADPCM: BufferLast = RefillMs(); break;
+      case wtALaw:
+      case wtMuLaw: BufferLast = RefillG711(); break;
       case wtACM: BufferLast = Acm ? Acm->ReadPcm(DecodeBuffer, kDecodeBufferSize) : 0; break;
       default: BufferLast = 0; break;
     }

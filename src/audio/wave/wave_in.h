@@ -21,6 +21,7 @@ class TWaveIn : public TAuFileIn {
   bool FloatSamples() override;
   uint32_t ChannelMask() override;
   bool ExactSize() override;
+  std::string Refusal() override;
 
  protected:
   void OpenSource() override;
@@ -37,6 +38,8 @@ class TWaveIn : public TAuFileIn {
   bool OpenAcm();
   uint32_t RefillIma();
   uint32_t RefillMs();
+  // Reads G.711 bytes and expands them to 16-bit PCM in DecodeBuffer.
+  uint32_t RefillG711();
   // Reads one block into BlockBuffer (zero-filled past a short read); false
   // when there is none.
   bool ReadBlock(uint16_t BlockAlign);
