@@ -219,6 +219,13 @@ class TSyncReader : public IWMSyncReader {
     return nullptr;
   }
   bool OpenDecoder(const TAudioOutput& Output);
+  // A converter from FFrame's format to the output's.
+  bool OpenSwr(const TAudioOutput& Output);
+  // The converter was made for a frame of this layout, format and rate.
+  bool SameSwrInput(const AVFrame& Frame) const {
+    return Frame.format == FSwrFormat && Frame.sample_rate == FSwrRate &&
+           av_channel_layout_compare(&Frame.ch_layout, &FSwrLayout) == 0;
+  }
   void ReadAttributes();
   // Decodes the next frame of the current stream into FFrame; false at the
   // end, or when the stream failed (FReadFailed).
@@ -232,6 +239,8 @@ class TSyncReader : public IWMSyncReader {
   std::shared_ptr<TAttributes> FAttributes = std::make_shared<TAttributes>();
   AVCodecContext* FCodec = nullptr;
   SwrContext* FSwr = nullptr;
+  AVChannelLayout FSwrLayout{};  // what FSwr converts from
+  int FSwrFormat = -1, FSwrRate = 0;
   AVFrame* FFrame = nullptr;
   AVPacket* FPacket = nullptr;
   int FDecoding = -1;  // stream index the decoder is open for
@@ -350,6 +359,28 @@ bool TSyncReader::OpenDecoder(const TAudioOutput& Output) {
   return true;
 }
 
+bool TSyncReader::OpenSwr(const TAudioOutput& Output) {
+  AVChannelLayout layout;
+  av_channel_layout_default(&layout, Output.OutChannels);
+  bool ok = swr_alloc_set_opts2(&FSwr, &layout, AV_SAMPLE_FMT_S16, Output.OutRate, &FFrame->ch_layout,
+                                static_cast<AVSampleFormat>(FFrame->format), FFrame->sample_rate, 0, nullptr) >= 0;
+  if (ok && FFrame->ch_layout.nb_channels == 1 && Output.OutChannels == 2) {
+    // A mono part of a stereo stream: both sides at its own level.
+    const double both[2] = {1.0, 1.0};
+    ok = swr_set_matrix(FSwr, both, 1) >= 0;
+  }
+  ok = ok && swr_init(FSwr) >= 0;
+  av_channel_layout_uninit(&layout);
+  av_channel_layout_uninit(&FSwrLayout);
+  if (!ok || av_channel_layout_copy(&FSwrLayout, &FFrame->ch_layout) < 0) {
+    swr_free(&FSwr);
+    return false;
+  }
+  FSwrFormat = FFrame->format;
+  FSwrRate = FFrame->sample_rate;
+  return true;
+}
+
 bool TSyncReader::NextFrame() {
   for (;;) {
     int rc = avcodec_receive_frame(FCodec, FFrame);
@@ -396,22 +427,29 @@ HRESULT TSyncReader::GetNextSample(uint16_t StreamNumber, std::shared_ptr<INSSBu
       if (pts == AV_NOPTS_VALUE) pts = start;
       FPosition = av_rescale_q(pts - start, st->time_base, AVRational{1, out->OutRate});
     }
-    if (!FSwr) {
-      AVChannelLayout layout;
-      av_channel_layout_default(&layout, out->OutChannels);
-      if (swr_alloc_set_opts2(&FSwr, &layout, AV_SAMPLE_FMT_S16, out->OutRate, &FFrame->ch_layout,
-                              static_cast<AVSampleFormat>(FFrame->format), FFrame->sample_rate, 0, nullptr) < 0 ||
-          swr_init(FSwr) < 0) {
-        av_channel_layout_uninit(&layout);
-        swr_free(&FSwr);
-        return E_FAIL;
-      }
-      av_channel_layout_uninit(&layout);
+    const uint32_t frameBytes = 2 * static_cast<uint32_t>(out->OutChannels);
+    // A stream that changes its channels or rate on the way (MP3s joined
+    // from several recordings) goes on in the layout it started with: what
+    // the converter holds of the old input is taken, and a new converter
+    // takes the new one.
+    std::vector<uint8_t> carried;
+    if (FSwr && !SameSwrInput(*FFrame)) {
+      const int left = std::max(swr_get_out_samples(FSwr, 0), 0);
+      carried.resize(static_cast<size_t>(left) * frameBytes);
+      uint8_t* dst = carried.data();
+      const int flushed = left > 0 ? swr_convert(FSwr, &dst, left, nullptr, 0) : 0;
+      carried.resize(static_cast<size_t>(std::max(flushed, 0)) * frameBytes);
+      swr_free(&FSwr);
     }
-    const int room = swr_get_out_samples(FSwr, FFrame->nb_samples);
-    auto sample = std::make_shared<TMemorySample>(static_cast<uint32_t>(std::max(room, 0) * 2 * out->OutChannels));
+    if (!FSwr && !OpenSwr(*out)) return E_FAIL;
+    const int room = std::max(swr_get_out_samples(FSwr, FFrame->nb_samples), 0);
+    auto sample = std::make_shared<TMemorySample>(static_cast<uint32_t>(carried.size() + room * frameBytes));
     uint8_t* dst = sample->Data().data();
-    int got = swr_convert(FSwr, &dst, room, const_cast<const uint8_t**>(FFrame->extended_data), FFrame->nb_samples);
+    if (!carried.empty()) std::memcpy(dst, carried.data(), carried.size());
+    uint8_t* next = dst + carried.size();
+    const int converted =
+        swr_convert(FSwr, &next, room, const_cast<const uint8_t**>(FFrame->extended_data), FFrame->nb_samples);
+    int got = static_cast<int>(carried.size() / frameBytes) + std::max(converted, 0);
     av_frame_unref(FFrame);
     if (got <= 0) continue;
     int64_t first = FPosition;
@@ -419,7 +457,6 @@ HRESULT TSyncReader::GetNextSample(uint16_t StreamNumber, std::shared_ptr<INSSBu
     // After a seek: drop what lies before the wanted time.
     int64_t drop = std::clamp<int64_t>(FDropUntil - first, 0, got);
     if (drop == got) continue;
-    const uint32_t frameBytes = 2 * static_cast<uint32_t>(out->OutChannels);
     if (drop > 0) std::memmove(dst, dst + drop * frameBytes, (got - drop) * frameBytes);
     sample->SetLength(static_cast<uint32_t>((got - drop) * frameBytes));
     if (SampleTime)
@@ -467,6 +504,7 @@ HRESULT TSyncReader::SetRange(uint64_t Start, int64_t) {
 HRESULT TSyncReader::Close() {
   avcodec_free_context(&FCodec);
   swr_free(&FSwr);
+  av_channel_layout_uninit(&FSwrLayout);
   av_frame_free(&FFrame);
   av_packet_free(&FPacket);
   FInput.reset();

@@ -233,3 +233,33 @@ TEST(WMIn, ReadErrorsFailTheReadInsteadOfEndingIt) {
     }
   }
 }
+
+// An MP3 joined from a mono and a stereo recording kept only the left side
+// of the stereo part (or read the mono part as two channels of garbage):
+// the stream goes on in the layout it started with, as ffmpeg converts it.
+TEST(WMIn, Mp3ChangingBetweenMonoAndStereoKeepsEveryChannel) {
+  TempDir dir;
+  Shell("cd " + Quote(dir.Path().string()) +
+        " && sox -n -r 44100 -c 1 m.wav synth 2 sine 440 && sox -n -r 44100 -c 2 s.wav synth 2 sine 660 sine 880"
+        " && lame --quiet -b 128 m.wav m.mp3 && lame --quiet -b 128 -m s s.wav s.mp3"
+        " && cat m.mp3 s.mp3 > mono-first.mp3 && cat s.mp3 m.mp3 > stereo-first.mp3");
+  for (const auto& [name, channels] : {std::pair{"mono-first.mp3", 1}, std::pair{"stereo-first.mp3", 2}}) {
+    TMP3In in(nullptr);
+    Decoded d = DecodeWith(in, dir.File(name));
+    EXPECT_EQ(d.Channels, channels);
+    std::string converted =
+        Shell("ffmpeg -v error -i " + Quote(dir.File(name)) + " -ac " + std::to_string(channels) + " -f s16le -");
+    const auto expected = AsSamples({converted.begin(), converted.end()});
+    EXPECT_EQ(d.Samples.size(), expected.size()) << name;
+    // The second part (from 2.2 s) holds its sound, not one side or silence;
+    // a mono part fills both sides at its own level (ffmpeg's at -3 dB).
+    const size_t from = size_t(2.2 * 44100) * channels;
+    const std::vector<int16_t> ours(d.Samples.begin() + long(from), d.Samples.end()),
+        peer(expected.begin() + long(from), expected.end());
+    EXPECT_GT(Correlation(peer, ours), 0.999) << name;
+    if (channels == 1) {
+      EXPECT_EQ(ours, peer);
+    }
+    for (size_t i = 0; channels == 2 && i + 1 < ours.size(); i += 2) ASSERT_EQ(ours[i], ours[i + 1]) << i;
+  }
+}
