@@ -1085,11 +1085,13 @@ TEST(Cli, UnusualPcmWidthsAndG711RoundTrip) {
   python("p64.wav", "1 1 8000 64 64 1");
   python("truespeech.wav", "34 1 8000 8 8 1");
   python("e9.wav", "1 9 8000 16 16 1 extensible");
+  MakeAudio(c.Path("lame.wav"), 1, 44100, 2, "-c:a libmp3lame -f mp3");
   const std::pair<const char*, const char*> refused[] = {
       {"p5", "Cannot read p5.wav: 5-bit integer PCM is not read"},
       {"p64", "Cannot read p64.wav: 64-bit integer PCM is not read"},
       {"truespeech", "Cannot read truespeech.wav: WAV format 0x0022 (TrueSpeech) is not read"},
-      {"e9", "Cannot convert e9.wav: 9 channels: at most 8 are read"}};
+      {"e9", "Cannot convert e9.wav: 9 channels: at most 8 are read"},
+      {"lame", "Cannot read lame.wav: it is an MP3 file, not a WAV file"}};
   for (const auto& [name, message] : refused)
     for (const char* target : {"mp3", "wma"}) {
       Result r = c.Run(std::string("--to ") + target + " -o out " + name + ".wav");

@@ -230,6 +230,24 @@ constexpr int64_t kWideDataFrom = kRiffFileLimit - kRiffHeaderSize - (int64_t{1}
 
 }  // namespace
 
+std::string OtherFileType(const uint8_t* Head, size_t Bytes) {
+  static const uint8_t kAsf[4] = {0x30, 0x26, 0xB2, 0x75};
+  const char* type = nullptr;
+  if (Bytes >= 4 && std::memcmp(Head, kAsf, 4) == 0)
+    type = "a WMA file";
+  else if (Bytes >= 3 && (std::memcmp(Head, "ID3", 3) == 0 || (Head[0] == 0xFF && (Head[1] & 0xE0) == 0xE0)))
+    type = "an MP3 file";
+  else if (Bytes >= 4 && std::memcmp(Head, "fLaC", 4) == 0)
+    type = "a FLAC file";
+  else if (Bytes >= 4 && std::memcmp(Head, "OggS", 4) == 0)
+    type = "an Ogg file";
+  else if (Bytes >= 12 && std::memcmp(Head + 4, "ftyp", 4) == 0)
+    type = "an MP4 file";
+  else if (Bytes >= 4 && (std::memcmp(Head, "FORM", 4) == 0))
+    type = "an AIFF file";
+  return type ? std::string("it is ") + type + ", not a WAV file" : "";
+}
+
 void PutLe(uint8_t* P, uint64_t V, int Bytes) {
   for (int i = 0; i < Bytes; ++i) P[i] = static_cast<uint8_t>(V >> (8 * i));
 }

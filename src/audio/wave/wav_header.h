@@ -75,6 +75,10 @@ std::vector<uint8_t> PcmWavHeader(uint16_t Channels, uint32_t SampleRate, uint16
 // of FileSize bytes.
 void StatePcmSizes(TStream& File, int64_t FileSize);
 
+// What a file that is no WAV file is, told by its first bytes: "it is an
+// MP3 file, not a WAV file"; empty when it is nothing known.
+std::string OtherFileType(const uint8_t* Head, size_t Bytes);
+
 // Four bytes equal, or differ by 32 (letter case).
 bool MatchId(const uint8_t* Id, const char* Expected);
 

@@ -87,6 +87,11 @@ void TWaveIn::OpenSource() {
   TWavHeader h = ScanWavHeader(*DataStream);
   if (h.Kind != wtUnsupported && TakeHeader(h)) FKind = h.Kind;
   if (FKind == wtUnsupported) Header.Refusal = h.Refusal;
+  if (FKind == wtUnsupported && h.Refusal.empty() && DataStream->Seek(0, TSeekOrigin::soBeginning) == 0) {
+    uint8_t head[12] = {};
+    const int64_t got = DataStream->Read(head, sizeof head);
+    Header.Refusal = OtherFileType(head, static_cast<size_t>(std::max<int64_t>(got, 0)));
+  }
   if (FKind == wtACM) {
     if (!OpenAcm()) {
       // The conversion failed: the file stays closed so the next query tries
