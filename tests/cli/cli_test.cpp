@@ -1043,8 +1043,8 @@ TEST(Cli, SourcesWithoutAudioFailAndWavLengthsAreExact) {
   EXPECT_EQ(c.Run("--to mp3 -o out -y --strict short.wav").Status, 1);
 }
 
-// PCM of 12 and 20 bits (and 24 in 32) was refused by its width, A-law and
-// µ-law by their tag; widths and kinds not read are refused by name. Every
+// PCM of 12 and 20 bits (and 24 in 32) was refused by its width, A-law,
+// µ-law and GSM 6.10 by their tag; widths and kinds not read are refused by name. Every
 // kind read converts to MP3 and back to its exact length, and to WMA and
 // back to all the WMA holds, keeping its content.
 TEST(Cli, UnusualPcmWidthsAndG711RoundTrip) {
@@ -1081,6 +1081,15 @@ TEST(Cli, UnusualPcmWidthsAndG711RoundTrip) {
       EXPECT_GT(Correlation(source, back), 0.99) << name << " " << target;
     }
   }
+  // GSM 6.10 (voice mail at 8 kHz, encoded at 32 kHz): ffmpeg's decode of
+  // the source against the MP3 brought back to 8 kHz.
+  MakeAudio(c.Path("gsm.wav"), 2.5, 8000, 1, "-c:a gsm_ms");
+  ASSERT_EQ(c.Run("--to mp3 -o out -q gsm.wav").Status, 0);
+  const std::string gsm = Shell("ffmpeg -v error -i " + Quote(c.Out + "/gsm.mp3") + " -ar 8000 -f s16le -");
+  const auto theirs = FfmpegDecode(c.Path("gsm.wav")), ours = AsSamples({gsm.begin(), gsm.end()});
+  EXPECT_EQ(ours.size(), theirs.size());
+  EXPECT_GT(Correlation(theirs, ours), 0.99);
+
   python("p5.wav", "1 1 8000 5 8 1");
   python("p64.wav", "1 1 8000 64 64 1");
   python("truespeech.wav", "34 1 8000 8 8 1");

@@ -92,7 +92,8 @@ TWavType KindOfTag(uint16_t Tag, bool AppendScan) {
     case kExtensibleTag: return AppendScan ? wtUnsupported : wtPCM;
     case 17: return wtDVIADPCM;
     case 2: return AppendScan ? wtUnsupported : wtMSADPCM;
-    case 85: return AppendScan ? wtUnsupported : wtACM;
+    case 85:
+    case WAVE_FORMAT_GSM610: return AppendScan ? wtUnsupported : wtACM;
     default: return wtUnsupported;
   }
 }
@@ -171,6 +172,7 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
   if (!s.Read(fmt.data(), size) || (size % 2 == 1 && !s.Skip(1))) return h;
   uint16_t tag = Le16(&fmt[0]);
   const TWavType kind = KindOfTag(tag, AppendScan);
+  h.FormatTag = tag;
   if (kind == wtUnsupported) {
     h.Refusal = UnreadFormat(tag);
     return h;

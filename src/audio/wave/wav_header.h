@@ -20,6 +20,7 @@ constexpr int64_t kWavHeaderLimit = 8192;
 
 struct TWavHeader {
   TWavType Kind = wtUnsupported;
+  uint16_t FormatTag = 0;  // as the fmt chunk states it
   uint16_t Channels = 0;
   uint32_t SampleRate = 0;
   uint16_t BlockAlign = 0;

@@ -116,7 +116,7 @@ void TWaveIn::OpenSource() {
 bool TWaveIn::OpenAcm() {
   Acm = std::make_unique<TWaveConverter>();
   TWaveFormatEx* source = Acm->SourceFormat();
-  source->wFormatTag = WAVE_FORMAT_MPEGLAYER3;
+  source->wFormatTag = Header.FormatTag;  // MPEG Layer-3 or GSM 6.10
   source->nChannels = Header.Channels;
   source->nSamplesPerSec = Header.SampleRate;
   source->nBlockAlign = Header.BlockAlign;
