@@ -1,5 +1,6 @@
 #include "audio/wave/wav_header.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -41,9 +42,10 @@ class Scanner {
   bool Read32(uint32_t& V) {
     uint8_t b[4];
     if (!Read(b, 4)) return false;
-    V = Le32(b);
+    V = BigEndian ? uint32_t{b[3]} | (b[2] << 8) | (b[1] << 16) | (uint32_t(b[0]) << 24) : Le32(b);
     return true;
   }
+  bool BigEndian = false;  // a RIFX file: every number is big-endian
   // Slides over the input one byte at a time until the last four bytes read
   // match Id.
   bool Search(uint8_t* Window, const char* Id) {
@@ -147,12 +149,15 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
   uint8_t id[4];
   uint32_t size;
   if (!s.Read(id, 4)) return h;
-  // "RIFF", or the 64-bit forms, which the append scan does not take.
-  while (!MatchId(id, "RIFF") && (AppendScan || (!MatchId(id, "RF64") && !MatchId(id, "BW64")))) {
+  // "RIFF", or the 64-bit forms and big-endian RIFX, which the append scan
+  // does not take.
+  while (!MatchId(id, "RIFF") &&
+         (AppendScan || (!MatchId(id, "RF64") && !MatchId(id, "BW64") && !MatchId(id, "RIFX")))) {
     std::memmove(id, id + 1, 3);
     if (!s.Read(id + 3, 1) || s.AtEnd()) return h;
   }
-  const bool wide = !MatchId(id, "RIFF");
+  s.BigEndian = h.BigEndian = MatchId(id, "RIFX");
+  const bool wide = !MatchId(id, "RIFF") && !h.BigEndian;
   if (!s.Read32(size) || s.AtEnd()) return h;
   if (!s.Read(id, 4) || !s.Search(id, "WAVE") || !s.Read(id, 4) || s.AtEnd()) return h;
 
@@ -170,6 +175,16 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
   if (s.Offset() + size > kWavHeaderLimit) return h;
   std::vector<uint8_t> fmt(std::max<uint32_t>(size, 40), 0);
   if (!s.Read(fmt.data(), size) || (size % 2 == 1 && !s.Skip(1))) return h;
+  if (h.BigEndian) {
+    // The fields read below, as a little-endian header holds them. Only
+    // plain PCM and float are read from a RIFX file.
+    for (int at : {0, 2, 12, 14}) std::swap(fmt[at], fmt[at + 1]);
+    for (int at : {4, 8}) std::reverse(fmt.begin() + at, fmt.begin() + at + 4);
+    if (Le16(&fmt[0]) != 1 && Le16(&fmt[0]) != kFloatTag) {
+      h.Refusal = "big-endian " + UnreadFormat(Le16(&fmt[0]));
+      return h;
+    }
+  }
   uint16_t tag = Le16(&fmt[0]);
   const TWavType kind = KindOfTag(tag, AppendScan);
   h.FormatTag = tag;

@@ -33,6 +33,7 @@ struct TWavHeader {
   // PCM only: IEEE float samples (format tag 3, or an extensible format of
   // that sub-format), and the extensible format's speaker mask (0: none given).
   bool Float = false;
+  bool BigEndian = false;  // a RIFX file: samples big-endian
   uint32_t ChannelMask = 0;
   // The data's size: the chunk's, the ds64 chunk's for RF64 and BW64, or all
   // that follows for the streaming sizes 0 and 0xFFFFFFFF (when the stream

@@ -193,6 +193,12 @@ uint32_t TWaveIn::RefillMs() {
   return static_cast<uint32_t>(frames) * 2 * FChannels;
 }
 
+void TWaveIn::SwapSamples(uint32_t Bytes) {
+  const uint32_t width = FBitsPerSample / 8;
+  for (uint32_t at = 0; width > 1 && at + width <= Bytes; at += width)
+    std::reverse(DecodeBuffer + at, DecodeBuffer + at + width);
+}
+
 uint32_t TWaveIn::RefillG711() {
   const uint32_t frames = kDecodeBufferSize / 2 / FChannels;
   uint8_t* coded = DecodeBuffer + kDecodeBufferSize / 2;
@@ -215,6 +221,7 @@ void TWaveIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
         BufferLast = static_cast<uint32_t>(DataStream->Read(DecodeBuffer, want));
         // A file cut inside a frame: the partial frame is not handed out.
         if (FrameSize) BufferLast -= BufferLast % FrameSize;
+        if (Header.BigEndian) SwapSamples(BufferLast);
         break;
       }
       case wtDVIADPCM: BufferLast = RefillIma(); break;

@@ -40,6 +40,8 @@ class TWaveIn : public TAuFileIn {
   uint32_t RefillMs();
   // Reads G.711 bytes and expands them to 16-bit PCM in DecodeBuffer.
   uint32_t RefillG711();
+  // Makes the first Bytes of DecodeBuffer's big-endian samples little-endian.
+  void SwapSamples(uint32_t Bytes);
   // Reads one block into BlockBuffer (zero-filled past a short read); false
   // when there is none.
   bool ReadBlock(uint16_t BlockAlign);
