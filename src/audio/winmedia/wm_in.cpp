@@ -3,11 +3,29 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "audio/core/au_exception.h"
 #include "audio/core/au_file_stream.h"
 
 namespace tonvale {
+
+namespace {
+
+// The source begins (past any ID3v2 tag) with an MPEG audio frame header.
+bool StartsAsMpegAudio(TStream& Source) {
+  uint8_t head[10];
+  if (Source.Seek(0, TSeekOrigin::soBeginning) != 0 || Source.Read(head, 10) != 10) return false;
+  int64_t at = 0;
+  if (std::memcmp(head, "ID3", 3) == 0)
+    at = 10 + ((head[6] & 0x7F) << 21 | (head[7] & 0x7F) << 14 | (head[8] & 0x7F) << 7 | (head[9] & 0x7F));
+  uint8_t h[4];
+  if (Source.Seek(at, TSeekOrigin::soBeginning) != at || Source.Read(h, 4) != 4) return false;
+  // Sync, a layer, a bit rate and a sample rate that are not reserved.
+  return h[0] == 0xFF && (h[1] & 0xE0) == 0xE0 && (h[1] & 0x06) != 0 && (h[2] & 0xF0) != 0xF0 && (h[2] & 0x0C) != 0x0C;
+}
+
+}  // namespace
 
 TWMIn::TWMIn(TAuComponent* Owner) : TAuTaggedFileIn(Owner) {}
 
@@ -22,6 +40,7 @@ void TWMIn::OpenSource() {
   std::lock_guard lock(OpenLock);
   if (OpenCount != 0) return;
   ForgetFormat();
+  FRefusal.clear();
   TTagSets::Id3v2Tags().Clear();
   if (!ExternalStream && FFileName.empty()) throw EAuException("File name is not assigned");
   if (!ExternalStream) {
@@ -30,7 +49,10 @@ void TWMIn::OpenSource() {
   }
   WMAReaderOpen(FReader, DataStream);
   if (!FReader.Reader) {
-    // Not a file the runtime reads: the input stays closed.
+    // Not a file the runtime reads: the input stays closed. An MP3 header
+    // with no frame to read after it (a header-only file) holds no audio.
+    if (FReader.OpenError.empty() && StartsAsMpegAudio(*DataStream))
+      FRefusal = "no audio, only the header of an MP3 file";
     if (!ExternalStream) ReleaseStream();
     if (!FReader.OpenError.empty()) throw EAuException(FReader.OpenError);
     return;
