@@ -473,9 +473,18 @@ TEST(Cli, SurroundDownMixAndFloatClipping) {
       "0.2*sin(2*PI*700*t)|0.2*sin(2*PI*900*t)|0.2*sin(2*PI*1100*t)|0.2*sin(2*PI*1300*t):c=5.1:s=44100:d=2\" "
       "-c:a pcm_s16le " +
       Quote(c.Path("tones.wav")));
-  Shell("ffmpeg -v error -y -f lavfi -i \"aevalsrc=exprs=2.0*sin(2*PI*100*t):s=44100:d=1\" -c:a pcm_f32le " +
-        Quote(c.Path("loud.wav")));
-  ASSERT_EQ(c.Run("--to mp3 -o out -q tones.wav loud.wav").Status, 0);
+  // With a NaN, an infinity and a sample of -16411 among them, which failed
+  // the WMA encoder with what read like a disk error.
+  Shell(
+      "ffmpeg -v error -y -f lavfi -i \"aevalsrc=exprs='if(eq(n\\,9)\\,0/0\\,if(eq(n\\,99)\\,1/0\\,if(eq(n\\,999)"
+      "\\,-16411\\,2.0*sin(2*PI*100*t))))':s=44100:d=1\" -c:a pcm_f32le " +
+      Quote(c.Path("loud.wav")));
+  ASSERT_EQ(c.Run("--to mp3 -o out -q tones.wav").Status, 0);
+  for (const char* target : {"mp3", "wma"}) {
+    Result r = c.Run(std::string("--to ") + target + " -o out loud.wav");
+    EXPECT_NE(r.Err.find(": samples beyond full scale were clipped\n"), std::string::npos) << r.Err;
+    EXPECT_GT(Correlation(Stereo16(c.Out + "/loud.mp3"), Stereo16(c.Out + "/loud." + target)), 0.95) << target;
+  }
   const auto mix = Stereo16(c.Out + "/tones.mp3");
   const double front = ToneLevel(mix, 0, 300, 44100);
   auto db = [&](double Level) { return 20 * std::log10(Level / front); };
@@ -1031,10 +1040,9 @@ TEST(Cli, SourcesWithoutAudioFailAndWavLengthsAreExact) {
     EXPECT_NE(r.Err.find(std::string(": no audio in ") + name + "\n"), std::string::npos) << r.Err;
     EXPECT_TRUE(fs::is_empty(c.Out)) << name << " to " << target;
   }
-  Shell("cd " + Quote(c.Path("")) + " && sox -n -r 44100 -c 2 s.wav synth 1 sine 440 && lame --quiet s.wav s.mp3");
-  auto mp3 = ReadBytes(c.Path("s.mp3"));
-  mp3.resize(417);  // the Info frame alone
-  WriteBytes(c.Path("header.mp3"), mp3);
+  Shell(
+      "cd " + Quote(c.Path("")) +  // an MP3 of its Info frame alone
+      " && sox -n -r 44100 -c 2 s.wav synth 1 sine 440 && lame --quiet s.wav s.mp3 && head -c 417 s.mp3 > header.mp3");
   EXPECT_NE(c.Run("--to wav -o out header.mp3").Err.find(": no audio, only the header of an MP3 file\n"),
             std::string::npos);
   Shell("sox -n -r 44100 -c 2 -b 16 " + Quote(c.Path("short.wav")) + " synth 2 pinknoise");
@@ -1049,19 +1057,14 @@ TEST(Cli, SourcesWithoutAudioFailAndWavLengthsAreExact) {
 // content; what is not read is refused by name.
 TEST(Cli, UnusualPcmWidthsAndG711RoundTrip) {
   Cli c;
-  auto python = [&](const std::string& Name, const std::string& Args) {
-    Shell("/usr/bin/python3 " TONVALE_PCM_WAV " " + Quote(c.Path(Name + ".wav")) + " " + Args);
-  };
-  for (const auto& [name, args] : {std::pair{"p12", "1 2 44100 12 16"},
-                                   {"p20", "1 1 44100 20 24"},
-                                   {"p24in32", "1 2 44100 24 32"},
-                                   {"p16", "1 2 44100 16 16"},
-                                   {"p16m", "1 1 44100 16 16"}})
-    python(name, std::string(args) + " 2");
+  for (const char* args :
+       {"p12.wav 1 2 44100 12 16 2", "p20.wav 1 1 44100 20 24 2", "p24in32.wav 1 2 44100 24 32 2",
+        "p16.wav 1 2 44100 16 16 2", "p16m.wav 1 1 44100 16 16 2", "p5.wav 1 1 8000 5 8 1", "p64.wav 1 1 8000 64 64 1",
+        "truespeech.wav 34 1 8000 8 8 1", "e9.wav 1 9 8000 16 16 1 extensible"})
+    Shell("cd " + Quote(c.Path("")) + " && /usr/bin/python3 " TONVALE_PCM_WAV " " + args);
   MakeAudio(c.Path("alaw.wav"), 2, 44100, 1, "-c:a pcm_alaw");
   MakeAudio(c.Path("ulaw.wav"), 2, 44100, 2, "-c:a pcm_mulaw");
   Shell("sox " + Quote(c.Path("ulaw.wav")) + " -b 16 -B " + Quote(c.Path("rifx.wav")));
-  fs::create_directories(c.Path("back"));
   // Compared with the same sound as ffmpeg reads it (it reads RIFX wrongly).
   for (const auto& [name, same] : {std::pair{"p12", "p16"},
                                    {"p20", "p16m"},
@@ -1073,8 +1076,8 @@ TEST(Cli, UnusualPcmWidthsAndG711RoundTrip) {
     for (const std::string target : {"mp3", "wma"}) {
       const std::string coded = "out/" + std::string(name) + "." + target;
       ASSERT_EQ(c.Run("--to " + target + " -o out -y -q " + name + ".wav").Status, 0) << name;
-      ASSERT_EQ(c.Run("--to wav -o back -y -q " + coded).Status, 0) << name;
-      const auto back = Stereo16(c.Path("back/" + std::string(name) + ".wav"));
+      ASSERT_EQ(c.Run("--to wav -o out -y -q " + coded).Status, 0) << name;
+      const auto back = Stereo16(c.Out + "/" + name + ".wav");
       EXPECT_EQ(back.size(), target == "mp3" ? source.size() : Stereo16(c.Path(coded)).size()) << name << target;
       EXPECT_GT(Correlation(source, back), 0.99) << name << " " << target;
     }
@@ -1086,10 +1089,6 @@ TEST(Cli, UnusualPcmWidthsAndG711RoundTrip) {
   const auto theirs = FfmpegDecode(c.Path("gsm.wav")), ours = AsSamples({gsm.begin(), gsm.end()});
   EXPECT_EQ(ours.size(), theirs.size());
   EXPECT_GT(Correlation(theirs, ours), 0.99);
-  python("p5", "1 1 8000 5 8 1");
-  python("p64", "1 1 8000 64 64 1");
-  python("truespeech", "34 1 8000 8 8 1");
-  python("e9", "1 9 8000 16 16 1 extensible");
   MakeAudio(c.Path("lame.wav"), 1, 44100, 2, "-c:a libmp3lame -f mp3");
   for (const char* target : {"mp3", "wma"})
     for (const char* message :

@@ -1,9 +1,6 @@
 #!/usr/bin/python3
-"""pcm_wav.py OUT TAG CHANNELS RATE BITS CONTAINER SECONDS [extensible]: a WAV of
-a 440 Hz sine, BITS valid bits high in CONTAINER bits (TAG 1); zeros for any
-other TAG (a format that is not read)."""
+"""pcm_wav.py OUT TAG CH RATE BITS CONTAINER SECONDS [extensible]: a sine, BITS high in CONTAINER bits (TAG 1)."""
 import math, struct, sys
-
 out, tag, ch, rate, bits, container, seconds = sys.argv[1], *map(int, sys.argv[2:7]), float(sys.argv[7])
 width, ext = container // 8, "extensible" in sys.argv[8:]
 data = b"".join(((int(0.5 * math.sin(2 * math.pi * 440 * n / rate) * (2 ** (bits - 1) - 1)) << (container - bits)

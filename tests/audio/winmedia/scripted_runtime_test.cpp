@@ -265,7 +265,7 @@ TEST(ScriptedReader, TheLastAudioOutputIsRead) {
   auto bytes = ReadAll(s.In);
   ASSERT_FALSE(bytes.empty());
   EXPECT_EQ(bytes.front(), 3) << "stream 3: the second audio output after the video one";
-  // 22050 frames of mono: 44100 bytes of the 10 x 8820 the stream holds.
+  // 1 s at 22050 Hz mono: 44100 bytes of the 10 x 8820 the stream holds.
   EXPECT_EQ(bytes.size(), 44100u);
 }
 
@@ -277,14 +277,12 @@ TEST(ScriptedReader, WithoutADurationTheStreamIsReadToItsEnd) {
   EXPECT_EQ(ReadAll(s.In).size(), 10u * 4410 * 4);
 }
 
-TEST(ScriptedReader, TheDataLengthIsTheCountNotTheRoundedDurationAndAnImpossibleCountIsSetAside) {
+TEST(ScriptedReader, TheLengthIsTheCountNotADurationAndAnImpossibleCountIsSetAside) {
   ScriptedRuntime rt;
-  gReader.Duration = 4999999;  // 0.5 s, shown as 50 hundredths
-  for (auto [counted, expected] : {std::pair<int64_t, int64_t>{22049, 22049}, {-1, -1}, {int64_t{1} << 60, -1}}) {
+  for (int64_t counted : {int64_t{22049}, int64_t{1} << 60}) {
     gReader.Counted = counted;
     Source s;
-    EXPECT_EQ(s.In.SampleCount(), expected) << counted;
-    EXPECT_EQ(ReadAll(s.In).size(), expected < 0 ? 10u * 4410 * 4 : size_t(expected) * 4) << counted;
+    EXPECT_EQ(ReadAll(s.In).size(), counted == 22049 ? 22049u * 4 : 10u * 4410 * 4) << "the whole stream";
   }
 }
 

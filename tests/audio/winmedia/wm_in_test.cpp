@@ -32,9 +32,6 @@ Decoded DecodeWith(TWMIn& In, const std::string& Path) {
   return d;
 }
 
-// The size is the peer's decode to the sample, not a rounded duration.
-void ExpectSizeExact(const Decoded& D, size_t DeliveredBytes) { EXPECT_EQ(D.DataSize, int64_t(DeliveredBytes)); }
-
 }  // namespace
 
 // Lengths of no whole hundredth: the size was a rounded duration, cutting
@@ -56,7 +53,7 @@ TEST(WMIn, Mp3MatchesFfmpegsDecode) {
     auto theirs = FfmpegDecode(mp3);
     EXPECT_EQ(d.Rate, c.Rate) << c.Name;
     EXPECT_EQ(d.Channels, c.Channels) << c.Name;
-    ExpectSizeExact(d, theirs.size() * 2);
+    EXPECT_EQ(d.DataSize, int64_t(theirs.size() * 2));  // not a rounded duration
     // Equal sample for sample, over what the size lets through.
     std::vector<int16_t> expected(theirs.begin(), theirs.begin() + std::min(theirs.size(), d.Samples.size()));
     EXPECT_EQ(d.Samples, expected) << c.Name;
@@ -72,7 +69,7 @@ TEST(WMIn, WmaMatchesFfmpegsDecode) {
       TWMIn in(nullptr);
       Decoded d = DecodeWith(in, wma);
       auto theirs = FfmpegDecode(wma);
-      ExpectSizeExact(d, theirs.size() * 2);
+      EXPECT_EQ(d.DataSize, int64_t(theirs.size() * 2));  // not a rounded duration
       std::vector<int16_t> expected(theirs.begin(), theirs.begin() + std::min(theirs.size(), d.Samples.size()));
       EXPECT_EQ(d.Samples, expected) << codec << " " << rate;
     }
@@ -230,8 +227,7 @@ TEST(WMIn, Mp3ChangingBetweenMonoAndStereoKeepsEveryChannel) {
   TempDir dir;
   Shell("cd " + Quote(dir.Path().string()) +
         " && sox -n -r 44100 -c 1 m.wav synth 2 sine 440 && sox -n -r 44100 -c 2 s.wav synth 2 sine 660 sine 880"
-        " && lame --quiet m.wav m.mp3 && lame --quiet -m s s.wav s.mp3 && cat m.mp3 s.mp3 > 1.mp3 && cat s.mp3 m.mp3 > "
-        "2.mp3");
+        " && lame --quiet m.wav && lame --quiet -m s s.wav && cat m.mp3 s.mp3 > 1.mp3 && cat s.mp3 m.mp3 > 2.mp3");
   for (int channels : {1, 2}) {
     TMP3In in(nullptr);
     const std::string mp3 = dir.File(std::to_string(channels) + ".mp3");
