@@ -1051,10 +1051,10 @@ TEST(Cli, SourcesWithoutAudioFailAndWavLengthsAreExact) {
   EXPECT_EQ(c.Run("--to mp3 -o out -y --strict short.wav").Status, 1);
 }
 
-// PCM of 12 and 20 bits (24 in 32) was refused by its width, A-law, µ-law
-// and GSM 6.10 by their tag, RIFX as no audio. Each converts to MP3 and back
-// to its exact length, and to WMA and back to all the WMA holds, keeping its
-// content; what is not read is refused by name.
+// 12- and 20-bit PCM, A-law, µ-law, GSM 6.10 and RIFX were refused. Each goes
+// to MP3 and back at its exact length, to WMA and back whole, keeping its
+// sound (as ffmpeg reads it, or its source: ffmpeg misreads RIFX); what is
+// not read is refused by name.
 TEST(Cli, UnusualPcmWidthsAndG711RoundTrip) {
   Cli c;
   for (const char* args :
@@ -1065,7 +1065,6 @@ TEST(Cli, UnusualPcmWidthsAndG711RoundTrip) {
   MakeAudio(c.Path("alaw.wav"), 2, 44100, 1, "-c:a pcm_alaw");
   MakeAudio(c.Path("ulaw.wav"), 2, 44100, 2, "-c:a pcm_mulaw");
   Shell("sox " + Quote(c.Path("ulaw.wav")) + " -b 16 -B " + Quote(c.Path("rifx.wav")));
-  // Compared with the same sound as ffmpeg reads it (it reads RIFX wrongly).
   for (const auto& [name, same] : {std::pair{"p12", "p16"},
                                    {"p20", "p16m"},
                                    {"p24in32", "p16"},
@@ -1082,7 +1081,6 @@ TEST(Cli, UnusualPcmWidthsAndG711RoundTrip) {
       EXPECT_GT(Correlation(source, back), 0.99) << name << " " << target;
     }
   }
-  // GSM 6.10 at 8 kHz, encoded at 32: brought back to 8 kHz for ffmpeg's decode.
   MakeAudio(c.Path("gsm.wav"), 2.5, 8000, 1, "-c:a gsm_ms");
   ASSERT_EQ(c.Run("--to mp3 -o out -q gsm.wav").Status, 0);
   const std::string gsm = Shell("ffmpeg -v error -i " + Quote(c.Out + "/gsm.mp3") + " -ar 8000 -f s16le -");

@@ -86,6 +86,9 @@ int64_t CountSamples(AVFormatContext* Format, int Index) {
   const AVCodecParameters* par = Format->streams[Index]->codecpar;
   const AVRational tb = Format->streams[Index]->time_base;
   const bool wma = par->codec_id == AV_CODEC_ID_WMAV1 || par->codec_id == AV_CODEC_ID_WMAV2;
+  // The rate the stream starts with, which the reader delivers: the parser
+  // changes the parameters when a joined stream changes rate on the way.
+  const int rate = par->sample_rate;
   bool reservoir = false;
   int frameLength = 0;
   if (wma) {
@@ -105,8 +108,7 @@ int64_t CountSamples(AVFormatContext* Format, int Index) {
       if (wma) {
         samples += int64_t{WmaFramesInPacket(pkt, reservoir, first)} * frameLength;
       } else {
-        int64_t d =
-            pkt->duration > 0 ? av_rescale_q(pkt->duration, tb, AVRational{1, par->sample_rate}) : par->frame_size;
+        int64_t d = pkt->duration > 0 ? av_rescale_q(pkt->duration, tb, AVRational{1, rate}) : par->frame_size;
         if (d <= 0) known = false;
         samples += d;
         size_t size = 0;

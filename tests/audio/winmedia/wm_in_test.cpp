@@ -227,7 +227,11 @@ TEST(WMIn, Mp3ChangingBetweenMonoAndStereoKeepsEveryChannel) {
   TempDir dir;
   Shell("cd " + Quote(dir.Path().string()) +
         " && sox -n -r 44100 -c 1 m.wav synth 2 sine 440 && sox -n -r 44100 -c 2 s.wav synth 2 sine 660 sine 880"
-        " && lame --quiet m.wav && lame --quiet -m s s.wav && cat m.mp3 s.mp3 > 1.mp3 && cat s.mp3 m.mp3 > 2.mp3");
+        " && lame --quiet m.wav && lame --quiet -m s s.wav && cat m.mp3 s.mp3 > 1.mp3 && cat s.mp3 m.mp3 > 2.mp3"
+        " && sox -n -r 22050 -c 1 l.wav synth 2 sine 300 && lame --quiet l.wav && cat m.mp3 l.mp3 > rate.mp3");
+  TMP3In rate(nullptr);  // a 22.05 kHz part was counted at half its length and cut
+  EXPECT_NEAR(double(DecodeWith(rate, dir.File("rate.mp3")).Samples.size()),
+              double(FfmpegDecode(dir.File("rate.mp3")).size()), 64);
   for (int channels : {1, 2}) {
     TMP3In in(nullptr);
     const std::string mp3 = dir.File(std::to_string(channels) + ".mp3");
