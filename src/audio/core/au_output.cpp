@@ -1,5 +1,6 @@
 #include "audio/core/au_output.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -52,6 +53,7 @@ void TAuOutput::Run() {
   FErrorMessage.clear();
   FErrorDetail.clear();
   FWarningMessage.clear();
+  FWarnings.clear();
   if (!FInput.load()) throw EAuException("Input is not assigned");
   // A stop asked while idle does not end this run; one asked from now on does.
   Worker->StopRequest = false;
@@ -155,7 +157,8 @@ void TAuOutput::NoteShortInput() {
 }
 
 void TAuOutput::AddWarning(const std::string& Text) {
-  if (FWarningMessage.find(Text) != std::string::npos) return;
+  if (std::find(FWarnings.begin(), FWarnings.end(), Text) != FWarnings.end()) return;
+  FWarnings.push_back(Text);
   FWarningMessage += (FWarningMessage.empty() ? "" : "; ") + Text;
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "audio/core/au_component.h"
 #include "audio/core/event_handler.h"
@@ -58,6 +59,8 @@ class TAuOutput : public TAuComponent {
   // What a run that finished reports beside its file (a truncated source,
   // clipped samples), the texts joined by "; "; empty otherwise.
   const std::string& WarningMessage() const { return FWarningMessage; }
+  // The same warnings one by one, each a text of au_warnings.h.
+  const std::vector<std::string>& Warnings() const { return FWarnings; }
   // Such a shortfall fails the run instead (set before Run).
   bool ShortInputFails = false;
   // A run whose input gave no audio at all fails ("no audio in ...").
@@ -98,6 +101,7 @@ class TAuOutput : public TAuComponent {
   std::string FErrorMessage;
   std::string FErrorDetail;
   std::string FWarningMessage;
+  std::vector<std::string> FWarnings;
   std::atomic<bool> OutputEnabled{false};
   int LastProgress = 0;
   std::unique_ptr<TAuThread> Worker;
