@@ -141,8 +141,9 @@ void TBatchDriver::FinishPrevious() {
     return;
   }
   TFileResult result{f.Source, f.Output, TFileOutcome::Converted};
-  if (!out->WarningMessage().empty())
-    result.Warnings.push_back({TWarningKind::SourceEndedEarly, out->WarningMessage()});
+  for (const TAuWarningText& w : out->Warnings())
+    result.Warnings.push_back(
+        {w.Kind == TAuWarning::SamplesClipped ? TWarningKind::SamplesClipped : TWarningKind::SourceEndedEarly, w.Text});
   if (out == &MP3Out1) {
     const bool whole = !MP3Out1.LeadingTag.empty();
     if (std::string report = Id3v1Report(FRunningTags, f.Output, whole); !report.empty())

@@ -13,8 +13,10 @@ namespace tonvale {
 
 std::string Unreadable(TAuFileIn& Input, const std::string& Source, TReason& Reason) {
   Reason = TReason::CannotRead;
-  if (Input.Channels() <= 0 || Input.SampleRate() <= 0 || Input.BitsPerSample() <= 0)
-    return "Cannot read " + Source + ": not an audio file of a kind that can be decoded.";
+  if (Input.Channels() <= 0 || Input.SampleRate() <= 0 || Input.BitsPerSample() <= 0) {
+    const std::string why = Input.Refusal();
+    return "Cannot read " + Source + ": " + (why.empty() ? "not an audio file of a kind that can be decoded." : why);
+  }
   Reason = TReason::Unsupported;
   if (Input.Channels() > kMaxSourceChannels)
     return "Cannot convert " + Source + ": " + std::to_string(Input.Channels()) + " channels: at most " +

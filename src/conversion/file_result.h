@@ -36,7 +36,7 @@ enum class TReason {
 
 // TagsShortened: a value lost from every tag of the output; Id3v1Shortened:
 // cut in the ID3v1 tag only, another tag keeping it whole.
-enum class TWarningKind { SourceEndedEarly, TagsShortened, Id3v1Shortened, Other };
+enum class TWarningKind { SourceEndedEarly, SamplesClipped, TagsShortened, Id3v1Shortened, Other };
 
 struct TWarning {
   TWarningKind Kind;

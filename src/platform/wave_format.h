@@ -26,6 +26,7 @@ constexpr uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
 // other fourteen are these.
 constexpr uint8_t kSubformatGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                             0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+constexpr uint16_t WAVE_FORMAT_GSM610 = 0x31;
 constexpr uint16_t WAVE_FORMAT_MPEGLAYER3 = 85;
 constexpr uint16_t WAVE_FORMAT_WMAUDIO1 = 0x160;
 constexpr uint16_t WAVE_FORMAT_WMAUDIO2 = 0x161;

@@ -27,6 +27,10 @@ class TAuFileIn : public TAuStreamedInput {
   int TotalSeconds() override;
   int64_t SampleCount() override;
 
+  // Why the source is not read, when it says what it holds ("64-bit
+  // integer PCM is not read"); empty otherwise.
+  virtual std::string Refusal() { return ""; }
+
   void ForceEnd() override;
   void AttachStream(TStream* Stream) override;
 

@@ -18,10 +18,11 @@ enum TFileOutputMode { foRewrite, foAppend };
 // renames it over FileName. A run that fails or is stopped gives the partial
 // file the final name when no file of that name existed and some audio was
 // written; otherwise the temporary file is removed and the existing file
-// stays as it was. A set-up failure leaves no file at all.
+// stays as it was. A set-up failure leaves no file at all, and so does a
+// source that gives no audio: that run fails.
 class TAuFileOut : public TAuStreamedOutput {
  public:
-  using TAuStreamedOutput::TAuStreamedOutput;
+  explicit TAuFileOut(TAuComponent* Owner) : TAuStreamedOutput(Owner) { NoAudioFails = true; }
   ~TAuFileOut() override;
 
   const std::string& FileName() const { return FFileName; }

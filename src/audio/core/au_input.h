@@ -25,6 +25,9 @@ class TAuInput : public TAuComponent {
   // the usual layout for the channel count.
   virtual uint32_t ChannelMask() { return 0; }
   virtual int64_t SampleCount() { return 0; }
+  // The size is what the source states to the byte (a WAV's data chunk), not
+  // a length a decoder estimates: any frame short of it is missing.
+  virtual bool ExactSize() { return false; }
 
   // A failure to begin is swallowed: the read then delivers no data.
   void BeginRead();

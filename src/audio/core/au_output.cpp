@@ -1,5 +1,6 @@
 #include "audio/core/au_output.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -7,8 +8,10 @@
 #include <thread>
 
 #include "audio/core/au_exception.h"
+#include "audio/core/au_file_in.h"
 #include "audio/core/au_input.h"
 #include "audio/core/au_thread.h"
+#include "audio/core/au_warnings.h"
 #include "platform/ui_thread.h"
 
 namespace tonvale {
@@ -50,6 +53,7 @@ void TAuOutput::Run() {
   FErrorMessage.clear();
   FErrorDetail.clear();
   FWarningMessage.clear();
+  FWarnings.clear();
   if (!FInput.load()) throw EAuException("Input is not assigned");
   // A stop asked while idle does not end this run; one asked from now on does.
   Worker->StopRequest = false;
@@ -133,18 +137,31 @@ void TAuOutput::Notification(TAuComponent* Component, TOperation Operation) {
 void TAuOutput::NoteShortInput() {
   TAuInput* in = FInput.load();
   if (!in) return;
-  const int64_t size = in->Size(), delivered = in->Position();
+  int64_t size = in->Size();
+  const int64_t delivered = in->Position();
+  // A source that gave no audio at all converts into nothing worth a file.
+  if (delivered == 0 && NoAudioFails) {
+    const auto* file = dynamic_cast<const TAuFileIn*>(in);
+    throw EAuException("no audio in " + (file && !file->FileName().empty() ? file->FileName() : "the source"));
+  }
+  const int64_t frame = int64_t{in->Channels()} * in->BitsPerSample() / 8;
+  if (frame > 0) size -= size % frame;  // a partial last frame is not audio
   if (size <= 0 || delivered >= size) return;
-  const double perSecond = static_cast<double>(in->SampleRate()) * in->Channels() * in->BitsPerSample() / 8;
+  const double perSecond = static_cast<double>(in->SampleRate()) * static_cast<double>(frame);
   if (perSecond <= 0) return;
   const double missing = static_cast<double>(size - delivered) / perSecond;
-  // Decoders may end a few milliseconds before a rounded duration.
-  if (missing < 0.1) return;
-  char text[160];
-  std::snprintf(text, sizeof text, "the source ended early: %.1f s of the %.1f s its header states were missing",
-                missing, static_cast<double>(size) / perSecond);
-  FWarningMessage = text;
+  // Decoders may end a few milliseconds before a length they estimate; a
+  // length stated to the byte is exact.
+  if (missing < 0.1 && !in->ExactSize()) return;
+  const std::string text = warnings::SourceEndedEarly(missing, static_cast<double>(size) / perSecond);
   if (ShortInputFails) throw EAuException(text);
+  AddWarning(TAuWarning::SourceEndedEarly, text);
+}
+
+void TAuOutput::AddWarning(TAuWarning Kind, const std::string& Text) {
+  if (std::any_of(FWarnings.begin(), FWarnings.end(), [&](const TAuWarningText& W) { return W.Text == Text; })) return;
+  FWarnings.push_back({Kind, Text});
+  FWarningMessage += (FWarningMessage.empty() ? "" : "; ") + Text;
 }
 
 void TAuOutput::HandleFailure() {

@@ -7,8 +7,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "audio/core/au_component.h"
+#include "audio/core/au_warnings.h"
 #include "audio/core/event_handler.h"
 
 namespace tonvale {
@@ -55,11 +57,15 @@ class TAuOutput : public TAuComponent {
   const std::string& ErrorMessage() const { return FErrorMessage; }
   // The system's reason behind ErrorMessage, when it has one.
   const std::string& ErrorDetail() const { return FErrorDetail; }
-  // Set by a run that finished although its input delivered clearly less
-  // than it announced (a truncated source); empty otherwise.
+  // What a run that finished reports beside its file (a truncated source,
+  // clipped samples), the texts joined by "; "; empty otherwise.
   const std::string& WarningMessage() const { return FWarningMessage; }
+  // The same warnings one by one, each with its kind and a text of au_warnings.h.
+  const std::vector<TAuWarningText>& Warnings() const { return FWarnings; }
   // Such a shortfall fails the run instead (set before Run).
   bool ShortInputFails = false;
+  // A run whose input gave no audio at all fails ("no audio in ...").
+  bool NoAudioFails = false;
 
   TOutputDoneEvent OnDone() const;
   void SetOnDone(TOutputDoneEvent Value);
@@ -88,12 +94,15 @@ class TAuOutput : public TAuComponent {
   // BeforeDestruction() first in their destructor, so no run is left using
   // what they free; the base destructor aborts the program when one did not.
   void BeforeDestruction() override;
+  // Adds a warning of this run (each text once).
+  void AddWarning(TAuWarning Kind, const std::string& Text);
   void Notification(TAuComponent* Component, TOperation Operation) override;
 
   std::atomic<bool> FInterrupted{false};
   std::string FErrorMessage;
   std::string FErrorDetail;
   std::string FWarningMessage;
+  std::vector<TAuWarningText> FWarnings;
   std::atomic<bool> OutputEnabled{false};
   int LastProgress = 0;
   std::unique_ptr<TAuThread> Worker;

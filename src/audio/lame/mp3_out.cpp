@@ -8,6 +8,8 @@
 #include "audio/core/au_exception.h"
 #include "audio/core/au_file_stream.h"
 #include "audio/core/au_input.h"
+#include "audio/core/au_warnings.h"
+#include "platform/float_samples.h"
 
 namespace tonvale {
 namespace {
@@ -74,6 +76,7 @@ void TMP3Out::Configure(TAuInput* In) {
   InChannels = In->Channels();
   InBits = In->BitsPerSample();
   const bool isFloat = In->FloatSamples();
+  FloatInput = isFloat;
   if (InChannels < 1 ||
       (isFloat ? InBits != 32 && InBits != 64 : InBits != 8 && InBits != 16 && InBits != 24 && InBits != 32))
     throw EAuException("Cannot encode " + std::to_string(InBits) + " bit sound into MP3.");
@@ -85,12 +88,16 @@ void TMP3Out::Configure(TAuInput* In) {
   CheckSourceRate(In->SampleRate());
   if (FEnableVBR && FVBRMaxBitrate < FVBRMinBitrate) std::swap(FVBRMinBitrate, FVBRMaxBitrate);
   const int64_t size = In->Size();
-  Context = NewEncoder(In->SampleRate(), size > 0 ? size / ((InBits / 8) * InChannels) : 0);
+  const int rate = In->SampleRate();
+  Context = NewEncoder(rate, size > 0 ? size / ((InBits / 8) * InChannels) : 0);
   if (!Context) throw std::runtime_error("LAME init failed");
-  // Room for the most samples one chunk can hold (8-bit mono), as the
-  // encoder asks: 1.25 x samples + 7200.
-  const int maxSamples = static_cast<int>(kChunkBytes / (InBits / 8 * InChannels)) + 1;
-  Mp3Buffer.assign(std::max(kMinMp3Buffer, maxSamples * 5 / 4 + 7200), 0);
+  // Room for what one chunk can make, as the encoder asks (1.25 x samples +
+  // 7200), counted in samples at the rate it encodes at: a source below
+  // 32 kHz is resampled up (never beyond 48 kHz), and gives that many times
+  // more MP3 bytes per chunk. The most samples a chunk holds: 8-bit mono.
+  const int64_t maxFrames = kChunkBytes / (InBits / 8 * InChannels) + 1;
+  const int64_t encodedFrames = maxFrames * std::max(48000, rate) / rate + 1;
+  Mp3Buffer.assign(static_cast<size_t>(std::max<int64_t>(kMinMp3Buffer, encodedFrames * 5 / 4 + 7200)), 0);
 }
 
 lame_t TMP3Out::NewEncoder(int Rate, int64_t Samples) const {
@@ -202,6 +209,14 @@ void TMP3Out::FallBack() {
 int TMP3Out::ToStereo16(const uint8_t* Block, uint32_t Bytes) {
   const int width = InBits / 8;
   const int frames = static_cast<int>(Bytes / (width * InChannels));
+  if (Converted && FloatInput) {
+    // NaN and infinity would reach the converter as full-scale clicks: they
+    // become silence, and what lies beyond full scale is clipped, as said.
+    FloatBlock.assign(Block, Block + Bytes);
+    if (ClipFloatSamples(FloatBlock.data(), Bytes / static_cast<uint32_t>(width), InBits))
+      AddWarning(TAuWarning::SamplesClipped, warnings::kSamplesClipped);
+    return Converter.Convert(FloatBlock.data(), frames, Stereo);
+  }
   if (Converted) return Converter.Convert(Block, frames, Stereo);
   Stereo.resize(static_cast<size_t>(frames) * 2);
   auto sample = [&](const uint8_t* p) -> int {

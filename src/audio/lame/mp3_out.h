@@ -134,6 +134,8 @@ class TMP3Out final : public TAuTaggedFileOut {
   std::vector<uint8_t> Mp3Buffer;
   std::vector<int16_t> Stereo;
   bool Converted = false;  // the input goes through Converter
+  bool FloatInput = false;
+  std::vector<uint8_t> FloatBlock;  // a float block, clipped
   TSampleConverter Converter;
   std::unique_ptr<TMp3SegmentRun> Segmented;
   std::unique_ptr<TAuFileIn> FallbackSource;

@@ -1,6 +1,10 @@
 #include "audio/wave/wav_header.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/wave_format.h"
@@ -38,9 +42,10 @@ class Scanner {
   bool Read32(uint32_t& V) {
     uint8_t b[4];
     if (!Read(b, 4)) return false;
-    V = Le32(b);
+    V = BigEndian ? uint32_t{b[3]} | (b[2] << 8) | (b[1] << 16) | (uint32_t(b[0]) << 24) : Le32(b);
     return true;
   }
+  bool BigEndian = false;  // a RIFX file: every number is big-endian
   // Slides over the input one byte at a time until the last four bytes read
   // match Id.
   bool Search(uint8_t* Window, const char* Id) {
@@ -82,14 +87,58 @@ constexpr uint16_t kExtensibleTag = WAVE_FORMAT_EXTENSIBLE;
 
 TWavType KindOfTag(uint16_t Tag, bool AppendScan) {
   switch (Tag) {
+    case 6: return AppendScan ? wtUnsupported : wtALaw;
+    case 7: return AppendScan ? wtUnsupported : wtMuLaw;
     case 1: return wtPCM;
     case kFloatTag:
     case kExtensibleTag: return AppendScan ? wtUnsupported : wtPCM;
     case 17: return wtDVIADPCM;
     case 2: return AppendScan ? wtUnsupported : wtMSADPCM;
-    case 85: return AppendScan ? wtUnsupported : wtACM;
+    case 85:
+    case WAVE_FORMAT_GSM610: return AppendScan ? wtUnsupported : wtACM;
     default: return wtUnsupported;
   }
+}
+
+// The name of a format tag that is not read, in the refusal.
+std::string UnreadFormat(uint16_t Tag) {
+  static const std::pair<uint16_t, const char*> kNames[] = {{0x0010, "OKI ADPCM"},    {0x0020, "Yamaha ADPCM"},
+                                                            {0x0022, "TrueSpeech"},   {0x0031, "GSM 6.10"},
+                                                            {0x0040, "G.721 ADPCM"},  {0x0045, "G.726 ADPCM"},
+                                                            {0x0050, "MPEG"},         {0x0064, "G.726 ADPCM"},
+                                                            {0x0065, "G.722 ADPCM"},  {0x0092, "AC-3 over S/PDIF"},
+                                                            {0x00FF, "AAC"},          {0x0160, "WMA 1"},
+                                                            {0x0161, "WMA 2"},        {0x0162, "WMA Pro"},
+                                                            {0x0163, "WMA Lossless"}, {0x2000, "AC-3"},
+                                                            {0x2001, "DTS"},          {0xF1AC, "FLAC"}};
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "0x%04X", Tag);
+  std::string text = std::string("WAV format ") + hex;
+  for (const auto& [tag, name] : kNames)
+    if (tag == Tag) text += std::string(" (") + name + ")";
+  return text + " is not read";
+}
+
+// Checks a PCM format's width and takes integer samples at their
+// container's width; false (with the reason, where there is one) when it
+// is not read.
+bool TakePcmWidth(TWavHeader& H, bool Float, bool Extensible) {
+  H.Float = Float;
+  const int bits = H.BitsPerSample;
+  if (Float ? bits != 32 && bits != 64 : bits < 8 || bits > 32) {
+    H.Refusal = std::to_string(bits) + "-bit " + (Float ? "float" : "integer") + " PCM is not read";
+    return false;
+  }
+  if (!Float && H.Channels > 0 && H.BlockAlign % H.Channels == 0) {
+    // The valid bits are the high bits of a container the block align
+    // tells: read at the container's width, the low bits are zeros.
+    const int container = H.BlockAlign / H.Channels * 8;
+    if (container > bits && container <= 32) H.BitsPerSample = static_cast<uint16_t>(container);
+  }
+  // Plain integer PCM keeps taking what it took before: its width is checked
+  // by the reader. Float and extensible formats are checked here.
+  const int width = H.BitsPerSample;
+  return !(Float || Extensible) || (width % 8 == 0 && H.Channels >= 1 && H.BlockAlign == H.Channels * width / 8);
 }
 
 }  // namespace
@@ -100,12 +149,15 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
   uint8_t id[4];
   uint32_t size;
   if (!s.Read(id, 4)) return h;
-  // "RIFF", or the 64-bit forms, which the append scan does not take.
-  while (!MatchId(id, "RIFF") && (AppendScan || (!MatchId(id, "RF64") && !MatchId(id, "BW64")))) {
+  // "RIFF", or the 64-bit forms and big-endian RIFX, which the append scan
+  // does not take.
+  while (!MatchId(id, "RIFF") &&
+         (AppendScan || (!MatchId(id, "RF64") && !MatchId(id, "BW64") && !MatchId(id, "RIFX")))) {
     std::memmove(id, id + 1, 3);
     if (!s.Read(id + 3, 1) || s.AtEnd()) return h;
   }
-  const bool wide = !MatchId(id, "RIFF");
+  s.BigEndian = h.BigEndian = MatchId(id, "RIFX");
+  const bool wide = !MatchId(id, "RIFF") && !h.BigEndian;
   if (!s.Read32(size) || s.AtEnd()) return h;
   if (!s.Read(id, 4) || !s.Search(id, "WAVE") || !s.Read(id, 4) || s.AtEnd()) return h;
 
@@ -123,9 +175,23 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
   if (s.Offset() + size > kWavHeaderLimit) return h;
   std::vector<uint8_t> fmt(std::max<uint32_t>(size, 40), 0);
   if (!s.Read(fmt.data(), size) || (size % 2 == 1 && !s.Skip(1))) return h;
+  if (h.BigEndian) {
+    // The fields read below, as a little-endian header holds them. Only
+    // plain PCM and float are read from a RIFX file.
+    for (int at : {0, 2, 12, 14}) std::swap(fmt[at], fmt[at + 1]);
+    for (int at : {4, 8}) std::reverse(fmt.begin() + at, fmt.begin() + at + 4);
+    if (Le16(&fmt[0]) != 1 && Le16(&fmt[0]) != kFloatTag) {
+      h.Refusal = "big-endian " + UnreadFormat(Le16(&fmt[0]));
+      return h;
+    }
+  }
   uint16_t tag = Le16(&fmt[0]);
   const TWavType kind = KindOfTag(tag, AppendScan);
-  if (kind == wtUnsupported) return h;
+  h.FormatTag = tag;
+  if (kind == wtUnsupported) {
+    h.Refusal = UnreadFormat(tag);
+    return h;
+  }
   h.Channels = Le16(&fmt[2]);
   h.SampleRate = Le32(&fmt[4]);
   h.BlockAlign = Le16(&fmt[12]);
@@ -137,19 +203,13 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
     tag = Le16(&fmt[24]);
     h.ChannelMask = Le32(&fmt[20]);
     const uint16_t valid = Le16(&fmt[18]);
-    if (tag != 1 && tag != kFloatTag) return h;
+    if (tag != 1 && tag != kFloatTag) {
+      h.Refusal = UnreadFormat(tag);
+      return h;
+    }
     if (valid > h.BitsPerSample) return h;
   }
-  if (kind == wtPCM) {
-    h.Float = tag == kFloatTag;
-    const int bits = h.BitsPerSample;
-    const bool bitsOk = h.Float ? (bits == 32 || bits == 64) : (bits == 8 || bits == 16 || bits == 24 || bits == 32);
-    // Plain PCM keeps taking what it took before: its width is checked by the
-    // reader. Float and extensible formats are checked here.
-    if ((h.Float || Le16(&fmt[0]) == kExtensibleTag) &&
-        (!bitsOk || h.Channels < 1 || h.Channels > 8 || h.BlockAlign != h.Channels * bits / 8))
-      return h;
-  }
+  if (kind == wtPCM && !TakePcmWidth(h, tag == kFloatTag, Le16(&fmt[0]) == kExtensibleTag)) return h;
   if (kind == wtDVIADPCM || kind == wtMSADPCM) h.SamplesPerBlock = Le16(&fmt[18]);
   if (kind == wtMSADPCM) {
     h.CoefCount = Le16(&fmt[20]);
@@ -159,8 +219,8 @@ TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
       h.Coefs[i] = {static_cast<int16_t>(Le16(&fmt[22 + 4 * i])), static_cast<int16_t>(Le16(&fmt[24 + 4 * i]))};
   }
   if (!s.Read(id, 4) || s.AtEnd()) return h;
-
-  if (kind != wtPCM) {
+  // G.711 is a sample a byte: its length needs no fact chunk.
+  if (kind != wtPCM && kind != wtALaw && kind != wtMuLaw) {
     if (!s.FindChunk(id, "fact") || !s.Read32(size) || size < 4) return h;
     h.FactOffset = s.Offset();
     if (!s.Read32(h.FactCount) || !s.SkipChunk(size - 4) || !s.Read(id, 4) || s.AtEnd()) return h;
@@ -186,6 +246,24 @@ namespace {
 constexpr int64_t kWideDataFrom = kRiffFileLimit - kRiffHeaderSize - (int64_t{1} << 26);
 
 }  // namespace
+
+std::string OtherFileType(const uint8_t* Head, size_t Bytes) {
+  static const uint8_t kAsf[4] = {0x30, 0x26, 0xB2, 0x75};
+  const char* type = nullptr;
+  if (Bytes >= 4 && std::memcmp(Head, kAsf, 4) == 0)
+    type = "a WMA file";
+  else if (Bytes >= 3 && (std::memcmp(Head, "ID3", 3) == 0 || (Head[0] == 0xFF && (Head[1] & 0xE0) == 0xE0)))
+    type = "an MP3 file";
+  else if (Bytes >= 4 && std::memcmp(Head, "fLaC", 4) == 0)
+    type = "a FLAC file";
+  else if (Bytes >= 4 && std::memcmp(Head, "OggS", 4) == 0)
+    type = "an Ogg file";
+  else if (Bytes >= 12 && std::memcmp(Head + 4, "ftyp", 4) == 0)
+    type = "an MP4 file";
+  else if (Bytes >= 4 && (std::memcmp(Head, "FORM", 4) == 0))
+    type = "an AIFF file";
+  return type ? std::string("it is ") + type + ", not a WAV file" : "";
+}
 
 void PutLe(uint8_t* P, uint64_t V, int Bytes) {
   for (int i = 0; i < Bytes; ++i) P[i] = static_cast<uint8_t>(V >> (8 * i));

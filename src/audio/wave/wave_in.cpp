@@ -5,6 +5,7 @@
 
 #include "audio/core/au_exception.h"
 #include "audio/core/au_file_stream.h"
+#include "audio/wave/g711.h"
 
 namespace tonvale {
 
@@ -20,6 +21,16 @@ bool TWaveIn::FloatSamples() {
 uint32_t TWaveIn::ChannelMask() {
   OpenSource();
   return FKind == wtPCM ? Header.ChannelMask : 0;
+}
+
+bool TWaveIn::ExactSize() {
+  OpenSource();
+  return FKind == wtPCM || FKind == wtALaw || FKind == wtMuLaw;
+}
+
+std::string TWaveIn::Refusal() {
+  OpenSource();
+  return FKind == wtUnsupported ? Header.Refusal : "";
 }
 
 bool TWaveIn::TakeHeader(const TWavHeader& H) {
@@ -52,6 +63,13 @@ bool TWaveIn::TakeHeader(const TWavHeader& H) {
       DataSize = static_cast<uint32_t>(H.FactCount * 2u * ch);
       return true;
     }
+    case wtALaw:
+    case wtMuLaw:
+      // A byte a sample, each expanded to 16 bits.
+      if (H.Channels < 1 || H.BlockAlign != H.Channels) return false;
+      FBitsPerSample = 16;
+      DataSize = static_cast<int64_t>(std::min<uint64_t>(H.DataSize, INT64_MAX / 2) * 2);
+      return true;
     default: return H.Kind == wtACM;
   }
 }
@@ -68,6 +86,12 @@ void TWaveIn::OpenSource() {
   }
   TWavHeader h = ScanWavHeader(*DataStream);
   if (h.Kind != wtUnsupported && TakeHeader(h)) FKind = h.Kind;
+  if (FKind == wtUnsupported) Header.Refusal = h.Refusal;
+  if (FKind == wtUnsupported && h.Refusal.empty() && DataStream->Seek(0, TSeekOrigin::soBeginning) == 0) {
+    uint8_t head[12] = {};
+    const int64_t got = DataStream->Read(head, sizeof head);
+    Header.Refusal = OtherFileType(head, static_cast<size_t>(std::max<int64_t>(got, 0)));
+  }
   if (FKind == wtACM) {
     if (!OpenAcm()) {
       // The conversion failed: the file stays closed so the next query tries
@@ -92,7 +116,7 @@ void TWaveIn::OpenSource() {
 bool TWaveIn::OpenAcm() {
   Acm = std::make_unique<TWaveConverter>();
   TWaveFormatEx* source = Acm->SourceFormat();
-  source->wFormatTag = WAVE_FORMAT_MPEGLAYER3;
+  source->wFormatTag = Header.FormatTag;  // MPEG Layer-3 or GSM 6.10
   source->nChannels = Header.Channels;
   source->nSamplesPerSec = Header.SampleRate;
   source->nBlockAlign = Header.BlockAlign;
@@ -134,6 +158,8 @@ bool TWaveIn::SeekTo(int64_t& Sample) {
   int64_t offset;
   switch (FKind) {
     case wtPCM: offset = Header.DataOffset + Sample * (FBitsPerSample / 8) * FChannels; break;
+    case wtALaw:
+    case wtMuLaw: offset = Header.DataOffset + Sample * FChannels; break;
     case wtDVIADPCM:
     case wtMSADPCM:
       // The start of the block that holds the frame.
@@ -167,6 +193,24 @@ uint32_t TWaveIn::RefillMs() {
   return static_cast<uint32_t>(frames) * 2 * FChannels;
 }
 
+void TWaveIn::SwapSamples(uint32_t Bytes) {
+  const uint32_t width = FBitsPerSample / 8;
+  for (uint32_t at = 0; width > 1 && at + width <= Bytes; at += width)
+    std::reverse(DecodeBuffer + at, DecodeBuffer + at + width);
+}
+
+uint32_t TWaveIn::RefillG711() {
+  const uint32_t frames = kDecodeBufferSize / 2 / FChannels;
+  uint8_t* coded = DecodeBuffer + kDecodeBufferSize / 2;
+  const auto got = static_cast<uint32_t>(std::max<int64_t>(DataStream->Read(coded, frames * FChannels), 0));
+  const uint32_t samples = got - got % FChannels;
+  // The codes are read into the buffer's second half, the samples fill the first.
+  auto* pcm = reinterpret_cast<int16_t*>(DecodeBuffer);
+  const std::array<int16_t, 256>& table = FKind == wtALaw ? ALawTable() : MuLawTable();
+  for (uint32_t i = 0; i < samples; ++i) pcm[i] = table[coded[i]];
+  return samples * 2;
+}
+
 void TWaveIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
   if (!Reading) throw EAuException("The Stream is not opened");
   if (BufferFirst > BufferLast) {
@@ -177,10 +221,13 @@ void TWaveIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
         BufferLast = static_cast<uint32_t>(DataStream->Read(DecodeBuffer, want));
         // A file cut inside a frame: the partial frame is not handed out.
         if (FrameSize) BufferLast -= BufferLast % FrameSize;
+        if (Header.BigEndian) SwapSamples(BufferLast);
         break;
       }
       case wtDVIADPCM: BufferLast = RefillIma(); break;
       case wtMSADPCM: BufferLast = RefillMs(); break;
+      case wtALaw:
+      case wtMuLaw: BufferLast = RefillG711(); break;
       case wtACM: BufferLast = Acm ? Acm->ReadPcm(DecodeBuffer, kDecodeBufferSize) : 0; break;
       default: BufferLast = 0; break;
     }

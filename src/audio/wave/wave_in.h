@@ -20,6 +20,8 @@ class TWaveIn : public TAuFileIn {
   TWavType Kind() const { return FKind; }
   bool FloatSamples() override;
   uint32_t ChannelMask() override;
+  bool ExactSize() override;
+  std::string Refusal() override;
 
  protected:
   void OpenSource() override;
@@ -36,6 +38,10 @@ class TWaveIn : public TAuFileIn {
   bool OpenAcm();
   uint32_t RefillIma();
   uint32_t RefillMs();
+  // Reads G.711 bytes and expands them to 16-bit PCM in DecodeBuffer.
+  uint32_t RefillG711();
+  // Makes the first Bytes of DecodeBuffer's big-endian samples little-endian.
+  void SwapSamples(uint32_t Bytes);
   // Reads one block into BlockBuffer (zero-filled past a short read); false
   // when there is none.
   bool ReadBlock(uint16_t BlockAlign);

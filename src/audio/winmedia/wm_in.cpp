@@ -1,11 +1,31 @@
 #include "audio/winmedia/wm_in.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "audio/core/au_exception.h"
 #include "audio/core/au_file_stream.h"
 
 namespace tonvale {
+
+namespace {
+
+// The source begins (past any ID3v2 tag) with an MPEG audio frame header.
+bool StartsAsMpegAudio(TStream& Source) {
+  uint8_t head[10];
+  if (Source.Seek(0, TSeekOrigin::soBeginning) != 0 || Source.Read(head, 10) != 10) return false;
+  int64_t at = 0;
+  if (std::memcmp(head, "ID3", 3) == 0)
+    at = 10 + ((head[6] & 0x7F) << 21 | (head[7] & 0x7F) << 14 | (head[8] & 0x7F) << 7 | (head[9] & 0x7F));
+  uint8_t h[4];
+  if (Source.Seek(at, TSeekOrigin::soBeginning) != at || Source.Read(h, 4) != 4) return false;
+  // Sync, a layer, a bit rate and a sample rate that are not reserved.
+  return h[0] == 0xFF && (h[1] & 0xE0) == 0xE0 && (h[1] & 0x06) != 0 && (h[2] & 0xF0) != 0xF0 && (h[2] & 0x0C) != 0x0C;
+}
+
+}  // namespace
 
 TWMIn::TWMIn(TAuComponent* Owner) : TAuTaggedFileIn(Owner) {}
 
@@ -20,6 +40,7 @@ void TWMIn::OpenSource() {
   std::lock_guard lock(OpenLock);
   if (OpenCount != 0) return;
   ForgetFormat();
+  FRefusal.clear();
   TTagSets::Id3v2Tags().Clear();
   if (!ExternalStream && FFileName.empty()) throw EAuException("File name is not assigned");
   if (!ExternalStream) {
@@ -28,7 +49,10 @@ void TWMIn::OpenSource() {
   }
   WMAReaderOpen(FReader, DataStream);
   if (!FReader.Reader) {
-    // Not a file the runtime reads: the input stays closed.
+    // Not a file the runtime reads: the input stays closed. An MP3 header
+    // with no frame to read after it (a header-only file) holds no audio.
+    if (FReader.OpenError.empty() && StartsAsMpegAudio(*DataStream))
+      FRefusal = "no audio, only the header of an MP3 file";
     if (!ExternalStream) ReleaseStream();
     if (!FReader.OpenError.empty()) throw EAuException(FReader.OpenError);
     return;
@@ -38,12 +62,18 @@ void TWMIn::OpenSource() {
     if (!ExternalStream) ReleaseStream();
     throw EAuException("File is protected");
   }
-  DurationCs = static_cast<uint32_t>(std::nearbyint(static_cast<double>(FReader.Duration) / 100000.0));
   FChannels = FReader.Channels;
   FBitsPerSample = FReader.BitsPerSample;
   FSampleRate = FReader.SampleRate;
-  FSampleCount = static_cast<int64_t>(std::trunc(DurationCs / 100.0 * FSampleRate));
-  DataSize = FSampleCount * FChannels * (FBitsPerSample / 8);
+  // The stated duration is what is shown; the data's length is the samples
+  // the runtime counted, never a rounded time. A length beyond what a
+  // duration in hundredths holds (32 bits: about 497 days) is a damaged
+  // header's claim and is set aside: the data is then read to its end.
+  const double cs = std::nearbyint(static_cast<double>(FReader.Duration) / 100000.0);
+  DurationCs = cs <= static_cast<double>(UINT32_MAX) ? static_cast<uint32_t>(cs) : 0;
+  const int64_t most = static_cast<int64_t>(UINT32_MAX / 100) * FSampleRate;
+  FSampleCount = FReader.SampleCount >= 0 && FReader.SampleCount <= most ? FReader.SampleCount : -1;
+  DataSize = std::max<int64_t>(FSampleCount, 0) * FChannels * (FBitsPerSample / 8);
   CanSeek = true;
   TId3v2Tags& tags = TTagSets::Id3v2Tags();
   tags.SetArtist(WMAReaderAuthor(FReader));
@@ -74,9 +104,12 @@ void TWMIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
 }
 
 bool TWMIn::SeekTo(int64_t& Sample) {
-  if (!Reading || FSampleCount <= 0) return false;
-  const double cs = std::nearbyint(static_cast<double>(Sample) / static_cast<double>(FSampleCount) * DurationCs);
-  WMAReaderSeek(FReader, static_cast<uint32_t>(cs));
+  if (!Reading || FSampleRate == 0 || Sample < 0) return false;
+  // The sample's time in 100-ns units, rounded to the nearest.
+  constexpr int64_t kUnits = 10000000;
+  const int64_t rate = FSampleRate, whole = Sample / rate, part = Sample % rate;
+  if (whole > INT64_MAX / kUnits - 1) return false;
+  WMAReaderSeek(FReader, static_cast<uint64_t>(whole * kUnits + (part * kUnits + rate / 2) / rate));
   return true;
 }
 

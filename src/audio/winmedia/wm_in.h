@@ -15,6 +15,7 @@ class TWMIn : public TAuTaggedFileIn {
 
   // Opens the file when it is not open; it stays open afterwards.
   TId3v2Tags& Id3v2Tags();
+  std::string Refusal() override { return FRefusal; }
 
  protected:
   void ReadData(uint8_t*& Buffer, uint32_t& Bytes) override;
@@ -25,6 +26,7 @@ class TWMIn : public TAuTaggedFileIn {
  private:
   TWMAReader FReader;
   uint32_t DurationCs = 0;
+  std::string FRefusal;  // why a source the runtime could not open is not read
 };
 
 // The same reader, used for MP3 sources.

@@ -5,6 +5,8 @@
 
 #include "audio/core/au_exception.h"
 #include "audio/core/au_input.h"
+#include "audio/core/au_warnings.h"
+#include "platform/float_samples.h"
 #include "platform/handle_stream.h"
 #include "platform/text.h"
 
@@ -45,6 +47,7 @@ void TWMAOut::Prepare() {
     WMAWriterCreate(FWriter, DataStream.get());
     if (!FWriter.Ready) throw EAuException("Cannot create file");
     FWriter.FloatInput = in->FloatSamples();
+    InBits = bits;
     FWriter.ChannelMask = in->ChannelMask();
     if (CodecIndex >= 0)
       WMAWriterSetupByIndex(FWriter, channels, bits, static_cast<uint32_t>(FormatIndex),
@@ -82,6 +85,10 @@ bool TWMAOut::OutputChunk(bool Abort) {
   bool ended = false;
   const uint32_t n = ReadFull(Input(), Buffer.data(), static_cast<uint32_t>(Buffer.size()), ended);
   EndOfInput = ended;
+  // The encoder refuses samples beyond full scale: they are clipped, as the
+  // MP3 output clips them, and the file says so.
+  if (FWriter.FloatInput && ClipFloatSamples(Buffer.data(), n / (InBits / 8), static_cast<int>(InBits)))
+    AddWarning(TAuWarning::SamplesClipped, warnings::kSamplesClipped);
   if (!WMAWriterWrite(FWriter, Buffer.data(), n)) throw EAuException("Cannot write the WMA data", WriteFailureReason());
   if (n > 0) NoteAudioWritten();
   return true;

@@ -47,6 +47,7 @@ class TWMAOut final : public TAuTaggedFileOut {
   std::vector<std::string> FFormats;
   TWMAWriter FWriter;
   bool EndOfInput = false;
+  uint32_t InBits = 0;
   std::vector<uint8_t> Buffer;
   uint32_t FDesiredBitrate = 0;
   bool FLossless = false;

@@ -64,6 +64,9 @@ void WMAReaderOpen(TWMAReader& R, TStream* Source) {
         S_OK)
       R.Duration = duration;
   }
+  uint64_t samples = 0;
+  if (R.Reader->GetSampleCount(R.StreamNumber, &samples) == S_OK && samples <= INT64_MAX)
+    R.SampleCount = static_cast<int64_t>(samples);
 }
 
 void WMAReaderClose(TWMAReader& R) {
@@ -111,8 +114,8 @@ void WMAReaderRead(TWMAReader& R, uint8_t*& Buffer, uint32_t& Bytes) {
   }
 }
 
-void WMAReaderSeek(TWMAReader& R, uint32_t Cs) {
-  if (R.Reader) R.Reader->SetRange(static_cast<uint64_t>(Cs) * 100000, 0);
+void WMAReaderSeek(TWMAReader& R, uint64_t Time) {
+  if (R.Reader) R.Reader->SetRange(Time, 0);
 }
 
 std::u16string WMAReaderTag(TWMAReader& R, const std::u16string& Name) {

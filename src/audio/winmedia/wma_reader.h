@@ -30,6 +30,9 @@ struct TWMAReader {
   uint32_t SampleRate = 0;
   uint32_t BitsPerSample = 0;
   uint64_t Duration = 0;
+  // The samples (per channel) the runtime counted in the stream; -1 when it
+  // did not count them.
+  int64_t SampleCount = -1;
 };
 
 void WMAReaderOpen(TWMAReader& R, TStream* Source);
@@ -38,8 +41,8 @@ void WMAReaderClose(TWMAReader& R);
 // sample, valid until the next read; Bytes 0 at the end. A source that
 // cannot be read raises EAuException with the reason.
 void WMAReaderRead(TWMAReader& R, uint8_t*& Buffer, uint32_t& Bytes);
-// Cs in hundredths of a second.
-void WMAReaderSeek(TWMAReader& R, uint32_t Cs);
+// Time in 100-ns units.
+void WMAReaderSeek(TWMAReader& R, uint64_t Time);
 // A string attribute, up to its first null; empty when it cannot be read.
 std::u16string WMAReaderTag(TWMAReader& R, const std::u16string& Name);
 

@@ -19,6 +19,8 @@ struct TAcmDecoder;
 struct TAcmStream {
   uint16_t Channels;
   uint32_t Rate;
+  uint16_t Tag;         // the source's format: MPEG Layer-3 or GSM 6.10
+  uint16_t BlockAlign;  // GSM 6.10: the bytes of a block
   // Decoded PCM that did not fit the caller's buffer yet.
   std::vector<uint8_t> Pending;
   size_t PendingFirst = 0;
@@ -33,7 +35,14 @@ namespace {
 
 constexpr uint32_t kMaxFormatSize = 50;
 
+// GSM 6.10 as Microsoft packs it: two frames, 320 samples, in 65 bytes.
+constexpr uint16_t kGsmBlockAlign = 65;
+constexpr int kGsmBlockSamples = 320;
+
 bool Supported(const TWaveFormatEx* F) {
+  if (F && F->wFormatTag == WAVE_FORMAT_GSM610)
+    return F->nChannels == 1 && F->nBlockAlign == kGsmBlockAlign && F->nSamplesPerSec >= 1000 &&
+           F->nSamplesPerSec <= 48000;
   return F && F->wFormatTag == WAVE_FORMAT_MPEGLAYER3 && (F->nChannels == 1 || F->nChannels == 2) &&
          F->nSamplesPerSec >= 8000 && F->nSamplesPerSec <= 48000;
 }
@@ -59,11 +68,19 @@ struct SwrDeleter {
   void operator()(SwrContext* s) const { swr_free(&s); }
 };
 
-std::unique_ptr<AVCodecContext, CodecDeleter> OpenDecoder() {
-  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_MP3);
+std::unique_ptr<AVCodecContext, CodecDeleter> OpenDecoder(const TAcmStream& Stream) {
+  const bool gsm = Stream.Tag == WAVE_FORMAT_GSM610;
+  const AVCodec* codec = avcodec_find_decoder(gsm ? AV_CODEC_ID_GSM_MS : AV_CODEC_ID_MP3);
   if (!codec) return nullptr;
   std::unique_ptr<AVCodecContext, CodecDeleter> ctx(avcodec_alloc_context3(codec));
-  if (!ctx || avcodec_open2(ctx.get(), codec, nullptr) < 0) return nullptr;
+  if (!ctx) return nullptr;
+  if (gsm) {
+    // The decoder takes its format from the container.
+    ctx->sample_rate = static_cast<int>(Stream.Rate);
+    av_channel_layout_default(&ctx->ch_layout, 1);
+    ctx->block_align = Stream.BlockAlign;
+  }
+  if (avcodec_open2(ctx.get(), codec, nullptr) < 0) return nullptr;
   return ctx;
 }
 
@@ -96,7 +113,8 @@ uint32_t acmStreamOpen(HACMSTREAM* Stream, void*, const TWaveFormatEx* Source, c
   if (!Stream || Filter || Callback) return MMSYSERR_INVALPARAM;
   *Stream = nullptr;
   if (!Supported(Source) || !IsPcmFor(Dest, Source)) return ACMERR_NOTPOSSIBLE;
-  *Stream = new TAcmStream{Source->nChannels, Source->nSamplesPerSec, {}, 0, nullptr, nullptr};
+  *Stream = new TAcmStream{
+      Source->nChannels, Source->nSamplesPerSec, Source->wFormatTag, Source->nBlockAlign, {}, 0, nullptr, nullptr};
   return 0;
 }
 
@@ -130,10 +148,18 @@ uint32_t acmStreamUnprepareHeader(HACMSTREAM Stream, TAcmStreamHeader* Header, u
 
 // Parses MPEG audio data into frames and decodes them to interleaved 16-bit
 // PCM at the stream's rate and channel count, a piece at a time: the parser
-// keeps a frame that straddles two pieces. Damaged frames are skipped.
+// keeps a frame that straddles two pieces. Damaged frames are skipped. GSM
+// 6.10 comes in blocks of a fixed size, cut here instead of by a parser.
 struct TAcmDecoder {
-  std::unique_ptr<AVCodecContext, CodecDeleter> Ctx = OpenDecoder();
-  std::unique_ptr<AVCodecParserContext, ParserDeleter> Parser{av_parser_init(AV_CODEC_ID_MP3)};
+  explicit TAcmDecoder(const TAcmStream& Stream)
+      : Gsm(Stream.Tag == WAVE_FORMAT_GSM610),
+        Ctx(OpenDecoder(Stream)),
+        Parser(Gsm ? nullptr : av_parser_init(AV_CODEC_ID_MP3)) {}
+
+  bool Gsm;
+  std::unique_ptr<AVCodecContext, CodecDeleter> Ctx;
+  std::unique_ptr<AVCodecParserContext, ParserDeleter> Parser;
+  std::vector<uint8_t> Block;  // GSM: the part of a block the last piece ended in
   std::unique_ptr<AVPacket, PacketDeleter> Packet{av_packet_alloc()};
   std::unique_ptr<AVFrame, FrameDeleter> Frame{av_frame_alloc()};
   std::unique_ptr<SwrContext, SwrDeleter> Swr;
@@ -143,12 +169,13 @@ struct TAcmDecoder {
   bool Ended = false;
 
   ~TAcmDecoder() { av_channel_layout_uninit(&SwrLayout); }
-  bool Ok() const { return Ctx && Parser && Packet && Frame; }
+  bool Ok() const { return Ctx && (Parser || Gsm) && Packet && Frame; }
 
   // Calls OnFrame(packet) for each whole frame of the piece; with Last, also
   // for the frame the parser still holds.
   template <typename F>
   bool Parse(const uint8_t* Data, uint32_t Length, bool Last, F OnFrame) {
+    if (Gsm) return CutBlocks(Data, Length, OnFrame);
     // The parser may read a little past its input: give it padded memory.
     Padded.assign(Length + AV_INPUT_BUFFER_PADDING_SIZE, 0);
     if (Length) std::memcpy(Padded.data(), Data, Length);
@@ -174,6 +201,24 @@ struct TAcmDecoder {
       if (flushing && outSize == 0) return true;
       if (!flushing && left == 0 && Last) flushing = true;
     }
+  }
+
+  // GSM: each whole block of the data is a packet; a short last block is
+  // not audio.
+  template <typename F>
+  bool CutBlocks(const uint8_t* Data, uint32_t Length, F OnFrame) {
+    Block.insert(Block.end(), Data, Data + Length);
+    size_t at = 0;
+    for (; Block.size() - at >= kGsmBlockAlign; at += kGsmBlockAlign) {
+      Padded.assign(Block.begin() + static_cast<long>(at), Block.begin() + static_cast<long>(at + kGsmBlockAlign));
+      Padded.resize(kGsmBlockAlign + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+      Packet->data = Padded.data();
+      Packet->size = kGsmBlockAlign;
+      Packet->duration = kGsmBlockSamples;
+      if (!OnFrame(Packet.get())) return false;
+    }
+    Block.erase(Block.begin(), Block.begin() + static_cast<long>(at));
+    return true;
   }
 
   bool Drain(const TAcmStream& Stream, std::vector<uint8_t>& Out) {
@@ -247,7 +292,7 @@ uint32_t acmStreamConvert(HACMSTREAM Stream, TAcmStreamHeader* Header, uint32_t 
   if (!(Header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED)) return ACMERR_UNPREPARED;
   if (Header->cbSrcLength > 0 || (Flags & ACM_STREAMCONVERTF_END)) {
     if (!Stream->Decoder) {
-      Stream->Decoder = std::make_unique<TAcmDecoder>();
+      Stream->Decoder = std::make_unique<TAcmDecoder>(*Stream);
       if (!Stream->Decoder->Ok()) return ACMERR_NOTPOSSIBLE;
     }
     Stream->Pending.erase(Stream->Pending.begin(), Stream->Pending.begin() + Stream->PendingFirst);
@@ -270,7 +315,7 @@ uint32_t acmStreamMeasure(HACMSTREAM Stream, const uint8_t* Source, uint32_t Len
   if (!Stream) return MMSYSERR_INVALHANDLE;
   if (!DestBytes || (Length && !Source)) return MMSYSERR_INVALPARAM;
   if (!Stream->Measurer) {
-    Stream->Measurer = std::make_unique<TAcmDecoder>();
+    Stream->Measurer = std::make_unique<TAcmDecoder>(*Stream);
     if (!Stream->Measurer->Ok()) return ACMERR_NOTPOSSIBLE;
   }
   TAcmDecoder& m = *Stream->Measurer;

@@ -86,6 +86,9 @@ int64_t CountSamples(AVFormatContext* Format, int Index) {
   const AVCodecParameters* par = Format->streams[Index]->codecpar;
   const AVRational tb = Format->streams[Index]->time_base;
   const bool wma = par->codec_id == AV_CODEC_ID_WMAV1 || par->codec_id == AV_CODEC_ID_WMAV2;
+  // The rate the stream starts with, which the reader delivers: the parser
+  // changes the parameters when a joined stream changes rate on the way.
+  const int rate = par->sample_rate;
   bool reservoir = false;
   int frameLength = 0;
   if (wma) {
@@ -105,8 +108,7 @@ int64_t CountSamples(AVFormatContext* Format, int Index) {
       if (wma) {
         samples += int64_t{WmaFramesInPacket(pkt, reservoir, first)} * frameLength;
       } else {
-        int64_t d =
-            pkt->duration > 0 ? av_rescale_q(pkt->duration, tb, AVRational{1, par->sample_rate}) : par->frame_size;
+        int64_t d = pkt->duration > 0 ? av_rescale_q(pkt->duration, tb, AVRational{1, rate}) : par->frame_size;
         if (d <= 0) known = false;
         samples += d;
         size_t size = 0;
@@ -202,6 +204,13 @@ class TSyncReader : public IWMSyncReader {
                         uint64_t* Duration, uint32_t* Flags, uint32_t* OutputNumber,
                         uint16_t* StreamNumberRead) override;
   HRESULT SetRange(uint64_t Start, int64_t Duration) override;
+  HRESULT GetSampleCount(uint16_t StreamNumber, uint64_t* Samples) override {
+    if (!Samples) return E_INVALIDARG;
+    const TAudioOutput* out = FindOutput(StreamNumber);
+    if (!out || out->StreamIndex != FCountedIndex || FCounted < 0) return NS_E_INVALID_REQUEST;
+    *Samples = static_cast<uint64_t>(FCounted);
+    return S_OK;
+  }
   HRESULT Close() override;
   std::shared_ptr<IWMHeaderInfo> HeaderInfo() override { return FAttributes; }
 
@@ -212,6 +221,13 @@ class TSyncReader : public IWMSyncReader {
     return nullptr;
   }
   bool OpenDecoder(const TAudioOutput& Output);
+  // A converter from FFrame's format to the output's.
+  bool OpenSwr(const TAudioOutput& Output);
+  // The converter was made for a frame of this layout, format and rate.
+  bool SameSwrInput(const AVFrame& Frame) const {
+    return Frame.format == FSwrFormat && Frame.sample_rate == FSwrRate &&
+           av_channel_layout_compare(&Frame.ch_layout, &FSwrLayout) == 0;
+  }
   void ReadAttributes();
   // Decodes the next frame of the current stream into FFrame; false at the
   // end, or when the stream failed (FReadFailed).
@@ -225,12 +241,16 @@ class TSyncReader : public IWMSyncReader {
   std::shared_ptr<TAttributes> FAttributes = std::make_shared<TAttributes>();
   AVCodecContext* FCodec = nullptr;
   SwrContext* FSwr = nullptr;
+  AVChannelLayout FSwrLayout{};  // what FSwr converts from
+  int FSwrFormat = -1, FSwrRate = 0;
   AVFrame* FFrame = nullptr;
   AVPacket* FPacket = nullptr;
   int FDecoding = -1;  // stream index the decoder is open for
   bool FDraining = false, FEnded = false, FResync = false, FReadFailed = false;
   int64_t FPosition = 0;   // output samples handed out or dropped so far
   int64_t FDropUntil = 0;  // output samples before this are dropped
+  int FCountedIndex = -1;  // the stream FCounted counts
+  int64_t FCounted = -1;   // its samples, -1 when not known
 };
 
 HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
@@ -269,6 +289,8 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
       int64_t samples = CountSamples(counter.Format, last.StreamIndex);
       const int64_t stated = StatedSamples(counter.Format, last.StreamIndex, *FStream, FBase, last.OutRate);
       if (samples >= 0 && stated > samples + last.OutRate / 10) samples = stated;
+      FCountedIndex = last.StreamIndex;
+      FCounted = samples;
       if (samples >= 0)
         FAttributes->SetQword(u"Duration",
                               static_cast<uint64_t>(std::llround(static_cast<double>(samples) * 1e7 / last.OutRate)));
@@ -320,6 +342,8 @@ HRESULT TSyncReader::SetOutputProps(uint32_t Output, IWMOutputMediaProps* Props)
   auto& o = FOutputs[Output];
   o.Props.SetMediaType(&type);
   o.OutChannels = type.Wave()->nChannels;
+  // The count holds at the rate it was made for.
+  if (o.OutRate != static_cast<int>(type.Wave()->nSamplesPerSec) && o.StreamIndex == FCountedIndex) FCounted = -1;
   o.OutRate = static_cast<int>(type.Wave()->nSamplesPerSec);
   return S_OK;
 }
@@ -334,6 +358,28 @@ bool TSyncReader::OpenDecoder(const TAudioOutput& Output) {
   FCodec->thread_count = 1;
   if (avcodec_open2(FCodec, codec, nullptr) < 0) return false;
   FDecoding = Output.StreamIndex;
+  return true;
+}
+
+bool TSyncReader::OpenSwr(const TAudioOutput& Output) {
+  AVChannelLayout layout;
+  av_channel_layout_default(&layout, Output.OutChannels);
+  bool ok = swr_alloc_set_opts2(&FSwr, &layout, AV_SAMPLE_FMT_S16, Output.OutRate, &FFrame->ch_layout,
+                                static_cast<AVSampleFormat>(FFrame->format), FFrame->sample_rate, 0, nullptr) >= 0;
+  if (ok && FFrame->ch_layout.nb_channels == 1 && Output.OutChannels == 2) {
+    // A mono part of a stereo stream: both sides at its own level.
+    const double both[2] = {1.0, 1.0};
+    ok = swr_set_matrix(FSwr, both, 1) >= 0;
+  }
+  ok = ok && swr_init(FSwr) >= 0;
+  av_channel_layout_uninit(&layout);
+  av_channel_layout_uninit(&FSwrLayout);
+  if (!ok || av_channel_layout_copy(&FSwrLayout, &FFrame->ch_layout) < 0) {
+    swr_free(&FSwr);
+    return false;
+  }
+  FSwrFormat = FFrame->format;
+  FSwrRate = FFrame->sample_rate;
   return true;
 }
 
@@ -383,22 +429,29 @@ HRESULT TSyncReader::GetNextSample(uint16_t StreamNumber, std::shared_ptr<INSSBu
       if (pts == AV_NOPTS_VALUE) pts = start;
       FPosition = av_rescale_q(pts - start, st->time_base, AVRational{1, out->OutRate});
     }
-    if (!FSwr) {
-      AVChannelLayout layout;
-      av_channel_layout_default(&layout, out->OutChannels);
-      if (swr_alloc_set_opts2(&FSwr, &layout, AV_SAMPLE_FMT_S16, out->OutRate, &FFrame->ch_layout,
-                              static_cast<AVSampleFormat>(FFrame->format), FFrame->sample_rate, 0, nullptr) < 0 ||
-          swr_init(FSwr) < 0) {
-        av_channel_layout_uninit(&layout);
-        swr_free(&FSwr);
-        return E_FAIL;
-      }
-      av_channel_layout_uninit(&layout);
+    const uint32_t frameBytes = 2 * static_cast<uint32_t>(out->OutChannels);
+    // A stream that changes its channels or rate on the way (MP3s joined
+    // from several recordings) goes on in the layout it started with: what
+    // the converter holds of the old input is taken, and a new converter
+    // takes the new one.
+    std::vector<uint8_t> carried;
+    if (FSwr && !SameSwrInput(*FFrame)) {
+      const int left = std::max(swr_get_out_samples(FSwr, 0), 0);
+      carried.resize(static_cast<size_t>(left) * frameBytes);
+      uint8_t* dst = carried.data();
+      const int flushed = left > 0 ? swr_convert(FSwr, &dst, left, nullptr, 0) : 0;
+      carried.resize(static_cast<size_t>(std::max(flushed, 0)) * frameBytes);
+      swr_free(&FSwr);
     }
-    const int room = swr_get_out_samples(FSwr, FFrame->nb_samples);
-    auto sample = std::make_shared<TMemorySample>(static_cast<uint32_t>(std::max(room, 0) * 2 * out->OutChannels));
+    if (!FSwr && !OpenSwr(*out)) return E_FAIL;
+    const int room = std::max(swr_get_out_samples(FSwr, FFrame->nb_samples), 0);
+    auto sample = std::make_shared<TMemorySample>(static_cast<uint32_t>(carried.size() + room * frameBytes));
     uint8_t* dst = sample->Data().data();
-    int got = swr_convert(FSwr, &dst, room, const_cast<const uint8_t**>(FFrame->extended_data), FFrame->nb_samples);
+    if (!carried.empty()) std::memcpy(dst, carried.data(), carried.size());
+    uint8_t* next = dst + carried.size();
+    const int converted =
+        swr_convert(FSwr, &next, room, const_cast<const uint8_t**>(FFrame->extended_data), FFrame->nb_samples);
+    int got = static_cast<int>(carried.size() / frameBytes) + std::max(converted, 0);
     av_frame_unref(FFrame);
     if (got <= 0) continue;
     int64_t first = FPosition;
@@ -406,7 +459,6 @@ HRESULT TSyncReader::GetNextSample(uint16_t StreamNumber, std::shared_ptr<INSSBu
     // After a seek: drop what lies before the wanted time.
     int64_t drop = std::clamp<int64_t>(FDropUntil - first, 0, got);
     if (drop == got) continue;
-    const uint32_t frameBytes = 2 * static_cast<uint32_t>(out->OutChannels);
     if (drop > 0) std::memmove(dst, dst + drop * frameBytes, (got - drop) * frameBytes);
     sample->SetLength(static_cast<uint32_t>((got - drop) * frameBytes));
     if (SampleTime)
@@ -454,6 +506,7 @@ HRESULT TSyncReader::SetRange(uint64_t Start, int64_t) {
 HRESULT TSyncReader::Close() {
   avcodec_free_context(&FCodec);
   swr_free(&FSwr);
+  av_channel_layout_uninit(&FSwrLayout);
   av_frame_free(&FFrame);
   av_packet_free(&FPacket);
   FInput.reset();
@@ -463,6 +516,8 @@ HRESULT TSyncReader::Close() {
   FDecoding = -1;
   FDraining = FEnded = FResync = FReadFailed = false;
   FPosition = FDropUntil = 0;
+  FCountedIndex = -1;
+  FCounted = -1;
   return S_OK;
 }
 

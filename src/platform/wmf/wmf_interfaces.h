@@ -60,6 +60,14 @@ class IWMSyncReader {
                                 uint16_t* StreamNumberRead) = 0;
   // Start in 100-ns units; Duration 0 reads to the end.
   virtual HRESULT SetRange(uint64_t Start, int64_t Duration) = 0;
+  // The samples (per channel) the stream's output delivers, counted over its
+  // data, or the length its header states where that is clearly longer (a
+  // cut file). E_NOTIMPL from a runtime that does not count them.
+  virtual HRESULT GetSampleCount(uint16_t StreamNumber, uint64_t* Samples) {
+    (void)StreamNumber;
+    (void)Samples;
+    return E_NOTIMPL;
+  }
   virtual HRESULT Close() = 0;
   virtual std::shared_ptr<IWMHeaderInfo> HeaderInfo() = 0;
 };

@@ -189,3 +189,26 @@ TEST(MP3Out, FailuresReleaseTheFileAndReportTheMessage) {
   ASSERT_TRUE(RunToEnd(out));
   EXPECT_EQ(out.ErrorMessage(), "Cannot create file " + dir.File("no/such/dir/x.mp3"));
 }
+
+// LAME encodes a source below 32 kHz at 32 kHz: a chunk of it made more MP3
+// bytes than the buffer sized from its own samples held (LAME error -1).
+TEST(MP3Out, LowRateSourcesOverflowedTheMp3Buffer) {
+  TempDir dir;
+  const std::string wav = dir.File("v.wav"), mp3 = dir.File("v.mp3"), kFrames = "20000";  // > a chunk of 8-bit mono
+  for (int rate : {4000, 6000, 8000, 11025, 12000, 16000, 22050, 24000, 32000, 37800, 44100, 48000})
+    for (const std::string format : {"-c 1 -b 8", "-c 1 -b 16", "-c 2 -b 8", "-c 2 -b 16"}) {
+      Shell("sox -r " + std::to_string(rate) + " -n " + format + " " + Quote(wav) + " synth " + kFrames +
+            "s pinknoise");
+      for (int kbps : {8, 128, 320, 0}) {  // 0: VBR from 8 to 320 kbit/s
+        Encode(wav, mp3, [&](TMP3Out& o) {
+          o.SetBitRate(kbps == 8 ? br8 : kbps == 128 ? br128 : br320);
+          o.SetEnableVBR(kbps == 0), o.SetVBRMinBitrate(8), o.SetVBRMaxBitrate(320);
+        });
+        auto probe = ProbeFields(mp3);
+        const double frames = double(FfmpegDecode(mp3).size()) / std::stoi(probe["channels"]),
+                     expected = std::stod(kFrames) * std::stoi(probe["sample_rate"]) / rate;
+        // 8 kbit/s frames have no room for the gapless figures (lame's neither).
+        EXPECT_NEAR(frames, kbps == 8 ? expected + 1500 : expected, kbps == 8 ? 1500 : 1) << rate << format << kbps;
+      }
+    }
+}

@@ -154,8 +154,8 @@ TEST(WaveIn, UnrecognisedFilesReadAsEmpty) {
   };
   Bytes floatFmt = PcmFmt(2, 44100, 16);  // float comes in 32 and 64 bits only
   floatFmt[0] = 3;
-  Bytes alaw = PcmFmt(1, 8000, 8);
-  alaw[0] = 6;
+  Bytes trueSpeech = PcmFmt(1, 8000, 8);
+  trueSpeech[0] = 0x22;
   Bytes ima = PcmFmt(1, 8000, 4);
   ima[0] = 17;
   Le16(ima, 2);
@@ -180,7 +180,7 @@ TEST(WaveIn, UnrecognisedFilesReadAsEmpty) {
     std::string Name;
     Bytes File;
   } cases[] = {{"16-bit float", withFmt(floatFmt)},
-               {"a-law", withFmt(alaw)},
+               {"truespeech", withFmt(trueSpeech)},
                {"ima without fact", withFmt(ima)},
                {"ms with 33 pairs", withFmt(ms, true)},
                {"ms with three channels", withFmt(msThree, true)},

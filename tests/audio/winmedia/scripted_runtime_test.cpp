@@ -53,6 +53,7 @@ struct ReaderScript {
   bool HasDuration = true;
   uint64_t Duration = 10000000;  // 1 s
   int Samples = 10;              // samples of 4410 frames per output
+  int64_t Counted = -1;          // the runtime's count of frames; -1: not counted
   std::vector<std::pair<std::u16string, std::vector<uint8_t>>> Attributes;
   // Observed.
   std::vector<uint64_t> Ranges;
@@ -126,6 +127,11 @@ class Reader : public IWMSyncReader {
   }
   HRESULT SetRange(uint64_t Start, int64_t) override {
     gReader.Ranges.push_back(Start);
+    return S_OK;
+  }
+  HRESULT GetSampleCount(uint16_t, uint64_t* N) override {
+    if (gReader.Counted < 0) return E_NOTIMPL;
+    *N = static_cast<uint64_t>(gReader.Counted);
     return S_OK;
   }
   HRESULT Close() override { return S_OK; }
@@ -252,6 +258,7 @@ TEST(ScriptedReader, TheLastAudioOutputIsRead) {
   ScriptedRuntime rt;
   gReader.VideoFirst = true;
   gReader.AudioOutputs = {Wave(1, 2, 44100, 16), Wave(1, 1, 22050, 16)};
+  gReader.Counted = 22050;
   Source s;
   EXPECT_EQ(s.In.Channels(), 1);
   EXPECT_EQ(s.In.SampleRate(), 22050);
@@ -268,6 +275,15 @@ TEST(ScriptedReader, WithoutADurationTheStreamIsReadToItsEnd) {
   Source s;
   EXPECT_EQ(s.In.SampleCount(), -1);
   EXPECT_EQ(ReadAll(s.In).size(), 10u * 4410 * 4);
+}
+
+TEST(ScriptedReader, TheLengthIsTheCountNotADurationAndAnImpossibleCountIsSetAside) {
+  ScriptedRuntime rt;
+  for (int64_t counted : {int64_t{22049}, int64_t{1} << 60}) {
+    gReader.Counted = counted;
+    Source s;
+    EXPECT_EQ(ReadAll(s.In).size(), counted == 22049 ? 22049u * 4 : 10u * 4410 * 4) << "the whole stream";
+  }
 }
 
 TEST(ScriptedReader, ProtectedContentIsRefused) {
@@ -292,22 +308,22 @@ TEST(ScriptedReader, ASourceOpeningOnlyFromByte30IsRetried) {
   EXPECT_EQ(gReader.OpenCalls, 2);
 }
 
-TEST(ScriptedReader, AttributesEndAtTheirNullAndSeeksUseHundredths) {
+TEST(ScriptedReader, AttributesEndAtTheirNullAndSeeksAreExactToTheSample) {
   ScriptedRuntime rt;
   gReader.Attributes = {{u"Title", Utf16Z(u"Hello")}, {u"WM/Genre", Utf16Z(u"Rock")}};
-  gReader.Duration = 123456789;  // 12.3456789 s: 1235 hundredths
+  gReader.Duration = 123456789;
+  gReader.Counted = 544444;
   Source s;
   EXPECT_EQ(s.In.Id3v2Tags().Title(), u"Hello");
   EXPECT_EQ(s.In.Id3v2Tags().Genre(), u"Rock");
   EXPECT_EQ(s.In.Id3v2Tags().Artist(), u"");
-  // 12.35 s at 44100 Hz.
-  EXPECT_EQ(s.In.SampleCount(), 544635);
+  EXPECT_EQ(s.In.SampleCount(), 544444);
   s.In.SetStartSample(200000);
   s.In.BeginRead();
   s.In.EndRead();
   ASSERT_EQ(gReader.Ranges.size(), 1u);
-  // round(200000 / 544635 x 1235) = 454 hundredths.
-  EXPECT_EQ(gReader.Ranges[0], 454u * 100000);
+  // 200000 / 44100 s in 100-ns units, rounded.
+  EXPECT_EQ(gReader.Ranges[0], 45351474u);
 }
 
 TEST(ScriptedFormats, VbrQualitySearch) {

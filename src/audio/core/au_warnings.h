@@ -1,0 +1,26 @@
+#pragma once
+// The texts of the warnings a run reports beside a converted file, in one
+// place: a run that finished, but not quite as the source stood.
+
+#include <string>
+
+namespace tonvale {
+
+// What a warning is about, for those who act on it.
+enum class TAuWarning { SourceEndedEarly, SamplesClipped };
+
+struct TAuWarningText {
+  TAuWarning Kind;
+  std::string Text;
+};
+
+}  // namespace tonvale
+
+namespace tonvale::warnings {
+
+// The source delivered less than its header stated.
+std::string SourceEndedEarly(double MissingSeconds, double StatedSeconds);
+// Float samples beyond full scale (or NaN, infinity) were brought within it.
+inline constexpr const char* kSamplesClipped = "samples beyond full scale were clipped";
+
+}  // namespace tonvale::warnings
