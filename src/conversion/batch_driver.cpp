@@ -146,11 +146,12 @@ void TBatchDriver::FinishPrevious() {
   TAuOutput* out = ModeOutput();
   std::string error = out->ErrorMessage();
   if (!error.empty() && !out->ErrorDetail().empty()) error += ": " + out->ErrorDetail();
-  std::string tagReport;
-  if (out == &MP3Out1) tagReport = Id3v1Report(FRunningTags, FRunningOutput, !MP3Out1.LeadingTag.empty());
+  TTagReport report;
+  if (out == &MP3Out1) report = Mp3TagReport(FRunningTags, FRunningOutput, !MP3Out1.LeadingTag.empty());
+  const std::string& tagReport = report.Text;
   if (error.empty() && out == &MP3Out1) {
-    // Strict: a value the MP3 keeps nowhere whole (no ID3v2 tag) fails it.
-    if (FValues->Strict && !tagReport.empty() && MP3Out1.LeadingTag.empty()) {
+    // Strict: a value the MP3 keeps whole in no tag fails it.
+    if (FValues->Strict && report.LostEverywhere) {
       MP3Out1.CommitFile(false);
       error = tagReport;
     } else {

@@ -23,6 +23,10 @@ void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty, TTagValues
   Values.TagGenreName = Values.TagGenreIndex < 0 ? genre : "";
   Values.TagTrack = Utf16ToUtf8(Source.Track());
   Values.TagComment = Utf16ToUtf8(Source.Comment());
+  Values.TagAlbumArtist = Utf16ToUtf8(Source.AlbumArtist());
+  Values.TagDisc = Utf16ToUtf8(Source.Disc());
+  Values.TagComposer = Utf16ToUtf8(Source.Composer());
+  Values.TagCopyright = Utf16ToUtf8(Source.Copyright());
 }
 
 TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files) {

@@ -40,7 +40,8 @@ void WMAReaderClose(TWMAReader& R);
 void WMAReaderRead(TWMAReader& R, uint8_t*& Buffer, uint32_t& Bytes);
 // Cs in hundredths of a second.
 void WMAReaderSeek(TWMAReader& R, uint32_t Cs);
-// A string attribute, up to its first null; empty when it cannot be read.
+// A string attribute without its terminating null (a null inside separates
+// several values); empty when it cannot be read.
 std::u16string WMAReaderTag(TWMAReader& R, const std::u16string& Name);
 
 std::u16string WMAReaderAuthor(TWMAReader& R);

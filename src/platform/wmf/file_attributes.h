@@ -1,0 +1,46 @@
+#pragma once
+// The descriptive attributes of a source as its own header or tag holds
+// them, read without FFmpeg (which keeps one value per name, cuts a value at
+// its first zero and mixes in the metadata of attached pictures): an ASF
+// header's content description, extended content description and metadata
+// (library) objects, and an
+// APEv2 tag at the end of a file.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/wmf/leading_tags.h"
+
+namespace tonvale::wmf {
+
+// Every attribute of the ASF header at Base, by its name ("Title",
+// "Description", "WM/TrackNumber"...), a repeated one with each value; a
+// zero inside a text separates values. Numbers as decimal text; byte arrays
+// are left out. Empty when the source is no ASF file.
+std::vector<TFrameTexts> ReadAsfAttributes(IStream& Stream, uint64_t Base);
+
+// The items of an APEv2 tag at the end of the source (before an ID3v1 tag),
+// by their keys as written ("Title", "Album Artist"...); empty when none.
+std::vector<TFrameTexts> ReadApeTag(IStream& Stream, uint64_t Base);
+
+// The longest text an ASF header holds in one value, in UTF-16 units (its
+// size with the terminator fits 16 bits).
+constexpr size_t kLongestAsfValue = 32766;
+
+// FFmpeg keeps one value per name: a further value of a name goes to it
+// under a stand-in name of the same length, its last letter replaced by a
+// mark from the private-use area, and gets its name back in TidyAsfHeader.
+constexpr char16_t kExtraValueMark = 0xE000;
+std::u16string AsfExtraValueName(const std::u16string& Name, size_t Index);
+
+// Puts the complete ASF file in Stream in order where FFmpeg wrote it
+// otherwise: the stand-in names of further values (for the attribute
+// names Names) get their names back, and the extended content description
+// loses the attributes the content description holds already (FFmpeg
+// writes them twice) when their space can stand as a padding object, so
+// nothing after the header moves. Leaves the file as it is when it cannot.
+void TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names);
+
+}  // namespace tonvale::wmf
