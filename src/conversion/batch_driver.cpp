@@ -8,6 +8,7 @@
 #include "audio/core/au_exception.h"
 #include "conversion/conversion_modes.h"
 #include "conversion/output_tags.h"
+#include "conversion/source_tags.h"
 #include "conversion/tag_preparation.h"
 #include "platform/text.h"
 #include "platform/ui_thread.h"
@@ -246,6 +247,7 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
   if (FMode == cmMp3ToWma || FMode == cmWavToWma) {
     WMAOut1.Id3v2Tags().Clear();
     if (FMode == cmMp3ToWma && perFileTags) WMAOut1.SetId3v2Tags(MP3In1.Id3v2Tags());
+    if (FMode == cmWavToWma && perFileTags) WaveSourceTags(Source, WMAOut1.Id3v2Tags());
   }
   FAskedSource = Source;
   if (!ConfirmOverwrite(Output)) return;
@@ -253,8 +255,10 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
   fileOut->Replace = FOutputExisted || FValues->ReplaceAppearing ? TAuFileOut::rrAlways : TAuFileOut::rrNever;
   fileOut->KeepNoPartial = output->ShortInputFails = values.Strict;
   FRunningTags = values.Tags;
-  if (FMode == cmWmaToMp3 && perFileTags) {
-    TagValuesFromSource(WMIn1.Id3v2Tags(), false, FRunningTags);
+  if ((FMode == cmWmaToMp3 || FMode == cmWavToMp3) && perFileTags) {
+    TId3v2Tags wave;
+    if (FMode == cmWavToMp3) WaveSourceTags(Source, wave);
+    TagValuesFromSource(FMode == cmWavToMp3 ? wave : WMIn1.Id3v2Tags(), false, FRunningTags);
     values.Overrides.ApplyTo(FRunningTags);
   }
   if (output == &MP3Out1) {

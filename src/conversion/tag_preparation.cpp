@@ -4,6 +4,7 @@
 
 #include "audio/winmedia/wm_in.h"
 #include "conversion/conversion_modes.h"
+#include "conversion/source_tags.h"
 #include "platform/text.h"
 #include "settings/settings.h"
 #include "settings/tag_values.h"
@@ -34,6 +35,11 @@ TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files) {
   if (Files.size() != 1) return values;
   const std::string& path = Files.front();
   values.TagTitle = TitleFromName(path);
+  if (Mode == cmWavToMp3 || Mode == cmWavToWma) {
+    TId3v2Tags tags;
+    WaveSourceTags(path, tags);
+    TagValuesFromSource(tags, true, values);
+  }
   if (Mode != cmWmaToMp3 && Mode != cmMp3ToWma) return values;
   TWMIn reader(nullptr);
   reader.SetFileName(path);

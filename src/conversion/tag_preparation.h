@@ -13,8 +13,8 @@ struct TSettings;
 struct TTagValues;
 
 // The tag values a conversion starts from: empty; for a single source its
-// file name as the title and, for MP3 and WMA sources (modes 9 and 10), the
-// source's own tags. Errors while reading the source's tags propagate.
+// file name as the title and, for MP3, WMA and WAV sources converted to MP3
+// or WMA, the source's own tags. Errors while reading the source's tags propagate.
 TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files);
 // The window's start: TagValues := PreparedTagValues(Mode, Files).
 void PrepareTagValues(int Mode, const std::vector<std::string>& Files);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <strings.h>
 #include <string>
 
 extern "C" {
@@ -288,26 +287,24 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
 }
 
 void TSyncReader::ReadAttributes() {
-  // Each attribute from the file's own tags by the names other tools give
-  // it (an ASF header's, an ID3v2 tag's, then an APEv2 tag's at the end),
-  // else from what FFmpeg found in the container (an ID3v1 tag, say). Only
-  // the container's metadata counts: an attached picture's stream metadata
-  // (its type, its description) describes the picture, not the file.
-  static const struct {
-    const char16_t* Name;
-    std::vector<const char*> Own, FFmpeg;
-  } kNames[] = {{u"Title", {"Title", "TIT2", "TT2"}, {"title"}},
-                {u"Author", {"Author", "TPE1", "TP1", "Artist"}, {"artist"}},
-                {u"WM/AlbumTitle", {"WM/AlbumTitle", "TALB", "TAL", "Album"}, {"album"}},
-                {u"WM/Genre", {"WM/Genre", "TCON", "TCO", "Genre"}, {"genre"}},
-                {u"WM/TrackNumber", {"WM/TrackNumber", "TRCK", "TRK", "Track"}, {"track"}},
-                {u"WM/Track", {"WM/Track"}, {}},
-                {u"WM/Year", {"WM/Year", "TDRC", "TYER", "TYE", "Year"}, {"date", "year"}},
-                {u"Description", {"Description", "COMM", "Comment"}, {"comment"}},
-                {u"Copyright", {"Copyright", "TCOP", "TCR"}, {"copyright"}},
-                {u"WM/AlbumArtist", {"WM/AlbumArtist", "TPE2", "TP2", "Album Artist"}, {"album_artist"}},
-                {u"WM/PartOfSet", {"WM/PartOfSet", "TPOS", "TPA", "Disc"}, {"disc"}},
-                {u"WM/Composer", {"WM/Composer", "TCOM", "TCM", "Composer"}, {"composer"}}};
+  // Each attribute from the file's own tags (an ASF header's, an ID3v2
+  // tag's, then an APEv2 tag's at the end), else from what FFmpeg found in
+  // the container (an ID3v1 tag, say). Only the container's metadata
+  // counts: an attached picture's stream metadata (its type, its
+  // description) describes the picture, not the file.
+  static const std::pair<const char16_t*, std::vector<const char*>> kFFmpegKeys[] = {
+      {u"Title", {"title"}},
+      {u"Author", {"artist"}},
+      {u"WM/AlbumTitle", {"album"}},
+      {u"WM/Genre", {"genre"}},
+      {u"WM/TrackNumber", {"track"}},
+      {u"WM/Track", {}},
+      {u"WM/Year", {"date", "year"}},
+      {u"Description", {"comment"}},
+      {u"Copyright", {"copyright"}},
+      {u"WM/AlbumArtist", {"album_artist"}},
+      {u"WM/PartOfSet", {"disc"}},
+      {u"WM/Composer", {"composer"}}};
   AVFormatContext* f = FInput->Format;
   const bool asf = f->iformat && std::string(f->iformat->name) == "asf";
   std::vector<TFrameTexts> own = asf ? ReadAsfAttributes(*FStream, FBase) : FTags.Texts;
@@ -315,28 +312,13 @@ void TSyncReader::ReadAttributes() {
     const auto ape = ReadApeTag(*FStream, FBase);
     own.insert(own.end(), ape.begin(), ape.end());
   }
-  // A comment with a description is the comment when it is the only one.
-  if (std::none_of(own.begin(), own.end(), [](const TFrameTexts& T) { return T.first == "COMM"; }) &&
-      std::count_if(own.begin(), own.end(), [](const TFrameTexts& T) { return T.first.rfind("COMM:", 0) == 0; }) == 1)
-    for (auto& t : own)
-      if (t.first.rfind("COMM:", 0) == 0) t.first = "COMM";
-  for (const auto& [name, keys, ffmpegKeys] : kNames) {
-    const TFrameTexts* found = nullptr;
-    // The first tag that has the value gives it.
-    for (const auto& t : own)
-      for (const char* key : keys)
-        if (!found && strcasecmp(t.first.c_str(), key) == 0 && !t.second.empty()) found = &t;
-    if (found) {
-      // Several values travel as one text, separated by zeros.
-      std::u16string text;
-      for (size_t i = 0; i < found->second.size(); ++i) {
-        if (i > 0) text.push_back(u'\0');
-        text += found->second[i];
-      }
+  for (const auto& [name, keys] : kFFmpegKeys) {
+    std::u16string text;
+    if (TagValue(own, name, text)) {
       FAttributes->SetString(name, text);
       continue;
     }
-    for (const char* key : ffmpegKeys) {
+    for (const char* key : keys) {
       if (const AVDictionaryEntry* e = av_dict_get(f->metadata, key, nullptr, 0)) {
         // FFmpeg hands an ID3v1 tag's letters over as they stand, in
         // Latin-1; every other source's text reaches it as UTF-8.

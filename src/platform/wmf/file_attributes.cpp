@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <strings.h>
 
 #include "platform/text.h"
 
@@ -14,14 +15,13 @@ uint64_t Le(const uint8_t* P, int Bytes) {
   return v;
 }
 
-// Appends Values under Name, after the values it already has.
-void Add(std::vector<TFrameTexts>& Out, const std::string& Name, std::vector<std::u16string> Values) {
+// Appends Values under Name, after the values it already has; a value it
+// has already (a title in both descriptions of an ASF header) counts once.
+void Add(std::vector<TFrameTexts>& Out, const std::string& Name, const std::vector<std::u16string>& Values) {
   auto it = std::find_if(Out.begin(), Out.end(), [&](const TFrameTexts& T) { return T.first == Name; });
-  if (it == Out.end()) {
-    Out.emplace_back(Name, std::move(Values));
-  } else {
-    it->second.insert(it->second.end(), Values.begin(), Values.end());
-  }
+  if (it == Out.end()) it = Out.insert(Out.end(), {Name, {}});
+  for (const auto& v : Values)
+    if (std::find(it->second.begin(), it->second.end(), v) == it->second.end()) it->second.push_back(v);
 }
 
 // A UTF-16LE text of Size bytes split at its zeros, the terminator dropped.
@@ -159,8 +159,85 @@ std::vector<TFrameTexts> ReadAsfAttributes(IStream& Stream, uint64_t Base) {
     at += size;
   }
   // Further values of a name follow its first, wherever the objects stand.
-  for (auto& [name, values] : later) Add(out, name, std::move(values));
+  for (const auto& [name, values] : later) Add(out, name, values);
   return out;
+}
+
+bool TagValue(const std::vector<TFrameTexts>& Tags, const std::u16string& Name, std::u16string& Value) {
+  static const std::pair<const char16_t*, std::vector<const char*>> kNames[] = {
+      {u"Title", {"Title", "TIT2", "TT2"}},
+      {u"Author", {"Author", "TPE1", "TP1", "Artist"}},
+      {u"WM/AlbumTitle", {"WM/AlbumTitle", "TALB", "TAL", "Album"}},
+      {u"WM/Genre", {"WM/Genre", "TCON", "TCO", "Genre"}},
+      {u"WM/TrackNumber", {"WM/TrackNumber", "TRCK", "TRK", "Track"}},
+      {u"WM/Track", {"WM/Track"}},
+      {u"WM/Year", {"WM/Year", "TDRC", "TYER", "TYE", "Year"}},
+      {u"Description", {"Description", "COMM", "Comment"}},
+      {u"Copyright", {"Copyright", "TCOP", "TCR"}},
+      {u"WM/AlbumArtist", {"WM/AlbumArtist", "TPE2", "TP2", "Album Artist"}},
+      {u"WM/PartOfSet", {"WM/PartOfSet", "TPOS", "TPA", "Disc"}},
+      {u"WM/Composer", {"WM/Composer", "TCOM", "TCM", "Composer"}}};
+  const auto* names = std::find_if(std::begin(kNames), std::end(kNames), [&](const auto& N) { return N.first == Name; });
+  if (names == std::end(kNames)) return false;
+  const bool comment = Name == u"Description";
+  const auto described = [](const TFrameTexts& T) { return T.first.rfind("COMM:", 0) == 0; };
+  const bool onlyDescribed = comment && std::count_if(Tags.begin(), Tags.end(), described) == 1 &&
+                             std::none_of(Tags.begin(), Tags.end(), [](const TFrameTexts& T) { return T.first == "COMM"; });
+  for (const auto& t : Tags) {
+    const bool match =
+        std::any_of(names->second.begin(), names->second.end(),
+                    [&](const char* Key) { return strcasecmp(t.first.c_str(), Key) == 0; }) ||
+        (onlyDescribed && described(t));
+    if (!match || t.second.empty()) continue;
+    Value.clear();
+    for (size_t i = 0; i < t.second.size(); ++i) {
+      if (i > 0) Value.push_back(u'\0');
+      Value += t.second[i];
+    }
+    return true;
+  }
+  return false;
+}
+
+std::vector<TFrameTexts> ReadWaveTags(IStream& Stream) {
+  static const std::pair<const char*, const char*> kInfo[] = {
+      {"INAM", "TIT2"}, {"IART", "TPE1"}, {"IPRD", "TALB"}, {"ICRD", "TDRC"}, {"IGNR", "TCON"},
+      {"ITRK", "TRCK"}, {"IPRT", "TRCK"}, {"ICMT", "COMM"}, {"ICOP", "TCOP"}};
+  std::vector<TFrameTexts> id3, info;
+  TStatStg stat;
+  uint8_t riff[12];
+  if (Stream.Stat(&stat, 0) != S_OK || !ReadAt(Stream, 0, riff, 12) ||
+      (std::memcmp(riff, "RIFF", 4) != 0 && std::memcmp(riff, "RF64", 4) != 0) || std::memcmp(riff + 8, "WAVE", 4) != 0)
+    return {};
+  uint64_t dataSize64 = 0;
+  for (uint64_t at = 12; at + 8 <= stat.cbSize;) {
+    uint8_t chunk[12];
+    if (!ReadAt(Stream, at, chunk, 8)) break;
+    uint64_t size = Le(chunk + 4, 4);
+    if (std::memcmp(chunk, "ds64", 4) == 0 && size >= 16 && ReadAt(Stream, at + 8 + 8, chunk, 8)) dataSize64 = Le(chunk, 8);
+    if (std::memcmp(chunk, "data", 4) == 0 && size == 0xFFFFFFFF && dataSize64) size = dataSize64;
+    if (size > stat.cbSize - at - 8) size = stat.cbSize - at - 8;
+    if ((std::memcmp(chunk, "id3 ", 4) == 0 || std::memcmp(chunk, "ID3 ", 4) == 0))
+      id3 = ReadLeadingTags(Stream, at + 8).Texts;
+    if (std::memcmp(chunk, "LIST", 4) == 0 && size >= 4 && size <= kLargestObject) {
+      std::vector<uint8_t> list(size);
+      if (ReadAt(Stream, at + 8, list.data(), static_cast<uint32_t>(size)) && std::memcmp(list.data(), "INFO", 4) == 0) {
+        for (size_t i = 4; i + 8 <= list.size();) {
+          const size_t n = std::min<size_t>(Le(list.data() + i + 4, 4), list.size() - i - 8);
+          const std::string id(reinterpret_cast<const char*>(list.data() + i), 4);
+          std::string text(reinterpret_cast<const char*>(list.data() + i + 8), n);
+          text = text.substr(0, text.find('\0'));
+          for (const auto& [from, to] : kInfo)
+            if (id == from && !text.empty())
+              Add(info, to, {IsUtf8(text) ? Utf8ToUtf16(text) : Latin1ToUtf16(text)});
+          i += 8 + n + (n & 1);
+        }
+      }
+    }
+    at += 8 + size + (size & 1);
+  }
+  id3.insert(id3.end(), info.begin(), info.end());
+  return id3;
 }
 
 std::vector<TFrameTexts> ReadApeTag(IStream& Stream, uint64_t Base) {

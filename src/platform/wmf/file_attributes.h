@@ -29,6 +29,16 @@ std::vector<TFrameTexts> ReadApeTag(IStream& Stream, uint64_t Base);
 // size with the terminator fits 16 bits).
 constexpr size_t kLongestAsfValue = 32766;
 
+// The tags of a RIFF WAVE file: its "id3 " chunk's ID3v2 frames, then its
+// LIST/INFO items under the ID3v2 ids of what they hold ("INAM" as "TIT2").
+std::vector<TFrameTexts> ReadWaveTags(IStream& Stream);
+
+// The attribute Name ("Title", "Author", "WM/TrackNumber", "Description"...)
+// of tags read as above, by the names other tools give it: from the first
+// tag that has it, several values separated by zeros. A comment with a
+// description counts when it is the only comment. False when none has it.
+bool TagValue(const std::vector<TFrameTexts>& Tags, const std::u16string& Name, std::u16string& Value);
+
 // FFmpeg keeps one value per name: a further value of a name goes to it
 // under a stand-in name of the same length, its last letter replaced by a
 // mark from the private-use area, and gets its name back in TidyAsfHeader.
