@@ -15,6 +15,7 @@
 #include "settings/encoder_config.h"
 #include "tags/genre_list.h"
 #include "tags/id3tag.h"
+#include "tags/wave_info.h"
 #include "tags/au_tags.h"
 
 namespace tonvale {
@@ -42,6 +43,7 @@ TBatchDriver::TBatchDriver(IBatchView& View, std::vector<std::string> FileList,
   MP3Out1.SetBitRate(br128);
   // The ID3v1 tag goes in before the file takes its name.
   MP3Out1.HoldFinishedFile = true;
+  WaveOut1.HoldFinishedFile = true;  // the tags follow the data
   WMAOut1.SetInput(&WaveIn1);
   auto done = [this](TAuComponent* Sender) { WaveOut1Done(Sender); };
   for (TAuOutput* out :
@@ -149,6 +151,7 @@ void TBatchDriver::FinishPrevious() {
   if (!error.empty() && !out->ErrorDetail().empty()) error += ": " + out->ErrorDetail();
   TTagReport report;
   if (out == &MP3Out1) report = Mp3TagReport(FRunningTags, FRunningOutput, !MP3Out1.LeadingTag.empty());
+  if (out == &WaveOut1) report = {WaveInfoReport(FRunningTags), !WaveInfoReport(FRunningTags).empty()};
   const std::string& tagReport = report.Text;
   if (error.empty() && out == &MP3Out1) {
     // Strict: a value the MP3 keeps whole in no tag fails it.
@@ -157,6 +160,17 @@ void TBatchDriver::FinishPrevious() {
       error = tagReport;
     } else {
       error = CompleteMp3(MP3Out1.FileName());
+    }
+  }
+  if (error.empty() && out == &WaveOut1) {
+    if (FValues->Strict && report.LostEverywhere) {
+      WaveOut1.CommitFile(false);
+      error = report.Text;
+    } else {
+      const int e = AppendWaveChunk(WaveOut1.WrittenFileName(), WaveInfoFor(FRunningTags, FRunningOutput));
+      if (e) error = "Cannot write the tags to " + FRunningOutput + ": " + ErrorText(e);
+      const std::string committed = WaveOut1.CommitFile(error.empty());
+      if (error.empty()) error = committed;
     }
   }
   if (static_cast<TAuFileOut*>(out)->Appeared()) {
@@ -255,10 +269,11 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
   fileOut->Replace = FOutputExisted || FValues->ReplaceAppearing ? TAuFileOut::rrAlways : TAuFileOut::rrNever;
   fileOut->KeepNoPartial = output->ShortInputFails = values.Strict;
   FRunningTags = values.Tags;
-  if ((FMode == cmWmaToMp3 || FMode == cmWavToMp3) && perFileTags) {
+  if (FMode != cmMp3ToWma && FMode != cmWavToWma && perFileTags) {
     TId3v2Tags wave;
     if (FMode == cmWavToMp3) WaveSourceTags(Source, wave);
-    TagValuesFromSource(FMode == cmWavToMp3 ? wave : WMIn1.Id3v2Tags(), false, FRunningTags);
+    TagValuesFromSource(FMode == cmWavToMp3 ? wave : FMode == cmMp3ToWav ? MP3In1.Id3v2Tags() : WMIn1.Id3v2Tags(), false,
+                        FRunningTags);
     values.Overrides.ApplyTo(FRunningTags);
   }
   if (output == &MP3Out1) {

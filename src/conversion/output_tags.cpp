@@ -9,6 +9,7 @@
 #include "tags/id3tag.h"
 #include "tags/id3v2_tags.h"
 #include "tags/tag_text.h"
+#include "tags/wave_info.h"
 
 namespace tonvale {
 namespace {
@@ -60,6 +61,26 @@ void FillId3v1(Tid3tag& Tag, const TTagValues& Values, const std::string& Output
   Tag.SetComment(JoinedValues(Values.TagComment));
   // One byte holds 1 to 255 ("3/12" is track 3); anything else is no track.
   Tag.SetTrack(static_cast<uint8_t>(Id3v1TrackNumber(Values.TagTrack)));
+}
+
+std::vector<uint8_t> WaveInfoFor(const TTagValues& Values, const std::string& Output) {
+  return WaveInfoChunk({{"INAM", JoinedValues(Title(Values, Output))},
+                        {"IART", JoinedValues(Values.TagArtist)},
+                        {"IPRD", JoinedValues(Values.TagAlbum)},
+                        {"ICRD", Values.TagYear},
+                        {"IGNR", KnownGenre(Values.TagGenreIndex) ? StandardGenreName(Values.TagGenreIndex)
+                                                                  : JoinedValues(Values.TagGenreName)},
+                        {"ITRK", Values.TagTrack},
+                        {"ICMT", JoinedValues(Values.TagComment)},
+                        {"ICOP", JoinedValues(Values.TagCopyright)}});
+}
+
+std::string WaveInfoReport(const TTagValues& Values) {
+  std::vector<std::string> left;
+  if (!Values.TagAlbumArtist.empty()) left.push_back("album artist");
+  if (!Values.TagDisc.empty()) left.push_back("disc");
+  if (!Values.TagComposer.empty()) left.push_back("composer");
+  return left.empty() ? "" : "WAV INFO has no " + Join(left, " and ") + "; left out";
 }
 
 TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written) {

@@ -19,6 +19,12 @@ std::vector<uint8_t> Id3v2TagFor(const TTagValues& Values, const std::string& Ou
 // The ID3v1 tag's values: each cut to its field, several values joined by
 // "; ", a track that is not 1 to 255 (or "n/total" of such) as none (0).
 void FillId3v1(Tid3tag& Tag, const TTagValues& Values, const std::string& Output);
+// The LIST/INFO chunk of a WAV output: title (the output's name when none
+// is given), artist, album, year, genre, track, comment and copyright, and
+// what it cannot hold (album artist, disc, composer), or empty when nothing.
+std::vector<uint8_t> WaveInfoFor(const TTagValues& Values, const std::string& Output);
+std::string WaveInfoReport(const TTagValues& Values);
+
 // What the tags of an MP3 lose of the values ("ID3v1 title cut to 30
 // characters; the ID3v2 tag keeps it whole"), empty when nothing, and
 // whether some of it is kept whole by no tag of the file.

@@ -40,7 +40,7 @@ TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files) {
     WaveSourceTags(path, tags);
     TagValuesFromSource(tags, true, values);
   }
-  if (Mode != cmWmaToMp3 && Mode != cmMp3ToWma) return values;
+  if (Mode == cmWavToMp3 || Mode == cmWavToWma) return values;
   TWMIn reader(nullptr);
   reader.SetFileName(path);
   TagValuesFromSource(reader.Id3v2Tags(), true, values);
