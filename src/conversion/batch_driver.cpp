@@ -44,6 +44,7 @@ TBatchDriver::TBatchDriver(IBatchView& View, std::vector<std::string> FileList,
   // The ID3v1 tag goes in before the file takes its name.
   MP3Out1.HoldFinishedFile = true;
   WaveOut1.HoldFinishedFile = true;  // the tags follow the data
+  WMAOut1.HoldFinishedFile = true;   // until its tags are known to be whole
   WMAOut1.SetInput(&WaveIn1);
   auto done = [this](TAuComponent* Sender) { WaveOut1Done(Sender); };
   for (TAuOutput* out :
@@ -152,26 +153,23 @@ void TBatchDriver::FinishPrevious() {
   TTagReport report;
   if (out == &MP3Out1) report = Mp3TagReport(FRunningTags, FRunningOutput, !MP3Out1.LeadingTag.empty());
   if (out == &WaveOut1) report = {WaveInfoReport(FRunningTags), !WaveInfoReport(FRunningTags).empty()};
+  if (out == &WMAOut1) report = WmaTagReport(WMAOut1.Id3v2Tags());
   const std::string& tagReport = report.Text;
-  if (error.empty() && out == &MP3Out1) {
-    // Strict: a value the MP3 keeps whole in no tag fails it.
-    if (FValues->Strict && report.LostEverywhere) {
-      MP3Out1.CommitFile(false);
-      error = tagReport;
-    } else {
-      error = CompleteMp3(MP3Out1.FileName());
-    }
-  }
-  if (error.empty() && out == &WaveOut1) {
-    if (FValues->Strict && report.LostEverywhere) {
-      WaveOut1.CommitFile(false);
-      error = report.Text;
-    } else {
-      const int e = AppendWaveChunk(WaveOut1.WrittenFileName(), WaveInfoFor(FRunningTags, FRunningOutput));
-      if (e) error = "Cannot write the tags to " + FRunningOutput + ": " + ErrorText(e);
-      const std::string committed = WaveOut1.CommitFile(error.empty());
-      if (error.empty()) error = committed;
-    }
+  auto* fileOut = static_cast<TAuFileOut*>(out);
+  if (error.empty() && FValues->Strict && report.LostEverywhere) {
+    // Strict: a value the output keeps whole in no tag fails it.
+    fileOut->CommitFile(false);
+    error = tagReport;
+  } else if (error.empty() && out == &MP3Out1) {
+    error = CompleteMp3(MP3Out1.FileName());
+  } else if (error.empty()) {
+    // A WAV output's tags follow its data.
+    const int e = out == &WaveOut1
+                      ? AppendWaveChunk(WaveOut1.WrittenFileName(), WaveInfoFor(FRunningTags, FRunningOutput))
+                      : 0;
+    if (e) error = "Cannot write the tags to " + FRunningOutput + ": " + ErrorText(e);
+    const std::string committed = fileOut->CommitFile(error.empty());
+    if (error.empty()) error = committed;
   }
   if (static_cast<TAuFileOut*>(out)->Appeared()) {
     FView.FileFinished({FRunningSource, FRunningOutput, TFileOutcome::Skipped,
@@ -272,8 +270,10 @@ void TBatchDriver::StartFile(const std::string& Source, const std::string& Outpu
   if (FMode != cmMp3ToWma && FMode != cmWavToWma && perFileTags) {
     TId3v2Tags wave;
     if (FMode == cmWavToMp3) WaveSourceTags(Source, wave);
-    TagValuesFromSource(FMode == cmWavToMp3 ? wave : FMode == cmMp3ToWav ? MP3In1.Id3v2Tags() : WMIn1.Id3v2Tags(), false,
-                        FRunningTags);
+    if (FMode == cmWavToMp3)
+      AddSourceTags(wave, FRunningTags);
+    else
+      TagValuesFromSource(FMode == cmMp3ToWav ? MP3In1.Id3v2Tags() : WMIn1.Id3v2Tags(), false, FRunningTags);
     values.Overrides.ApplyTo(FRunningTags);
   }
   if (output == &MP3Out1) {

@@ -10,6 +10,7 @@
 #include "tags/id3v2_tags.h"
 #include "tags/tag_text.h"
 #include "tags/wave_info.h"
+#include "platform/wmf/file_attributes.h"
 
 namespace tonvale {
 namespace {
@@ -81,6 +82,28 @@ std::string WaveInfoReport(const TTagValues& Values) {
   if (!Values.TagDisc.empty()) left.push_back("disc");
   if (!Values.TagComposer.empty()) left.push_back("composer");
   return left.empty() ? "" : "WAV INFO has no " + Join(left, " and ") + "; left out";
+}
+
+TTagReport WmaTagReport(const TId3v2Tags& Tags) {
+  const std::pair<const char*, std::u16string> fields[] = {
+      {"title", Tags.Title()},         {"artist", Tags.Artist()}, {"album", Tags.Album()},
+      {"comment", Tags.Comment()},     {"copyright", Tags.Copyright()}, {"album artist", Tags.AlbumArtist()},
+      {"composer", Tags.Composer()},   {"genre", Tags.Genre()}};
+  std::vector<std::string> cut;
+  for (const auto& [name, value] : fields) {
+    // Each of several values is its own attribute.
+    size_t longest = 0;
+    for (size_t from = 0; from <= value.size();) {
+      const size_t to = std::min(value.find(u'\0', from), value.size());
+      longest = std::max(longest, to - from);
+      from = to + 1;
+    }
+    if (longest > wmf::kLongestAsfValue) cut.push_back(name);
+  }
+  TTagReport report;
+  if (!cut.empty())
+    report = {"WMA " + Join(cut, " and ") + " cut to " + std::to_string(wmf::kLongestAsfValue) + " characters", true};
+  return report;
 }
 
 TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written) {

@@ -11,6 +11,14 @@
 namespace tonvale {
 
 class Tid3tag;
+class TId3v2Tags;
+
+// What the tags of an output lose of the values, empty when nothing, and
+// whether some of it is kept whole by no tag of the file.
+struct TTagReport {
+  std::string Text;
+  bool LostEverywhere = false;
+};
 
 // The ID3v2.4 tag that goes before the first audio frame: every value whole
 // (the title the output's name when none is given, the genre by its name, a
@@ -25,13 +33,12 @@ void FillId3v1(Tid3tag& Tag, const TTagValues& Values, const std::string& Output
 std::vector<uint8_t> WaveInfoFor(const TTagValues& Values, const std::string& Output);
 std::string WaveInfoReport(const TTagValues& Values);
 
+// What the attributes of a WMA output lose: a value longer than an ASF
+// header holds is cut.
+TTagReport WmaTagReport(const TId3v2Tags& Tags);
+
 // What the tags of an MP3 lose of the values ("ID3v1 title cut to 30
-// characters; the ID3v2 tag keeps it whole"), empty when nothing, and
-// whether some of it is kept whole by no tag of the file.
-struct TTagReport {
-  std::string Text;
-  bool LostEverywhere = false;
-};
+// characters; the ID3v2 tag keeps it whole").
 TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written);
 
 }  // namespace tonvale

@@ -30,6 +30,19 @@ void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty, TTagValues
   Values.TagCopyright = Utf16ToUtf8(Source.Copyright());
 }
 
+void AddSourceTags(TId3v2Tags& Source, TTagValues& Values) {
+  TTagValues own;
+  TagValuesFromSource(Source, false, own);
+  for (auto field : {&TTagValues::TagTitle, &TTagValues::TagArtist, &TTagValues::TagAlbum, &TTagValues::TagYear,
+                     &TTagValues::TagTrack, &TTagValues::TagComment, &TTagValues::TagAlbumArtist, &TTagValues::TagDisc,
+                     &TTagValues::TagComposer, &TTagValues::TagCopyright})
+    if (!(own.*field).empty()) Values.*field = own.*field;
+  if (own.TagGenreIndex > 0 || !own.TagGenreName.empty()) {
+    Values.TagGenreIndex = own.TagGenreIndex;
+    Values.TagGenreName = own.TagGenreName;
+  }
+}
+
 TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files) {
   TTagValues values;
   if (Files.size() != 1) return values;
@@ -38,7 +51,7 @@ TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files) {
   if (Mode == cmWavToMp3 || Mode == cmWavToWma) {
     TId3v2Tags tags;
     WaveSourceTags(path, tags);
-    TagValuesFromSource(tags, true, values);
+    AddSourceTags(tags, values);
   }
   if (Mode == cmWavToMp3 || Mode == cmWavToWma) return values;
   TWMIn reader(nullptr);

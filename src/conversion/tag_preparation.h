@@ -23,6 +23,10 @@ void PrepareTagValues(int Mode, const std::vector<std::string>& Files);
 // KeepTitleWhenEmpty).
 void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty, TTagValues& Values);
 
+// Lays the values Source has over Values, keeping those it has not (a WAV
+// source's tags over the run's values).
+void AddSourceTags(TId3v2Tags& Source, TTagValues& Values);
+
 // Whether the tag editor is shown for this start: for one file when the
 // settings ask for it, for several when the same tag is wanted, and never for
 // WAV targets.

@@ -142,10 +142,17 @@ def read(path):
                 out[f.FrameID] = "; ".join(str(x) for x in f.text)
         out["version"] = "2.%d" % t.version[1]
     elif path.endswith(".wav"):
-        v = WAVE(path)
-        out = {k: "; ".join(str(x) for x in getattr(f, "text", [])) for k, f in (v.tags or {}).items()}
+        # The LIST/INFO items (mutagen reads only the id3 chunk).
+        data = open(path, "rb").read()
+        at = data.rfind(b"LIST")
+        end = at + 8 + struct.unpack("<I", data[at + 4:at + 8])[0] if data[at + 8:at + 12] == b"INFO" else -1
+        at += 12
+        while 0 <= at < end:
+            n = struct.unpack("<I", data[at + 4:at + 8])[0]
+            out[data[at:at + 4].decode()] = data[at + 8:at + 8 + n].rstrip(b"\0").decode()
+            at += 8 + n + n % 2
     for k in sorted(out):
-        print("%s=%s" % (k, out[k][:60]))
+        print("%s=%s" % (k, out[k] if len(out[k]) <= 60 else "%d characters" % len(out[k])))
 
 
 if __name__ == "__main__":
