@@ -130,12 +130,12 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
   if (!cut4.empty()) losses.push_back("year cut to 4 characters");
   if (!letters.empty()) losses.push_back("letters outside Latin-1 replaced in the " + Join(letters, " and "));
   if (!joined.empty()) losses.push_back("several values joined in the " + Join(joined, " and "));
-  int32_t number = 0;
-  if (!Values.TagTrack.empty() && !track && !(ParseInteger(Values.TagTrack, number) && number == 0)) {
-    const std::string loss = ParseInteger(Values.TagTrack, number)
-                                 ? "track " + Values.TagTrack + " outside 0 to 255 left out"
-                                 : "track \"" + Values.TagTrack + "\" not a number from 1 to 255 left out";
-    (Id3v2Written && Id3v2Track(Values.TagTrack) ? losses : lostEverywhere).push_back(loss);
+  const std::string& t = Values.TagTrack;
+  const bool decimal = t.find_first_not_of("0123456789", t[0] == '-' ? 1 : 0) == std::string::npos;
+  if (!t.empty() && !track && !(decimal && t.find_first_not_of("-0") == std::string::npos)) {
+    const std::string loss = decimal ? "track " + t + " outside 0 to 255 left out"
+                                     : "track \"" + t + "\" not a number from 1 to 255 left out";
+    (Id3v2Written && Id3v2Track(t) ? losses : lostEverywhere).push_back(loss);
   }
   if (!KnownGenre(Values.TagGenreIndex) && !Values.TagGenreName.empty())
     losses.push_back("genre \"" + Values.TagGenreName + "\" not in its list");
