@@ -50,6 +50,7 @@ std::vector<uint8_t> Id3v2TagFor(const TTagValues& Values, const std::string& Ou
   tags.SetDisc(Utf8ToUtf16(Values.TagDisc));
   tags.SetComposer(Utf8ToUtf16(Values.TagComposer));
   tags.SetCopyright(Utf8ToUtf16(Values.TagCopyright));
+  tags.SetPicture(Values.TagPicture);
   return tags.Version4Tag();
 }
 

@@ -28,6 +28,7 @@ void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty, TTagValues
   Values.TagDisc = Utf16ToUtf8(Source.Disc());
   Values.TagComposer = Utf16ToUtf8(Source.Composer());
   Values.TagCopyright = Utf16ToUtf8(Source.Copyright());
+  Values.TagPicture = Source.Picture();
 }
 
 void AddSourceTags(TId3v2Tags& Source, TTagValues& Values) {
@@ -35,7 +36,7 @@ void AddSourceTags(TId3v2Tags& Source, TTagValues& Values) {
   TagValuesFromSource(Source, false, own);
   for (auto field : {&TTagValues::TagTitle, &TTagValues::TagArtist, &TTagValues::TagAlbum, &TTagValues::TagYear,
                      &TTagValues::TagTrack, &TTagValues::TagComment, &TTagValues::TagAlbumArtist, &TTagValues::TagDisc,
-                     &TTagValues::TagComposer, &TTagValues::TagCopyright})
+                     &TTagValues::TagComposer, &TTagValues::TagCopyright, &TTagValues::TagPicture})
     if (!(own.*field).empty()) Values.*field = own.*field;
   if (own.TagGenreIndex > 0 || !own.TagGenreName.empty()) {
     Values.TagGenreIndex = own.TagGenreIndex;

@@ -58,6 +58,7 @@ void ConfigureWMAOut(TWMAOut& Out, const TSettings& From, const TTagValues& Tags
   copy(Tags.TagDisc, [&](const std::u16string& V) { tags.SetDisc(V); });
   copy(Tags.TagComposer, [&](const std::u16string& V) { tags.SetComposer(V); });
   copy(Tags.TagCopyright, [&](const std::u16string& V) { tags.SetCopyright(V); });
+  if (!Tags.TagPicture.empty()) tags.SetPicture(Tags.TagPicture);
 }
 
 }  // namespace tonvale

@@ -22,6 +22,7 @@ struct TTagValues {
   std::string TagDisc;
   std::string TagComposer;
   std::string TagCopyright;
+  std::string TagPicture;  // the front cover, as the WMA attribute "WM/Picture" holds it
 };
 
 extern TTagValues TagValues;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "platform/wmf/leading_tags.h"
 
 namespace tonvale {
 namespace {
@@ -89,6 +90,7 @@ TId3v2Tags::TId3v2Tags() {
   }
   AddField("TPE2");
   AddField("TPOS");
+  AddField("APIC");
 }
 
 std::string TId3v2Tags::FrameId(int Property) const {
@@ -288,6 +290,19 @@ std::vector<uint8_t> TId3v2Tags::Version4Tag() const {
     std::vector<uint8_t> body = {3, 'e', 'n', 'g', 0};  // UTF-8, English, an empty description
     body.insert(body.end(), utf8.begin(), utf8.end());
     frame("COMM", body);
+  }
+  wmf::TPicture picture;
+  const std::string bytes = Picture();
+  if (wmf::ParseWmPicture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), picture)) {
+    std::vector<uint8_t> body = {3};  // UTF-8 description
+    body.insert(body.end(), picture.Mime.begin(), picture.Mime.end());
+    body.push_back(0);
+    body.push_back(picture.Type);
+    const std::string description = Utf16ToUtf8(picture.Description);
+    body.insert(body.end(), description.begin(), description.end());
+    body.push_back(0);
+    body.insert(body.end(), picture.Data.begin(), picture.Data.end());
+    frame("APIC", body);
   }
   if (frames.empty()) return {};
   std::vector<uint8_t> tag = {'I', 'D', '3', 4, 0, 0};

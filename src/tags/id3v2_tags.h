@@ -51,6 +51,10 @@ class TId3v2Tags : public TAuTags {
   void SetAlbumArtist(const std::u16string& V) { SetValue("TPE2", V); }
   std::u16string Disc() const { return AsWideString("TPOS"); }
   void SetDisc(const std::u16string& V) { SetValue("TPOS", V); }
+  // The front cover in the byte form of the WMA attribute "WM/Picture";
+  // written as "APIC".
+  std::string Picture() const { return AsString("APIC"); }
+  void SetPicture(const std::string& Bytes) { SetValue("APIC", Bytes); }
 
   // Whether an acceptable header starts at the current position (kept).
   bool TagPresent(int FileHandle) override;

@@ -66,6 +66,7 @@ void TWMIn::OpenSource() {
   tags.SetAlbumArtist(WMAReaderTag(FReader, u"WM/AlbumArtist"));
   tags.SetDisc(WMAReaderTag(FReader, u"WM/PartOfSet"));
   tags.SetComposer(WMAReaderTag(FReader, u"WM/Composer"));
+  tags.SetPicture(WMAReaderBytes(FReader, u"WM/Picture"));
   ++OpenCount;
 }
 

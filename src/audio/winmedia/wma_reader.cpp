@@ -131,6 +131,19 @@ std::u16string WMAReaderTag(TWMAReader& R, const std::u16string& Name) {
   return text;
 }
 
+std::string WMAReaderBytes(TWMAReader& R, const std::u16string& Name) {
+  if (!R.HeaderInfo) return {};
+  uint16_t stream = 0;
+  uint32_t length = 0;
+  TWMTAttrDataType type;
+  if (R.HeaderInfo->GetAttributeByName(&stream, Name, &type, nullptr, &length) != S_OK || type != WMT_TYPE_BINARY)
+    return {};
+  std::string bytes(length, '\0');
+  if (R.HeaderInfo->GetAttributeByName(&stream, Name, &type, reinterpret_cast<uint8_t*>(bytes.data()), &length) != S_OK)
+    return {};
+  return bytes;
+}
+
 std::u16string WMAReaderAuthor(TWMAReader& R) { return WMAReaderTag(R, u"Author"); }
 std::u16string WMAReaderTitle(TWMAReader& R) { return WMAReaderTag(R, u"Title"); }
 std::u16string WMAReaderAlbum(TWMAReader& R) { return WMAReaderTag(R, u"WM/AlbumTitle"); }

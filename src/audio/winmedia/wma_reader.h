@@ -43,6 +43,8 @@ void WMAReaderSeek(TWMAReader& R, uint32_t Cs);
 // A string attribute without its terminating null (a null inside separates
 // several values); empty when it cannot be read.
 std::u16string WMAReaderTag(TWMAReader& R, const std::u16string& Name);
+// A byte-array attribute as it stands; empty when there is none.
+std::string WMAReaderBytes(TWMAReader& R, const std::u16string& Name);
 
 std::u16string WMAReaderAuthor(TWMAReader& R);
 std::u16string WMAReaderTitle(TWMAReader& R);

@@ -307,7 +307,12 @@ void TSyncReader::ReadAttributes() {
       {u"WM/Composer", {"composer"}}};
   AVFormatContext* f = FInput->Format;
   const bool asf = f->iformat && std::string(f->iformat->name) == "asf";
-  std::vector<TFrameTexts> own = asf ? ReadAsfAttributes(*FStream, FBase) : FTags.Texts;
+  TPicture picture = FTags.Picture;
+  std::vector<TFrameTexts> own = asf ? ReadAsfAttributes(*FStream, FBase, picture) : FTags.Texts;
+  if (!picture.Data.empty()) {
+    const auto bytes = WmPictureBytes(picture);
+    FAttributes->SetAttribute(0, u"WM/Picture", WMT_TYPE_BINARY, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  }
   if (!asf) {
     const auto ape = ReadApeTag(*FStream, FBase);
     own.insert(own.end(), ape.begin(), ape.end());

@@ -49,8 +49,9 @@ const uint8_t kContentDescription[16] = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xC
                                          0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 const uint8_t kExtendedContent[16] = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
                                       0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
-// Larger description objects are not read (their values are 64 KiB each at most).
-constexpr uint64_t kLargestObject = 16 * 1024 * 1024;
+// Larger description objects are not read (their values are 64 KiB each at
+// most, but for a picture in a metadata library).
+constexpr uint64_t kLargestObject = kLargestPicture + 1024 * 1024;
 
 void ContentDescription(const std::vector<uint8_t>& O, std::vector<TFrameTexts>& Out) {
   static const char* const kNames[5] = {"Title", "Author", "Copyright", "Description", "Rating"};
@@ -65,7 +66,7 @@ void ContentDescription(const std::vector<uint8_t>& O, std::vector<TFrameTexts>&
   }
 }
 
-void ExtendedContent(const std::vector<uint8_t>& O, std::vector<TFrameTexts>& Out) {
+void ExtendedContent(const std::vector<uint8_t>& O, std::vector<TFrameTexts>& Out, TPicture& Picture) {
   if (O.size() < 26) return;
   const uint64_t count = Le(O.data() + 24, 2);
   size_t at = 26;
@@ -80,8 +81,11 @@ void ExtendedContent(const std::vector<uint8_t>& O, std::vector<TFrameTexts>& Ou
     if (O.size() - at < length) return;
     const uint8_t* v = O.data() + at;
     at += length;
+    TPicture p;
     if (type == 0) {
       Add(Out, name, Utf16Values(v, length));
+    } else if (type == 1 && name == "WM/Picture") {
+      if (ParseWmPicture(v, length, p) && BetterPicture(Picture, p)) Picture = std::move(p);
     } else if (type >= 2 && type <= 5) {
       const int width = type == 4 ? 8 : type == 5 ? 2 : 4;
       if (length >= static_cast<uint64_t>(width)) Add(Out, name, {Utf8ToUtf16(std::to_string(Le(v, width)))});
@@ -98,7 +102,7 @@ const uint8_t kMetadataLibrary[16] = {0x94, 0x1C, 0x23, 0x44, 0x98, 0x94, 0xD1, 
 
 // The records of a metadata or metadata library object (in the header
 // extension, where repeated and large attributes go) that describe the file.
-void MetadataRecords(const uint8_t* O, size_t Size, std::vector<TFrameTexts>& Out) {
+void MetadataRecords(const uint8_t* O, size_t Size, std::vector<TFrameTexts>& Out, TPicture& Picture) {
   if (Size < 26) return;
   const uint64_t count = Le(O + 24, 2);
   size_t at = 26;
@@ -111,8 +115,11 @@ void MetadataRecords(const uint8_t* O, size_t Size, std::vector<TFrameTexts>& Ou
     const uint8_t* v = O + at + nameLength;
     at += nameLength + length;
     if (stream != 0) continue;
+    TPicture p;
     if (type == 0) {
       Add(Out, name, Utf16Values(v, length));
+    } else if (type == 1 && name == "WM/Picture") {
+      if (ParseWmPicture(v, length, p) && BetterPicture(Picture, p)) Picture = std::move(p);
     } else if (type >= 2 && type <= 5) {
       const int width = type == 4 ? 8 : type == 3 ? 4 : 2;
       if (length >= static_cast<uint64_t>(width)) Add(Out, name, {Utf8ToUtf16(std::to_string(Le(v, width)))});
@@ -120,21 +127,21 @@ void MetadataRecords(const uint8_t* O, size_t Size, std::vector<TFrameTexts>& Ou
   }
 }
 
-void HeaderExtension(const std::vector<uint8_t>& O, std::vector<TFrameTexts>& Out) {
+void HeaderExtension(const std::vector<uint8_t>& O, std::vector<TFrameTexts>& Out, TPicture& Picture) {
   if (O.size() < 46) return;
   const uint64_t size = std::min<uint64_t>(Le(O.data() + 42, 4), O.size() - 46);
   for (size_t at = 46; at + 24 <= 46 + size;) {
     const uint64_t n = Le(O.data() + at + 16, 8);
     if (n < 24 || n > 46 + size - at) return;
     if (std::memcmp(O.data() + at, kMetadata, 16) == 0 || std::memcmp(O.data() + at, kMetadataLibrary, 16) == 0)
-      MetadataRecords(O.data() + at, n, Out);
+      MetadataRecords(O.data() + at, n, Out, Picture);
     at += n;
   }
 }
 
 }  // namespace
 
-std::vector<TFrameTexts> ReadAsfAttributes(IStream& Stream, uint64_t Base) {
+std::vector<TFrameTexts> ReadAsfAttributes(IStream& Stream, uint64_t Base, TPicture& Picture) {
   std::vector<TFrameTexts> out, later;
   uint8_t head[30];
   if (!ReadAt(Stream, Base, head, sizeof head) || std::memcmp(head, kHeader, 16) != 0) return out;
@@ -153,8 +160,8 @@ std::vector<TFrameTexts> ReadAsfAttributes(IStream& Stream, uint64_t Base) {
       std::vector<uint8_t> o(size);
       if (!ReadAt(Stream, at, o.data(), static_cast<uint32_t>(size))) break;
       if (content) ContentDescription(o, out);
-      if (extended) ExtendedContent(o, out);
-      if (extension) HeaderExtension(o, later);
+      if (extended) ExtendedContent(o, out, Picture);
+      if (extension) HeaderExtension(o, later, Picture);
     }
     at += size;
   }

@@ -17,9 +17,10 @@ namespace tonvale::wmf {
 
 // Every attribute of the ASF header at Base, by its name ("Title",
 // "Description", "WM/TrackNumber"...), a repeated one with each value; a
-// zero inside a text separates values. Numbers as decimal text; byte arrays
-// are left out. Empty when the source is no ASF file.
-std::vector<TFrameTexts> ReadAsfAttributes(IStream& Stream, uint64_t Base);
+// zero inside a text separates values. Numbers as decimal text; of byte
+// arrays only the pictures, of which Picture gets the front cover (else the
+// first). Empty when the source is no ASF file.
+std::vector<TFrameTexts> ReadAsfAttributes(IStream& Stream, uint64_t Base, TPicture& Picture);
 
 // The items of an APEv2 tag at the end of the source (before an ID3v1 tag),
 // by their keys as written ("Title", "Album Artist"...); empty when none.

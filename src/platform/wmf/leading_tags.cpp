@@ -53,6 +53,44 @@ std::vector<std::u16string> FrameTexts(const uint8_t* Body, size_t Size) {
   return values;
 }
 
+bool BetterPicture(const TPicture& Kept, const TPicture& Candidate) {
+  return Kept.Data.empty() || (Candidate.Type == 3 && Kept.Type != 3);
+}
+
+std::vector<uint8_t> WmPictureBytes(const TPicture& Picture) {
+  std::vector<uint8_t> out = {Picture.Type};
+  const auto size = static_cast<uint32_t>(Picture.Data.size());
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(size >> (8 * i)));
+  for (const std::u16string& text : {Latin1ToUtf16(Picture.Mime), Picture.Description}) {
+    for (char16_t c : text) out.insert(out.end(), {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)});
+    out.insert(out.end(), {0, 0});
+  }
+  out.insert(out.end(), Picture.Data.begin(), Picture.Data.end());
+  return out;
+}
+
+bool ParseWmPicture(const uint8_t* Bytes, size_t Size, TPicture& Picture) {
+  if (Size < 5) return false;
+  Picture.Type = Bytes[0];
+  const uint32_t size = Bytes[1] | (Bytes[2] << 8) | (Bytes[3] << 16) | (uint32_t{Bytes[4]} << 24);
+  size_t at = 5;
+  std::u16string texts[2];
+  for (auto& text : texts) {
+    for (;; at += 2) {
+      if (at + 2 > Size) return false;
+      const auto c = static_cast<char16_t>(Bytes[at] | (Bytes[at + 1] << 8));
+      if (c == 0) break;
+      text.push_back(c);
+    }
+    at += 2;
+  }
+  if (size == 0 || size > Size - at || size > kLargestPicture) return false;
+  Picture.Mime = Utf16ToLatin1(texts[0]);
+  Picture.Description = texts[1];
+  Picture.Data.assign(Bytes + at, Bytes + at + size);
+  return true;
+}
+
 namespace {
 
 uint32_t Synchsafe(const uint8_t* P) {
@@ -167,9 +205,40 @@ bool FrameMayStart(IStream& Stream, uint64_t Position, uint64_t End) {
   return ReadAt(Stream, Position, id, 4) && (id[0] == 0 || ValidId(id, 4));
 }
 
+// An "APIC" (2.2: "PIC") frame's picture: encoding, MIME type (2.2: an
+// image format), picture type, description, data.
+bool ReadPicture(const std::vector<uint8_t>& Frame, int Version, TPicture& Picture) {
+  if (Frame.size() < 2) return false;
+  const uint8_t encoding = Frame[0];
+  size_t at = 1;
+  if (Version == 2) {
+    if (Frame.size() < 5) return false;
+    const std::string format(reinterpret_cast<const char*>(Frame.data() + 1), 3);
+    Picture.Mime = format == "PNG" ? "image/png" : format == "JPG" ? "image/jpeg" : "image/" + format;
+    at = 4;
+  } else {
+    const auto* end = static_cast<const uint8_t*>(std::memchr(Frame.data() + 1, 0, Frame.size() - 1));
+    if (!end) return false;
+    Picture.Mime.assign(reinterpret_cast<const char*>(Frame.data() + 1), end - (Frame.data() + 1));
+    at = static_cast<size_t>(end - Frame.data()) + 1;
+  }
+  if (at >= Frame.size()) return false;
+  Picture.Type = Frame[at++];
+  // The description ends at a terminator of its encoding.
+  const size_t unit = encoding == 1 || encoding == 2 ? 2 : 1;
+  size_t end = at;
+  while (end + unit <= Frame.size() && !(Frame[end] == 0 && Frame[end + unit - 1] == 0)) end += unit;
+  if (end + unit > Frame.size()) return false;
+  std::vector<uint8_t> text = {encoding};
+  text.insert(text.end(), Frame.begin() + static_cast<std::ptrdiff_t>(at), Frame.begin() + static_cast<std::ptrdiff_t>(end));
+  const auto texts = FrameTexts(text.data(), text.size());
+  Picture.Description = texts.empty() ? std::u16string() : texts.front();
+  Picture.Data.assign(Frame.begin() + static_cast<std::ptrdiff_t>(end + unit), Frame.end());
+  return !Picture.Data.empty() && Picture.Data.size() <= kLargestPicture;
+}
+
 // Reads the frames of one tag; Version 2 to 4, Flags the tag's.
-void ReadFrames(IStream& Stream, uint64_t From, uint64_t To, int Version, uint8_t Flags,
-                std::vector<TFrameTexts>& Out) {
+void ReadFrames(IStream& Stream, uint64_t From, uint64_t To, int Version, uint8_t Flags, TLeadingTags& Out) {
   const bool tagUnsync = (Flags & 0x80) != 0;
   TTagBytes in(Stream, From, To, tagUnsync && Version < 4);
   if (Flags & 0x40) {
@@ -195,7 +264,10 @@ void ReadFrames(IStream& Stream, uint64_t From, uint64_t To, int Version, uint8_
     }
     if (size > in.Left()) return;  // claims more than the tag holds: nothing after it can be trusted
     const std::string id(reinterpret_cast<const char*>(header), idLength);
-    const bool wanted = id[0] == 'T' ? id != "TXXX" && id != "TXX" : id == "COMM" || id == "COM";
+    const bool picture = id == "APIC" || id == "PIC";
+    if (picture && size > kLargestPicture + 64 * 1024) Out.PictureLeftOut = true;
+    const bool wanted = id[0] == 'T' ? id != "TXXX" && id != "TXX"
+                                     : id == "COMM" || id == "COM" || (picture && size <= kLargestPicture + 64 * 1024);
     if (!wanted) {
       if (!in.Skip(size)) return;
       continue;
@@ -226,7 +298,10 @@ void ReadFrames(IStream& Stream, uint64_t From, uint64_t To, int Version, uint8_
       data.swap(inflated);
     }
     if (id[0] == 'T') {
-      Out.emplace_back(id, FrameTexts(data.data(), data.size()));
+      Out.Texts.emplace_back(id, FrameTexts(data.data(), data.size()));
+    } else if (picture) {
+      TPicture p;
+      if (ReadPicture(data, Version, p) && BetterPicture(Out.Picture, p)) Out.Picture = std::move(p);
     } else if (data.size() >= 4) {
       // A comment: encoding, language, description, text.
       std::vector<uint8_t> rest(data.begin() + 4, data.end());
@@ -235,7 +310,7 @@ void ReadFrames(IStream& Stream, uint64_t From, uint64_t To, int Version, uint8_
       if (texts.empty()) continue;
       const std::u16string description = texts.front();
       texts.erase(texts.begin());
-      Out.emplace_back(description.empty() ? "COMM" : "COMM:" + Utf16ToUtf8(description), texts);
+      Out.Texts.emplace_back(description.empty() ? "COMM" : "COMM:" + Utf16ToUtf8(description), texts);
     }
   }
 }
@@ -257,7 +332,7 @@ TLeadingTags ReadLeadingTags(IStream& Stream, uint64_t Base) {
     const uint8_t flags = header[5];
     const uint64_t framesEnd = at + 10 + Synchsafe(header + 6);
     const uint64_t end = framesEnd + (version == 4 && (flags & 0x10) ? 10 : 0);
-    ReadFrames(Stream, Base + at + 10, Base + std::min(framesEnd, size), version, flags, result.Texts);
+    ReadFrames(Stream, Base + at + 10, Base + std::min(framesEnd, size), version, flags, result);
     at = end;
   }
   result.End = static_cast<int64_t>(std::min(at, size));

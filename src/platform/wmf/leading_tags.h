@@ -21,9 +21,30 @@ namespace tonvale::wmf {
 // comment, "COMM:" and its description when it has one) and its texts.
 using TFrameTexts = std::pair<std::string, std::vector<std::u16string>>;
 
+// An attached picture (ID3v2 "APIC", WMA "WM/Picture").
+struct TPicture {
+  std::string Mime;
+  uint8_t Type = 0;  // 3: the front cover
+  std::u16string Description;
+  std::vector<uint8_t> Data;
+};
+// Larger pictures are left out.
+constexpr uint64_t kLargestPicture = 16 * 1024 * 1024;
+
+// Whether Candidate replaces the picture kept so far: the front cover, else
+// the first picture.
+bool BetterPicture(const TPicture& Kept, const TPicture& Candidate);
+// A picture in the byte form of the WMA attribute "WM/Picture" (its type,
+// its size, its MIME type and description in UTF-16 ending in a null, its
+// data), and back; false when Size bytes do not hold one.
+std::vector<uint8_t> WmPictureBytes(const TPicture& Picture);
+bool ParseWmPicture(const uint8_t* Bytes, size_t Size, TPicture& Picture);
+
 struct TLeadingTags {
   int64_t End = 0;  // where the source's own tags end, from Base
   std::vector<TFrameTexts> Texts;
+  TPicture Picture;             // the front cover, else the first picture
+  bool PictureLeftOut = false;  // a picture larger than kLargestPicture was stepped over
 };
 
 // Reads exactly Count bytes at Position of Stream; false when they are not there.
