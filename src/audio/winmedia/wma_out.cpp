@@ -70,6 +70,8 @@ void TWMAOut::Prepare() {
         {tags.Composer(), u"WM/Composer"}};
     for (const auto& [text, name] : attributes)
       if (!text.empty()) WMAWriterSetTag(FWriter, name, text);
+    if (const std::string picture = tags.Picture(); !picture.empty())
+      WMAWriterSetBytes(FWriter, u"WM/Picture", picture);
     if (!WMAWriterBegin(FWriter)) throw std::runtime_error("Failed to init codec");
     EndOfInput = false;
   } catch (...) {

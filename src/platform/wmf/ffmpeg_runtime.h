@@ -80,6 +80,11 @@ class TAttributes : public IWMHeaderInfo {
 
   void SetString(const std::u16string& Name, const std::u16string& Text);
   void SetQword(const std::u16string& Name, uint64_t Value);
+  // A byte-array attribute's bytes; empty when there is none.
+  std::vector<uint8_t> Binary(const std::u16string& Name) const {
+    auto it = FValues.find(Name);
+    return it == FValues.end() || it->second.Type != WMT_TYPE_BINARY ? std::vector<uint8_t>() : it->second.Bytes;
+  }
   // The string attributes as UTF-8 name and text, one pair a value.
   std::vector<std::pair<std::string, std::string>> Strings() const;
 

@@ -67,7 +67,9 @@ class TFileSink : public IWMWriterFileSink {
     }
     Io.reset();
     if (ok && FStream) TidyAsfHeader(*FStream, Names);
+    if (ok && FStream && !Picture.empty()) ok = AddAsfPicture(*FStream, Picture);
     Names.clear();
+    Picture.clear();
     FStream.reset();
     Owned.reset();
     return ok;
@@ -75,6 +77,7 @@ class TFileSink : public IWMWriterFileSink {
   AVIOContext* Context() const { return Io ? Io->Context() : nullptr; }
 
   std::vector<std::u16string> Names;  // the attributes written
+  std::vector<uint8_t> Picture;       // "WM/Picture", which FFmpeg does not write
 
  private:
   std::unique_ptr<THandleStream> Owned;
@@ -218,6 +221,7 @@ HRESULT TWriter::BeginWriting() {
   // description, and "Title", "Author", "Copyright" and "Description" into
   // the content description as well (the sink takes out the second copy
   // when the file is complete). A value of several is written once each.
+  FSink->Picture = FAttributes->Binary(u"WM/Picture");
   std::string previous;
   size_t index = 0;
   for (const auto& [name, text] : FAttributes->Strings()) {

@@ -383,3 +383,79 @@ void TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names) {
 }
 
 }  // namespace tonvale::wmf
+
+namespace tonvale::wmf {
+
+bool AddAsfPicture(IStream& Stream, const std::vector<uint8_t>& Picture) {
+  static const uint8_t kFileProperties[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                              0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+  static const uint8_t kReserved1[16] = {0x11, 0xD2, 0xD3, 0xAB, 0xBA, 0xA9, 0xCF, 0x11,
+                                         0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+  const auto put = [](std::vector<uint8_t>& Out, size_t At, uint64_t V, int Bytes) {
+    for (int i = 0; i < Bytes; ++i) Out[At + i] = static_cast<uint8_t>(V >> (8 * i));
+  };
+  TStatStg stat;
+  uint8_t head[30];
+  if (Picture.empty() || Picture.size() > kLargestPicture + 4096 || Stream.Stat(&stat, 0) != S_OK ||
+      !ReadAt(Stream, 0, head, sizeof head) || std::memcmp(head, kHeader, 16) != 0)
+    return false;
+  const uint64_t headerSize = Le(head + 16, 8);
+  if (headerSize < 30 || headerSize > kLargestObject || headerSize > stat.cbSize) return false;
+  std::vector<uint8_t> h(headerSize);
+  if (!ReadAt(Stream, 0, h.data(), static_cast<uint32_t>(headerSize))) return false;
+  // A metadata library object holding the one attribute.
+  static const char16_t kName[] = u"WM/Picture";
+  std::vector<uint8_t> library(kMetadataLibrary, kMetadataLibrary + 16);
+  library.resize(26 + 12);
+  put(library, 24, 1, 2);
+  put(library, 26 + 4, sizeof kName, 2);
+  put(library, 26 + 6, 1, 2);  // a byte array
+  put(library, 26 + 8, Picture.size(), 4);
+  for (char16_t c : kName) library.insert(library.end(), {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)});
+  library.insert(library.end(), Picture.begin(), Picture.end());
+  put(library, 16, library.size(), 8);
+  // Into the header extension, or a new one at the end of the header.
+  size_t extension = 0, properties = 0;
+  for (size_t at = 30; at + 24 <= h.size();) {
+    const uint64_t size = Le(h.data() + at + 16, 8);
+    if (size < 24 || size > h.size() - at) return false;
+    if (std::memcmp(h.data() + at, kHeaderExtension, 16) == 0 && size >= 46) extension = at;
+    if (std::memcmp(h.data() + at, kFileProperties, 16) == 0 && size >= 48) properties = at;
+    at += size;
+  }
+  if (!properties) return false;
+  if (extension) {
+    const size_t end = extension + Le(h.data() + extension + 16, 8);
+    h.insert(h.begin() + static_cast<std::ptrdiff_t>(end), library.begin(), library.end());
+    put(h, extension + 16, Le(h.data() + extension + 16, 8) + library.size(), 8);
+    put(h, extension + 42, Le(h.data() + extension + 42, 4) + library.size(), 4);
+  } else {
+    std::vector<uint8_t> object(kHeaderExtension, kHeaderExtension + 16);
+    object.resize(24);
+    object.insert(object.end(), kReserved1, kReserved1 + 16);
+    object.insert(object.end(), {6, 0, 0, 0, 0, 0});
+    put(object, 42, library.size(), 4);
+    object.insert(object.end(), library.begin(), library.end());
+    put(object, 16, object.size(), 8);
+    h.insert(h.end(), object.begin(), object.end());
+    put(h, 24, Le(h.data() + 24, 4) + 1, 4);
+  }
+  const uint64_t grown = h.size() - headerSize;
+  put(h, 16, h.size(), 8);
+  put(h, properties + 40, Le(h.data() + properties + 40, 8) + grown, 8);
+  // What follows the header moves back by as much, from the end first.
+  std::vector<uint8_t> buffer(1024 * 1024);
+  for (uint64_t end = stat.cbSize; end > headerSize;) {
+    const auto n = static_cast<uint32_t>(std::min<uint64_t>(buffer.size(), end - headerSize));
+    end -= n;
+    uint32_t written = 0;
+    if (!ReadAt(Stream, end, buffer.data(), n) || Stream.Seek(static_cast<int64_t>(end + grown), STREAM_SEEK_SET, nullptr) != S_OK ||
+        Stream.Write(buffer.data(), n, &written) != S_OK || written != n)
+      return false;
+  }
+  uint32_t written = 0;
+  return Stream.Seek(0, STREAM_SEEK_SET, nullptr) == S_OK &&
+         Stream.Write(h.data(), static_cast<uint32_t>(h.size()), &written) == S_OK && written == h.size();
+}
+
+}  // namespace tonvale::wmf

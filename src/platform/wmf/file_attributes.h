@@ -54,4 +54,9 @@ std::u16string AsfExtraValueName(const std::u16string& Name, size_t Index);
 // nothing after the header moves. Leaves the file as it is when it cannot.
 void TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names);
 
+// Adds the attribute "WM/Picture" (Picture: its bytes) to the complete ASF
+// file in Stream, in a metadata library object of its header extension;
+// what follows the header moves back by its size. False when it could not.
+bool AddAsfPicture(IStream& Stream, const std::vector<uint8_t>& Picture);
+
 }  // namespace tonvale::wmf
