@@ -27,6 +27,8 @@ bool Id3v2Track(const std::string& Track) {
   return !Track.empty() && (!ParseInteger(Track, number) || number > 0);
 }
 
+const char* const kPictureTooLarge = "the picture, larger than 16 MiB, left out";
+
 std::string Join(const std::vector<std::string>& Parts, const std::string& Last) {
   std::string text;
   for (size_t i = 0; i < Parts.size(); ++i) text += (i == 0 ? "" : i + 1 == Parts.size() ? Last : ", ") + Parts[i];
@@ -82,6 +84,7 @@ std::string WaveInfoReport(const TTagValues& Values) {
   if (!Values.TagAlbumArtist.empty()) left.push_back("album artist");
   if (!Values.TagDisc.empty()) left.push_back("disc");
   if (!Values.TagComposer.empty()) left.push_back("composer");
+  if (!Values.TagPicture.empty() || Values.TagPictureLeftOut) left.push_back("picture");
   return left.empty() ? "" : "WAV INFO has no " + Join(left, " and ") + "; left out";
 }
 
@@ -101,10 +104,11 @@ TTagReport WmaTagReport(const TId3v2Tags& Tags) {
     }
     if (longest > wmf::kLongestAsfValue) cut.push_back(name);
   }
-  TTagReport report;
+  std::vector<std::string> losses;
   if (!cut.empty())
-    report = {"WMA " + Join(cut, " and ") + " cut to " + std::to_string(wmf::kLongestAsfValue) + " characters", true};
-  return report;
+    losses.push_back("WMA " + Join(cut, " and ") + " cut to " + std::to_string(wmf::kLongestAsfValue) + " characters");
+  if (Tags.PictureLeftOut()) losses.push_back(kPictureTooLarge);
+  return {Join(losses, "; "), !losses.empty()};
 }
 
 TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written) {
@@ -153,6 +157,7 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
     if (Id3v2Written)
       report.Text += losses.size() == 1 ? "; the ID3v2 tag keeps it whole" : "; the ID3v2 tag keeps them whole";
   }
+  if (Values.TagPictureLeftOut) lostEverywhere.push_back(kPictureTooLarge);
   if (!lostEverywhere.empty())
     report.Text += (report.Text.empty() ? "" : "; ") + Join(lostEverywhere, ", ") + " (no tag keeps it whole)";
   return report;

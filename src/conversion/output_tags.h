@@ -29,7 +29,8 @@ std::vector<uint8_t> Id3v2TagFor(const TTagValues& Values, const std::string& Ou
 void FillId3v1(Tid3tag& Tag, const TTagValues& Values, const std::string& Output);
 // The LIST/INFO chunk of a WAV output: title (the output's name when none
 // is given), artist, album, year, genre, track, comment and copyright, and
-// what it cannot hold (album artist, disc, composer), or empty when nothing.
+// what it cannot hold (album artist, disc, composer, picture), or empty when
+// nothing.
 std::vector<uint8_t> WaveInfoFor(const TTagValues& Values, const std::string& Output);
 std::string WaveInfoReport(const TTagValues& Values);
 

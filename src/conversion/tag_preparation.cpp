@@ -29,6 +29,7 @@ void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty, TTagValues
   Values.TagComposer = Utf16ToUtf8(Source.Composer());
   Values.TagCopyright = Utf16ToUtf8(Source.Copyright());
   Values.TagPicture = Source.Picture();
+  Values.TagPictureLeftOut = Source.PictureLeftOut();
 }
 
 void AddSourceTags(TId3v2Tags& Source, TTagValues& Values) {
@@ -38,6 +39,7 @@ void AddSourceTags(TId3v2Tags& Source, TTagValues& Values) {
                      &TTagValues::TagTrack, &TTagValues::TagComment, &TTagValues::TagAlbumArtist, &TTagValues::TagDisc,
                      &TTagValues::TagComposer, &TTagValues::TagCopyright, &TTagValues::TagPicture})
     if (!(own.*field).empty()) Values.*field = own.*field;
+  Values.TagPictureLeftOut = Values.TagPictureLeftOut || own.TagPictureLeftOut;
   if (own.TagGenreIndex > 0 || !own.TagGenreName.empty()) {
     Values.TagGenreIndex = own.TagGenreIndex;
     Values.TagGenreName = own.TagGenreName;

@@ -91,6 +91,7 @@ TId3v2Tags::TId3v2Tags() {
   AddField("TPE2");
   AddField("TPOS");
   AddField("APIC");
+  AddField("APIC:LEFT OUT");
 }
 
 std::string TId3v2Tags::FrameId(int Property) const {

@@ -55,6 +55,9 @@ class TId3v2Tags : public TAuTags {
   // written as "APIC".
   std::string Picture() const { return AsString("APIC"); }
   void SetPicture(const std::string& Bytes) { SetValue("APIC", Bytes); }
+  // The source had a picture too large to carry.
+  bool PictureLeftOut() const { return AsInteger("APIC:LEFT OUT") != 0; }
+  void SetPictureLeftOut(bool V) { SetValue("APIC:LEFT OUT", static_cast<uint8_t>(V)); }
 
   // Whether an acceptable header starts at the current position (kept).
   bool TagPresent(int FileHandle) override;

@@ -77,6 +77,10 @@ def make(d):
     t.add(POPM(email="x@y", rating=200, count=3))
     t.save(mp3("v24many.mp3"), v2_version=4)
     t.save(mp3("v23many.mp3"), v2_version=3)
+    # A cover over 16 MiB.
+    t = ID3()
+    t.add(APIC(encoding=3, mime="image/png", type=3, desc="big", data=b"x" * (17 << 20)))
+    t.save(mp3("huge.mp3"))
     # An APEv2 tag at the end supplies what the ID3 tag lacks.
     t = ID3()
     t.add(TIT2(encoding=3, text=["Id3 Title"]))

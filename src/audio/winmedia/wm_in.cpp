@@ -4,6 +4,7 @@
 
 #include "audio/core/au_exception.h"
 #include "audio/core/au_file_stream.h"
+#include "platform/wmf/leading_tags.h"
 #include "tags/genre_list.h"
 
 namespace tonvale {
@@ -67,6 +68,12 @@ void TWMIn::OpenSource() {
   tags.SetDisc(WMAReaderTag(FReader, u"WM/PartOfSet"));
   tags.SetComposer(WMAReaderTag(FReader, u"WM/Composer"));
   tags.SetPicture(WMAReaderBytes(FReader, u"WM/Picture"));
+  tags.SetPictureLeftOut(FReader.HeaderInfo && [this] {
+    uint16_t stream = 0;
+    uint32_t length = 0;
+    TWMTAttrDataType type;
+    return FReader.HeaderInfo->GetAttributeByName(&stream, wmf::kPictureLeftOut, &type, nullptr, &length) == S_OK;
+  }());
   ++OpenCount;
 }
 

@@ -312,6 +312,8 @@ void TSyncReader::ReadAttributes() {
   if (!picture.Data.empty()) {
     const auto bytes = WmPictureBytes(picture);
     FAttributes->SetAttribute(0, u"WM/Picture", WMT_TYPE_BINARY, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  } else if (FTags.PictureLeftOut) {
+    FAttributes->SetQword(kPictureLeftOut, 1);
   }
   if (!asf) {
     const auto ape = ReadApeTag(*FStream, FBase);

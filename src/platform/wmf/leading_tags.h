@@ -28,8 +28,10 @@ struct TPicture {
   std::u16string Description;
   std::vector<uint8_t> Data;
 };
-// Larger pictures are left out.
+// Larger pictures are left out; a source that had one but no smaller one
+// states it in an attribute of this name.
 constexpr uint64_t kLargestPicture = 16 * 1024 * 1024;
+constexpr char16_t kPictureLeftOut[] = u"Tonvale/PictureLeftOut";
 
 // Whether Candidate replaces the picture kept so far: the front cover, else
 // the first picture.
