@@ -164,9 +164,8 @@ void TBatchDriver::FinishPrevious() {
     error = CompleteMp3(MP3Out1.FileName());
   } else if (error.empty()) {
     // A WAV output's tags follow its data.
-    const int e = out == &WaveOut1
-                      ? AppendWaveChunk(WaveOut1.WrittenFileName(), WaveInfoFor(FRunningTags, FRunningOutput))
-                      : 0;
+    const int e =
+        out == &WaveOut1 ? AppendWaveChunk(WaveOut1.WrittenFileName(), WaveInfoFor(FRunningTags, FRunningOutput)) : 0;
     if (e) error = "Cannot write the tags to " + FRunningOutput + ": " + ErrorText(e);
     const std::string committed = fileOut->CommitFile(error.empty());
     if (error.empty()) error = committed;

@@ -90,9 +90,9 @@ std::string WaveInfoReport(const TTagValues& Values) {
 
 TTagReport WmaTagReport(const TId3v2Tags& Tags) {
   const std::pair<const char*, std::u16string> fields[] = {
-      {"title", Tags.Title()},         {"artist", Tags.Artist()}, {"album", Tags.Album()},
-      {"comment", Tags.Comment()},     {"copyright", Tags.Copyright()}, {"album artist", Tags.AlbumArtist()},
-      {"composer", Tags.Composer()},   {"genre", Tags.Genre()}};
+      {"title", Tags.Title()},       {"artist", Tags.Artist()},       {"album", Tags.Album()},
+      {"comment", Tags.Comment()},   {"copyright", Tags.Copyright()}, {"album artist", Tags.AlbumArtist()},
+      {"composer", Tags.Composer()}, {"genre", Tags.Genre()}};
   std::vector<std::string> cut;
   for (const auto& [name, value] : fields) {
     // Each of several values is its own attribute.

@@ -22,7 +22,7 @@ struct TTagValues {
   std::string TagDisc;
   std::string TagComposer;
   std::string TagCopyright;
-  std::string TagPicture;  // the front cover, as the WMA attribute "WM/Picture" holds it
+  std::string TagPicture;          // the front cover, as the WMA attribute "WM/Picture" holds it
   bool TagPictureLeftOut = false;  // the source's picture was too large to carry
 };
 

@@ -274,9 +274,9 @@ std::vector<uint8_t> TId3v2Tags::Version4Tag() const {
   const struct {
     const char* Id;
     std::u16string Value;
-  } texts[] = {{"TIT2", Title()},        {"TPE1", Artist()},   {"TALB", Album()},    {"TDRC", Year()},
-               {"TRCK", Track()},        {"TCON", Genre()},    {"TPE2", AlbumArtist()}, {"TPOS", Disc()},
-               {"TCOM", Composer()},     {"TCOP", Copyright()}};
+  } texts[] = {{"TIT2", Title()},    {"TPE1", Artist()},   {"TALB", Album()},       {"TDRC", Year()},
+               {"TRCK", Track()},    {"TCON", Genre()},    {"TPE2", AlbumArtist()}, {"TPOS", Disc()},
+               {"TCOM", Composer()}, {"TCOP", Copyright()}};
   for (const auto& [id, value] : texts) {
     if (value.empty()) continue;
     const std::string utf8 = Utf16ToUtf8(value);

@@ -22,11 +22,13 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
             "-c:a pcm_s16le -metadata title='Info Title' -metadata artist=Ia -metadata album=Ib -metadata date=2001 "
             "-metadata track=7 -metadata comment=Ic -metadata copyright=Id");
   Shell("/usr/bin/python3 " + script + " make " + Quote(d));
-  const auto tags = [&](const std::string& File) { return Shell("/usr/bin/python3 " + script + " read " + Quote(File)); };
+  const auto tags = [&](const std::string& File) {
+    return Shell("/usr/bin/python3 " + script + " read " + Quote(File));
+  };
   const auto run = [&](const std::string& Args, int* Status = nullptr) {
-    return Shell("cd " + Quote(d) + " && mkdir -p out && env XDG_CONFIG_HOME=cfg " TONVALE_CLI " -y -o out " + Args +
-                     " 2>&1",
-                 Status);
+    return Shell(
+        "cd " + Quote(d) + " && mkdir -p out && env XDG_CONFIG_HOME=cfg " TONVALE_CLI " -y -o out " + Args + " 2>&1",
+        Status);
   };
   const struct {
     std::string Args, Output;
@@ -45,8 +47,8 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
       {"--to wma ape.mp3", "ape.wma", {"Title=Id3 Title", "WM/AlbumTitle=Ape Album"}, {}},
       {"--to mp3 ripped.wma",
        "ripped.mp3",
-       {"TIT2=Ripped", "TPE1=One; Two", "COMM=A real comment", "TCOP=2003 Store", "TRCK=14", "TPE2=Various",
-        "TPOS=1/2", "TCOM=Comp; oser", "TCON=Folk-Rock", "TDRC=1999", "APIC=image/jpeg 3 scan by Bob 2000"},
+       {"TIT2=Ripped", "TPE1=One; Two", "COMM=A real comment", "TCOP=2003 Store", "TRCK=14", "TPE2=Various", "TPOS=1/2",
+        "TCOM=Comp; oser", "TCON=Folk-Rock", "TDRC=1999", "APIC=image/jpeg 3 scan by Bob 2000"},
        {"Cover", "TIT2=scan by Bob"}},
       {"--to mp3 first.wma", "first.mp3", {"TIT2=First", "TRCK=1"}, {}},
       {"--to wav ripped.wma", "ripped.wav", {"IART=One; Two", "ICMT=A real comment", "ICOP=2003 Store"}, {}},

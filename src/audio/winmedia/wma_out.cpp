@@ -61,13 +61,17 @@ void TWMAOut::Prepare() {
     TId3v2Tags& tags = Id3v2Tags();
     // Where WMA players and tag readers look: the comment is the
     // description, the track number counts from 1 ("WM/Track" counts from 0).
-    const std::pair<std::u16string, const char16_t*> attributes[] = {
-        {tags.Artist(), u"Author"},           {tags.Album(), u"WM/AlbumTitle"},
-        {tags.Genre(), u"WM/Genre"},          {tags.Year(), u"WM/Year"},
-        {TrackNumberPart(tags.Track()), u"WM/TrackNumber"}, {tags.Title(), u"Title"},
-        {tags.Comment(), u"Description"},     {tags.Copyright(), u"Copyright"},
-        {tags.AlbumArtist(), u"WM/AlbumArtist"}, {tags.Disc(), u"WM/PartOfSet"},
-        {tags.Composer(), u"WM/Composer"}};
+    const std::pair<std::u16string, const char16_t*> attributes[] = {{tags.Artist(), u"Author"},
+                                                                     {tags.Album(), u"WM/AlbumTitle"},
+                                                                     {tags.Genre(), u"WM/Genre"},
+                                                                     {tags.Year(), u"WM/Year"},
+                                                                     {TrackNumberPart(tags.Track()), u"WM/TrackNumber"},
+                                                                     {tags.Title(), u"Title"},
+                                                                     {tags.Comment(), u"Description"},
+                                                                     {tags.Copyright(), u"Copyright"},
+                                                                     {tags.AlbumArtist(), u"WM/AlbumArtist"},
+                                                                     {tags.Disc(), u"WM/PartOfSet"},
+                                                                     {tags.Composer(), u"WM/Composer"}};
     for (const auto& [text, name] : attributes)
       if (!text.empty()) WMAWriterSetTag(FWriter, name, text);
     if (const std::string picture = tags.Picture(); !picture.empty())

@@ -293,18 +293,12 @@ void TSyncReader::ReadAttributes() {
   // counts: an attached picture's stream metadata (its type, its
   // description) describes the picture, not the file.
   static const std::pair<const char16_t*, std::vector<const char*>> kFFmpegKeys[] = {
-      {u"Title", {"title"}},
-      {u"Author", {"artist"}},
-      {u"WM/AlbumTitle", {"album"}},
-      {u"WM/Genre", {"genre"}},
-      {u"WM/TrackNumber", {"track"}},
-      {u"WM/Track", {}},
-      {u"WM/Year", {"date", "year"}},
-      {u"Description", {"comment"}},
-      {u"Copyright", {"copyright"}},
-      {u"WM/AlbumArtist", {"album_artist"}},
-      {u"WM/PartOfSet", {"disc"}},
-      {u"WM/Composer", {"composer"}}};
+      {u"Title", {"title"}},          {u"Author", {"artist"}},
+      {u"WM/AlbumTitle", {"album"}},  {u"WM/Genre", {"genre"}},
+      {u"WM/TrackNumber", {"track"}}, {u"WM/Track", {}},
+      {u"WM/Year", {"date", "year"}}, {u"Description", {"comment"}},
+      {u"Copyright", {"copyright"}},  {u"WM/AlbumArtist", {"album_artist"}},
+      {u"WM/PartOfSet", {"disc"}},    {u"WM/Composer", {"composer"}}};
   AVFormatContext* f = FInput->Format;
   const bool asf = f->iformat && std::string(f->iformat->name) == "asf";
   TPicture picture = FTags.Picture;

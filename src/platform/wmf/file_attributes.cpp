@@ -184,17 +184,18 @@ bool TagValue(const std::vector<TFrameTexts>& Tags, const std::u16string& Name, 
       {u"WM/AlbumArtist", {"WM/AlbumArtist", "TPE2", "TP2", "Album Artist"}},
       {u"WM/PartOfSet", {"WM/PartOfSet", "TPOS", "TPA", "Disc"}},
       {u"WM/Composer", {"WM/Composer", "TCOM", "TCM", "Composer"}}};
-  const auto* names = std::find_if(std::begin(kNames), std::end(kNames), [&](const auto& N) { return N.first == Name; });
+  const auto* names =
+      std::find_if(std::begin(kNames), std::end(kNames), [&](const auto& N) { return N.first == Name; });
   if (names == std::end(kNames)) return false;
   const bool comment = Name == u"Description";
   const auto described = [](const TFrameTexts& T) { return T.first.rfind("COMM:", 0) == 0; };
-  const bool onlyDescribed = comment && std::count_if(Tags.begin(), Tags.end(), described) == 1 &&
-                             std::none_of(Tags.begin(), Tags.end(), [](const TFrameTexts& T) { return T.first == "COMM"; });
+  const bool onlyDescribed =
+      comment && std::count_if(Tags.begin(), Tags.end(), described) == 1 &&
+      std::none_of(Tags.begin(), Tags.end(), [](const TFrameTexts& T) { return T.first == "COMM"; });
   for (const auto& t : Tags) {
-    const bool match =
-        std::any_of(names->second.begin(), names->second.end(),
-                    [&](const char* Key) { return strcasecmp(t.first.c_str(), Key) == 0; }) ||
-        (onlyDescribed && described(t));
+    const bool match = std::any_of(names->second.begin(), names->second.end(),
+                                   [&](const char* Key) { return strcasecmp(t.first.c_str(), Key) == 0; }) ||
+                       (onlyDescribed && described(t));
     if (!match || t.second.empty()) continue;
     Value.clear();
     for (size_t i = 0; i < t.second.size(); ++i) {
@@ -207,9 +208,9 @@ bool TagValue(const std::vector<TFrameTexts>& Tags, const std::u16string& Name, 
 }
 
 std::vector<TFrameTexts> ReadWaveTags(IStream& Stream) {
-  static const std::pair<const char*, const char*> kInfo[] = {
-      {"INAM", "TIT2"}, {"IART", "TPE1"}, {"IPRD", "TALB"}, {"ICRD", "TDRC"}, {"IGNR", "TCON"},
-      {"ITRK", "TRCK"}, {"IPRT", "TRCK"}, {"ICMT", "COMM"}, {"ICOP", "TCOP"}};
+  static const std::pair<const char*, const char*> kInfo[] = {{"INAM", "TIT2"}, {"IART", "TPE1"}, {"IPRD", "TALB"},
+                                                              {"ICRD", "TDRC"}, {"IGNR", "TCON"}, {"ITRK", "TRCK"},
+                                                              {"IPRT", "TRCK"}, {"ICMT", "COMM"}, {"ICOP", "TCOP"}};
   std::vector<TFrameTexts> id3, info;
   TStatStg stat;
   uint8_t riff[12];
@@ -221,22 +222,23 @@ std::vector<TFrameTexts> ReadWaveTags(IStream& Stream) {
     uint8_t chunk[12];
     if (!ReadAt(Stream, at, chunk, 8)) break;
     uint64_t size = Le(chunk + 4, 4);
-    if (std::memcmp(chunk, "ds64", 4) == 0 && size >= 16 && ReadAt(Stream, at + 8 + 8, chunk, 8)) dataSize64 = Le(chunk, 8);
+    if (std::memcmp(chunk, "ds64", 4) == 0 && size >= 16 && ReadAt(Stream, at + 8 + 8, chunk, 8))
+      dataSize64 = Le(chunk, 8);
     if (std::memcmp(chunk, "data", 4) == 0 && size == 0xFFFFFFFF && dataSize64) size = dataSize64;
     if (size > stat.cbSize - at - 8) size = stat.cbSize - at - 8;
     if ((std::memcmp(chunk, "id3 ", 4) == 0 || std::memcmp(chunk, "ID3 ", 4) == 0))
       id3 = ReadLeadingTags(Stream, at + 8).Texts;
     if (std::memcmp(chunk, "LIST", 4) == 0 && size >= 4 && size <= kLargestObject) {
       std::vector<uint8_t> list(size);
-      if (ReadAt(Stream, at + 8, list.data(), static_cast<uint32_t>(size)) && std::memcmp(list.data(), "INFO", 4) == 0) {
+      if (ReadAt(Stream, at + 8, list.data(), static_cast<uint32_t>(size)) &&
+          std::memcmp(list.data(), "INFO", 4) == 0) {
         for (size_t i = 4; i + 8 <= list.size();) {
           const size_t n = std::min<size_t>(Le(list.data() + i + 4, 4), list.size() - i - 8);
           const std::string id(reinterpret_cast<const char*>(list.data() + i), 4);
           std::string text(reinterpret_cast<const char*>(list.data() + i + 8), n);
           text = text.substr(0, text.find('\0'));
           for (const auto& [from, to] : kInfo)
-            if (id == from && !text.empty())
-              Add(info, to, {IsUtf8(text) ? Utf8ToUtf16(text) : Latin1ToUtf16(text)});
+            if (id == from && !text.empty()) Add(info, to, {IsUtf8(text) ? Utf8ToUtf16(text) : Latin1ToUtf16(text)});
           i += 8 + n + (n & 1);
         }
       }
@@ -411,7 +413,8 @@ bool AddAsfPicture(IStream& Stream, const std::vector<uint8_t>& Picture) {
   put(library, 26 + 4, sizeof kName, 2);
   put(library, 26 + 6, 1, 2);  // a byte array
   put(library, 26 + 8, Picture.size(), 4);
-  for (char16_t c : kName) library.insert(library.end(), {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)});
+  for (char16_t c : kName)
+    library.insert(library.end(), {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)});
   library.insert(library.end(), Picture.begin(), Picture.end());
   put(library, 16, library.size(), 8);
   // Into the header extension, or a new one at the end of the header.
@@ -449,7 +452,8 @@ bool AddAsfPicture(IStream& Stream, const std::vector<uint8_t>& Picture) {
     const auto n = static_cast<uint32_t>(std::min<uint64_t>(buffer.size(), end - headerSize));
     end -= n;
     uint32_t written = 0;
-    if (!ReadAt(Stream, end, buffer.data(), n) || Stream.Seek(static_cast<int64_t>(end + grown), STREAM_SEEK_SET, nullptr) != S_OK ||
+    if (!ReadAt(Stream, end, buffer.data(), n) ||
+        Stream.Seek(static_cast<int64_t>(end + grown), STREAM_SEEK_SET, nullptr) != S_OK ||
         Stream.Write(buffer.data(), n, &written) != S_OK || written != n)
       return false;
   }

@@ -230,7 +230,8 @@ bool ReadPicture(const std::vector<uint8_t>& Frame, int Version, TPicture& Pictu
   while (end + unit <= Frame.size() && !(Frame[end] == 0 && Frame[end + unit - 1] == 0)) end += unit;
   if (end + unit > Frame.size()) return false;
   std::vector<uint8_t> text = {encoding};
-  text.insert(text.end(), Frame.begin() + static_cast<std::ptrdiff_t>(at), Frame.begin() + static_cast<std::ptrdiff_t>(end));
+  text.insert(text.end(), Frame.begin() + static_cast<std::ptrdiff_t>(at),
+              Frame.begin() + static_cast<std::ptrdiff_t>(end));
   const auto texts = FrameTexts(text.data(), text.size());
   Picture.Description = texts.empty() ? std::u16string() : texts.front();
   Picture.Data.assign(Frame.begin() + static_cast<std::ptrdiff_t>(end + unit), Frame.end());
