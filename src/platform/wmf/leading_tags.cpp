@@ -294,8 +294,8 @@ void ReadFrames(IStream& Stream, uint64_t From, uint64_t To, int Version, uint8_
     if (unsync) Resynchronise(data);
     if (compressed) {
       std::vector<uint8_t> inflated;
-      // No text is allowed to grow past what a whole file could hold.
-      if (!Inflate(data, uint64_t{1} << 30, inflated)) continue;
+      // A frame inflates to no more than the largest picture kept.
+      if (!Inflate(data, kLargestPicture + 64 * 1024, inflated)) continue;
       data.swap(inflated);
     }
     if (id[0] == 'T') {
