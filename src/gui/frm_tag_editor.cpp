@@ -7,6 +7,7 @@
 #include "settings/settings.h"
 #include "settings/tag_values.h"
 #include "tags/genre_list.h"
+#include "tags/tag_text.h"
 
 namespace tonvale::gui {
 
@@ -68,15 +69,26 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner) : QDialog(Owner) {
   FormCreate();
 }
 
+namespace {
+
+// Several values of a field (separated by zeros) are shown joined by "; ",
+// and kept as several unless the text shown was changed.
+QString Shown(const std::string& Value) { return QString::fromStdString(JoinedValues(Value)); }
+std::string Kept(const QLineEdit* Edit, const std::string& Value) {
+  return Edit->text() == Shown(Value) ? Value : Edit->text().toStdString();
+}
+
+}  // namespace
+
 void TfrmTagEditor::FormCreate() {
-  ID3title->setText(QString::fromStdString(TagValues.TagTitle));
-  ID3artist->setText(QString::fromStdString(TagValues.TagArtist));
-  ID3album->setText(QString::fromStdString(TagValues.TagAlbum));
+  ID3title->setText(Shown(TagValues.TagTitle));
+  ID3artist->setText(Shown(TagValues.TagArtist));
+  ID3album->setText(Shown(TagValues.TagAlbum));
   ID3year->setText(QString::fromStdString(TagValues.TagYear));
   const int genre = TagValues.TagGenreIndex;
   ID3genre->setCurrentIndex(genre >= 0 && genre < ID3genre->count() ? genre : -1);
   ID3track->setText(QString::fromStdString(TagValues.TagTrack));
-  ID3comment->setText(QString::fromStdString(TagValues.TagComment));
+  ID3comment->setText(Shown(TagValues.TagComment));
   cbShowTagEditor->setChecked(false);
 }
 
@@ -86,14 +98,14 @@ void TfrmTagEditor::DisableTitle() {
 }
 
 void TfrmTagEditor::btOkClick() {
-  if (ID3title->isEnabled()) TagValues.TagTitle = ID3title->text().toStdString();
-  TagValues.TagArtist = ID3artist->text().toStdString();
-  TagValues.TagAlbum = ID3album->text().toStdString();
+  if (ID3title->isEnabled()) TagValues.TagTitle = Kept(ID3title, TagValues.TagTitle);
+  TagValues.TagArtist = Kept(ID3artist, TagValues.TagArtist);
+  TagValues.TagAlbum = Kept(ID3album, TagValues.TagAlbum);
   TagValues.TagYear = ID3year->text().toStdString();
   TagValues.TagGenreIndex = ID3genre->currentIndex();
   if (TagValues.TagGenreIndex >= 0) TagValues.TagGenreName.clear();
   TagValues.TagTrack = ID3track->text().toStdString();
-  TagValues.TagComment = ID3comment->text().toStdString();
+  TagValues.TagComment = Kept(ID3comment, TagValues.TagComment);
   Settings.IsShowTagEditor = !cbShowTagEditor->isChecked();
   accept();
 }
