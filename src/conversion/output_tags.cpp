@@ -107,6 +107,8 @@ TTagReport WmaTagReport(const TId3v2Tags& Tags) {
   std::vector<std::string> losses;
   if (!cut.empty())
     losses.push_back("WMA " + Join(cut, " and ") + " cut to " + std::to_string(wmf::kLongestAsfValue) + " characters");
+  if (TrackNumberPart(Tags.Track()) != Tags.Track() && !TrackNumberPart(Tags.Track()).empty())
+    losses.push_back("WMA track total of " + Utf16ToUtf8(Tags.Track()) + " left out");
   if (Tags.PictureLeftOut()) losses.push_back(kPictureTooLarge);
   return {Join(losses, "; "), !losses.empty()};
 }

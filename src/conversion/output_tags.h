@@ -35,7 +35,7 @@ std::vector<uint8_t> WaveInfoFor(const TTagValues& Values, const std::string& Ou
 std::string WaveInfoReport(const TTagValues& Values);
 
 // What the attributes of a WMA output lose: a value longer than an ASF
-// header holds is cut.
+// header holds is cut, a track's total is not held.
 TTagReport WmaTagReport(const TId3v2Tags& Tags);
 
 // What the tags of an MP3 lose of the values ("ID3v1 title cut to 30

@@ -96,6 +96,8 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
   said = run("--to wma broken.mp3", &status);
   EXPECT_NE(said.find("WMA artist cut to 32766 characters"), std::string::npos) << said;
   EXPECT_NE(tags(d + "/out/broken.wma").find("Author=32766 characters"), std::string::npos);
+  said = run("--to wma v24many.mp3");
+  EXPECT_NE(said.find("WMA track total of 14/20 left out"), std::string::npos) << said;
   said = run("--to wma huge.mp3");
   EXPECT_NE(said.find("the picture, larger than 16 MiB, left out"), std::string::npos) << said;
 }
