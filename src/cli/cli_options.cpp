@@ -2,9 +2,13 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <iterator>
+#include <vector>
 
 #include "platform/build_id.h"
+#include "settings/settings.h"
 #include "settings/tag_values.h"
+#include "tags/genre_list.h"
 
 namespace tonvale {
 
@@ -22,7 +26,7 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   app.add_option("-o,--output-folder", O.OutputFolder, "Folder that receives the outputs");
   app.add_flag("--same-folder", O.SameFolder, "Write each output beside its source");
   app.add_option("--bitrate", O.Bitrate, "MP3 constant bit rate, kbit/s")
-      ->check(CLI::IsMember({48, 56, 64, 80, 96, 128, 192, 256, 320}));
+      ->check(CLI::IsMember(std::vector<int>(std::begin(kConstantBitRatesKbps), std::end(kConstantBitRatesKbps))));
   app.add_flag("--vbr", O.Vbr, "MP3 variable bit rate");
   app.add_option("--vbr-quality", O.VbrQuality, "MP3 VBR quality, 0 (best) to 9")->check(CLI::Range(0, 9));
   app.add_option("--vbr-min", O.VbrMin, "MP3 VBR lowest bit rate, kbit/s")->check(CLI::Range(8, 320));
@@ -34,6 +38,7 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   app.add_option("--wma-codec", O.WmaCodec, "WMA codec index (see --list-wma-formats)")->check(CLI::NonNegativeNumber);
   app.add_option("--wma-format", O.WmaFormat, "WMA format index within the codec")->check(CLI::NonNegativeNumber);
   app.add_flag("--list-wma-formats", O.ListWmaFormats, "List the WMA codecs and their formats, then exit");
+  app.add_flag("--list-genres", O.ListGenres, "List the genre names --genre takes, then exit");
   app.add_option("--title", O.Title, "Tag: title (one file only)");
   app.add_option("--artist", O.Artist, "Tag: artist");
   app.add_option("--album", O.Album, "Tag: album");
@@ -45,8 +50,9 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   auto* y = app.add_flag("-y,--overwrite", yes, "Replace existing outputs");
   app.add_flag("-n,--no-overwrite", no, "Skip existing outputs")->excludes(y);
   app.add_flag("-q,--quiet", O.Quiet, "No progress on standard error");
-  app.add_option("-j,--jobs", O.Jobs, "Files converted at the same time (default: the available cores)")
-      ->check(CLI::Range(1, 256));
+  app.add_option("-j,--jobs", O.Jobs,
+                 "Files converted at the same time, 0 for one per available core (default: Jobs in options.ini)")
+      ->check(CLI::Range(0, kMaxJobs));
   app.add_flag("-r,--recursive", O.Recursive,
                "Folders given as sources contribute every file under them; with -o the tree is kept");
   app.add_flag("--strict", O.Strict,
@@ -69,6 +75,11 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
     for (char& c : *O.ChannelMode) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (O.Version) {
     std::printf("tonvale-cli %s (build %s)\n", ProgramVersion(), ProgramBuild());
+    return 0;
+  }
+  if (O.ListGenres) {
+    for (const char* genre : GenreList)
+      if (*genre) std::printf("%s\n", genre);
     return 0;
   }
   if (O.ListWmaFormats) return std::nullopt;

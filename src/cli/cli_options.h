@@ -21,7 +21,10 @@ struct TCliOptions {
   TOverwritePolicy Overwrite = TOverwritePolicy::Ask;
   bool Quiet = false;
   bool ListWmaFormats = false;
-  int Jobs = 0;  // files converted at the same time; 0: one per available core
+  bool ListGenres = false;
+  // Files converted at the same time (0: one per available core); the
+  // settings' Jobs when not given.
+  std::optional<int> Jobs;
   bool Recursive = false;
   bool Json = false;
   bool Strict = false;

@@ -16,10 +16,9 @@
 #include "audio/winmedia/wma_out.h"
 #include "cli/cli_options.h"
 #include "cli/terminal_view.h"
-#include "conversion/batch_run.h"
+#include "cli/run_json.h"
 #include "conversion/conversion_modes.h"
-#include "conversion/run_plan.h"
-#include "conversion/run_values.h"
+#include "conversion/conversion_run.h"
 #include "conversion/tag_preparation.h"
 #include "platform/text.h"
 #include "platform/ui_thread.h"
@@ -89,11 +88,7 @@ TSettings RunSettings(const TCliOptions& O) {
   TSettings s = Settings;
   if (O.OutputFolder) s.OutputFolder = *O.OutputFolder;
   if (O.SameFolder) s.SameAsInputFolder = true;
-  if (O.Bitrate) {
-    static const int rates[] = {48, 56, 64, 80, 96, 128, 192, 256, 320};
-    for (int i = 0; i < 9; ++i)
-      if (rates[i] == *O.Bitrate) s.ConstantBitRate = i;
-  }
+  if (O.Bitrate) s.ConstantBitRate = ConstantBitRateIndex(*O.Bitrate);
   if (O.Vbr) s.IsSelectVBR = true;
   if (O.VbrQuality) s.VBRQuality = *O.VbrQuality;
   if (O.VbrMin) s.BitRate = *O.VbrMin;
@@ -136,76 +131,47 @@ int ListWmaFormats() {
 // head went away): the run stops as for SIGTERM.
 bool Stopping(const TTerminalView& View) { return gSignal != 0 || View.OutputClosed(); }
 
-// Runs one batch of files of one source type on up to Lanes drivers.
-void RunBatch(int Mode, const std::vector<std::string>& Files, const TRunValues& Base, const TRunPlan& Plan, int Lanes,
-              TTerminalView& View) {
-  auto values = std::make_shared<TRunValues>(Base);
-  try {
-    values->Tags = PreparedTagValues(Mode, Files);
-  } catch (const std::exception& e) {
-    for (const auto& f : Files) View.Fail(f, e.what());
-    return;
-  }
-  values->Overrides.ApplyTo(values->Tags);
-  std::vector<std::unique_ptr<IBatchView>> views;
-  TBatchRun run(Files, values, Lanes, [&](int Lane) -> IBatchView& {
-    views.push_back(View.Lane(Lane));
-    return *views.back();
-  });
-  run.SetDoneDelay(0);
-  run.Start(
-      Mode,
-      [&Plan, &Base](const std::string& Source) { return Plan.OutputFolderOf(Source, Base.Settings.OutputFolder); },
-      [&View] { return Stopping(View); });
-  while (!run.Closed()) {
-    if (Stopping(View)) run.Stop();
-    ui_thread::WaitAndProcess(std::chrono::milliseconds(100));
-  }
-  for (const auto& f : run.NotStarted()) View.NotStarted(f);
-}
-
 // What the run would do, written instead of doing it: every file the run
 // would list, with the outcome it would give and why.
-void PrintDryRun(const TRunPlan& Plan, TOverwritePolicy Overwrite, bool Json) {
-  struct TLine {
-    std::string Source, Mode, Output, Outcome, Reason;
-    bool Exists;
-  };
-  std::vector<TLine> lines;
-  for (const TFileResult& r : Plan.Refused)
-    lines.push_back(
-        {r.Source, "", r.Output, r.Outcome == TFileOutcome::Skipped ? "skipped" : "failed", r.Message, false});
-  for (const TPlannedFile& f : Plan.Files) {
-    std::error_code ec;
-    const bool exists = std::filesystem::exists(std::filesystem::symlink_status(f.Output, ec));
-    TLine line{f.Source, ModeName(f.Mode), f.Output, "converted", "", exists};
-    if (!std::filesystem::exists(f.Source, ec)) {
-      line.Outcome = "failed";
-      line.Reason = "no such file";
-    } else if (exists && Overwrite != TOverwritePolicy::Always) {
-      line.Outcome = "skipped";
-      line.Reason =
-          Overwrite == TOverwritePolicy::Never ? "the output exists" : "the output exists: asked on a terminal";
-    }
-    lines.push_back(line);
-  }
+void PrintDryRun(const std::vector<TPrediction>& Predictions, bool Json) {
   if (!Json) {
-    for (const TLine& l : lines) {
-      std::printf("%s\t%s\t%s\t%s%s%s\n", l.Source.c_str(), l.Mode.empty() ? "-" : l.Mode.c_str(),
-                  l.Output.empty() ? "-" : l.Output.c_str(), l.Outcome.c_str(), l.Reason.empty() ? "" : ": ",
-                  l.Reason.c_str());
+    for (const TPrediction& p : Predictions) {
+      const TFileResult& r = p.Result;
+      const std::string mode = ModeName(p.Mode);
+      std::printf("%s\t%s\t%s\t%s%s%s\n", r.Source.c_str(), mode.empty() ? "-" : mode.c_str(),
+                  r.Output.empty() ? "-" : r.Output.c_str(), OutcomeName(r.Outcome), r.Message.empty() ? "" : ": ",
+                  r.Message.c_str());
     }
     return;
   }
-  std::string json = "{\"dry run\": true, \"files\": [";
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const TLine& l = lines[i];
-    json += std::string(i ? ", " : "") + "{" + JsonPath("source", l.Source) +
-            ", \"mode\": " + (l.Mode.empty() ? "null" : JsonText(l.Mode)) + ", " + JsonPath("output", l.Output) +
-            ", \"exists\": " + (l.Exists ? "true" : "false") + ", \"outcome\": " + JsonText(l.Outcome) +
-            ", \"reason\": " + JsonText(l.Reason) + "}";
+  std::vector<std::string> files;
+  for (const TPrediction& p : Predictions) {
+    const std::string mode = ModeName(p.Mode);
+    files.push_back(JsonFile(p.Result, {"\"mode\": " + (mode.empty() ? std::string("null") : JsonText(mode)),
+                                        std::string("\"exists\": ") + (p.OutputExists ? "true" : "false")}));
   }
-  std::printf("%s]}\n", json.c_str());
+  std::printf("%s", JsonRun("\"dry run\": true", files, "").c_str());
+}
+
+// The run the options ask for: the stored settings with the options over them.
+TRunRequest RequestFor(const TCliOptions& O) {
+  TRunRequest r;
+  TRunValues& v = r.Values;
+  v.Settings = RunSettings(O);
+  v.Overrides = TagOverrides(O);
+  v.TagsToWma = v.Settings.IsShowTagEditor || v.Overrides.Any();
+  // Without a terminal to ask on, an existing output is kept.
+  v.Overwrite = O.Overwrite == TOverwritePolicy::Ask && !::isatty(STDIN_FILENO) ? TOverwritePolicy::Never : O.Overwrite;
+  v.ReplaceAppearing = O.Overwrite == TOverwritePolicy::Always;
+  v.Strict = O.Strict;
+  v.Jobs = O.Jobs ? *O.Jobs : v.Settings.Jobs;
+  r.Plan.Sources = O.Files;
+  r.Plan.Target = O.Target;
+  r.Plan.Recursive = O.Recursive;
+  r.Plan.SameAsInputFolder = v.Settings.SameAsInputFolder;
+  r.Plan.OutputFolder = v.Settings.OutputFolder;
+  r.Plan.DryRun = O.DryRun;
+  return r;
 }
 
 }  // namespace
@@ -218,54 +184,37 @@ int main(int argc, char** argv) {
     if (options.ListWmaFormats) return ListWmaFormats();
     // A dry run writes nothing, not even the settings folder.
     LoadSettings(!options.DryRun);
-    TRunValues values;
-    values.Settings = RunSettings(options);
-    values.Overrides = TagOverrides(options);
-    values.TagsToWma = values.Settings.IsShowTagEditor || values.Overrides.Any();
-    values.ReplaceAppearing = options.Overwrite == TOverwritePolicy::Always;
-    values.Strict = options.Strict;
+    TConversionRun run(RequestFor(options));
+    const TRunValues& values = run.Values();
     if (const std::string problem = OutputFolderProblem(values.Settings, options.DryRun); !problem.empty()) {
       std::fprintf(stderr, "tonvale-cli: %s\n", problem.c_str());
       return 2;
     }
-    InstallSignalHandlers();
-    TTerminalView view(options.Overwrite, options.Quiet, options.Json, [] { return gSignal != 0; });
-    TPlanRequest request;
-    request.Sources = options.Files;
-    request.Target = options.Target;
-    request.Recursive = options.Recursive;
-    request.SameAsInputFolder = values.Settings.SameAsInputFolder;
-    request.OutputFolder = values.Settings.OutputFolder;
-    request.DryRun = options.DryRun;
-    const TRunPlan plan = PlanRun(request);
+    const TRunPlan& plan = run.Plan();
     const bool toWma = std::any_of(plan.Files.begin(), plan.Files.end(),
-                                   [](const TPlannedFile& F) { return F.Mode == cmWavToWma || F.Mode == cmMp3ToWma; });
+                                   [](const TPlannedFile& F) { return OutputExtension(F.Mode) == ".wma"; });
     if (const std::string problem = toWma ? WmaSettingsProblem(values.Settings, options) : ""; !problem.empty()) {
       std::fprintf(stderr, "tonvale-cli: %s\n", problem.c_str());
       return 2;
     }
-    for (const TFileResult& r : options.DryRun ? std::vector<TFileResult>() : plan.Refused) {
-      if (r.Outcome == TFileOutcome::Skipped)
-        view.Skip(r.Source, r.Message);
-      else
-        view.Fail(r.Source, r.Message);
-    }
     if (options.DryRun) {
-      PrintDryRun(plan, options.Overwrite, options.Json);
-      return std::any_of(plan.Refused.begin(), plan.Refused.end(),
-                         [](const TFileResult& R) { return R.Outcome == TFileOutcome::Failed; })
+      const std::vector<TPrediction> predictions = run.DryRun();
+      PrintDryRun(predictions, options.Json);
+      return std::any_of(predictions.begin(), predictions.end(),
+                         [](const TPrediction& P) { return P.Result.Outcome == TFileOutcome::Failed; })
                  ? 1
                  : 0;
     }
-    const int lanes = LanesFor(options.Jobs);
+    InstallSignalHandlers();
+    TTerminalView view(options.Quiet, options.Json, [] { return gSignal != 0; });
     view.SetTotal(static_cast<int>(plan.Files.size()));
-    view.SetLanes(lanes);
-    for (const auto& [mode, files] : plan.Batches) {
-      if (Stopping(view)) {
-        for (const auto& f : files) view.NotStarted(f);
-        continue;
-      }
-      RunBatch(mode, files, values, plan, lanes, view);
+    view.SetLanes(LanesFor(values.Jobs));
+    run.DoneDelay = 0;
+    run.StopRequested = [&view] { return Stopping(view); };
+    run.Start([&view](int Lane) -> std::shared_ptr<IBatchView> { return view.Lane(Lane); });
+    while (!run.Closed()) {
+      if (Stopping(view)) run.Stop();
+      ui_thread::WaitAndProcess(std::chrono::milliseconds(100));
     }
     view.PrintSummary();
     if (gSignal) return 128 + gSignal;

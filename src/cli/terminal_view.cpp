@@ -8,8 +8,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include <utf8cpp/utf8.h>
-
+#include "cli/run_json.h"
 #include "cli/terminal_text.h"
 #include "platform/text.h"
 
@@ -35,50 +34,6 @@ class TLaneView : public IBatchView {
   int FLane;
 };
 
-std::string JsonPath(const char* Name, const std::string& Path) {
-  std::string field = "\"" + std::string(Name) + "\": " + (Path.empty() ? "null" : JsonText(Path));
-  if (IsUtf8(Path)) return field;
-  static const char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char c : Path) hex += {kHex[c >> 4], kHex[c & 15]};
-  return field + ", \"" + Name + "_bytes\": \"" + hex + "\"";
-}
-
-std::string JsonText(const std::string& Text) {
-  std::string out = "\"";
-  for (size_t i = 0; i < Text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(Text[i]);
-    if (c >= 0x80) {
-      // A valid sequence is copied; each byte of an invalid one becomes U+FFFD.
-      auto it = Text.begin() + static_cast<std::ptrdiff_t>(i);
-      try {
-        utf8::next(it, Text.end());
-        out.append(Text.begin() + static_cast<std::ptrdiff_t>(i), it);
-        i = static_cast<size_t>(it - Text.begin()) - 1;
-      } catch (const utf8::exception&) {
-        out += "\xEF\xBF\xBD";
-      }
-      continue;
-    }
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
-
 namespace {
 
 int64_t FileSize(const std::string& Path) {
@@ -88,15 +43,11 @@ int64_t FileSize(const std::string& Path) {
 
 }  // namespace
 
-TTerminalView::TTerminalView(TOverwritePolicy Overwrite, bool Quiet, bool Json, std::function<bool()> Interrupted)
-    : FOverwrite(Overwrite),
-      FQuiet(Quiet),
-      FJson(Json),
-      FTerminal(::isatty(STDERR_FILENO) != 0),
-      FInterrupted(std::move(Interrupted)) {}
+TTerminalView::TTerminalView(bool Quiet, bool Json, std::function<bool()> Interrupted)
+    : FQuiet(Quiet), FJson(Json), FTerminal(::isatty(STDERR_FILENO) != 0), FInterrupted(std::move(Interrupted)) {}
 
 std::unique_ptr<IBatchView> TTerminalView::Lane(int Lane) {
-  if (static_cast<int>(FLaneStates.size()) <= Lane) FLaneStates.resize(Lane + 1);
+  if (static_cast<int>(FLaneStates.size()) <= Lane) FLaneStates.resize(static_cast<size_t>(Lane) + 1);
   return std::make_unique<TLaneView>(*this, Lane);
 }
 
@@ -189,8 +140,6 @@ void TTerminalView::Message(const char* Format, const std::string& A, const std:
 }
 
 bool TTerminalView::ConfirmOverwrite(const std::string& Path) {
-  if (FOverwrite == TOverwritePolicy::Always) return true;
-  if (FOverwrite == TOverwritePolicy::Never || !::isatty(STDIN_FILENO)) return false;
   ClearBlock();
   for (;;) {
     std::fprintf(stderr, "%s exists. Replace it? [y/N] ", Shown(Path).c_str());
@@ -216,14 +165,10 @@ bool TTerminalView::ConfirmOverwrite(const std::string& Path) {
 }
 
 void TTerminalView::Record(const TFileResult& Result, double Seconds) {
-  static const char* const kOutcomes[] = {"converted", "skipped", "failed"};
-  const int64_t bytes = Result.Outcome == TFileOutcome::Skipped ? 0 : FileSize(Result.Output);
+  const bool wrote = Result.Outcome == TFileOutcome::Converted || Result.Outcome == TFileOutcome::Failed;
+  const int64_t bytes = wrote ? FileSize(Result.Output) : 0;
   FBytes += bytes;
-  std::vector<std::string> warnings;
-  if (Result.Outcome == TFileOutcome::Converted && !Result.Message.empty()) warnings.push_back(Result.Message);
-  if (!Result.TagReport.empty()) warnings.push_back(Result.TagReport);
-  FRecords.push_back({Result.Source, Result.Output, kOutcomes[static_cast<int>(Result.Outcome)], Result.Message,
-                      warnings, bytes, Seconds});
+  FRecords.push_back({Result, bytes, Seconds});
 }
 
 void TTerminalView::FileFinished(int Lane, const TFileResult& Result) {
@@ -234,9 +179,9 @@ void TTerminalView::FileFinished(int Lane, const TFileResult& Result) {
     l.Running = false;
   }
   if (FQuestionInterrupted && Result.Outcome == TFileOutcome::Skipped) {
+    // The question was cut short by a stop: its file is not started.
     FQuestionInterrupted = false;
-    NotStarted(Result.Source);
-    if (FTerminal && !FQuiet) DrawBlock();
+    FileFinished(-1, {Result.Source, "", TFileOutcome::NotStarted, TReason::RunStopped, "the run was stopped"});
     return;
   }
   Record(Result, seconds);
@@ -250,10 +195,8 @@ void TTerminalView::FileFinished(int Lane, const TFileResult& Result) {
       }
       if (!FQuiet) Message("done %s%s\n", Result.Output, "");
       // A warning is shown even without progress: the file is not what its
-      // source's header promised.
-      if (!Result.Message.empty()) Message("warning %s: %s\n", Result.Output, Result.Message);
-      // What the tags could not hold, likewise.
-      if (!Result.TagReport.empty()) Message("warning %s: %s\n", Result.Output, Result.TagReport);
+      // source promised, or its tags lost something.
+      for (const TWarning& w : Result.Warnings) Message("warning %s: %s\n", Result.Output, w.Text);
       break;
     case TFileOutcome::Skipped:
       ++FSkipped;
@@ -267,21 +210,9 @@ void TTerminalView::FileFinished(int Lane, const TFileResult& Result) {
       if (!FQuiet) Message("failed %s: %s\n", what, Result.Message);
       break;
     }
+    case TFileOutcome::NotStarted: ++FNotStarted; break;
   }
   if (FTerminal && !FQuiet) DrawBlock();
-}
-
-void TTerminalView::Fail(const std::string& Source, const std::string& Message) {
-  FileFinished(-1, {Source, "", TFileOutcome::Failed, Message});
-}
-
-void TTerminalView::Skip(const std::string& Source, const std::string& Message) {
-  FileFinished(-1, {Source, "", TFileOutcome::Skipped, Message});
-}
-
-void TTerminalView::NotStarted(const std::string& Source) {
-  ++FNotStarted;
-  FRecords.push_back({Source, "", "not started", "the run was stopped", {}, 0, 0});
 }
 
 void TTerminalView::PrintSummary() {
@@ -289,32 +220,27 @@ void TTerminalView::PrintSummary() {
   std::fprintf(stderr, "%d converted, %d skipped, %d failed", FConverted, FSkipped, FFailed);
   if (FNotStarted > 0) std::fprintf(stderr, ", %d not started", FNotStarted);
   std::fprintf(stderr, "\n");
-  for (const TRecord& r : FRecords) {
-    if (r.Outcome == "failed")
+  for (const TRecord& record : FRecords) {
+    const TFileResult& r = record.Result;
+    if (r.Outcome == TFileOutcome::Failed)
       std::fprintf(stderr, "  %s: %s\n", Shown(r.Output.empty() ? r.Source : r.Source + " -> " + r.Output).c_str(),
-                   Shown(r.Reason).c_str());
-    else if (r.Outcome == "not started")
+                   Shown(r.Message).c_str());
+    else if (r.Outcome == TFileOutcome::NotStarted)
       std::fprintf(stderr, "  %s: not started\n", Shown(r.Source).c_str());
   }
   if (!FJson) return;
-  std::string json = "{\"files\": [";
-  for (size_t i = 0; i < FRecords.size(); ++i) {
-    const TRecord& r = FRecords[i];
-    char numbers[96];
-    std::snprintf(numbers, sizeof numbers, ", \"bytes\": %lld, \"seconds\": %.3f}", static_cast<long long>(r.Bytes),
-                  r.Seconds);
-    std::string warnings;
-    for (const std::string& w : r.Warnings) warnings += (warnings.empty() ? "" : ", ") + JsonText(w);
-    json += std::string(i ? ", " : "") + "{" + JsonPath("source", r.Source) + ", " + JsonPath("output", r.Output) +
-            ", \"outcome\": " + JsonText(r.Outcome) + ", \"reason\": " + JsonText(r.Reason) + ", \"warnings\": [" +
-            warnings + "]" + numbers;
+  std::vector<std::string> files;
+  for (const TRecord& r : FRecords) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "\"seconds\": %.3f", r.Seconds);
+    files.push_back(JsonFile(r.Result, {"\"bytes\": " + std::to_string(r.Bytes), seconds}));
   }
   char totals[200];
   std::snprintf(totals, sizeof totals,
-                "], \"totals\": {\"converted\": %d, \"skipped\": %d, \"failed\": %d, \"not started\": %d, "
-                "\"bytes\": %lld}}\n",
+                "\"totals\": {\"converted\": %d, \"skipped\": %d, \"failed\": %d, \"not started\": %d, "
+                "\"bytes\": %lld}",
                 FConverted, FSkipped, FFailed, FNotStarted, static_cast<long long>(FBytes));
-  std::printf("%s%s", json.c_str(), totals);
+  std::printf("%s", JsonRun("", files, totals).c_str());
   std::fflush(stdout);
 }
 

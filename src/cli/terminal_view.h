@@ -10,35 +10,24 @@
 #include <vector>
 
 #include "conversion/batch_view.h"
+#include "conversion/run_values.h"
 
 namespace tonvale {
 
-enum class TOverwritePolicy { Ask, Always, Never };
-
-// Text as a JSON string literal, quotes included; each byte that is not
-// part of valid UTF-8 becomes U+FFFD, so the literal is always valid.
-std::string JsonText(const std::string& Text);
-// "Name": the path as JSON text (null when empty), and for a path that is not
-// UTF-8 also "Name_bytes": its exact bytes as lowercase hex.
-std::string JsonPath(const char* Name, const std::string& Path);
-
 class TTerminalView {
  public:
-  // Interrupted tells whether a stop signal has arrived.
-  TTerminalView(TOverwritePolicy Overwrite, bool Quiet, bool Json, std::function<bool()> Interrupted);
+  // Interrupted tells whether a stop signal has arrived. The overwrite
+  // question is asked on the terminal whenever a lane asks it.
+  TTerminalView(bool Quiet, bool Json, std::function<bool()> Interrupted);
 
-  // The view one driver talks to; Lane numbers the drivers from 0.
+  // The view one driver talks to; Lane numbers the drivers from 0, and lane
+  // -1 is told of the files that end without a driver.
   std::unique_ptr<IBatchView> Lane(int Lane);
   // Files the run will start in all, for the total line.
   void SetTotal(int Files) { FTotal = Files; }
   // Several files run at once: one progress line per running file.
   void SetLanes(int Lanes) { FLanes = Lanes; }
 
-  // Counts a file that never reached a batch.
-  void Fail(const std::string& Source, const std::string& Message);
-  void Skip(const std::string& Source, const std::string& Message);
-  // Counts a file that was never started because the run was stopped.
-  void NotStarted(const std::string& Source);
   // "N converted, N skipped, N failed" (", N not started" after a stop),
   // then each failure and each file not started; with Json, the run's JSON
   // object on standard output as well.
@@ -51,8 +40,7 @@ class TTerminalView {
  private:
   friend class TLaneView;
   struct TRecord {
-    std::string Source, Output, Outcome, Reason;
-    std::vector<std::string> Warnings;
+    TFileResult Result;
     int64_t Bytes = 0;
     double Seconds = 0;
   };
@@ -77,7 +65,6 @@ class TTerminalView {
   // Text for standard error: escaped where that is a terminal.
   std::string Shown(const std::string& Text) const;
 
-  TOverwritePolicy FOverwrite;
   bool FQuiet, FJson, FTerminal;
   std::function<bool()> FInterrupted;
   int FTotal = 0, FLanes = 1, FBlockLines = 0;

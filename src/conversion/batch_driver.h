@@ -1,7 +1,7 @@
 #pragma once
-// The batch conversion driver: converts a list of files one after another in
-// one of the six modes, stepping by a message it posts to itself on the UI
-// thread after every finished or skipped file.
+// The batch conversion driver: converts planned files one after another,
+// stepping by a message it posts to itself on the UI thread after every
+// finished or skipped file.
 
 #include <functional>
 #include <memory>
@@ -14,8 +14,8 @@
 #include "audio/winmedia/wm_in.h"
 #include "audio/winmedia/wma_out.h"
 #include "conversion/batch_view.h"
+#include "conversion/run_plan.h"
 #include "conversion/run_values.h"
-#include "conversion/source_set.h"
 #include "settings/tag_values.h"
 
 namespace tonvale {
@@ -28,12 +28,9 @@ struct TBatchHooks {
   // further file starts once a stop was asked for.
   std::function<bool()> StopRequested;
   // Where the files come from when several drivers share one batch: each
-  // takes the next file from the shared queue (false: none left). Without
-  // it the driver goes through its own list.
-  std::function<bool(std::string& Source)> NextFile;
-  // The output folder of a source, when not the settings' (a folder tree
-  // kept under the output folder).
-  std::function<std::string(const std::string& Source)> OutputFolderFor;
+  // takes the next planned file from the shared queue (false: none left).
+  // Without it the driver goes through the plan's files.
+  std::function<bool(TPlannedFile& File)> NextFile;
   // Asked before each step: while true the step waits (another driver of
   // the run asks the overwrite question) until ReleaseHeldSteps.
   std::function<bool()> HoldSteps;
@@ -41,16 +38,16 @@ struct TBatchHooks {
 
 class TBatchDriver {
  public:
-  // Values are the run's; without them, Settings and TagValues as they
-  // stand when the driver is made. Nothing runs before Start.
-  TBatchDriver(IBatchView& View, std::vector<std::string> FileList, std::shared_ptr<const TRunValues> Values = nullptr);
+  // Converts Plan's files (or those NextFile gives) with the run's Values.
+  // Nothing runs before Start.
+  TBatchDriver(IBatchView& View, std::shared_ptr<const TRunValues> Values, std::shared_ptr<const TRunPlan> Plan);
   ~TBatchDriver();
   TBatchDriver(const TBatchDriver&) = delete;
   TBatchDriver& operator=(const TBatchDriver&) = delete;
 
-  // Converts the files in Mode, the first step posted to the UI thread;
-  // a driver starts once (a second call is a logic_error).
-  void Start(int Mode, TBatchHooks Hooks = {});
+  // The first step is posted to the UI thread; a driver starts once (a
+  // second call is a logic_error).
+  void Start(TBatchHooks Hooks = {});
 
   void ReleaseHeldSteps();
   bool HasHeldSteps() const { return !FHeldSteps.empty(); }
@@ -64,7 +61,8 @@ class TBatchDriver {
   bool Closed() const { return FClosed; }
   int Current() const { return FCurrent; }
 
-  // The components, for the views that show or tune them.
+  // The components each file runs through (one input and one output of
+  // them, by its mode).
   TWaveIn WaveIn1{nullptr};
   TMP3In MP3In1{nullptr};
   TWMIn WMIn1{nullptr};
@@ -77,40 +75,37 @@ class TBatchDriver {
   // The handling of WM_CONVERT_NEXT.
   void Step(int WParam);
   void FinishPrevious();
-  void StartNext(const std::string& Source);
-  void StartFile(const std::string& Source, const std::string& Output);
-  // Ends the previous file as failed, without starting it, and moves on.
-  void FailFile(const std::string& Source, const std::string& Output, const std::string& Message);
-  bool ConfirmOverwrite(const std::string& Path);
+  void StartNext(const TPlannedFile& File);
+  void StartFile(const TPlannedFile& File);
+  // Ends File without starting it and moves on.
+  void EndFile(const TFileResult& Result);
+  // Whether File's output may be written: nothing stands there, or the
+  // policy or the user says to replace it.
+  bool MayWrite(const TPlannedFile& File);
   // Writes the tag into the finished MP3 held under its temporary name and
   // lets it take its name; returns the reason when either failed.
   std::string CompleteMp3(const std::string& Output);
-  // Why Source cannot be converted, or empty when it can.
-  std::string Unreadable(TAuFileIn& Input, const std::string& Source);
   TAuOutput* ModeOutput();
   TAuFileIn* ModeInput();
   void WaveOut1Done(TAuComponent* Sender);
   void Close();
 
   IBatchView& FView;
-  std::vector<std::string> Files;
-  int FMode = 0;
+  std::shared_ptr<const TRunValues> FValues;
+  std::shared_ptr<const TRunPlan> FPlan;
+  TConversionMode FMode = cmNone;  // of the running or last file
   bool FStarted = false;
   TBatchHooks FHooks;
-  std::shared_ptr<const TRunValues> FValues;
   std::vector<int> FHeldSteps;
-  TSourceSet FSources;  // what no output may replace
   int FCurrent = 0;
   bool FClosed = false;
   // The file started last and not yet reported.
   bool FRunning = false;
   bool FDone = false;  // its completion was reported
-  std::string FRunningSource, FRunningOutput;
+  TPlannedFile FRunningFile;
   // The tag values the running file started with (a WMA-to-MP3 file of a
   // batch takes its own source's).
   TTagValues FRunningTags;
-  std::string FAskedSource;     // the file of the overwrite question
-  bool FOutputExisted = false;  // its output stood there when asked about
   // Steps posted before this driver went away find it gone.
   std::shared_ptr<TBatchDriver*> FSelf;
 };

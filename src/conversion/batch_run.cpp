@@ -18,7 +18,8 @@ int LanesFor(int Jobs) {
 // count of files dealt with; the lane's question waits for any other.
 class TBatchRun::TLaneView : public IBatchView {
  public:
-  TLaneView(TBatchRun& Run, int Lane, IBatchView& View) : FRun(Run), FLane(Lane), FView(View) {}
+  TLaneView(TBatchRun& Run, int Lane, std::shared_ptr<IBatchView> View)
+      : FRun(Run), FLane(Lane), FOwned(std::move(View)), FView(*FOwned) {}
   void ShowInputFileName(const std::string& Name) override {
     FRun.FLanes[FLane].Percent = 0;
     FView.ShowInputFileName(Name);
@@ -49,38 +50,41 @@ class TBatchRun::TLaneView : public IBatchView {
     FView.FileFinished(Result);
     FView.ShowCompleted(FRun.FFinished);
   }
-  void BatchClosed() override { FRun.LaneClosed(); }
+  void BatchClosed() override {
+    FView.BatchClosed();
+    FRun.LaneClosed();
+  }
 
  private:
   TBatchRun& FRun;
   int FLane;
+  std::shared_ptr<IBatchView> FOwned;
   IBatchView& FView;
 };
 
-TBatchRun::TBatchRun(std::vector<std::string> Files, const std::shared_ptr<const TRunValues>& Values, int Lanes,
-                     const std::function<IBatchView&(int Lane)>& ViewOf)
-    : FFiles(std::move(Files)), FQueue(FFiles.begin(), FFiles.end()) {
-  const int count = std::max(1, std::min(Lanes, static_cast<int>(FFiles.size())));
-  FLanes.resize(count);
+TBatchRun::TBatchRun(std::shared_ptr<const TRunPlan> Plan, const std::shared_ptr<const TRunValues>& Values, int Lanes,
+                     const std::function<std::shared_ptr<IBatchView>(int Lane)>& ViewOf)
+    : FPlan(std::move(Plan)), FQueue(FPlan->Files.begin(), FPlan->Files.end()) {
+  const int count = std::max(1, std::min(Lanes, static_cast<int>(FPlan->Files.size())));
+  FLanes.resize(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) {
-    FLanes[i].View = std::make_unique<TLaneView>(*this, i, ViewOf(i));
-    FLanes[i].Driver = std::make_unique<TBatchDriver>(*FLanes[i].View, FFiles, Values);
+    TLane& lane = FLanes[static_cast<size_t>(i)];
+    lane.View = std::make_unique<TLaneView>(*this, i, ViewOf(i));
+    lane.Driver = std::make_unique<TBatchDriver>(*lane.View, Values, FPlan);
   }
 }
 
-void TBatchRun::Start(int Mode, std::function<std::string(const std::string& Source)> OutputFolderFor,
-                      std::function<bool()> StopRequested) {
+void TBatchRun::Start(std::function<bool()> StopRequested) {
   TBatchHooks hooks;
   hooks.StopRequested = std::move(StopRequested);
-  hooks.NextFile = [this](std::string& Source) {
+  hooks.NextFile = [this](TPlannedFile& File) {
     if (FQueue.empty()) return false;
-    Source = FQueue.front();
+    File = FQueue.front();
     FQueue.pop_front();
     return true;
   };
-  hooks.OutputFolderFor = std::move(OutputFolderFor);
   hooks.HoldSteps = [this] { return FAsking; };
-  for (TLane& lane : FLanes) lane.Driver->Start(Mode, hooks);
+  for (TLane& lane : FLanes) lane.Driver->Start(hooks);
 }
 
 TBatchRun::~TBatchRun() {
@@ -101,10 +105,10 @@ bool TBatchRun::Closed() const {
 }
 
 int TBatchRun::Percent() const {
-  if (FFiles.empty()) return 100;
+  if (FPlan->Files.empty()) return 100;
   long sum = 100L * FFinished;
   for (const TLane& lane : FLanes) sum += lane.Percent;
-  return static_cast<int>(std::min<long>(100, sum / static_cast<long>(FFiles.size())));
+  return static_cast<int>(std::min<long>(100, sum / static_cast<long>(FPlan->Files.size())));
 }
 
 int TBatchRun::AwaitingReport() const {

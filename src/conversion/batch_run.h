@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "conversion/batch_driver.h"
+#include "conversion/run_plan.h"
 #include "conversion/run_values.h"
 
 namespace tonvale {
@@ -20,20 +21,19 @@ int LanesFor(int Jobs);
 
 class TBatchRun {
  public:
-  // ViewOf gives the view of each lane (several lanes may share one); each
-  // must outlive the run. Nothing runs before Start.
-  TBatchRun(std::vector<std::string> Files, const std::shared_ptr<const TRunValues>& Values, int Lanes,
-            const std::function<IBatchView&(int Lane)>& ViewOf);
+  // Plan's files on up to Lanes lanes; ViewOf gives the view of each lane
+  // (several lanes may share one), which the run keeps while it needs it.
+  // Nothing runs before Start.
+  TBatchRun(std::shared_ptr<const TRunPlan> Plan, const std::shared_ptr<const TRunValues>& Values, int Lanes,
+            const std::function<std::shared_ptr<IBatchView>(int Lane)>& ViewOf);
   ~TBatchRun();
   TBatchRun(const TBatchRun&) = delete;
   TBatchRun& operator=(const TBatchRun&) = delete;
 
-  // Starts every lane in Mode; their first steps run once the UI thread's
-  // loop does. OutputFolderFor gives a source's output folder when not the
-  // settings' (a kept tree); StopRequested, asked before each step of every
-  // lane, stops the run there when true. A run starts once.
-  void Start(int Mode, std::function<std::string(const std::string& Source)> OutputFolderFor = {},
-             std::function<bool()> StopRequested = {});
+  // Starts every lane; their first steps run once the UI thread's loop
+  // does. StopRequested, asked before each step of every lane, stops the run
+  // there when true. A run starts once.
+  void Start(std::function<bool()> StopRequested = {});
   void SetDoneDelay(int Milliseconds);
   // Runs once, when the last lane has closed.
   std::function<void()> OnClosed;
@@ -52,7 +52,7 @@ class TBatchRun {
   // Lanes whose step waits for the open overwrite question.
   int Waiting() const;
   // The files still queued (after a stop: those never started).
-  std::vector<std::string> NotStarted() const { return {FQueue.begin(), FQueue.end()}; }
+  std::vector<TPlannedFile> NotStarted() const { return {FQueue.begin(), FQueue.end()}; }
 
  private:
   class TLaneView;
@@ -64,8 +64,8 @@ class TBatchRun {
   void LaneClosed();
   void QuestionEnded();
 
-  std::vector<std::string> FFiles;
-  std::deque<std::string> FQueue;
+  std::shared_ptr<const TRunPlan> FPlan;
+  std::deque<TPlannedFile> FQueue;
   std::vector<TLane> FLanes;
   int FFinished = 0;
   int FClosedLanes = 0;

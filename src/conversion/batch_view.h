@@ -4,20 +4,9 @@
 
 #include <string>
 
+#include "conversion/file_result.h"
+
 namespace tonvale {
-
-enum class TFileOutcome { Converted, Skipped, Failed };
-
-struct TFileResult {
-  std::string Source;
-  std::string Output;  // empty when no output path was reached
-  TFileOutcome Outcome;
-  std::string Message;    // why it failed or was skipped
-  bool Declined = false;  // skipped because the user chose not to replace the output
-  // What the output's tags could not hold (a converted MP3's ID3v1 tag);
-  // empty when nothing was lost.
-  std::string TagReport{};
-};
 
 class IBatchView {
  public:
@@ -37,7 +26,8 @@ class IBatchView {
   // The bar's caption until the file's first progress report.
   virtual void ShowProgressCaption(const std::string& Caption) = 0;
   virtual void ShowProgress(int Percent) = 0;
-  // "<Path> has existed, overite it?": true to replace the file.
+  // "<Path> has existed, overite it?": true to replace the file. Asked only
+  // when the run's overwrite policy is to ask.
   virtual bool ConfirmOverwrite(const std::string& Path) = 0;
   // Each file's outcome, once it is known.
   virtual void FileFinished(const TFileResult& Result) = 0;

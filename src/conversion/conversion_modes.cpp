@@ -1,21 +1,65 @@
 #include "conversion/conversion_modes.h"
 
+#include <cctype>
+
 #include "platform/text.h"
 
 namespace tonvale {
 
-bool IsConversionMode(int Mode) { return !OutputExtension(Mode).empty(); }
+const TModeInfo kModes[6] = {
+    {cmWmaToMp3, "wma", "mp3", "bMP3toWMA", "WMA to MP3...", "Convert WMA to MP3", "Wma to Mp3 Converter"},
+    {cmMp3ToWma, "mp3", "wma", "bWMAtoMP3", "MP3 to WMA...", "Convert MP3 to WMA", "Mp3 to Wma Converter"},
+    {cmWavToMp3, "wav", "mp3", "bWAVtoMP3", "WAV to MP3...", "Convert WAV to MP3", "Wav to Mp3 Converter"},
+    {cmMp3ToWav, "mp3", "wav", "bMP3toWAV", "MP3 to WAV...", "Convert MP3 to WAV", "Mp3 to Wav Converter"},
+    {cmWavToWma, "wav", "wma", "bWAVtoWMA", "WAV to WMA...", "Convert WAV to WMA", "Wav to Wma Converter"},
+    {cmWmaToWav, "wma", "wav", "bWMAtoWAV", "WMA to WAV...", "Convert WMA to WAV", "Wma to Wav Converter"},
+};
+
+const char* const kFileTypes[3] = {"wav", "mp3", "wma"};
+
+const TModeInfo* ModeInfo(int Mode) {
+  for (const TModeInfo& m : kModes)
+    if (m.Mode == Mode) return &m;
+  return nullptr;
+}
+
+bool IsConversionMode(int Mode) { return ModeInfo(Mode) != nullptr; }
+
+std::string ExtensionOf(const std::string& Path) {
+  const std::string name = FileNamePart(Path);
+  const size_t dot = name.find_last_of('.');
+  std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+TConversionMode ModeBetween(const std::string& Source, const std::string& Target) {
+  for (const TModeInfo& m : kModes)
+    if (Source == m.Source && Target == m.Target) return m.Mode;
+  return cmNone;
+}
+
+TConversionMode ModeFor(const std::string& Path, const std::string& Target) {
+  return ModeBetween(ExtensionOf(Path), Target);
+}
+
+std::string ModeName(int Mode) {
+  const TModeInfo* m = ModeInfo(Mode);
+  return m ? std::string(m->Source) + "-to-" + m->Target : "";
+}
+
+std::string SourceType(int Mode) {
+  const TModeInfo* m = ModeInfo(Mode);
+  return m ? m->Source : "";
+}
+
+bool OfSourceType(const std::string& Path, int Mode) {
+  return IsConversionMode(Mode) && ExtensionOf(Path) == SourceType(Mode);
+}
 
 std::string OutputExtension(int Mode) {
-  switch (Mode) {
-    case cmWavToMp3:
-    case cmWmaToMp3: return ".mp3";
-    case cmWavToWma:
-    case cmMp3ToWma: return ".wma";
-    case cmMp3ToWav:
-    case cmWmaToWav: return ".wav";
-    default: return "";
-  }
+  const TModeInfo* m = ModeInfo(Mode);
+  return m ? std::string(".") + m->Target : "";
 }
 
 std::string FileNamePart(const std::string& Path) {

@@ -22,6 +22,7 @@ TRunValues TRunValues::Current() {
   values.Settings = tonvale::Settings;
   values.Tags = TagValues;
   values.TagsToWma = tonvale::Settings.IsShowTagEditor;
+  values.Jobs = tonvale::Settings.Jobs;
   return values;
 }
 

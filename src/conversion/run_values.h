@@ -22,6 +22,10 @@ struct TTagOverrides {
   void ApplyTo(TTagValues& Values) const;
 };
 
+// What happens where an output stands already: asked (the view's question),
+// replaced, or kept and the file skipped.
+enum class TOverwritePolicy { Ask, Always, Never };
+
 struct TRunValues {
   TSettings Settings;
   TTagValues Tags;  // the values every file starts from
@@ -36,8 +40,15 @@ struct TRunValues {
   // Only clean outputs: a warning fails its file, and a failed file leaves no
   // partial output (the command line's --strict).
   bool Strict = false;
+  TOverwritePolicy Overwrite = TOverwritePolicy::Ask;
+  // Files converted at the same time: 0 one per available core.
+  int Jobs = 0;
+  // Each file of the batch takes its own source's tags (several MP3 or WMA
+  // sources without the same tag for all); set for each batch.
+  bool PerFileTags = false;
 
-  // The process-wide Settings and TagValues as they stand now.
+  // The process-wide Settings and TagValues as they stand now, taken once
+  // when a run starts.
   static TRunValues Current();
 };
 

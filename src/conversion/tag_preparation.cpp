@@ -64,14 +64,9 @@ TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files) {
   return values;
 }
 
-void PrepareTagValues(int Mode, const std::vector<std::string>& Files) {
-  ResetTagValues();
-  TagValues = PreparedTagValues(Mode, Files);
-}
-
-bool TagEditorWanted(int Mode, size_t FileCount) {
+bool TagEditorWanted(int Mode, size_t FileCount, const TSettings& From) {
   if (Mode == cmMp3ToWav || Mode == cmWmaToWav) return false;
-  return (Settings.IsShowTagEditor && FileCount == 1) || (Settings.IsSameTag && FileCount > 1);
+  return (From.IsShowTagEditor && FileCount == 1) || (From.IsSameTag && FileCount > 1);
 }
 
 bool CheckOutputFolder() { return CheckOutputFolder(Settings); }

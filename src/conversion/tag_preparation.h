@@ -16,8 +16,6 @@ struct TTagValues;
 // file name as the title and, for MP3, WMA and WAV sources converted to MP3
 // or WMA, the source's own tags. Errors while reading the source's tags propagate.
 TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files);
-// The window's start: TagValues := PreparedTagValues(Mode, Files).
-void PrepareTagValues(int Mode, const std::vector<std::string>& Files);
 
 // Fills Values from a source's ID3v2 set (the title only when not empty with
 // KeepTitleWhenEmpty).
@@ -30,7 +28,7 @@ void AddSourceTags(TId3v2Tags& Source, TTagValues& Values);
 // Whether the tag editor is shown for this start: for one file when the
 // settings ask for it, for several when the same tag is wanted, and never for
 // WAV targets.
-bool TagEditorWanted(int Mode, size_t FileCount);
+bool TagEditorWanted(int Mode, size_t FileCount, const TSettings& From);
 
 // "the output folder does not exist.Please check the output directory setting."
 extern const char* const kMissingOutputFolder;

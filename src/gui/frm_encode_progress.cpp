@@ -5,22 +5,48 @@
 #include "gui/dialogs.h"
 #include "gui/widgets.h"
 #include "settings/settings.h"
+#include "settings/tag_values.h"
 
 namespace tonvale::gui {
 
-TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, std::vector<std::string> FileList, int Mode) : QDialog(Owner) {
-  MakeControls();
-  MakeRun(std::move(FileList));
-  Run->Start(Mode);
+namespace {
+
+std::unique_ptr<TConversionRun> RunOf(std::vector<std::string> FileList, TConversionMode Mode) {
+  TRunRequest request;
+  request.Values = TRunValues::Current();
+  request.Plan.Sources = std::move(FileList);
+  request.Plan.Mode = Mode;
+  request.Plan.SameAsInputFolder = request.Values.Settings.SameAsInputFolder;
+  request.Plan.OutputFolder = request.Values.Settings.OutputFolder;
+  auto run = std::make_unique<TConversionRun>(std::move(request));
+  // The tag values as they stand, not prepared from the sources.
+  run->EditTags = [tags = TagValues](TConversionMode, const std::vector<TPlannedFile>&, TTagValues& Tags) {
+    Tags = tags;
+    return true;
+  };
+  return run;
 }
 
-TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, const TRunPlan& Plan, int Mode) : QDialog(Owner), FPlan(Plan) {
+}  // namespace
+
+TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, std::vector<std::string> FileList, TConversionMode Mode)
+    : TfrmEncodeProgress(Owner, RunOf(std::move(FileList), Mode)) {
+  Start();
+}
+
+TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, std::unique_ptr<TConversionRun> ARun)
+    : QDialog(Owner), Run(std::move(ARun)) {
   MakeControls();
-  Results = FPlan.Refused;
-  std::vector<std::string> files;
-  for (const TPlannedFile& f : FPlan.Files) files.push_back(f.Source);
-  MakeRun(std::move(files));
-  Run->Start(Mode, [this](const std::string& Source) { return FPlan.OutputFolderOf(Source, Settings.OutputFolder); });
+  Run->OnClosed = [this] {
+    if (FClosing) return;
+    FormClose();
+    done(QDialog::Accepted);
+  };
+}
+
+bool TfrmEncodeProgress::Start() {
+  // The window is every lane's view and outlives the run it owns.
+  return Run->Start([this](int) { return std::shared_ptr<IBatchView>(std::shared_ptr<void>(), this); });
 }
 
 void TfrmEncodeProgress::MakeControls() {
@@ -45,17 +71,6 @@ void TfrmEncodeProgress::MakeControls() {
   bStop = Place<QPushButton>(this, "bStop", {143, 205, 80, 26}, "Stop");
   bStop->setAutoDefault(false);
   connect(bStop, &QPushButton::clicked, this, [this] { bStopClick(); });
-}
-
-void TfrmEncodeProgress::MakeRun(std::vector<std::string> FileList) {
-  auto values = std::make_shared<const TRunValues>(TRunValues::Current());
-  Run = std::make_unique<TBatchRun>(std::move(FileList), values, LanesFor(Settings.Jobs),
-                                    [this](int) -> IBatchView& { return *this; });
-  Run->OnClosed = [this] {
-    if (FClosing) return;
-    FormClose();
-    done(QDialog::Accepted);
-  };
 }
 
 TfrmEncodeProgress::~TfrmEncodeProgress() {
@@ -102,13 +117,13 @@ void TfrmEncodeProgress::ShowProgressHint(const std::string& Hint) {
 // The bar shows the hint's caption until the first report of the file; with
 // several lanes the bar is the batch's, and keeps its percentage once shown.
 void TfrmEncodeProgress::ShowProgressCaption(const std::string&) {
-  if (FProgressShown && Run && Run->Lanes() > 1) return;
+  if (FProgressShown && Run->Lanes() > 1) return;
   ProgressBar1->setFormat(lProgressHint->text());
 }
 
 void TfrmEncodeProgress::ShowProgress(int Percent) {
-  if (Run && Run->Lanes() > 1)
-    Percent = Run->Percent();
+  if (Run->Lanes() > 1)
+    Percent = Run->Batch()->Percent();
   else if (Percent < 0)
     return;  // the length is not known
   ProgressBar1->setValue(std::min(Percent, 100));
@@ -123,17 +138,17 @@ bool TfrmEncodeProgress::ConfirmOverwrite(const std::string& Path) {
 
 void TfrmEncodeProgress::FileFinished(const TFileResult& Result) {
   Results.push_back(Result);
-  if (Run && Run->Lanes() > 1) ShowProgress(Run->Percent());
+  if (Run->Lanes() > 1) ShowProgress(Run->Batch()->Percent());
 }
 
 QString EndReport(const std::vector<TFileResult>& Results) {
   std::vector<TFileResult> failures, skips, shortened;
   for (TFileResult r : Results) {
     if (r.Outcome == TFileOutcome::Failed) failures.push_back(r);
-    if (r.Outcome == TFileOutcome::Skipped && !r.Declined) skips.push_back(r);
-    if (!r.TagReport.empty()) {
+    if (r.Outcome == TFileOutcome::Skipped && !r.Declined()) skips.push_back(r);
+    if (const std::string lost = r.WarningText(TWarningKind::TagsShortened); !lost.empty()) {
       r.Source = r.Output;
-      r.Message = r.TagReport;
+      r.Message = lost;
       shortened.push_back(r);
     }
   }

@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/batch_run.h"
-#include "conversion/run_plan.h"
+#include "conversion/conversion_run.h"
 
 namespace tonvale::gui {
 
@@ -24,16 +23,19 @@ QString EndReport(const std::vector<TFileResult>& Results);
 class TfrmEncodeProgress : public QDialog, public IBatchView {
   Q_OBJECT
  public:
-  // Starts the batch in Mode with Settings and TagValues as they stand, on
+  // Starts FileList in Mode with Settings and TagValues as they stand, on
   // the lanes Settings.Jobs asks for; its first steps run once the window's
   // loop does.
-  TfrmEncodeProgress(QWidget* Owner, std::vector<std::string> FileList, int Mode);
-  // A planned batch in Mode: the outputs keep the plan's folders, and the
-  // files it refused are told of at the end with the others.
-  TfrmEncodeProgress(QWidget* Owner, const TRunPlan& Plan, int Mode);
+  TfrmEncodeProgress(QWidget* Owner, std::vector<std::string> FileList, TConversionMode Mode);
+  // Shows Run, which Start starts; the files it refused are told of at the
+  // end with the others.
+  TfrmEncodeProgress(QWidget* Owner, std::unique_ptr<TConversionRun> Run);
   ~TfrmEncodeProgress() override;
 
-  TBatchRun& Batch() { return *Run; }
+  // Starts the run: false when it did not start (its tag values declined).
+  bool Start();
+  // The running batch.
+  TBatchRun& Batch() { return *Run->Batch(); }
 
   void bStopClick() { close(); }
   // Stops every lane (waiting for their outputs), then tells of the files
@@ -60,14 +62,12 @@ class TfrmEncodeProgress : public QDialog, public IBatchView {
 
  private:
   void MakeControls();
-  void MakeRun(std::vector<std::string> FileList);
   QLabel* Value(const QString& Name, const QString& Caption, int Y);
 
   QLabel *lInputFileName, *lOutputFileName, *lOutputFolder, *lSelectedTracks, *lCompleted, *lProgressHint;
   QProgressBar* ProgressBar1;
   QPushButton* bStop;
-  TRunPlan FPlan;
-  std::unique_ptr<TBatchRun> Run;
+  std::unique_ptr<TConversionRun> Run;
   std::vector<TFileResult> Results;  // refused by the plan, then as they end
   bool FProgressShown = false;
   bool FClosing = false;

@@ -16,7 +16,6 @@
 #include <filesystem>
 
 #include "conversion/conversion_modes.h"
-#include "conversion/run_plan.h"
 #include "conversion/tag_preparation.h"
 #include "gui/dialogs.h"
 #include "gui/widgets.h"
@@ -41,44 +40,14 @@ void PaintLine(QFrame* Line) {
   Line->setPalette(p);
 }
 
-struct TModeButtonText {
-  const char* Name;
-  int Tag;
-  const char* Caption;
-  const char* Hint;
-};
-const TModeButtonText kModeButtons[] = {
-    {"bMP3toWMA", 10, "WMA to MP3...", "Convert WMA to MP3"}, {"bWMAtoMP3", 9, "MP3 to WMA...", "Convert MP3 to WMA"},
-    {"bWAVtoMP3", 2, "WAV to MP3...", "Convert WAV to MP3"},  {"bMP3toWAV", 7, "MP3 to WAV...", "Convert MP3 to WAV"},
-    {"bWAVtoWMA", 4, "WAV to WMA...", "Convert WAV to WMA"},  {"bWMAtoWAV", 8, "WMA to WAV...", "Convert WMA to WAV"}};
-
 // The open-file dialog's filter and title of each mode.
-void DialogFor(int Mode, QStringList& Filters, QString& Title) {
-  const char* type = "wav";
-  switch (Mode) {
-    case cmWavToMp3: Title = "Wav to Mp3 Converter"; break;
-    case cmWavToWma: Title = "Wav to Wma Converter"; break;
-    case cmMp3ToWav: Title = "Mp3 to Wav Converter", type = "mp3"; break;
-    case cmWmaToWav: Title = "Wma to Wav Converter", type = "wma"; break;
-    case cmMp3ToWma: Title = "Mp3 to Wma Converter", type = "mp3"; break;
-    case cmWmaToMp3: Title = "Wma to Mp3 Converter", type = "wma"; break;
-    default: Title = "Audio Converter"; break;
-  }
-  Title += " (One or multiple files)";
-  Filters = {QString("Sound file(*.%1)").arg(type), "Any file(*)"};
+void DialogFor(TConversionMode Mode, QStringList& Filters, QString& Title) {
+  const TModeInfo* m = ModeInfo(Mode);
+  Title = QString(m ? m->DialogTitle : "Audio Converter") + " (One or multiple files)";
+  Filters = {QString("Sound file(*.%1)").arg(m ? m->Source : "wav"), "Any file(*)"};
 }
 
 const QColor kOnPicture(235, 245, 250);
-
-// What each source type converts to: the buttons of the question, with their modes.
-struct TTargets {
-  const char* Source;
-  const char* Targets[2];
-  int Modes[2];
-};
-const TTargets kTargets[] = {{"wav", {"MP3", "WMA"}, {cmWavToMp3, cmWavToWma}},
-                             {"mp3", {"WAV", "WMA"}, {cmMp3ToWav, cmMp3ToWma}},
-                             {"wma", {"WAV", "MP3"}, {cmWmaToWav, cmWmaToMp3}}};
 
 }  // namespace
 
@@ -121,12 +90,12 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
 
   Section("Main", 18, 46, 170);
   int y = 72;
-  for (const TModeButtonText& m : kModeButtons) {
+  for (const TModeInfo& m : kModes) {
     auto* b = new TModeButton(m.Caption, this);
-    FlatButton(m.Name, m.Caption, m.Hint, 28, y, 150, b);
-    b->setProperty("Tag", m.Tag);
+    FlatButton(m.Button, m.Caption, m.Hint, 28, y, 150, b);
+    b->setProperty("Tag", static_cast<int>(m.Mode));
     connect(b, &QPushButton::clicked, this, [this, b] { bMP3toWMAClick(b); });
-    b->OnDrop = [this, Mode = m.Tag](const QStringList& Paths) { StartFiles(Mode, Paths, true); };
+    b->OnDrop = [this, Mode = m.Mode](const QStringList& Paths) { StartFiles(Mode, Paths, true); };
     y += 30;
   }
   Section("Options", 212, 46, 170);
@@ -209,10 +178,8 @@ QPushButton* TfrmMain::FlatButton(const QString& Name, const QString& Caption, c
   return b;
 }
 
-void TfrmMain::FormCreate() {
-  LoadSettings();
-  ApplyTheme(QString::fromStdString(Settings.Theme));
-}
+// The settings are loaded once, when the program starts.
+void TfrmMain::FormCreate() { ApplyTheme(QString::fromStdString(Settings.Theme)); }
 
 void TfrmMain::closeEvent(QCloseEvent* Event) {
   try {
@@ -274,9 +241,11 @@ bool TfrmMain::CheckOutputFolder() {
   return false;
 }
 
-void TfrmMain::bMP3toWMAClick(QObject* Sender) { StartConversion(Sender->property("Tag").toInt()); }
+void TfrmMain::bMP3toWMAClick(QObject* Sender) {
+  StartConversion(static_cast<TConversionMode>(Sender->property("Tag").toInt()));
+}
 
-void TfrmMain::StartConversion(int Mode) {
+void TfrmMain::StartConversion(TConversionMode Mode) {
   if (!CheckOutputFolder()) return;
   QStringList filters;
   QString title;
@@ -297,21 +266,25 @@ struct TBusy {
 
 }  // namespace
 
-void TfrmMain::StartFiles(int Mode, const QStringList& Paths, bool Dropped) {
+void TfrmMain::StartFiles(TConversionMode Mode, const QStringList& Paths, bool Dropped) {
   std::vector<std::string> paths;
   for (const QString& p : Paths) paths.push_back(EncodePath(p));
   StartFiles(Mode, paths, Dropped);
 }
 
-void TfrmMain::StartFiles(int Mode, const std::vector<std::string>& Paths, bool Dropped) {
+void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& Paths, bool Dropped) {
   if (Dropped && !CheckOutputFolder()) return;
   TBusy busy(FBusy);
   try {
-    const TRunPlan plan = PlanRun(PlanFor(Mode, Paths, Dropped));
+    TRunRequest request;
+    request.Plan = PlanFor(Mode, Paths, Dropped);
+    request.Values = TRunValues::Current();
+    auto run = std::make_unique<TConversionRun>(std::move(request));
+    const TRunPlan& plan = run->Plan();
     if (plan.Files.empty()) {
       // Nothing of the mode's type, or every file refused for its own reason.
       const bool noneOfTheType = std::all_of(plan.Refused.begin(), plan.Refused.end(),
-                                             [](const TFileResult& R) { return R.Message.rfind("not a ", 0) == 0; });
+                                             [](const TFileResult& R) { return R.Reason == TReason::NotSourceType; });
       if (Dropped && noneOfTheType)
         ShowMessage(this, QMessageBox::Information,
                     QString("Nothing to convert: none of the dropped files is a %1 file.")
@@ -320,16 +293,19 @@ void TfrmMain::StartFiles(int Mode, const std::vector<std::string>& Paths, bool 
         ShowMessage(this, QMessageBox::Warning, EndReport(plan.Refused));
       return;
     }
-    std::vector<std::string> files;
-    for (const TPlannedFile& f : plan.Files) files.push_back(f.Source);
-    PrepareTagValues(Mode, files);
-    if (TagEditorWanted(Mode, files.size())) {
+    run->EditTags = [this, settings = run->Values().Settings](TConversionMode M, const std::vector<TPlannedFile>& Files,
+                                                              TTagValues& Tags) {
+      if (!TagEditorWanted(M, Files.size(), settings)) return true;
+      // The editor shows and edits the pending values.
+      TagValues = Tags;
       TfrmTagEditor editor(this);
-      if (files.size() > 1) editor.DisableTitle();
-      if (editor.exec() != QDialog::Accepted) return;
-    }
-    TfrmEncodeProgress progress(this, plan, Mode);
-    progress.exec();
+      if (Files.size() > 1) editor.DisableTitle();
+      if (editor.exec() != QDialog::Accepted) return false;
+      Tags = TagValues;
+      return true;
+    };
+    TfrmEncodeProgress progress(this, std::move(run));
+    if (progress.Start()) progress.exec();
   } catch (const std::exception& e) {
     // The start ends, but not silently: the user learns why.
     ShowMessage(this, QMessageBox::Critical,
@@ -357,39 +333,59 @@ void TfrmMain::TakePending() {
 }
 
 void TfrmMain::TakeGroups(const std::vector<std::string>& Paths) {
-  // Each source type with the paths that hold files of it, in the order given.
-  std::vector<std::pair<int, std::vector<std::string>>> groups;  // (the type's first mode, paths)
-  QStringList unknown;
-  for (const std::string& path : Paths) {
-    bool taken = false;
-    for (const TTargets& t : kTargets) {
+  // Each source type with the paths that hold files of it, in the order
+  // given: one plan of each type over every path.
+  struct TGroup {
+    std::string Type;
+    std::vector<std::string> Paths;
+    size_t Files = 0;
+  };
+  std::vector<TGroup> groups;
+  std::vector<bool> taken(Paths.size());
+  for (const char* type : kFileTypes) {
+    const TConversionMode first = ModeBetween(type, type == std::string("wav") ? "mp3" : "wav");
+    const TRunPlan plan = PlanRun(PlanFor(first, Paths, true));
+    TGroup group{type, {}, plan.Files.size()};
+    for (size_t i = 0; i < Paths.size(); ++i) {
+      const std::string folder = Paths[i] + "/";
       std::error_code ec;
-      const bool fits = std::filesystem::is_directory(path, ec)
-                            ? !PlanRun(PlanFor(t.Modes[0], {path}, true)).Files.empty()
-                            : OfSourceType(path, t.Modes[0]);
-      if (!fits) continue;
-      auto g = std::find_if(groups.begin(), groups.end(), [&](const auto& G) { return G.first == t.Modes[0]; });
-      if (g == groups.end()) g = groups.insert(groups.end(), {t.Modes[0], {}});
-      g->second.push_back(path);
-      taken = true;
+      const bool holds = std::filesystem::is_directory(Paths[i], ec)
+                             ? std::any_of(plan.Files.begin(), plan.Files.end(),
+                                           [&](const TPlannedFile& F) { return F.Source.rfind(folder, 0) == 0; })
+                             : OfSourceType(Paths[i], first);
+      if (!holds) continue;
+      group.Paths.push_back(Paths[i]);
+      taken[i] = true;
     }
-    if (!taken) unknown << DecodePath(path);
+    if (!group.Paths.empty()) groups.push_back(group);
   }
+  QStringList unknown;
+  for (size_t i = 0; i < Paths.size(); ++i)
+    if (!taken[i]) unknown << DecodePath(Paths[i]);
   if (!unknown.isEmpty())
     ShowMessage(this, QMessageBox::Information,
                 "These are not WAV, MP3 or WMA files, or folders holding any:\n\n" + unknown.join("\n"));
-  for (const auto& [first, paths] : groups) {
-    const TTargets& t = *std::find_if(std::begin(kTargets), std::end(kTargets),
-                                      [first = first](const TTargets& T) { return T.Modes[0] == first; });
-    const auto count = PlanRun(PlanFor(first, paths, true)).Files.size();
-    const QString text =
-        QString("Convert %1 %2 file%3 to:").arg(count).arg(QString(t.Source).toUpper(), count == 1 ? "" : "s");
-    const int choice = ShowChoice(this, text, {t.Targets[0], t.Targets[1]});
-    if (choice == 0 || choice == 1) StartFiles(t.Modes[choice], paths, true);
+  // Groups in the order their first path was given.
+  auto firstGiven = [&](const TGroup& G) { return std::find(Paths.begin(), Paths.end(), G.Paths.front()); };
+  std::stable_sort(groups.begin(), groups.end(),
+                   [&](const TGroup& A, const TGroup& B) { return firstGiven(A) < firstGiven(B); });
+  for (const TGroup& g : groups) {
+    std::vector<TConversionMode> modes;
+    QStringList targets;
+    for (const char* target : kFileTypes)
+      if (const TConversionMode m = ModeBetween(g.Type, target); m != cmNone) {
+        modes.push_back(m);
+        targets << QString(target).toUpper();
+      }
+    const QString text = QString("Convert %1 %2 file%3 to:")
+                             .arg(g.Files)
+                             .arg(QString::fromStdString(g.Type).toUpper(), g.Files == 1 ? "" : "s");
+    const int choice = ShowChoice(this, text, targets);
+    if (choice == 0 || choice == 1) StartFiles(modes[static_cast<size_t>(choice)], g.Paths, true);
   }
 }
 
-TPlanRequest TfrmMain::PlanFor(int Mode, const std::vector<std::string>& Paths, bool Dropped) const {
+TPlanRequest TfrmMain::PlanFor(TConversionMode Mode, const std::vector<std::string>& Paths, bool Dropped) const {
   TPlanRequest request;
   request.Sources = Paths;
   request.Mode = Mode;

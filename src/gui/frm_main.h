@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "conversion/run_plan.h"
+#include "conversion/conversion_run.h"
 
 namespace tonvale::gui {
 
@@ -30,13 +30,13 @@ class TfrmMain : public QWidget {
   // The handler of the restore request of a second start.
   void RestoreInstance();
   // The whole start of a conversion in Mode; returns after the batch.
-  void StartConversion(int Mode);
+  void StartConversion(TConversionMode Mode);
   // A start in Mode with files and folders already chosen: Dropped ones (on
   // a mode button, or handed over by the desktop) of another source type are
   // left out and told of; chosen ones are all tried in the mode.
-  void StartFiles(int Mode, const QStringList& Paths, bool Dropped);
+  void StartFiles(TConversionMode Mode, const QStringList& Paths, bool Dropped);
   // The same with paths as the file system's bytes.
-  void StartFiles(int Mode, const std::vector<std::string>& Paths, bool Dropped);
+  void StartFiles(TConversionMode Mode, const std::vector<std::string>& Paths, bool Dropped);
   // Files handed over by the desktop: for each source type among them, in
   // the order given, the user picks one of the two conversions it allows.
   void TakeFiles(const std::vector<std::string>& Paths);
@@ -66,7 +66,7 @@ class TfrmMain : public QWidget {
                           QPushButton* Button = nullptr);
   void Section(const QString& Text, int X, int Y, int W);
   void ChooseTheme(const QString& Name);
-  TPlanRequest PlanFor(int Mode, const std::vector<std::string>& Paths, bool Dropped) const;
+  TPlanRequest PlanFor(TConversionMode Mode, const std::vector<std::string>& Paths, bool Dropped) const;
   void TakeGroups(const std::vector<std::string>& Paths);
   // Hand-overs that arrive while a conversion or a question is under way
   // wait for it to end.

@@ -104,7 +104,7 @@ QWidget* TfrmOptions::OutputPage() {
   jobsLabel->move(12, 180);
   jobsLabel->adjustSize();
   seJobs = Place<QSpinBox>(page, "seJobs", {jobsLabel->x() + jobsLabel->width() + 8, 176, 100, 24});
-  seJobs->setRange(0, 64);
+  seJobs->setRange(0, kMaxJobs);
   seJobs->setSpecialValueText("Automatic");
   jobsLabel->setBuddy(seJobs);
   return page;
@@ -118,8 +118,9 @@ QWidget* TfrmOptions::LamePage() {
   rbCBR = Place<QRadioButton>(rate, "rbCBR", {10, 22, 230, 20}, "CBR(Constant Bit Rate)");
   rbCBR->setChecked(true);
   QLabel* bitrate = Caption(rate, "Bitrate", 28, 50);
-  cbConstantBitRate = Combo(rate, "cbConstantBitRate", false,
-                            {"48", "56", "64", "80", "96", "128", "192", "256", "320"}, QRect(150, 46, 90, 22));
+  QStringList constant;
+  for (int kbps : kConstantBitRatesKbps) constant << QString::number(kbps);
+  cbConstantBitRate = Combo(rate, "cbConstantBitRate", false, constant, QRect(150, 46, 90, 22));
   bitrate->setBuddy(cbConstantBitRate);
   cbConstantBitRate->setCurrentIndex(5);
   rbVBR = Place<QRadioButton>(rate, "rbVBR", {10, 76, 230, 20}, "VBR(Variable Bit Rate)");
@@ -301,24 +302,28 @@ void TfrmOptions::cbWMA_VBRClick() {
   Select(lbFormats, 0);
 }
 
+// The Default buttons show the values a missing key loads as.
 void TfrmOptions::bDefaultClick() {
-  rbCBR->setChecked(true);
-  Select(cbConstantBitRate, 5);
-  ckbVBRHead->setChecked(false);
-  Select(cbMinBitRate, 8);
-  Select(cbMaxBitRate, 13);
-  Select(cbVBRQuality, 4);
-  Select(cbStereoMode, 1);
-  tbMP3Cpu->setValue(3);
-  cbWriteID3v2->setChecked(true);
+  const TSettings d = DefaultSettings();
+  rbCBR->setChecked(!d.IsSelectVBR);
+  rbVBR->setChecked(d.IsSelectVBR);
+  Select(cbConstantBitRate, d.ConstantBitRate);
+  ckbVBRHead->setChecked(d.IsVBRHead);
+  cbMinBitRate->setCurrentIndex(cbMinBitRate->findText(QString("%1 kbit/s").arg(d.BitRate, 3)));
+  cbMaxBitRate->setCurrentIndex(cbMaxBitRate->findText(QString("%1 kbit/s").arg(d.MaxBitRate, 3)));
+  Select(cbVBRQuality, d.VBRQuality);
+  Select(cbStereoMode, d.StereoMode);
+  tbMP3Cpu->setValue(d.CPU);
+  cbWriteID3v2->setChecked(d.WriteID3v2);
 }
 
 void TfrmOptions::bWMADefaultClick() {
-  Select(lbCodecs, 0);
-  cbWMA_VBR->setChecked(false);
-  WMAOut1->SetVBR(false);
+  const TSettings d = DefaultSettings();
+  Select(lbCodecs, d.CodecIndex);
+  cbWMA_VBR->setChecked(d.VBR);
+  WMAOut1->SetVBR(d.VBR);
   FillFormats();
-  Select(lbFormats, 29);
+  Select(lbFormats, d.FormatIndex);
 }
 
 }  // namespace tonvale::gui

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "gui/frm_main.h"
+#include "settings/settings.h"
 #include "gui/single_instance.h"
 #include "gui/ui_bridge.h"
 
@@ -28,6 +29,11 @@ int main(int argc, char** argv) {
   const QString socket = tonvale::gui::TSingleInstance::SocketPath(&why);
   if (instance.HandOver(socket, files)) return 0;
   tonvale::gui::TUiBridge bridge;
+  try {
+    tonvale::LoadSettings();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tonvale: %s\n", e.what());
+  }
   tonvale::gui::TfrmMain frmMain;
   const bool listening = instance.Listen(
       socket,

@@ -1,6 +1,7 @@
 #include "settings/encoder_config.h"
 
 #include <filesystem>
+#include <iterator>
 
 #include "audio/lame/mp3_out.h"
 #include "audio/winmedia/wma_out.h"
@@ -12,13 +13,24 @@
 namespace tonvale {
 namespace {
 
-constexpr TMP3BitRate kConstantBitRates[] = {br48, br56, br64, br80, br96, br128, br192, br256, br320};
+// The encoder's rate of a kbit/s value of the constant bit-rate list.
+bool RateOf(int Kbps, TMP3BitRate& Rate) {
+  for (int r = br8; r <= br320; ++r)
+    if (BitRateKbps(static_cast<TMP3BitRate>(r)) == Kbps) {
+      Rate = static_cast<TMP3BitRate>(r);
+      return true;
+    }
+  return false;
+}
 
 }  // namespace
 
 void ConfigureMP3Out(TMP3Out& Out, const TSettings& From) {
   Out.SetDelay(16 - 5 * From.CPU);
-  if (From.ConstantBitRate >= 0 && From.ConstantBitRate <= 8) Out.SetBitRate(kConstantBitRates[From.ConstantBitRate]);
+  TMP3BitRate rate = br128;
+  if (From.ConstantBitRate >= 0 && From.ConstantBitRate < static_cast<int>(std::size(kConstantBitRatesKbps)) &&
+      RateOf(kConstantBitRatesKbps[From.ConstantBitRate], rate))
+    Out.SetBitRate(rate);
   Out.SetEnableVBR(From.IsSelectVBR);
   Out.SetWriteVBRHeader(From.IsVBRHead);
   // Channel modes outside 0 to 3 keep the output's mode.
@@ -27,8 +39,6 @@ void ConfigureMP3Out(TMP3Out& Out, const TSettings& From) {
   Out.SetVBRMaxBitrate(From.MaxBitRate);
   if (From.VBRQuality >= 0 && From.VBRQuality <= 9) Out.SetVBRQuality(static_cast<TMP3Quality>(From.VBRQuality));
 }
-
-void ConfigureWMAOut(TWMAOut& Out) { ConfigureWMAOut(Out, Settings, TagValues, Settings.IsShowTagEditor); }
 
 void ConfigureWMAOut(TWMAOut& Out, const TSettings& From, const TTagValues& Tags, bool CopyTags) {
   Out.SetVBR(From.VBR);

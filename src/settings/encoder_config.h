@@ -10,10 +10,8 @@ namespace tonvale {
 class TMP3Out;
 class TWMAOut;
 
-void ConfigureMP3Out(TMP3Out& Out, const TSettings& From = Settings);
-// The tag values reach the output's tag set when CopyTags is set; without
-// arguments, the process-wide records with the tag editor's setting.
+void ConfigureMP3Out(TMP3Out& Out, const TSettings& From);
+// The tag values reach the output's tag set when CopyTags is set.
 void ConfigureWMAOut(TWMAOut& Out, const TSettings& From, const TTagValues& Tags, bool CopyTags);
-void ConfigureWMAOut(TWMAOut& Out);
 
 }  // namespace tonvale

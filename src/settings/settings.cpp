@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <stdexcept>
+#include <variant>
 
 #include "platform/private_profile.h"
 #include "platform/shell_folders.h"
@@ -13,9 +14,42 @@ TSettings Settings;
 
 namespace {
 
-constexpr const char* kCommon = "CommonOptions";
-constexpr const char* kMp3 = "Mp3Options";
-constexpr const char* kWma = "WMAOptions";
+// Each key of options.ini with its section and field; a missing key loads as
+// the field's value in TSettings{}.
+struct TKey {
+  const char* Section;
+  const char* Name;
+  std::variant<std::string TSettings::*, int32_t TSettings::*, bool TSettings::*> Field;
+};
+
+const TKey kKeys[] = {
+    {"CommonOptions", "OutputFolder", &TSettings::OutputFolder},
+    {"CommonOptions", "OutputFormat", &TSettings::OutputFormat},
+    {"CommonOptions", "SameAsInputFolder", &TSettings::SameAsInputFolder},
+    {"CommonOptions", "IsShowTagEditor", &TSettings::IsShowTagEditor},
+    {"CommonOptions", "IsSameTag", &TSettings::IsSameTag},
+    {"CommonOptions", "Jobs", &TSettings::Jobs},
+    {"CommonOptions", "Theme", &TSettings::Theme},
+    {"Mp3Options", "IsSelectVBR", &TSettings::IsSelectVBR},
+    {"Mp3Options", "IsVBRHead", &TSettings::IsVBRHead},
+    {"Mp3Options", "BitRate", &TSettings::BitRate},
+    {"Mp3Options", "MaxBitRate", &TSettings::MaxBitRate},
+    {"Mp3Options", "VBRQuality", &TSettings::VBRQuality},
+    {"Mp3Options", "StereoMode", &TSettings::StereoMode},
+    {"Mp3Options", "CPU", &TSettings::CPU},
+    {"Mp3Options", "ConstantBitRate", &TSettings::ConstantBitRate},
+    {"Mp3Options", "WriteID3v2", &TSettings::WriteID3v2},
+    {"WMAOptions", "CodecIndex", &TSettings::CodecIndex},
+    {"WMAOptions", "FormatIndex", &TSettings::FormatIndex},
+    {"WMAOptions", "VBR", &TSettings::VBR},
+};
+
+template <class... F>
+struct TOverloaded : F... {
+  using F::operator()...;
+};
+template <class... F>
+TOverloaded(F...) -> TOverloaded<F...>;
 
 // The settings file, with the initial copy from beside the executable.
 std::string SettingsFile(bool Make = true) {
@@ -30,6 +64,19 @@ std::string SettingsFile(bool Make = true) {
 
 }  // namespace
 
+std::string DefaultOutputFolder() {
+  // An installed program's folder is not writable: the outputs go to the
+  // user's music folder (created when first needed).
+  const std::string music = MusicFolder();
+  return (music.empty() ? ExecutableFolder() : music) + "Tonvale";
+}
+
+int ConstantBitRateIndex(int Kbps) {
+  const auto* end = std::end(kConstantBitRatesKbps);
+  const auto* it = std::find(std::begin(kConstantBitRatesKbps), end, Kbps);
+  return it == end ? -1 : static_cast<int>(it - std::begin(kConstantBitRatesKbps));
+}
+
 std::string SettingsFolder(bool Make) {
   const std::string appData = AppDataFolder();
   if (!appData.empty()) {
@@ -42,82 +89,30 @@ std::string SettingsFolder(bool Make) {
   return ExecutableFolder();
 }
 
-TSettings DefaultSettings() {
-  TSettings d;
-  // An installed program's folder is not writable: the outputs go to the
-  // user's music folder (created when first needed).
-  const std::string music = MusicFolder();
-  d.OutputFolder = (music.empty() ? ExecutableFolder() : music) + "Tonvale";
-  d.OutputFormat = 0;
-  d.SameAsInputFolder = false;
-  d.IsShowTagEditor = true;
-  d.IsSameTag = false;
-  d.Jobs = 0;
-  d.IsSelectVBR = false;
-  d.IsVBRHead = false;
-  d.BitRate = 128;
-  d.MaxBitRate = 320;
-  d.VBRQuality = 4;
-  d.StereoMode = 1;
-  d.CPU = 3;
-  d.ConstantBitRate = 5;
-  d.WriteID3v2 = true;
-  d.CodecIndex = 0;
-  d.FormatIndex = 29;
-  d.VBR = false;
-  return d;
-}
+TSettings DefaultSettings() { return TSettings{}; }
 
 void LoadSettings(bool MakeFolders) {
   TPrivateProfile ini(SettingsFile(MakeFolders));
-  const TSettings d = DefaultSettings();
-  auto flag = [&](const char* Section, const char* Key, bool Default) {
-    return ini.ReadInteger(Section, Key, Default ? 1 : 0) != 0;
-  };
-  Settings.OutputFolder = ini.ReadString(kCommon, "OutputFolder", d.OutputFolder);
-  Settings.OutputFormat = ini.ReadInteger(kCommon, "OutputFormat", d.OutputFormat);
-  Settings.SameAsInputFolder = flag(kCommon, "SameAsInputFolder", d.SameAsInputFolder);
-  Settings.IsShowTagEditor = flag(kCommon, "IsShowTagEditor", d.IsShowTagEditor);
-  Settings.IsSameTag = flag(kCommon, "IsSameTag", d.IsSameTag);
-  Settings.Jobs = std::clamp(ini.ReadInteger(kCommon, "Jobs", d.Jobs), 0, 64);
-  Settings.Theme = ini.ReadString(kCommon, "Theme", d.Theme);
-  Settings.IsSelectVBR = flag(kMp3, "IsSelectVBR", d.IsSelectVBR);
-  Settings.IsVBRHead = flag(kMp3, "IsVBRHead", d.IsVBRHead);
-  Settings.BitRate = ini.ReadInteger(kMp3, "BitRate", d.BitRate);
-  Settings.MaxBitRate = ini.ReadInteger(kMp3, "MaxBitRate", d.MaxBitRate);
-  Settings.VBRQuality = ini.ReadInteger(kMp3, "VBRQuality", d.VBRQuality);
-  Settings.StereoMode = ini.ReadInteger(kMp3, "StereoMode", d.StereoMode);
-  Settings.CPU = ini.ReadInteger(kMp3, "CPU", d.CPU);
-  Settings.ConstantBitRate = ini.ReadInteger(kMp3, "ConstantBitRate", d.ConstantBitRate);
-  Settings.WriteID3v2 = flag(kMp3, "WriteID3v2", d.WriteID3v2);
-  Settings.CodecIndex = ini.ReadInteger(kWma, "CodecIndex", d.CodecIndex);
-  Settings.FormatIndex = ini.ReadInteger(kWma, "FormatIndex", d.FormatIndex);
-  Settings.VBR = flag(kWma, "VBR", d.VBR);
+  const TSettings d;
+  for (const TKey& k : kKeys) {
+    std::visit(
+        TOverloaded{[&](std::string TSettings::*F) { Settings.*F = ini.ReadString(k.Section, k.Name, d.*F); },
+                    [&](int32_t TSettings::*F) { Settings.*F = ini.ReadInteger(k.Section, k.Name, d.*F); },
+                    [&](bool TSettings::*F) { Settings.*F = ini.ReadInteger(k.Section, k.Name, d.*F ? 1 : 0) != 0; }},
+        k.Field);
+  }
+  Settings.Jobs = std::clamp(Settings.Jobs, 0, kMaxJobs);
 }
 
 void SaveSettings() {
   TPrivateProfile ini(SettingsFile());
-  auto flag = [](bool V) { return std::string(V ? "1" : "0"); };
-  auto num = [](int32_t V) { return std::to_string(V); };
-  ini.WriteString(kCommon, "OutputFolder", Settings.OutputFolder);
-  ini.WriteString(kCommon, "OutputFormat", num(Settings.OutputFormat));
-  ini.WriteString(kCommon, "SameAsInputFolder", flag(Settings.SameAsInputFolder));
-  ini.WriteString(kCommon, "IsShowTagEditor", flag(Settings.IsShowTagEditor));
-  ini.WriteString(kCommon, "IsSameTag", flag(Settings.IsSameTag));
-  ini.WriteString(kCommon, "Jobs", num(Settings.Jobs));
-  ini.WriteString(kCommon, "Theme", Settings.Theme);
-  ini.WriteString(kMp3, "IsSelectVBR", flag(Settings.IsSelectVBR));
-  ini.WriteString(kMp3, "IsVBRHead", flag(Settings.IsVBRHead));
-  ini.WriteString(kMp3, "BitRate", num(Settings.BitRate));
-  ini.WriteString(kMp3, "MaxBitRate", num(Settings.MaxBitRate));
-  ini.WriteString(kMp3, "VBRQuality", num(Settings.VBRQuality));
-  ini.WriteString(kMp3, "StereoMode", num(Settings.StereoMode));
-  ini.WriteString(kMp3, "CPU", num(Settings.CPU));
-  ini.WriteString(kMp3, "ConstantBitRate", num(Settings.ConstantBitRate));
-  ini.WriteString(kMp3, "WriteID3v2", flag(Settings.WriteID3v2));
-  ini.WriteString(kWma, "CodecIndex", num(Settings.CodecIndex));
-  ini.WriteString(kWma, "FormatIndex", num(Settings.FormatIndex));
-  ini.WriteString(kWma, "VBR", flag(Settings.VBR));
+  for (const TKey& k : kKeys) {
+    std::visit(
+        TOverloaded{[&](std::string TSettings::*F) { ini.WriteString(k.Section, k.Name, Settings.*F); },
+                    [&](int32_t TSettings::*F) { ini.WriteString(k.Section, k.Name, std::to_string(Settings.*F)); },
+                    [&](bool TSettings::*F) { ini.WriteString(k.Section, k.Name, Settings.*F ? "1" : "0"); }},
+        k.Field);
+  }
   if (!ini.Flush()) throw std::runtime_error("Unable to write to " + ini.FileName());
 }
 

@@ -6,37 +6,51 @@
 
 namespace tonvale {
 
+// Where outputs go by default: the user's music folder's "Tonvale" (made
+// when first needed), else beside the executable.
+std::string DefaultOutputFolder();
+
+// The MP3 constant bit rates, kbit/s; ConstantBitRate indexes this list.
+constexpr int kConstantBitRatesKbps[] = {48, 56, 64, 80, 96, 128, 192, 256, 320};
+// The index of Kbps in that list; -1 when it is none of them.
+int ConstantBitRateIndex(int Kbps);
+
+// Files converted at the same time: 0 (one per available core) to kMaxJobs.
+constexpr int kMaxJobs = 64;
+
+// Each field starts at the value a missing key loads as.
 struct TSettings {
   // CommonOptions
-  std::string OutputFolder;
+  std::string OutputFolder = DefaultOutputFolder();
   int32_t OutputFormat = 0;
   bool SameAsInputFolder = false;
-  bool IsShowTagEditor = false;
+  bool IsShowTagEditor = true;
   bool IsSameTag = false;
-  // Files converted at the same time: 0 one per available core, else 1 to 64.
   int32_t Jobs = 0;
   // The window's colour theme by name; empty follows the desktop.
   std::string Theme;
   // Mp3Options
   bool IsSelectVBR = false;
   bool IsVBRHead = false;
-  int32_t BitRate = 0;  // the VBR minimum, kbit/s
-  int32_t MaxBitRate = 0;
-  int32_t VBRQuality = 0;
-  int32_t StereoMode = 0;
-  int32_t CPU = 0;
-  int32_t ConstantBitRate = 0;  // index into 48 56 64 80 96 128 192 256 320
+  int32_t BitRate = 128;  // the VBR minimum, kbit/s
+  int32_t MaxBitRate = 320;
+  int32_t VBRQuality = 4;
+  int32_t StereoMode = 1;
+  int32_t CPU = 3;
+  int32_t ConstantBitRate = 5;  // index into kConstantBitRatesKbps
   // An ID3v2 tag (whole values) before the audio of MP3 outputs, beside the ID3v1 tag.
   bool WriteID3v2 = true;
   // WMAOptions
   int32_t CodecIndex = 0;
-  int32_t FormatIndex = 0;
+  int32_t FormatIndex = 29;
   bool VBR = false;
+
+  bool operator==(const TSettings&) const = default;
 };
 
 extern TSettings Settings;
 
-// Every field at the value a missing key loads as.
+// Every field at the value a missing key loads as: TSettings{}.
 TSettings DefaultSettings();
 
 // The folder of options.ini: the application-data folder's

@@ -1014,3 +1014,57 @@ TEST(Cli, ProgressFitsTheTerminalAndNamesCannotSendEscapes) {
             "raw escape False escaped True\n"
             "exact on stdout True\n");
 }
+
+// The dry run makes every check the run makes before writing: for each file
+// the outcome and the reason kind it predicts are the run's.
+TEST(Cli, DryRunPredictsEachOutcomeAndReasonOfTheRun) {
+  const struct {
+    const char* Name;
+    const char* Args;
+    const char* Files;
+    bool OutputsExist;
+  } cases[] = {
+      {"refusals", "", "s.wav s.WAV s.wav x.mp3 notes.txt missing.wav empty.wav locked.wav ok.wav", false},
+      {"strict tag loss", "--strict --no-id3v2 --artist 'Thirty-one characters long name'", "s.wav ok.wav", false},
+      {"existing outputs, -n", "-n", "s.wav ok.wav", true},
+      {"existing outputs, -y", "-y", "s.wav ok.wav", true},
+      {"existing outputs, no answer", "", "s.wav ok.wav", true},
+  };
+  for (const auto& k : cases) {
+    Cli c;
+    for (const char* name : {"s.wav", "s.WAV", "ok.wav", "locked.wav"})
+      MakeAudio(c.Path(name), 0.3, 44100, 2, "-c:a pcm_s16le");
+    fs::permissions(c.Path("locked.wav"), fs::perms::none);
+    MakeAudio(c.Path("x.mp3"), 0.3, 44100, 2, "-c:a libmp3lame");
+    WriteText(c.Path("notes.txt"), "text");
+    WriteText(c.Path("empty.wav"), "");
+    if (k.OutputsExist)
+      for (const char* name : {"s.mp3", "ok.mp3"}) WriteText(c.Out + "/" + name, "old");
+    const std::string args = std::string("--json -j 2 --to mp3 -o out ") + k.Args + " " + k.Files;
+    auto outcomes = [&](const std::string& Json) {
+      WriteText(c.Path("run.json"), Json);
+      return Shell("/usr/bin/python3 " + Quote(TONVALE_CLI_TESTS "/outcomes.py") + " " + Quote(c.Path("run.json")));
+    };
+    const std::string dry = outcomes(c.Run("--dry-run " + args).Out);
+    const std::string real = outcomes(c.Run(args).Out);
+    EXPECT_EQ(dry, real) << k.Name;
+    EXPECT_NE(real.find(' '), std::string::npos) << k.Name << ": " << real;
+  }
+}
+
+// Regression: Jobs in options.ini was read by the window only. With Jobs=1
+// each file ends before the next starts; -j takes what the setting takes.
+TEST(Cli, JobsFromOptionsIniAndOneRangeForBoth) {
+  Cli c;
+  for (const char* name : {"a.wav", "b.wav", "c.wav"}) MakeAudio(c.Path(name), 0.5, 44100, 2, "-c:a pcm_s16le");
+  fs::create_directories(c.Path("cfg/Quarnel/Tonvale"));
+  WriteText(c.Path("cfg/Quarnel/Tonvale/options.ini"), "[CommonOptions]\nJobs=1\n");
+  Result r = c.Run("--to mp3 -o out a.wav b.wav c.wav");
+  EXPECT_EQ(r.Status, 0) << r.Err;
+  std::string order;
+  for (size_t at = 0; (at = r.Err.find_first_of("cd", at)) != std::string::npos; ++at)
+    if (r.Err.compare(at, 11, "converting ") == 0 || r.Err.compare(at, 5, "done ") == 0) order += r.Err[at];
+  EXPECT_EQ(order, "cdcdcd") << r.Err;
+  for (const auto& [jobs, status] : {std::pair{"0", 0}, std::pair{"64", 0}, std::pair{"65", 2}, std::pair{"-1", 2}})
+    EXPECT_EQ(c.Run(std::string("-y -j ") + jobs + " --to mp3 -o out a.wav").Status, status) << jobs;
+}

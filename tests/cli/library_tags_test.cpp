@@ -14,7 +14,7 @@ using namespace tonvale::test;
 
 TEST(Cli, LibraryTagsSurviveTheMove) {
   TempDir dir;
-  const std::string d = dir.Path().string(), script = Quote(std::string(TONVALE_SOURCE_DIR) + "/cli/library_tags.py");
+  const std::string d = dir.Path().string(), script = Quote(std::string(TONVALE_CLI_TESTS) + "/library_tags.py");
   MakeAudio(d + "/base.mp3", 0.5, 44100, 2, "-c:a libmp3lame");
   MakeAudio(d + "/base.wma", 0.5, 44100, 2, "-c:a wmav2");
   MakeAudio(d + "/base.wav", 0.5, 44100, 2, "-c:a pcm_s16le");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "conversion/script_view.h"
@@ -18,7 +19,8 @@ TEST(BatchDriver, NamesOutputsAndTagsEveryMp3) {
   ASSERT_TRUE(b.Run(view, cmWavToMp3, files));
   EXPECT_TRUE(view.Closed);
   EXPECT_EQ(view.Selected, 2);
-  EXPECT_EQ(view.Completed, std::vector<int>({0, 1}));
+  EXPECT_TRUE(std::is_sorted(view.Completed.begin(), view.Completed.end()));
+  EXPECT_EQ(view.Completed.back(), 2);
   ASSERT_EQ(view.Outcomes(), std::vector<TFileOutcome>({TFileOutcome::Converted, TFileOutcome::Converted}));
   EXPECT_EQ(view.Results[0].Output, b.Out + "/song.final.mp3");
   EXPECT_EQ(view.Results[1].Output, b.Out + "/noext.mp3");
@@ -96,7 +98,8 @@ TEST(BatchDriver, OverwriteQuestionAndOutputFolders) {
             std::vector<TFileOutcome>({TFileOutcome::Converted, TFileOutcome::Skipped, TFileOutcome::Skipped}));
   EXPECT_EQ(ReadBytes(b.Out + "/two.mp3").size(), 7u) << "left byte for byte";
   EXPECT_TRUE(view.Closed) << "No for the last file ends the batch";
-  EXPECT_EQ(view.Completed, std::vector<int>({0, 1, 2}));
+  EXPECT_TRUE(std::is_sorted(view.Completed.begin(), view.Completed.end()));
+  EXPECT_EQ(view.Completed.back(), 3);
 
   // Beside each source, whatever folder it is in.
   Settings.SameAsInputFolder = true;
@@ -147,7 +150,8 @@ TEST(BatchDriver, NeverWritesOverItsSource) {
   view.Answers["same.wav"] = true;
   ASSERT_TRUE(b.Run(view, cmMp3ToWav, {wav}));  // a WAV chosen through "any file"
   ASSERT_EQ(view.Results.size(), 1u);
-  EXPECT_EQ(view.Results[0].Outcome, TFileOutcome::Skipped);
+  EXPECT_EQ(view.Results[0].Outcome, TFileOutcome::Failed);
+  EXPECT_EQ(view.Results[0].Reason, TReason::WouldReplaceSource);
   EXPECT_EQ(ReadBytes(wav), before);
 }
 
@@ -155,9 +159,9 @@ TEST(BatchDriver, StopWaitsForTheRunningOutputAndKeepsThePartialFile) {
   Batch b;
   const std::string wav = b.Wav("long.wav", 30);
   ScriptView view;
-  TBatchDriver driver(view, {wav, b.Wav("next.wav")});
+  TBatchDriver driver(view, Batch::Values(), Batch::Plan(cmWavToMp3, {wav, b.Wav("next.wav")}));
   driver.SetDoneDelay(0);
-  driver.Start(cmWavToMp3);
+  driver.Start();
   ASSERT_TRUE(ui_thread::ProcessUntil([&] { return driver.MP3Out1.Running(); }, std::chrono::seconds(10)));
   driver.bStopClick();
   EXPECT_FALSE(driver.MP3Out1.Running());
@@ -176,11 +180,11 @@ TEST(BatchDriver, NothingRunsBeforeStartAndADriverStartsOnce) {
   Batch b;
   ScriptView view;
   ui_thread::ProcessMessages();
-  TBatchDriver driver(view, {b.Wav("a.wav")});
+  TBatchDriver driver(view, Batch::Values(), Batch::Plan(cmWavToMp3, {b.Wav("a.wav")}));
   EXPECT_FALSE(ui_thread::ProcessMessages()) << "a step was queued before Start";
   driver.SetDoneDelay(0);
-  driver.Start(cmWavToMp3);
-  EXPECT_THROW(driver.Start(cmWavToWma), std::logic_error);
+  driver.Start();
+  EXPECT_THROW(driver.Start(), std::logic_error);
   ASSERT_TRUE(ui_thread::ProcessUntil([&] { return driver.Closed(); }, std::chrono::seconds(60)));
   ASSERT_EQ(view.Results.size(), 1u);
   EXPECT_EQ(view.Results[0].Outcome, TFileOutcome::Converted);
@@ -188,13 +192,10 @@ TEST(BatchDriver, NothingRunsBeforeStartAndADriverStartsOnce) {
   EXPECT_FALSE(fs::exists(b.Out + "/a.wma"));
 }
 
-TEST(BatchDriver, AnUnknownModeStartsNothing) {
+TEST(BatchDriver, AValueOfNoModeStartsNothing) {
   Batch b;
-  ScriptView view;
-  TBatchDriver driver(view, {b.Wav("a.wav")});
-  driver.Start(5);
-  ui_thread::ProcessUntil([] { return false; }, std::chrono::milliseconds(200));
-  EXPECT_FALSE(driver.Closed());
-  EXPECT_TRUE(view.Results.empty());
-  EXPECT_EQ(driver.Current(), 1);
+  const auto plan = Batch::Plan(static_cast<TConversionMode>(5), {b.Wav("a.wav")});
+  EXPECT_TRUE(plan->Files.empty());
+  ASSERT_EQ(plan->Refused.size(), 1u);
+  EXPECT_EQ(plan->Refused[0].Reason, TReason::UnknownType);
 }

@@ -17,13 +17,15 @@ struct Lanes {
   std::vector<ScriptView> Views;
   std::unique_ptr<TBatchRun> Run;
   std::vector<int> Percents;  // the run's percentage at every report
-  Lanes(int Count, int Mode, const std::vector<std::string>& Files,
-        std::shared_ptr<const TRunValues> Values = std::make_shared<const TRunValues>(TRunValues::Current()))
-      : Views(Count) {
-    Run = std::make_unique<TBatchRun>(Files, Values, Count, [this](int Lane) -> IBatchView& { return Views[Lane]; });
+  Lanes(int Count, TConversionMode Mode, const std::vector<std::string>& Files,
+        std::shared_ptr<const TRunValues> Values = Batch::Values())
+      : Views(static_cast<size_t>(Count)) {
+    Run = std::make_unique<TBatchRun>(Batch::Plan(Mode, Files), Values, Count, [this](int Lane) {
+      return std::shared_ptr<IBatchView>(std::shared_ptr<void>(), &Views[static_cast<size_t>(Lane)]);
+    });
     for (ScriptView& v : Views) v.OnProgress = [this] { Percents.push_back(Run->Percent()); };
     Run->SetDoneDelay(0);
-    Run->Start(Mode);
+    Run->Start();
   }
   bool Finish() {
     return ui_thread::ProcessUntil([&] { return Run->Closed(); }, std::chrono::seconds(60));

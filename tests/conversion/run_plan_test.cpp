@@ -34,7 +34,7 @@ struct Tree {
 struct Case {
   const char* Name;
   std::vector<std::string> Sources;
-  int Mode;
+  TConversionMode Mode;
   const char* Target;
   bool OtherTypesRefused;
   const char* Out;
@@ -56,16 +56,16 @@ TEST(RunPlan, CollisionsRepeatsTypesAndTrees) {
        "out",
        {"out/song.mp3"},
        {"song.WAV: its output"}},
-      {"one folder through a link", {"sl"}, 0, "mp3", false, "osl", {"osl/A/x.mp3"}, {"sl/B/x.wav: its output"}},
+      {"one folder through a link", {"sl"}, cmNone, "mp3", false, "osl", {"osl/A/x.mp3"}, {"sl/B/x.wav: its output"}},
       {"a source reached twice",
        {"mix", "mix/sub", "mix/./sub", "mix/sub/x.wav"},
-       0,
+       cmNone,
        "mp3",
        false,
        "out",
        {"out/sub/x.mp3"},
        {"mix/sub/x.wav: given twice", "mix/./sub/x.wav: given twice", "mix/sub/x.wav: given twice"}},
-      {"the output folder inside the tree", {"tree"}, 0, "mp3", false, "tree/out", {"tree/out/t.mp3"}, {}},
+      {"the output folder inside the tree", {"tree"}, cmNone, "mp3", false, "tree/out", {"tree/out/t.mp3"}, {}},
       {"a drop: other types left out, folders walked in any case",
        {"drop", "y.mp3"},
        cmWavToWma,
@@ -84,16 +84,23 @@ TEST(RunPlan, CollisionsRepeatsTypesAndTrees) {
        {}},
       {"already the target type",
        {"y.mp3", "song.wav"},
-       0,
+       cmNone,
        "mp3",
        false,
        "out",
        {"out/song.mp3"},
        {"y.mp3: it is already a .mp3 file"}},
-      {"names apart only where case is not folded", {"fold"}, 0, "mp3", false, "out", {"out/A.mp3", "out/a.mp3"}, {}},
+      {"names apart only where case is not folded",
+       {"fold"},
+       cmNone,
+       "mp3",
+       false,
+       "out",
+       {"out/A.mp3", "out/a.mp3"},
+       {}},
       {"names that differ in case on vfat",
        {"fold"},
-       0,
+       cmNone,
        "mp3",
        false,
        "out",
@@ -114,7 +121,7 @@ TEST(RunPlan, CollisionsRepeatsTypesAndTrees) {
     std::vector<std::string> outputs, refused;
     for (const auto& f : plan.Files) {
       outputs.push_back(t.Relative(f.Output));
-      EXPECT_EQ(plan.OutputFolderOf(f.Source, ""), FolderPart(f.Output)) << c.Name;
+      EXPECT_EQ(f.OutputFolder, FolderPart(f.Output)) << c.Name;
     }
     for (const auto& r : plan.Refused) refused.push_back(t.Relative(r.Source) + ": " + r.Message);
     EXPECT_EQ(outputs, c.Outputs) << c.Name;

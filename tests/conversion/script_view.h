@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "conversion/batch_driver.h"
+#include "conversion/conversion_run.h"
 #include "conversion/conversion_modes.h"
 #include "platform/ui_thread.h"
 #include "settings/settings.h"
@@ -72,12 +73,34 @@ struct Batch {
     Settings.OutputFolder = Out;
     ResetTagValues();
   }
-  // Runs Files in Mode to the end of the batch.
-  bool Run(ScriptView& View, int Mode, const std::vector<std::string>& Files) {
-    TBatchDriver driver(View, Files);
-    driver.SetDoneDelay(0);
-    driver.Start(Mode);
-    return ui_thread::ProcessUntil([&] { return driver.Closed(); }, std::chrono::seconds(60));
+  // The plan of Files in Mode with the settings as they stand.
+  static TPlanRequest PlanRequest(TConversionMode Mode, const std::vector<std::string>& Files) {
+    TPlanRequest r;
+    r.Sources = Files;
+    r.Mode = Mode;
+    r.SameAsInputFolder = Settings.SameAsInputFolder;
+    r.OutputFolder = Settings.OutputFolder;
+    return r;
+  }
+  static std::shared_ptr<const TRunPlan> Plan(TConversionMode Mode, const std::vector<std::string>& Files) {
+    return std::make_shared<const TRunPlan>(PlanRun(PlanRequest(Mode, Files)));
+  }
+  static std::shared_ptr<const TRunValues> Values() {
+    return std::make_shared<const TRunValues>(TRunValues::Current());
+  }
+  // Runs Files in Mode to the end of the run, on one lane, with the tag
+  // values as they stand; files the plan refuses are told of first.
+  bool Run(ScriptView& View, TConversionMode Mode, const std::vector<std::string>& Files) {
+    TRunRequest request{PlanRequest(Mode, Files), TRunValues::Current()};
+    request.Values.Jobs = 1;
+    TConversionRun run(request);
+    run.DoneDelay = 0;
+    run.EditTags = [](TConversionMode, const std::vector<TPlannedFile>&, TTagValues& Tags) {
+      Tags = TagValues;
+      return true;
+    };
+    run.Start([&View](int) { return std::shared_ptr<IBatchView>(std::shared_ptr<void>(), &View); });
+    return ui_thread::ProcessUntil([&] { return run.Closed(); }, std::chrono::seconds(60));
   }
   std::string Wav(const std::string& Name, double Seconds = 0.5) {
     const std::string path = Dir.File(Name);

@@ -22,7 +22,7 @@ void Defaults() {
 TEST(ConfigureMP3Out, CarriesTheSettings) {
   Defaults();
   TMP3Out out(nullptr);
-  ConfigureMP3Out(out);
+  ConfigureMP3Out(out, Settings);
   EXPECT_EQ(out.Delay(), 1) << "CPU 3: no pause";
   EXPECT_EQ(out.BitRate(), br128);
   EXPECT_EQ(out.Mode(), JOINT_STEREO);
@@ -39,7 +39,7 @@ TEST(ConfigureMP3Out, CarriesTheSettings) {
   Settings.IsSelectVBR = true;
   Settings.IsVBRHead = true;
   Settings.StereoMode = 3;
-  ConfigureMP3Out(out);
+  ConfigureMP3Out(out, Settings);
   EXPECT_EQ(out.Delay(), 11);
   EXPECT_EQ(out.BitRate(), br320);
   EXPECT_EQ(out.VBRQuality(), ql0);
@@ -50,7 +50,7 @@ TEST(ConfigureMP3Out, CarriesTheSettings) {
   Settings.ConstantBitRate = 9;
   Settings.VBRQuality = 10;
   Settings.CPU = 2;
-  ConfigureMP3Out(out);
+  ConfigureMP3Out(out, Settings);
   EXPECT_EQ(out.BitRate(), br320) << "9 leaves it";
   EXPECT_EQ(out.VBRQuality(), ql0) << "10 leaves it";
   EXPECT_EQ(out.Delay(), 6);
@@ -60,7 +60,7 @@ TEST(ConfigureWMAOut, IndexesAndTagValues) {
   Defaults();
   TWMAOut out(nullptr);
   out.SetFileName("/music/out/My Song.final.wma");
-  ConfigureWMAOut(out);
+  ConfigureWMAOut(out, Settings, TagValues, Settings.IsShowTagEditor);
   EXPECT_EQ(out.CodecIndex, 0);
   EXPECT_EQ(out.FormatIndex, 29);
   EXPECT_FALSE(out.VBR());
@@ -72,7 +72,7 @@ TEST(ConfigureWMAOut, IndexesAndTagValues) {
   TagValues.TagTitle = "Given";
   TagValues.TagAlbum = "Alb\xC3\xBCm";
   TagValues.TagGenreIndex = 18;  // Blues
-  ConfigureWMAOut(out);
+  ConfigureWMAOut(out, Settings, TagValues, Settings.IsShowTagEditor);
   EXPECT_EQ(out.Id3v2Tags().Title(), u"Given");
   EXPECT_EQ(out.Id3v2Tags().Artist(), u"From source");
   EXPECT_EQ(out.Id3v2Tags().Album(), u"Alb\u00fcm");
@@ -81,7 +81,7 @@ TEST(ConfigureWMAOut, IndexesAndTagValues) {
   // Without the editor only the title is set.
   Settings.IsShowTagEditor = false;
   out.Id3v2Tags().Clear();
-  ConfigureWMAOut(out);
+  ConfigureWMAOut(out, Settings, TagValues, Settings.IsShowTagEditor);
   EXPECT_EQ(out.Id3v2Tags().Title(), u"My Song.final");
   EXPECT_EQ(out.Id3v2Tags().Album(), u"");
 
@@ -90,7 +90,7 @@ TEST(ConfigureWMAOut, IndexesAndTagValues) {
   for (int index : {-1, 0}) {
     out.Id3v2Tags().Clear();
     TagValues.TagGenreIndex = index;
-    ConfigureWMAOut(out);
+    ConfigureWMAOut(out, Settings, TagValues, Settings.IsShowTagEditor);
     EXPECT_EQ(out.Id3v2Tags().Genre(), u"");
   }
 }

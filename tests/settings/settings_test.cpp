@@ -56,6 +56,9 @@ TEST(Settings, DefaultsWithoutAFile) {
   EXPECT_EQ(Settings.CodecIndex, 0);
   EXPECT_EQ(Settings.FormatIndex, 29);
   EXPECT_FALSE(Settings.VBR);
+  Settings.Theme = "Dark", Settings.Jobs = 9, Settings.VBR = true;
+  LoadSettings();
+  EXPECT_EQ(Settings, TSettings{}) << "every key loads as a new record's value";
   EXPECT_FALSE(std::filesystem::exists(home.Ini())) << "created at the next save";
 }
 

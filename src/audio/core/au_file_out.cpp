@@ -91,9 +91,10 @@ void TAuFileOut::SettleOutputFile(bool Complete) {
   const bool replace = Replace == rrAlways || (Replace == rrAsFound && FTargetExisted);
   if (FTargetMode >= 0) ::chmod(temp.c_str(), static_cast<mode_t>(FTargetMode));
   if ((replace ? ::rename(temp.c_str(), FTarget.c_str()) : RenameNoReplace(temp, FTarget)) != 0) {
+    const int error = errno;
     const std::string reason = Reason();
     ::unlink(temp.c_str());
-    if (errno == EEXIST && !replace) {
+    if (error == EEXIST && !replace) {
       FAppeared = true;
       throw EAuException("Cannot create file " + FTarget, "a file of that name appeared while converting");
     }

@@ -67,7 +67,6 @@ class TAuFileOut : public TAuStreamedOutput {
 
   std::string FFileName;
   TFileOutputMode FFileMode = foRewrite;
-  uint32_t AccessMask = 0;  // handed to the file stream; not otherwise used
 
  private:
   std::string FTempFile;  // the file being written, until settled

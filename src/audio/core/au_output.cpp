@@ -74,10 +74,12 @@ void TAuOutput::Stop(bool NoWait) {
   while (!Worker->Suspended() && !Worker->RunEnded) {
     int delay = Worker->Delay;
     if (delay > 5) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    // The worker may need the UI thread on its way to the end (a failure's
+    // report), so there the hand-overs are run while waiting.
     if (onUi)
       ui_thread::CheckSynchronize(std::chrono::milliseconds(1));
     else
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      Worker->WaitParked(std::chrono::milliseconds(50), true);
   }
   // A report taken for delivery while we waited is dropped too.
   handler->Cancel(this);

@@ -34,9 +34,15 @@ void TAuThread::Wake() {
   FSignal.notify_all();
 }
 
+bool TAuThread::WaitParked(std::chrono::milliseconds Limit, bool OrRunEnded) {
+  std::unique_lock lock(FLock);
+  return FSignal.wait_for(lock, Limit, [&] { return (FParked && !FResumePending) || (OrRunEnded && RunEnded.load()); });
+}
+
 void TAuThread::Park() {
   std::unique_lock lock(FLock);
   FParked = true;
+  FSignal.notify_all();
   FSignal.wait(lock, [this] { return FResumePending; });
   FResumePending = false;
   FParked = false;
@@ -63,10 +69,24 @@ void TAuThread::PerformRun() {
   TAuOutput& out = *OwnerOutput;
   out.FRunning = true;
   std::string failure, detail;
-  bool failed = false;
+  // Runs Step; a failure is noted in failure and detail.
+  auto attempt = [&](const auto& Step) {
+    try {
+      Step();
+      return true;
+    } catch (const EAuException& e) {
+      failure = e.what();
+      detail = e.Detail();
+    } catch (const std::exception& e) {
+      failure = e.what();
+    } catch (...) {
+      failure = "Unknown error";
+    }
+    return false;
+  };
   bool more = true;      // false once the input has nothing left, or on an abort
   bool aborted = false;  // the last chunk was told to abort
-  try {
+  bool failed = !attempt([&] {
     out.Prepare();
     out.OutputEnabled = true;
     while (!StopRequest && more) {
@@ -83,34 +103,10 @@ void TAuThread::PerformRun() {
       more = out.OutputChunk(aborted);
     }
     if (!StopRequest) out.NoteShortInput();
-  } catch (const EAuException& e) {
-    failed = true;
-    failure = e.what();
-    detail = e.Detail();
-  } catch (const std::exception& e) {
-    failed = true;
-    failure = e.what();
-  } catch (...) {
-    failed = true;
-    failure = "Unknown error";
-  }
+  });
   StopRequest = false;
   out.OutputEnabled = false;
-  if (!failed) {
-    try {
-      out.Finish();
-    } catch (const EAuException& e) {
-      failed = true;
-      failure = e.what();
-      detail = e.Detail();
-    } catch (const std::exception& e) {
-      failed = true;
-      failure = e.what();
-    } catch (...) {
-      failed = true;
-      failure = "Unknown error";
-    }
-  }
+  if (!failed) failed = !attempt([&] { out.Finish(); });
   if (failed) {
     // The destination is closed and settled before anyone hears of the
     // failure, so what was written is on disk when the report arrives.
@@ -134,6 +130,7 @@ void TAuThread::PerformRun() {
     }
   }
   RunEnded = true;
+  Wake();
 }
 
 void TAuThread::PauseBeforeDone(int Ms) {

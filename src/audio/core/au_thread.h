@@ -3,6 +3,7 @@
 // Resume releases it for one run of its output.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -28,9 +29,12 @@ class TAuThread {
   void Resume();
   // Parked, with no release pending.
   bool Suspended() const;
-  // Cuts short a pause of the worker (the wait before the completion report).
+  // Cuts short a pause of the worker (the wait before the completion report)
+  // and wakes those waiting in WaitParked.
   void Wake();
-  bool Terminated() const { return FTerminated.load(); }
+  // Waits until the worker is parked (or, with OrRunEnded, its run has ended),
+  // at most Limit; true when it is.
+  bool WaitParked(std::chrono::milliseconds Limit, bool OrRunEnded);
 
   std::string PendingMessage;
   std::string PendingDetail;

@@ -97,7 +97,10 @@ void TEventHandler::Purge(TAuOutput* Sender) {
 void TEventHandler::Cancel(TAuOutput* Sender) {
   std::lock_guard lock(QueueLock);
   std::erase_if(Queue, [&](const std::unique_ptr<TReport>& r) { return r->Sender == Sender; });
-  if (Delivering && Delivering->Sender == Sender) Delivering->Cancelled = true;
+  if (Delivering && Delivering->Sender == Sender) {
+    Delivering->Cancelled = true;
+    if (Delivering->Worker) Delivering->Worker->Wake();
+  }
 }
 
 bool TEventHandler::WorkerParked(TReport& Report) {
@@ -119,12 +122,14 @@ void TEventHandler::Execute() {
       if (report->ReportKind == 1) {
         // A done report is delivered only once its worker has parked, so the
         // output can be run again from the handler.
-        while (!WorkerParked(*report)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Cancel wakes the wait too.
+        while (!WorkerParked(*report)) report->Worker->WaitParked(std::chrono::milliseconds(50), false);
         Purge(report->Sender);
       }
       try {
         ui_thread::Synchronize([&] {
-          // Cancelled is set and read on the UI thread only.
+          // Cancelled is set on the UI thread (Cancel) and read here and on
+          // the delivery thread, always under QueueLock.
           bool cancelled;
           {
             std::lock_guard lock(QueueLock);
