@@ -66,9 +66,16 @@ std::optional<TFileResult> FileProblem(const TPlannedFile& File, const TRunValue
     }
     Values.Overrides.ApplyTo(Tags);
   }
-  // Strict: a value the MP3 keeps nowhere whole (no ID3v2 tag) fails it.
-  if (Values.Strict && !Values.Settings.WriteID3v2 && OutputExtension(File.Mode) == ".mp3") {
-    if (std::string report = Mp3TagReport(Tags, File.Output, false).Text; !report.empty()) {
+  // Strict: a value the output keeps whole in no tag fails it (a WMA
+  // output's attributes are checked when they are written).
+  if (Values.Strict) {
+    std::string report;
+    if (OutputExtension(File.Mode) == ".mp3") {
+      const TTagReport mp3 = Mp3TagReport(Tags, File.Output, Values.Settings.WriteID3v2);
+      if (mp3.LostEverywhere) report = mp3.Text;
+    }
+    if (OutputExtension(File.Mode) == ".wav") report = WaveInfoReport(Tags);
+    if (!report.empty()) {
       Input.SetFileName("");
       return problem(TFileOutcome::Failed, TReason::TagLoss, report);
     }
