@@ -5,6 +5,7 @@
 #include <iterator>
 #include <vector>
 
+#include "cli/refusal.h"
 #include "platform/build_id.h"
 #include "settings/settings.h"
 #include "settings/tag_values.h"
@@ -61,13 +62,20 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   app.add_flag("--json", O.Json, "Standard output carries one JSON object describing the run");
   app.add_flag("--dry-run", O.DryRun, "Show what would be done and write nothing");
   app.add_flag("--version", O.Version, "Print the version and build, then exit");
+  // Known before the options are read, so that an error in them is JSON too.
+  bool json = false;
+  for (int i = 1; i < Argc && std::string(Argv[i]) != "--"; ++i) json = json || std::string(Argv[i]) == "--json";
+  auto usage = [json](const std::string& Message) {
+    const int status = Refuse(json, "usage", Message);
+    std::fputs("Run with --help for usage.\n", stderr);
+    return status;
+  };
   try {
     app.parse(Argc, Argv);
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    app.exit(e);
-    return 2;
+    return usage(e.what());
   }
   O.Overwrite = yes ? TOverwritePolicy::Always : no ? TOverwritePolicy::Never : TOverwritePolicy::Ask;
   for (char& c : O.Target) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -83,10 +91,6 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
     return 0;
   }
   if (O.ListWmaFormats) return std::nullopt;
-  auto usage = [](const std::string& Message) {
-    std::fprintf(stderr, "tonvale-cli: %s\nRun with --help for usage.\n", Message.c_str());
-    return 2;
-  };
   if (O.Target.empty()) return usage("--to is required");
   if (O.Files.empty()) return usage("no files given");
   if (O.Title && O.Files.size() > 1) return usage("--title takes one file: each output keeps its own name as title");

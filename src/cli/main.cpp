@@ -15,11 +15,13 @@
 
 #include "audio/winmedia/wma_out.h"
 #include "cli/cli_options.h"
+#include "cli/refusal.h"
 #include "cli/terminal_view.h"
 #include "cli/run_json.h"
 #include "conversion/conversion_modes.h"
 #include "conversion/conversion_run.h"
 #include "conversion/tag_preparation.h"
+#include "platform/standard_streams.h"
 #include "platform/text.h"
 #include "platform/ui_thread.h"
 #include "settings/settings.h"
@@ -138,9 +140,9 @@ void PrintDryRun(const std::vector<TPrediction>& Predictions, bool Json) {
     for (const TPrediction& p : Predictions) {
       const TFileResult& r = p.Result;
       const std::string mode = ModeName(p.Mode);
-      std::printf("%s\t%s\t%s\t%s%s%s\n", r.Source.c_str(), mode.empty() ? "-" : mode.c_str(),
-                  r.Output.empty() ? "-" : r.Output.c_str(), OutcomeName(r.Outcome), r.Message.empty() ? "" : ": ",
-                  r.Message.c_str());
+      std::printf("%s\t%s\t%s\t%s%s%s\n", ForStandardOutput(r.Source).c_str(), mode.empty() ? "-" : mode.c_str(),
+                  r.Output.empty() ? "-" : ForStandardOutput(r.Output).c_str(), OutcomeName(r.Outcome),
+                  r.Message.empty() ? "" : ": ", ForStandardOutput(r.Message).c_str());
     }
     return;
   }
@@ -177,8 +179,18 @@ TRunRequest RequestFor(const TCliOptions& O) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything is opened: a closed standard stream would otherwise be
+  // the descriptor of an output file, and the messages would land in it.
+  if (!FillClosedStandardStreams()) {
+    std::fprintf(stderr, "tonvale-cli: a closed standard stream cannot be opened on /dev/null\n");
+    return 2;
+  }
+  // A stop asked for while the options are read ends the program once they
+  // are, with nothing started.
+  InstallSignalHandlers();
   TCliOptions options;
   if (auto exitCode = ParseCommandLine(argc, argv, options)) return *exitCode;
+  if (gSignal) return 128 + gSignal;
   ui_thread::Initialise();
   try {
     if (options.ListWmaFormats) return ListWmaFormats();
@@ -186,17 +198,13 @@ int main(int argc, char** argv) {
     LoadSettings(!options.DryRun);
     TConversionRun run(RequestFor(options));
     const TRunValues& values = run.Values();
-    if (const std::string problem = OutputFolderProblem(values.Settings, options.DryRun); !problem.empty()) {
-      std::fprintf(stderr, "tonvale-cli: %s\n", problem.c_str());
-      return 2;
-    }
+    if (const std::string problem = OutputFolderProblem(values.Settings, options.DryRun); !problem.empty())
+      return Refuse(options.Json, "output folder", problem);
     const TRunPlan& plan = run.Plan();
     const bool toWma = std::any_of(plan.Files.begin(), plan.Files.end(),
                                    [](const TPlannedFile& F) { return OutputExtension(F.Mode) == ".wma"; });
-    if (const std::string problem = toWma ? WmaSettingsProblem(values.Settings, options) : ""; !problem.empty()) {
-      std::fprintf(stderr, "tonvale-cli: %s\n", problem.c_str());
-      return 2;
-    }
+    if (const std::string problem = toWma ? WmaSettingsProblem(values.Settings, options) : ""; !problem.empty())
+      return Refuse(options.Json, "WMA settings", problem);
     if (options.DryRun) {
       const std::vector<TPrediction> predictions = run.DryRun();
       PrintDryRun(predictions, options.Json);
@@ -205,7 +213,7 @@ int main(int argc, char** argv) {
                  ? 1
                  : 0;
     }
-    InstallSignalHandlers();
+    if (gSignal) return 128 + gSignal;
     TTerminalView view(options.Quiet, options.Json, [] { return gSignal != 0; });
     view.SetTotal(static_cast<int>(plan.Files.size()));
     view.SetLanes(LanesFor(values.Jobs));
@@ -220,8 +228,9 @@ int main(int argc, char** argv) {
     if (gSignal) return 128 + gSignal;
     if (view.OutputClosed()) return 128 + SIGPIPE;
     return view.Failed() > 0 ? 1 : 0;
+  } catch (const ESettingsError& e) {
+    return Refuse(options.Json, "settings", e.what());
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "tonvale-cli: %s\n", e.what());
-    return 1;
+    return Refuse(options.Json, "failure", e.what(), 1);
   }
 }

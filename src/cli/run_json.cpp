@@ -62,6 +62,15 @@ std::string JsonFile(const TFileResult& R, const std::vector<std::string>& Extra
   return json + "}";
 }
 
+std::string JsonTotals(int Converted, int Skipped, int Failed, int NotStarted, int64_t Bytes) {
+  char totals[200];
+  std::snprintf(totals, sizeof totals,
+                "\"totals\": {\"converted\": %d, \"skipped\": %d, \"failed\": %d, \"not started\": %d, "
+                "\"bytes\": %lld}",
+                Converted, Skipped, Failed, NotStarted, static_cast<long long>(Bytes));
+  return totals;
+}
+
 std::string JsonRun(const std::string& Head, const std::vector<std::string>& Files, const std::string& Tail) {
   std::string json = "{" + (Head.empty() ? "" : Head + ", ") + "\"files\": [";
   for (size_t i = 0; i < Files.size(); ++i) json += (i ? ", " : "") + Files[i];

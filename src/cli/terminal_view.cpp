@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/refusal.h"
 #include "cli/run_json.h"
 #include "cli/terminal_text.h"
 #include "platform/text.h"
@@ -66,7 +67,7 @@ void TTerminalView::LaneOutput(int Lane, const std::string& Name) {
   l.Percent = 0;
   if (FQuiet) return;
   if (!FTerminal) {
-    std::fprintf(stderr, "converting %s -> %s\n", l.Input.c_str(), l.Output.c_str());
+    std::fprintf(stderr, "converting %s -> %s\n", Shown(l.Input).c_str(), Shown(l.Output).c_str());
     return;
   }
   DrawBlock();
@@ -86,7 +87,9 @@ void TTerminalView::ClearBlock() {
   FBlockLines = 0;
 }
 
-std::string TTerminalView::Shown(const std::string& Text) const { return FTerminal ? EscapeControls(Text) : Text; }
+// Escaped also in a file or pipe: a name holding a line break cannot forge a
+// line of the log.
+std::string TTerminalView::Shown(const std::string& Text) const { return EscapeControls(Text); }
 
 void TTerminalView::DrawBlock() {
   ClearBlock();
@@ -190,7 +193,7 @@ void TTerminalView::FileFinished(int Lane, const TFileResult& Result) {
     case TFileOutcome::Converted:
       ++FConverted;
       if (!FJson) {
-        std::printf("%s\n", Result.Output.c_str());
+        std::printf("%s\n", ForStandardOutput(Result.Output).c_str());
         if (std::fflush(stdout) != 0 || std::ferror(stdout)) FOutputClosed = true;
       }
       if (!FQuiet) Message("done %s%s\n", Result.Output, "");
@@ -235,12 +238,7 @@ void TTerminalView::PrintSummary() {
     std::snprintf(seconds, sizeof seconds, "\"seconds\": %.3f", r.Seconds);
     files.push_back(JsonFile(r.Result, {"\"bytes\": " + std::to_string(r.Bytes), seconds}));
   }
-  char totals[200];
-  std::snprintf(totals, sizeof totals,
-                "\"totals\": {\"converted\": %d, \"skipped\": %d, \"failed\": %d, \"not started\": %d, "
-                "\"bytes\": %lld}",
-                FConverted, FSkipped, FFailed, FNotStarted, static_cast<long long>(FBytes));
-  std::printf("%s", JsonRun("", files, totals).c_str());
+  std::printf("%s", JsonRun("", files, JsonTotals(FConverted, FSkipped, FFailed, FNotStarted, FBytes)).c_str());
   std::fflush(stdout);
 }
 

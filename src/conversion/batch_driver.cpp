@@ -166,7 +166,10 @@ void TBatchDriver::FinishPrevious() {
   TFileResult result{f.Source, f.Output, TFileOutcome::Converted};
   if (!out->WarningMessage().empty())
     result.Warnings.push_back({TWarningKind::SourceEndedEarly, out->WarningMessage()});
-  if (!report.Text.empty()) result.Warnings.push_back({TWarningKind::TagsShortened, report.Text});
+  // A loss that the ID3v2 tag keeps whole is one of the ID3v1 tag only.
+  const bool id3v1Only = out == &MP3Out1 && !MP3Out1.LeadingTag.empty() && !report.LostEverywhere;
+  if (!report.Text.empty())
+    result.Warnings.push_back({id3v1Only ? TWarningKind::Id3v1Shortened : TWarningKind::TagsShortened, report.Text});
   FView.FileFinished(result);
 }
 
@@ -256,6 +259,7 @@ bool TBatchDriver::MayWrite(const TPlannedFile& File) {
     EndFile({File.Source, File.Output, TFileOutcome::Skipped, TReason::OutputExists, File.Output + " has existed"});
     return false;
   }
+  FRunningReplaces = exists;
   // A file asked about is replaced; one that appears meanwhile only with -y.
   fileOut->Replace = replace || FValues->ReplaceAppearing ? TAuFileOut::rrAlways : TAuFileOut::rrNever;
   return true;
@@ -272,7 +276,8 @@ void TBatchDriver::Close() {
   if (FRunning) {
     FRunning = false;
     FView.FileFinished({FRunningFile.Source, FRunningFile.Output, TFileOutcome::Failed, TReason::Stopped,
-                        "Stopped before the end: the output is incomplete."});
+                        FRunningReplaces ? "Stopped before the end: the earlier file was kept."
+                                         : "Stopped before the end: the output is incomplete."});
   }
   WaveIn1.SetFileName("");
   WaveOut1.SetFileName("");

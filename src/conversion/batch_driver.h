@@ -101,7 +101,8 @@ class TBatchDriver {
   bool FClosed = false;
   // The file started last and not yet reported.
   bool FRunning = false;
-  bool FDone = false;  // its completion was reported
+  bool FDone = false;             // its completion was reported
+  bool FRunningReplaces = false;  // a file stood at its output, kept until it finishes
   TPlannedFile FRunningFile;
   // The tag values the running file started with (a WMA-to-MP3 file of a
   // batch takes its own source's).

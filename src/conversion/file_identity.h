@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 
 namespace tonvale {
@@ -24,8 +25,16 @@ class TFileIdentity {
   static std::string OfExisting(const std::string& Path);
 
  private:
+  // Whether the folder of that identity folds case, asked once.
+  bool Folds(const std::string& Identity, const std::string& Folder);
+  // The identity of an existing file by the spelling its folder lists: a
+  // folding folder finds it by any spelling, and FUSE mounts give each
+  // spelling its own inode number.
+  std::string OfListedSpelling(const std::string& Path, const std::string& Found);
+
   TFoldTest FFolds;
-  std::map<std::string, bool> FFolding;  // folder identity -> folds case
+  std::map<std::string, bool> FFolding;                  // folder identity -> folds case
+  std::map<std::string, std::set<std::string>> FListed;  // folder identity -> its names
 };
 
 // Whether names that differ only in letter case are one file in Folder (vfat,

@@ -34,7 +34,9 @@ enum class TReason {
   RunStopped,        // never started: the run was stopped first
 };
 
-enum class TWarningKind { SourceEndedEarly, TagsShortened, Other };
+// TagsShortened: a value lost from every tag of the output; Id3v1Shortened:
+// cut in the ID3v1 tag only, another tag keeping it whole.
+enum class TWarningKind { SourceEndedEarly, TagsShortened, Id3v1Shortened, Other };
 
 struct TWarning {
   TWarningKind Kind;

@@ -36,8 +36,12 @@ using TWanted = std::function<bool(const std::string& Path)>;
 // The wanted files under Root, in name order; hidden files and folders, links
 // to folders and the folder Skipped (the output folder) are not entered. A
 // folder that cannot be read is a failure of the run, as find has it.
-void Walk(const std::string& Root, const TWanted& Wanted, const std::string& Skipped, std::vector<TSource>& Out,
-          std::vector<TFileResult>& Unreadable) {
+void Walk(const std::string& Root, const TWanted& Wanted, const std::string& Skipped, bool NameKept,
+          std::vector<TSource>& Out, std::vector<TFileResult>& Unreadable) {
+  // The tree is kept from the folder itself, or from its parent with its name.
+  fs::path base = fs::path(Root).lexically_normal();
+  if (base.filename().empty()) base = base.parent_path();
+  if (NameKept) base = base.parent_path();
   std::vector<TSource> found;
   std::vector<fs::path> folders{Root};
   while (!folders.empty()) {
@@ -55,7 +59,7 @@ void Walk(const std::string& Root, const TWanted& Wanted, const std::string& Ski
         continue;
       }
       if (hidden || !it->is_regular_file(sec) || !Wanted(p.string())) continue;
-      const std::string relative = p.parent_path().lexically_relative(Root).string();
+      const std::string relative = p.parent_path().lexically_normal().lexically_relative(base).string();
       found.push_back({p.string(), relative == "." ? "" : WithSlash(relative)});
     }
     if (ec)
@@ -108,7 +112,7 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
     std::error_code ec;
     if (fs::is_directory(a, ec)) {
       if (Request.Recursive)
-        Walk(a, wanted, outputFolder, sources, plan.Refused);
+        Walk(a, wanted, outputFolder, Request.FolderNamesKept, sources, plan.Refused);
       else
         plan.Refused.push_back(
             {a, "", TFileOutcome::Failed, TReason::IsFolder, "is a folder: give -r to convert the files under it"});
@@ -136,12 +140,18 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
       plan.Refused.push_back({file, "", TFileOutcome::Skipped, TReason::GivenTwice, "given twice"});
       continue;
     }
-    if (!Request.Mode && ExtensionOf(file) == target) {
+    // A file of the target type is skipped as the command line skips it (a
+    // drop refuses it below); one of another known type is not the mode's
+    // source, chosen or dropped.
+    const std::string extension = ExtensionOf(file);
+    if (!target.empty() && extension == target && !Request.OtherTypesRefused) {
       plan.Refused.push_back(
           {file, "", TFileOutcome::Skipped, TReason::AlreadyTargetType, "it is already a ." + target + " file"});
       continue;
     }
-    if (Request.Mode && Request.OtherTypesRefused && ExtensionOf(file) != sourceType) {
+    const bool knownType = std::find_if(std::begin(kFileTypes), std::end(kFileTypes),
+                                        [&](const char* T) { return extension == T; }) != std::end(kFileTypes);
+    if (IsConversionMode(Request.Mode) && extension != sourceType && (Request.OtherTypesRefused || knownType)) {
       plan.Refused.push_back(
           {file, "", TFileOutcome::Failed, TReason::NotSourceType, "not a " + Upper(sourceType) + " file"});
       continue;

@@ -26,9 +26,14 @@ struct TPlanRequest {
   std::string Target;  // "mp3", "wma" or "wav", with cmNone
   // Folders contribute the files under them; without it a folder is refused.
   bool Recursive = false;
-  // With Mode: a file given of another source type is refused (a drop)
-  // rather than tried in that mode (a file chosen in the dialog).
+  // With Mode: a file given of another source type is refused (a drop);
+  // without, only one of another known type is (skipped when already of the
+  // target type, as the command line does), and one of an extension of no
+  // mode is tried in the mode (a file chosen in the dialog).
   bool OtherTypesRefused = false;
+  // A folder given lands under its own name in the output folder, as a file
+  // manager copies it (a drop); otherwise its files land there directly.
+  bool FolderNamesKept = false;
   bool SameAsInputFolder = false;
   std::string OutputFolder;
   // Nothing is written, not even the probe of FoldsLetterCase.

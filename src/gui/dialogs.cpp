@@ -16,9 +16,14 @@ QMessageBox::StandardButton ShowMessage(QWidget* Parent, QMessageBox::Icon Icon,
   if (DialogHooks().Message) return DialogHooks().Message(Icon, Text, Buttons);
   QMessageBox box(Icon, "Tonvale", Text, Buttons, Parent);
   box.setTextFormat(Qt::PlainText);
-  if (Buttons & QMessageBox::No) box.setEscapeButton(QMessageBox::No);
+  if (Buttons & QMessageBox::No) {
+    // Enter never says yes by itself; Escape says No.
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+  }
   const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
-  if ((Buttons & QMessageBox::No) && answer != QMessageBox::Yes) return QMessageBox::No;
+  const bool given = answer == QMessageBox::Yes || answer == QMessageBox::YesToAll || answer == QMessageBox::NoToAll;
+  if ((Buttons & QMessageBox::No) && !given) return QMessageBox::No;
   return answer;
 }
 

@@ -24,7 +24,8 @@ struct TDialogHooks {
 TDialogHooks& DialogHooks();
 
 // A message box captioned "Tonvale"; the text is plain text, never markup.
-// With Yes and No, any way of closing it other than Yes answers No.
+// With Yes and No, No is the default button and any way of closing it other
+// than Yes (or Yes to All, No to All when shown) answers No.
 QMessageBox::StandardButton ShowMessage(QWidget* Parent, QMessageBox::Icon Icon, const QString& Text,
                                         QMessageBox::StandardButtons Buttons = QMessageBox::Ok);
 // A question box with the buttons Buttons and "Cancel": the index of the

@@ -55,6 +55,10 @@ TfrmAbout::TfrmAbout(QWidget* Owner) : QDialog(Owner) {
   Image3->setAccessibleName("Donate");
   Image3->setFocusPolicy(Qt::StrongFocus);  // Tab reaches it; Space or Enter presses it
   Image3->installEventFilter(this);
+  // A ring where the keyboard is, drawn by the style sheet around the picture.
+  Image3->setStyleSheet(
+      "QLabel#Image3 { border: 2px solid transparent; }"
+      "QLabel#Image3:focus { border: 2px solid palette(highlight); border-radius: 3px; }");
   auto* line = new QFrame(this);
   line->setObjectName("Bevel1");
   line->setFrameShape(QFrame::HLine);
@@ -75,11 +79,14 @@ TfrmAbout::TfrmAbout(QWidget* Owner) : QDialog(Owner) {
   ok->setGeometry(272, 225, 75, 25);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  // Enter presses OK: it has the first focus, then the donate picture.
+  setTabOrder(ok, Image3);
 }
 
 void TfrmAbout::showEvent(QShowEvent* Event) {
   lName->setText("Tonvale");
   QDialog::showEvent(Event);
+  findChild<QPushButton*>("bOK")->setFocus();
 }
 
 bool TfrmAbout::eventFilter(QObject* Watched, QEvent* Event) {

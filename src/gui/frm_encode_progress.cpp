@@ -1,6 +1,10 @@
 #include "gui/frm_encode_progress.h"
 
 #include <QCloseEvent>
+#include <algorithm>
+
+#include "conversion/conversion_modes.h"
+#include "gui/end_report.h"
 
 #include "gui/dialogs.h"
 #include "gui/widgets.h"
@@ -44,7 +48,13 @@ TfrmEncodeProgress::TfrmEncodeProgress(QWidget* Owner, std::unique_ptr<TConversi
   };
 }
 
+size_t TfrmEncodeProgress::CountOf(TFileOutcome Outcome) const {
+  return static_cast<size_t>(
+      std::count_if(Results.begin(), Results.end(), [Outcome](const TFileResult& R) { return R.Outcome == Outcome; }));
+}
+
 bool TfrmEncodeProgress::Start() {
+  FElapsed.start();
   // The window is every lane's view and outlives the run it owns.
   return Run->Start([this](int) { return std::shared_ptr<IBatchView>(std::shared_ptr<void>(), this); });
 }
@@ -63,6 +73,7 @@ void TfrmEncodeProgress::MakeControls() {
   lProgressHint->setTextFormat(Qt::PlainText);
   lProgressHint->setGeometry(16, 150, 334, 18);
   ProgressBar1 = Place<QProgressBar>(this, "ProgressBar1", {16, 170, 334, 22});
+  ProgressBar1->setAccessibleName("Progress");
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
   ProgressBar1->setFormat("0%");
@@ -85,6 +96,9 @@ QLabel* TfrmEncodeProgress::Value(const QString& Name, const QString& Caption, i
   value->setObjectName(Name);
   value->setTextFormat(Qt::PlainText);  // a file name is never markup
   value->setGeometry(150, Y, 200, 18);
+  // A screen reader reads the value with its caption.
+  caption->setBuddy(value);
+  value->setAccessibleName(QString(Caption).remove(':'));
   return value;
 }
 
@@ -132,47 +146,38 @@ void TfrmEncodeProgress::ShowProgress(int Percent) {
 }
 
 bool TfrmEncodeProgress::ConfirmOverwrite(const std::string& Path) {
-  return ShowMessage(this, QMessageBox::Information, DecodePath(Path) + " has existed, overite it?",
-                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  // One answer may stand for every later question of the run.
+  if (FAnswerForAll != QMessageBox::NoButton) return FAnswerForAll == QMessageBox::YesToAll;
+  const auto answer = ShowMessage(this, QMessageBox::Information, DecodePath(Path) + " has existed, overwrite it?",
+                                  QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll);
+  if (answer == QMessageBox::YesToAll || answer == QMessageBox::NoToAll) FAnswerForAll = answer;
+  return answer == QMessageBox::Yes || answer == QMessageBox::YesToAll;
 }
 
 void TfrmEncodeProgress::FileFinished(const TFileResult& Result) {
+  if (LeftOut != TReason::None && Result.Reason == LeftOut) return;
   Results.push_back(Result);
   if (Run->Lanes() > 1) ShowProgress(Run->Batch()->Percent());
-}
-
-QString EndReport(const std::vector<TFileResult>& Results) {
-  std::vector<TFileResult> failures, skips, shortened;
-  for (TFileResult r : Results) {
-    if (r.Outcome == TFileOutcome::Failed) failures.push_back(r);
-    if (r.Outcome == TFileOutcome::Skipped && !r.Declined()) skips.push_back(r);
-    if (const std::string lost = r.WarningText(TWarningKind::TagsShortened); !lost.empty()) {
-      r.Source = r.Output;
-      r.Message = lost;
-      shortened.push_back(r);
-    }
-  }
-  auto list = [](const std::vector<TFileResult>& Files, const QString& One, const QString& Several) {
-    if (Files.empty()) return QString();
-    QString text = Files.size() == 1 ? One : Several.arg(Files.size());
-    for (const TFileResult& f : Files) text += "\n" + DecodePath(f.Source) + "\n    " + DecodePath(f.Message);
-    return text;
-  };
-  QStringList parts;
-  for (const QString& part :
-       {list(failures, "This file could not be converted:\n", "These %1 files could not be converted:\n"),
-        list(skips, "This file was skipped:\n", "These %1 files were skipped:\n"),
-        list(shortened, "Tags shortened:\n", "Tags shortened (%1 files):\n")})
-    if (!part.isEmpty()) parts << part;
-  return parts.join("\n\n");
 }
 
 void TfrmEncodeProgress::FormClose() {
   if (FClosing) return;
   FClosing = true;
   if (!Run->Closed()) Run->Stop();
-  const QString report = EndReport(Results);
-  if (!report.isEmpty()) ShowMessage(this, QMessageBox::Warning, report);
+  const TEndReport report = MakeEndReport(Results);
+  if (!report.Details.isEmpty()) {
+    ShowEndReport(this, report);
+    return;
+  }
+  // Nothing to tell of file by file: the main window's status line says it.
+  const auto modes = Run->Plan().Modes();
+  const QString target = modes.size() == 1 ? " to " + QString(ModeInfo(modes[0])->Target).toUpper() : QString();
+  const qint64 seconds = FElapsed.isValid() ? FElapsed.elapsed() / 1000 : 0;
+  const QString time = QString("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
+  const size_t converted = CountOf(TFileOutcome::Converted);
+  QStringList parts{QString("%1 file%2 converted%3 in %4").arg(converted).arg(converted == 1 ? "" : "s", target, time)};
+  if (const size_t kept = CountOf(TFileOutcome::Skipped)) parts << QString("%1 kept as they were").arg(kept);
+  FStatus = parts.join(", ");
 }
 
 void TfrmEncodeProgress::closeEvent(QCloseEvent* Event) {

@@ -4,7 +4,9 @@
 // that failed or was skipped.
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <memory>
@@ -14,11 +16,6 @@
 #include "conversion/conversion_run.h"
 
 namespace tonvale::gui {
-
-// The end box's text: each file that failed, then each one skipped for a
-// reason of its own (not those the user chose not to replace), then each
-// output whose tags lost something; empty when there is none.
-QString EndReport(const std::vector<TFileResult>& Results);
 
 class TfrmEncodeProgress : public QDialog, public IBatchView {
   Q_OBJECT
@@ -41,6 +38,15 @@ class TfrmEncodeProgress : public QDialog, public IBatchView {
   // Stops every lane (waiting for their outputs), then tells of the files
   // that failed or were skipped, once.
   void FormClose();
+
+  // What the main window's status line says of a run that ended with nothing
+  // to tell file by file ("12 files converted to MP3 in 0:42"); empty when
+  // the end box told of it.
+  const QString& Status() const { return FStatus; }
+
+  // Files refused for this reason are left out of the end box (another
+  // conversion is offered for them).
+  TReason LeftOut = TReason::None;
 
   // IBatchView
   void ShowInputFileName(const std::string& Name) override;
@@ -69,6 +75,11 @@ class TfrmEncodeProgress : public QDialog, public IBatchView {
   QPushButton* bStop;
   std::unique_ptr<TConversionRun> Run;
   std::vector<TFileResult> Results;  // refused by the plan, then as they end
+  size_t CountOf(TFileOutcome Outcome) const;
+  QElapsedTimer FElapsed;
+  QString FStatus;
+  // Yes to All or No to All once given; NoButton before.
+  QMessageBox::StandardButton FAnswerForAll = QMessageBox::NoButton;
   bool FProgressShown = false;
   bool FClosing = false;
 };

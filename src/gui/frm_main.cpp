@@ -1,5 +1,7 @@
 #include "gui/frm_main.h"
 
+#include <QAccessibleWidget>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
@@ -18,6 +20,7 @@
 #include "conversion/conversion_modes.h"
 #include "conversion/tag_preparation.h"
 #include "gui/dialogs.h"
+#include "gui/end_report.h"
 #include "gui/widgets.h"
 #include "gui/frm_about.h"
 #include "gui/frm_encode_progress.h"
@@ -49,6 +52,34 @@ void DialogFor(TConversionMode Mode, QStringList& Filters, QString& Title) {
 
 const QColor kOnPicture(235, 245, 250);
 
+// The main window as a screen reader sees it: a frame, its children those
+// that show (the hidden genre list is only for looking names up).
+class TMainAccessible : public QAccessibleWidget {
+ public:
+  explicit TMainAccessible(QWidget* Window) : QAccessibleWidget(Window, QAccessible::Window) {}
+  int childCount() const override { return static_cast<int>(Shown().size()); }
+  QAccessibleInterface* child(int Index) const override {
+    const QList<QWidget*> shown = Shown();
+    return Index >= 0 && Index < shown.size() ? QAccessible::queryAccessibleInterface(shown[Index]) : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* Child) const override {
+    return Child ? static_cast<int>(Shown().indexOf(qobject_cast<QWidget*>(Child->object()))) : -1;
+  }
+
+ private:
+  QList<QWidget*> Shown() const {
+    QList<QWidget*> shown;
+    for (QObject* o : widget()->children())
+      if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow() && !w->isHidden()) shown << w;
+    return shown;
+  }
+};
+
+QAccessibleInterface* MainAccessible(const QString&, QObject* Object) {
+  auto* main = qobject_cast<TfrmMain*>(Object);
+  return main ? new TMainAccessible(main) : nullptr;
+}
+
 }  // namespace
 
 TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::FramelessWindowHint) {
@@ -76,6 +107,7 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
     b->setAccessibleName(Hint);
     b->setText(Glyph);
     b->setAutoRaise(true);
+    b->setStyleSheet("QToolButton:focus { border: 1px solid rgba(255,255,255,190); border-radius: 3px; }");
     b->setCursor(Qt::PointingHandCursor);
     b->setGeometry(X, 6, 24, 22);
     QPalette p = b->palette();
@@ -99,8 +131,9 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
     y += 30;
   }
   Section("Options", 212, 46, 170);
-  connect(FlatButton("bSettings", "Settings   ", "Open the options dialog to set", 222, 72, 150), &QPushButton::clicked,
-          this, [this] { bSettingsClick(); });
+  connect(FlatButton("bSettings", "Settings   ", "Open the options dialog to set the output folder and the encoders",
+                     222, 72, 150),
+          &QPushButton::clicked, this, [this] { bSettingsClick(); });
   connect(FlatButton("bShowFiles", "Show Files", "Open the output folder", 222, 102, 150), &QPushButton::clicked, this,
           [this] { bShowFilesClick(); });
   Section("Help", 212, 140, 170);
@@ -122,11 +155,23 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
   connect(link, &QLabel::linkActivated, this, [](const QString& Url) { QDesktopServices::openUrl(QUrl(Url)); });
   link->adjustSize();
   link->move(400 - 16 - link->width(), 278);
+  // How the last run ended, when it ended with nothing to tell file by file.
+  lStatus = Label("lStatus", "", 14, 278, false);
+  lStatus->resize(link->x() - 24, link->height());
 
   ID3genre = new QComboBox(this);
   ID3genre->setObjectName("ID3genre");
   for (const auto& g : GenreList) ID3genre->addItem(QString::fromStdString(g));
   ID3genre->hide();
+  // The keyboard starts on the first mode; the window's own buttons come last.
+  setTabOrder(findChild<QWidget*>("bExit"), findChild<QWidget*>("bMinimize"));
+  setTabOrder(findChild<QWidget*>("bMinimize"), findChild<QWidget*>("bClose"));
+  findChild<QWidget*>(kModes[0].Button)->setFocus();
+  static const bool installed = [] {
+    QAccessible::installFactory(MainAccessible);
+    return true;
+  }();
+  (void)installed;
   FormCreate();
 }
 
@@ -168,12 +213,14 @@ QPushButton* TfrmMain::FlatButton(const QString& Name, const QString& Caption, c
   b->setObjectName(Name);
   b->setFlat(true);
   b->setToolTip(Hint);
+  b->setAccessibleName(Caption.trimmed());
   b->setCursor(Qt::PointingHandCursor);
   b->setGeometry(X, Y, W, 26);
   b->setStyleSheet(
       "QPushButton { color: #ebf5fa; text-align: left; padding-left: 8px; border: none; }"
       "QPushButton:hover { background: rgba(255,255,255,40); border-radius: 4px; }"
       "QPushButton:pressed { background: rgba(255,255,255,70); }"
+      "QPushButton:focus { border: 1px solid rgba(255,255,255,190); border-radius: 4px; }"
       "QPushButton[dropTarget=\"true\"] { background: rgba(255,255,255,90); border-radius: 4px; }");
   return b;
 }
@@ -182,12 +229,16 @@ QPushButton* TfrmMain::FlatButton(const QString& Name, const QString& Caption, c
 void TfrmMain::FormCreate() { ApplyTheme(QString::fromStdString(Settings.Theme)); }
 
 void TfrmMain::closeEvent(QCloseEvent* Event) {
+  SaveOptions();
+  Event->accept();
+}
+
+void TfrmMain::SaveOptions() {
   try {
     SaveSettings();
   } catch (const std::exception& e) {
     ShowMessage(this, QMessageBox::Critical, QString::fromStdString(e.what()));
   }
-  Event->accept();
 }
 
 bool TfrmMain::IsBackgroundPoint(int X, int Y) const {
@@ -213,8 +264,12 @@ void TfrmMain::contextMenuEvent(QContextMenuEvent* Event) {
   QMenu menu(this);
   QMenu* themes = menu.addMenu("Theme");
   const QString current = QString::fromStdString(Settings.Theme);
+  // One of the themes: radio items.
+  auto* group = new QActionGroup(themes);
+  group->setExclusive(true);
   auto add = [&](const QString& Caption, const QString& Name) {
     QAction* a = themes->addAction(Caption, this, [this, Name] { ChooseTheme(Name); });
+    group->addAction(a);
     a->setCheckable(true);
     a->setChecked(current.compare(Name, Qt::CaseInsensitive) == 0);
   };
@@ -290,7 +345,7 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
                     QString("Nothing to convert: none of the dropped files is a %1 file.")
                         .arg(QString::fromStdString(SourceType(Mode)).toUpper()));
       else if (!plan.Refused.empty())
-        ShowMessage(this, QMessageBox::Warning, EndReport(plan.Refused));
+        ShowEndReport(this, MakeEndReport(plan.Refused));
       return;
     }
     run->EditTags = [this, settings = run->Values().Settings](TConversionMode M, const std::vector<TPlannedFile>& Files,
@@ -298,14 +353,25 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
       if (!TagEditorWanted(M, Files.size(), settings)) return true;
       // The editor shows and edits the pending values.
       TagValues = Tags;
-      TfrmTagEditor editor(this);
+      TfrmTagEditor editor(this, TagKeepingFor(M, settings));
       if (Files.size() > 1) editor.DisableTitle();
       if (editor.exec() != QDialog::Accepted) return false;
+      // Its "Don't show" box is an option: kept at once, as OK in Options.
+      if (Settings.IsShowTagEditor != settings.IsShowTagEditor) SaveOptions();
       Tags = TagValues;
       return true;
     };
+    // Dropped files of other types are offered their own conversion once
+    // this one has ended, as the desktop's Open With does, not told of as failures.
+    std::vector<std::string> otherTypes;
+    for (const TFileResult& r : plan.Refused)
+      if (Dropped && r.Reason == TReason::NotSourceType) otherTypes.push_back(r.Source);
+    lStatus->clear();
     TfrmEncodeProgress progress(this, std::move(run));
+    if (!otherTypes.empty()) progress.LeftOut = TReason::NotSourceType;
     if (progress.Start()) progress.exec();
+    lStatus->setText(progress.Status());
+    if (!otherTypes.empty()) TakeFiles(otherTypes);
   } catch (const std::exception& e) {
     // The start ends, but not silently: the user learns why.
     ShowMessage(this, QMessageBox::Critical,
@@ -339,13 +405,14 @@ void TfrmMain::TakeGroups(const std::vector<std::string>& Paths) {
     std::string Type;
     std::vector<std::string> Paths;
     size_t Files = 0;
+    std::string Name;  // of the one file, when there is one
   };
   std::vector<TGroup> groups;
   std::vector<bool> taken(Paths.size());
   for (const char* type : kFileTypes) {
     const TConversionMode first = ModeBetween(type, type == std::string("wav") ? "mp3" : "wav");
     const TRunPlan plan = PlanRun(PlanFor(first, Paths, true));
-    TGroup group{type, {}, plan.Files.size()};
+    TGroup group{type, {}, plan.Files.size(), plan.Files.size() == 1 ? FileNamePart(plan.Files[0].Source) : ""};
     for (size_t i = 0; i < Paths.size(); ++i) {
       const std::string folder = Paths[i] + "/";
       std::error_code ec;
@@ -377,9 +444,9 @@ void TfrmMain::TakeGroups(const std::vector<std::string>& Paths) {
         modes.push_back(m);
         targets << QString(target).toUpper();
       }
-    const QString text = QString("Convert %1 %2 file%3 to:")
-                             .arg(g.Files)
-                             .arg(QString::fromStdString(g.Type).toUpper(), g.Files == 1 ? "" : "s");
+    const QString text =
+        g.Files == 1 ? QString("Convert %1 to:").arg(DecodePath(g.Name))
+                     : QString("Convert %1 %2 files to:").arg(g.Files).arg(QString::fromStdString(g.Type).toUpper());
     const int choice = ShowChoice(this, text, targets);
     if (choice == 0 || choice == 1) StartFiles(modes[static_cast<size_t>(choice)], g.Paths, true);
   }
@@ -391,14 +458,18 @@ TPlanRequest TfrmMain::PlanFor(TConversionMode Mode, const std::vector<std::stri
   request.Mode = Mode;
   request.Recursive = true;
   request.OtherTypesRefused = Dropped;
+  request.FolderNamesKept = Dropped;
   request.SameAsInputFolder = Settings.SameAsInputFolder;
   request.OutputFolder = Settings.OutputFolder;
   return request;
 }
 
 void TfrmMain::bSettingsClick() {
+  // A hand-over waits for the dialog to close.
+  TBusy busy(FBusy);
   TfrmOptions options(this);
-  options.exec();
+  // Confirmed options are kept at once, not only when the window closes.
+  if (options.exec() == QDialog::Accepted) SaveOptions();
 }
 
 void TfrmMain::bShowFilesClick() {

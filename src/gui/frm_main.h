@@ -29,6 +29,8 @@ class TfrmMain : public QWidget {
   bool IsBackgroundPoint(int X, int Y) const;
   // The handler of the restore request of a second start.
   void RestoreInstance();
+  // Writes options.ini now; a failure is said in a box.
+  void SaveOptions();
   // The whole start of a conversion in Mode; returns after the batch.
   void StartConversion(TConversionMode Mode);
   // A start in Mode with files and folders already chosen: Dropped ones (on
@@ -75,6 +77,7 @@ class TfrmMain : public QWidget {
   std::vector<std::vector<std::string>> FPending;
 
   QLabel* Image1;
+  QLabel* lStatus;
   QComboBox* ID3genre;
 };
 

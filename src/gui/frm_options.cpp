@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QDir>
 #include <QLabel>
+#include <QScrollBar>
 #include <QStyle>
 #include <filesystem>
 
@@ -71,8 +72,10 @@ TfrmOptions::TfrmOptions(QWidget* Owner) : QDialog(Owner), WMAOut1(std::make_uni
   btCancel = Place<QPushButton>(this, "btCancel", {370, 278, 75, 25}, "Cancel");
   connect(btOk, &QPushButton::clicked, this, [this] { btOkClick(); });
   connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
-  // Enter in an edit presses no button; Escape and the close box cancel.
+  // Enter presses OK, whichever control has the focus; Escape and the close
+  // box cancel.
   for (QPushButton* b : findChildren<QPushButton*>()) b->setAutoDefault(false);
+  btOk->setDefault(true);
   FormCreate();
 }
 
@@ -133,13 +136,13 @@ QWidget* TfrmOptions::LamePage() {
   maximum->setBuddy(cbMaxBitRate = Combo(rate, "cbMaxBitRate", true, rates, QRect(150, 146, 90, 22)));
   QLabel* quality = Caption(rate, "VBR Quality:", 28, 174);
   cbVBRQuality =
-      Combo(rate, "cbVBRQuality", true, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}, QRect(150, 170, 90, 22));
+      Combo(rate, "cbVBRQuality", false, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}, QRect(150, 170, 90, 22));
   quality->setBuddy(cbVBRQuality);
   connect(rbVBR, &QRadioButton::toggled, this, [this] { rbVBRClick(); });
 
   auto* channels = new QGroupBox("Channels", page);
   channels->setGeometry(266, 6, 160, 60);
-  cbStereoMode = Combo(channels, "cbStereoMode", true, {"Stereo", "Joint Stereo", "Dual Channels", "Mono"},
+  cbStereoMode = Combo(channels, "cbStereoMode", false, {"Stereo", "Joint Stereo", "Dual Channels", "Mono"},
                        QRect(10, 26, 140, 22));
   auto* cpu = new QGroupBox("CPU Usage", page);
   cpu->setGeometry(266, 72, 160, 80);
@@ -163,10 +166,13 @@ QWidget* TfrmOptions::WmaPage() {
   page->setObjectName("tsWMA");
   QLabel* codecs = Caption(page, "Codecs", 8, 6);
   lbCodecs = Place<QListWidget>(page, "lbCodecs", {8, 24, 172, 170});
+  lbCodecs->setAccessibleName("Codecs");
   codecs->setBuddy(lbCodecs);
   QLabel* formats = Caption(page, "Formats", 188, 6);
   lbFormats = Place<QListWidget>(page, "lbFormats", {188, 24, 238, 170});
+  lbFormats->setAccessibleName("Formats");
   formats->setBuddy(lbFormats);
+  lbFormats->setProperty("caption", QVariant::fromValue<QWidget*>(formats));
   cbWMA_VBR = Place<QCheckBox>(page, "cbWMA_VBR", {8, 204, 200, 20}, "VBR(Variable Bit Rate)");
   bWMADefault = Place<QPushButton>(page, "bWMADefault", {346, 200, 80, 26}, "&Default");
   // Whatever changes the codec (mouse, arrow keys, Home, End) refills the formats.
@@ -188,14 +194,44 @@ void TfrmOptions::FormCreate() {
 void TfrmOptions::FillFormats() {
   lbFormats->clear();
   const int codec = lbCodecs->currentRow();
+  // VBR only where the codec offers VBR formats: an empty list would leave
+  // nothing to choose and no file to write.
+  WMAOut1->SetVBR(true);
+  const bool vbr = codec >= 0 && !WMAOut1->Formats(static_cast<uint16_t>(codec)).empty();
+  if (!vbr && cbWMA_VBR->isChecked()) {
+    const QSignalBlocker quiet(cbWMA_VBR);
+    cbWMA_VBR->setChecked(false);
+  }
+  cbWMA_VBR->setEnabled(vbr);
+  cbWMA_VBR->setToolTip(vbr ? QString() : "This codec offers no VBR formats.");
+  cbWMA_VBR->setAccessibleDescription(cbWMA_VBR->toolTip());
+  WMAOut1->SetVBR(cbWMA_VBR->isChecked());
   if (codec < 0) return;
   const auto& formats = WMAOut1->Formats(static_cast<uint16_t>(codec));
   for (size_t i = 0; i < formats.size(); ++i) {
     QString text = QString::fromStdString(formats[i]);
     // The settings' default format is marked; the stored index is unchanged.
-    if (codec == 0 && !WMAOut1->VBR() && i == 29) text += "  (default)";
+    if (static_cast<int>(i) == DefaultFormat()) text += " (default)";
     lbFormats->addItem(text);
   }
+  // The format list is as wide as its longest entry, the codec list giving
+  // up what it does not need.
+  const int frames = 2 * lbFormats->frameWidth() + lbFormats->verticalScrollBar()->sizeHint().width() + 12;
+  const int codecsNeed = lbCodecs->sizeHintForColumn(0) + 2 * lbCodecs->frameWidth() + 6;
+  const int right = lbFormats->geometry().right();
+  const int width = std::clamp(lbFormats->sizeHintForColumn(0) + frames, 238, right - 8 - (8 + codecsNeed) + 1);
+  lbFormats->setGeometry(right + 1 - width, lbFormats->y(), width, lbFormats->height());
+  lbCodecs->setGeometry(8, lbCodecs->y(), lbFormats->x() - 16, lbCodecs->height());
+  if (QWidget* caption = lbFormats->property("caption").value<QWidget*>()) caption->move(lbFormats->x(), caption->y());
+}
+
+int TfrmOptions::DefaultFormat() const {
+  const TSettings d = DefaultSettings();
+  return lbCodecs->currentRow() == d.CodecIndex && WMAOut1->VBR() == d.VBR ? d.FormatIndex : 0;
+}
+
+void TfrmOptions::SelectFormat(int Index) {
+  Select(lbFormats, Index >= 0 && Index < lbFormats->count() ? Index : DefaultFormat());
 }
 
 bool TfrmOptions::ExchangeSettings(bool Store) {
@@ -221,9 +257,9 @@ bool TfrmOptions::ExchangeSettings(bool Store) {
       const QSignalBlocker quiet(cbWMA_VBR);  // the list is filled once, below
       cbWMA_VBR->setChecked(Settings.VBR);
     }
-    WMAOut1->SetVBR(Settings.VBR);
     FillFormats();
-    Select(lbFormats, Settings.FormatIndex);
+    // A stored format that is none of the list's (-1, or beyond it) shows as the default.
+    SelectFormat(Settings.FormatIndex);
     return true;
   }
   // Every field is checked before any is stored: a bad one leaves Settings
@@ -249,12 +285,15 @@ bool TfrmOptions::ExchangeSettings(bool Store) {
   Settings.WriteID3v2 = cbWriteID3v2->isChecked();
   Settings.BitRate = minRate;
   Settings.MaxBitRate = maxRate;
-  Settings.VBRQuality = ItemIndex(cbVBRQuality);
-  Settings.StereoMode = ItemIndex(cbStereoMode);
+  // Lists: nothing chosen (a stored value outside them) stores the default.
+  const TSettings d = DefaultSettings();
+  Settings.VBRQuality = ItemIndex(cbVBRQuality) >= 0 ? ItemIndex(cbVBRQuality) : d.VBRQuality;
+  Settings.StereoMode = ItemIndex(cbStereoMode) >= 0 ? ItemIndex(cbStereoMode) : d.StereoMode;
   Settings.CPU = tbMP3Cpu->value();
   Settings.ConstantBitRate = ItemIndex(cbConstantBitRate);
   Settings.CodecIndex = lbCodecs->currentRow();
-  Settings.FormatIndex = lbFormats->currentRow();
+  // Never a format outside the list: a conversion could not start with it.
+  Settings.FormatIndex = lbFormats->currentRow() >= 0 ? lbFormats->currentRow() : d.FormatIndex;
   Settings.VBR = cbWMA_VBR->isChecked();
   return true;
 }
@@ -293,13 +332,12 @@ void TfrmOptions::rbVBRClick() {
 
 void TfrmOptions::lbCodecsClick() {
   FillFormats();
-  Select(lbFormats, 0);
+  SelectFormat(0);
 }
 
 void TfrmOptions::cbWMA_VBRClick() {
-  WMAOut1->SetVBR(cbWMA_VBR->isChecked());
   FillFormats();
-  Select(lbFormats, 0);
+  SelectFormat(0);
 }
 
 // The Default buttons show the values a missing key loads as.
@@ -320,10 +358,12 @@ void TfrmOptions::bDefaultClick() {
 void TfrmOptions::bWMADefaultClick() {
   const TSettings d = DefaultSettings();
   Select(lbCodecs, d.CodecIndex);
-  cbWMA_VBR->setChecked(d.VBR);
-  WMAOut1->SetVBR(d.VBR);
+  {
+    const QSignalBlocker quiet(cbWMA_VBR);
+    cbWMA_VBR->setChecked(d.VBR);
+  }
   FillFormats();
-  Select(lbFormats, d.FormatIndex);
+  SelectFormat(d.FormatIndex);
 }
 
 }  // namespace tonvale::gui

@@ -38,7 +38,13 @@ class TfrmOptions : public QDialog {
 
  private:
   void FormCreate();
+  // The formats of the chosen codec for the VBR choice, the VBR box enabled
+  // only where the codec has VBR formats.
   void FillFormats();
+  // The default format of the list shown, and selecting Index or, when the
+  // list has no such entry, the default.
+  int DefaultFormat() const;
+  void SelectFormat(int Index);
   QWidget* OutputPage();
   QWidget* LamePage();
   QWidget* WmaPage();

@@ -1,5 +1,6 @@
 #include "gui/frm_tag_editor.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <algorithm>
 
@@ -11,7 +12,20 @@
 
 namespace tonvale::gui {
 
-TfrmTagEditor::TfrmTagEditor(QWidget* Owner) : QDialog(Owner) {
+namespace {
+
+// What an ID3v1 tag holds of a text field, and what a whole value may hold.
+constexpr int kId3v1Text = 30;
+constexpr int kWholeText = 1024;
+
+}  // namespace
+
+TTagKeeping TagKeepingFor(TConversionMode Mode, const TSettings& Settings) {
+  if (OutputExtension(Mode) == ".wma") return TTagKeeping::Whole;
+  return Settings.WriteID3v2 ? TTagKeeping::Id3v1AndWhole : TTagKeeping::Id3v1;
+}
+
+TfrmTagEditor::TfrmTagEditor(QWidget* Owner, TTagKeeping Keeping) : QDialog(Owner), FKeeping(Keeping) {
   setObjectName("frmTagEditor");
   setWindowTitle("Tag Editor");
   setFixedSize(433, 240);
@@ -29,8 +43,8 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner) : QDialog(Owner) {
     l->adjustSize();
     return l;
   };
-  auto edit = [group](const QString& Name, int Limit, int X, int Y, int W) {
-    auto* e = new TLimitedEdit(Limit, group);
+  auto edit = [group](const QString& Name, int Limit, int X, int Y, int W, const QString& Allowed = {}) {
+    auto* e = new TLimitedEdit(Limit, group, Allowed);
     e->setObjectName(Name);
     e->setGeometry(X, Y, W, 22);
     return e;
@@ -43,28 +57,55 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner) : QDialog(Owner) {
   // use and end where the original's do.
   int left = 64;
   for (QLabel* l : {lTitle, artist, album, comment}) left = std::max(left, l->x() + l->width() + 6);
-  lTitle->setBuddy(ID3title = edit("ID3title", 30, left, 24, 242 - left));
-  artist->setBuddy(ID3artist = edit("ID3artist", 30, left, 56, 242 - left));
-  album->setBuddy(ID3album = edit("ID3album", 30, left, 88, 242 - left));
-  comment->setBuddy(ID3comment = edit("ID3comment", 30, left, 120, 242 - left));
+  // Values kept whole by the outputs take any length a tag holds; kept only
+  // in an ID3v1 tag, what that tag holds.
+  const int text = Keeping == TTagKeeping::Id3v1 ? kId3v1Text : kWholeText;
+  lTitle->setBuddy(ID3title = edit("ID3title", text, left, 24, 242 - left));
+  artist->setBuddy(ID3artist = edit("ID3artist", text, left, 56, 242 - left));
+  album->setBuddy(ID3album = edit("ID3album", text, left, 88, 242 - left));
+  comment->setBuddy(ID3comment = edit("ID3comment", text, left, 120, 242 - left));
   QLabel* genre = label("Label5", "Genre:", 265, 28);
   ID3genre = Place<QComboBox>(group, "ID3genre", {309, 24, 98, 22});
   genre->setBuddy(ID3genre);
   for (const char* g : GenreList) ID3genre->addItem(QString::fromUtf8(g));
-  label("Label4", "Year:", 264, 60)->setBuddy(ID3year = edit("ID3year", 4, 312, 56, 42));
-  label("Label6", "Track #:", 264, 92)->setBuddy(ID3track = edit("ID3track", 2, 312, 88, 42));
+  label("Label4", "Year:", 264, 60)->setBuddy(ID3year = edit("ID3year", 4, 312, 56, 42, "0123456789"));
+  // A track and the count of the album ("3/12") where a whole tag keeps it.
+  label("Label6", "Track #:", 264, 92)
+      ->setBuddy(ID3track = edit("ID3track", Keeping == TTagKeeping::Id3v1 ? 2 : 7, 312, 88, 42, "0123456789/"));
+  // The right fields start clear of the widest of their labels too, and
+  // keep their widths (the genre list ends where it did).
+  QLabel* rightLabels[] = {genre, group->findChild<QLabel*>("Label4"), group->findChild<QLabel*>("Label6")};
+  int right = 309;
+  for (QLabel* l : rightLabels) right = std::max(right, l->x() + l->width() + 6);
+  ID3genre->setGeometry(right, 24, 407 - right, 22);
+  for (QLineEdit* e : {static_cast<QLineEdit*>(ID3year), static_cast<QLineEdit*>(ID3track)})
+    e->move(std::max(e->x(), right), e->y());
+  lNote = Place<QLabel>(group, "lNote", {8, 145, 401, 15});
+  lNote->setTextFormat(Qt::PlainText);
+  const std::pair<TLimitedEdit*, const char*> fields[] = {{ID3title, "Title"}, {ID3artist, "Artist"},
+                                                          {ID3album, "Album"}, {ID3comment, "Comment"},
+                                                          {ID3year, "Year"},   {ID3track, "Track #"}};
+  for (const auto& field : fields) {
+    TLimitedEdit* e = field.first;
+    const char* name = field.second;
+    connect(e, &TLimitedEdit::Refused, this,
+            [this, e, name](const QString& LeftOut, bool NotAllowed) { ShowRefused(name, e, LeftOut, NotAllowed); });
+    if (e != ID3year && e != ID3track) connect(e, &QLineEdit::textEdited, this, [this] { ShowShortened(); });
+  }
   cbShowTagEditor = new QCheckBox("Don't show this dialog next time", this);
   cbShowTagEditor->setObjectName("cbShowTagEditor");
   cbShowTagEditor->move(8, 180);
   cbShowTagEditor->adjustSize();
   btOk = Place<QPushButton>(this, "btOk", {258, 206, 75, 25}, "&Start");
   btCancel = Place<QPushButton>(this, "btCancel", {347, 206, 75, 25}, "&Cancel");
-  // Enter in an edit presses no button; Escape cancels.
+  // Enter presses Start, whichever control has the focus; Escape cancels.
   for (QPushButton* b : {btOk, btCancel}) b->setAutoDefault(false);
+  btOk->setDefault(true);
   connect(btOk, &QPushButton::clicked, this, [this] { btOkClick(); });
   connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
-  QWidget* order[] = {ID3title,   ID3artist, ID3album,        ID3year, ID3genre,
-                      ID3comment, ID3track,  cbShowTagEditor, btOk,    btCancel};
+  // Tab goes down the left fields, then down the right ones, as they stand.
+  QWidget* order[] = {ID3title, ID3artist, ID3album,        ID3comment, ID3genre,
+                      ID3year,  ID3track,  cbShowTagEditor, btOk,       btCancel};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   FormCreate();
 }
@@ -81,20 +122,53 @@ std::string Kept(const QLineEdit* Edit, const std::string& Value) {
 }  // namespace
 
 void TfrmTagEditor::FormCreate() {
-  ID3title->setText(Shown(TagValues.TagTitle));
-  ID3artist->setText(Shown(TagValues.TagArtist));
-  ID3album->setText(Shown(TagValues.TagAlbum));
-  ID3year->setText(QString::fromStdString(TagValues.TagYear));
+  ID3title->SetValue(Shown(TagValues.TagTitle));
+  ID3artist->SetValue(Shown(TagValues.TagArtist));
+  ID3album->SetValue(Shown(TagValues.TagAlbum));
+  ID3year->SetValue(QString::fromStdString(TagValues.TagYear));
   const int genre = TagValues.TagGenreIndex;
   ID3genre->setCurrentIndex(genre >= 0 && genre < ID3genre->count() ? genre : -1);
-  ID3track->setText(QString::fromStdString(TagValues.TagTrack));
-  ID3comment->setText(Shown(TagValues.TagComment));
+  ID3track->SetValue(QString::fromStdString(TagValues.TagTrack));
+  ID3comment->SetValue(Shown(TagValues.TagComment));
   cbShowTagEditor->setChecked(false);
+  ShowShortened();
 }
 
 void TfrmTagEditor::DisableTitle() {
   ID3title->setEnabled(false);
   lTitle->setEnabled(false);
+  ShowShortened();
+}
+
+void TfrmTagEditor::ShowShortened() {
+  if (FKeeping != TTagKeeping::Id3v1AndWhole) return;
+  QStringList cut;
+  const std::pair<TLimitedEdit*, const char*> fields[] = {
+      {ID3title, "title"}, {ID3artist, "artist"}, {ID3album, "album"}, {ID3comment, "comment"}};
+  for (auto [e, name] : fields)
+    if (e->isEnabled() && e->text().size() > kId3v1Text) cut << name;
+  if (cut.size() > 1) cut = QStringList{cut.mid(0, cut.size() - 1).join(", ") + " and " + cut.back()};
+  SetNote(cut.isEmpty() ? QString()
+                        : QString("ID3v1 keeps 30 characters of the %1; the ID3v2 tag keeps %2 whole.")
+                              .arg(cut.front(), cut.front().contains(" and ") ? "them" : "it"));
+}
+
+void TfrmTagEditor::SetNote(const QString& Text) {
+  lNote->setText(lNote->fontMetrics().elidedText(Text, Qt::ElideRight, lNote->width()));
+  lNote->setToolTip(Text);
+  lNote->setAccessibleDescription(Text);
+}
+
+void TfrmTagEditor::ShowRefused(const QString& Field, const TLimitedEdit* Edit, const QString& LeftOut,
+                                bool NotAllowed) {
+  QApplication::beep();
+  if (NotAllowed)
+    SetNote(Edit == ID3year ? "Year takes digits only." : "Track # takes digits and \"/\" only.");
+  else
+    SetNote(QString("%1 holds at most %2 characters%3: \"%4\" was not taken.")
+                .arg(Field)
+                .arg(Edit->Limit())
+                .arg(Edit->Limit() == kId3v1Text ? " in an ID3v1 tag" : "", LeftOut));
 }
 
 void TfrmTagEditor::btOkClick() {

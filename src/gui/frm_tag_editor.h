@@ -7,14 +7,24 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "conversion/conversion_modes.h"
 #include "gui/limited_edit.h"
+#include "settings/settings.h"
 
 namespace tonvale::gui {
+
+// What the outputs keep of the values: only an ID3v1 tag (30 characters,
+// Latin-1), an ID3v1 tag and a whole copy (an ID3v2 tag), or whole values
+// alone (WMA).
+enum class TTagKeeping { Id3v1, Id3v1AndWhole, Whole };
+
+// What the outputs of Mode keep with Settings.
+TTagKeeping TagKeepingFor(TConversionMode Mode, const TSettings& Settings);
 
 class TfrmTagEditor : public QDialog {
   Q_OBJECT
  public:
-  explicit TfrmTagEditor(QWidget* Owner);
+  explicit TfrmTagEditor(QWidget* Owner, TTagKeeping Keeping = TTagKeeping::Id3v1);
 
   // With several files every output keeps its own title.
   void DisableTitle();
@@ -22,6 +32,14 @@ class TfrmTagEditor : public QDialog {
 
  private:
   void FormCreate();
+  // The note under the fields: what the ID3v1 tag will shorten, or what an
+  // edit did not take.
+  void ShowShortened();
+  void SetNote(const QString& Text);
+  void ShowRefused(const QString& Field, const TLimitedEdit* Edit, const QString& LeftOut, bool NotAllowed);
+
+  TTagKeeping FKeeping;
+  QLabel* lNote;
 
   QLabel* lTitle;
   TLimitedEdit *ID3title, *ID3artist, *ID3album, *ID3comment, *ID3year, *ID3track;

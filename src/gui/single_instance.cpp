@@ -74,10 +74,11 @@ bool TSingleInstance::Listen(const QString& Path, TRestore OnRestore, QString* W
       connect(client, &QLocalSocket::readyRead, client, [this, client] {
         if (!client->canReadLine()) return;
         const QList<QByteArray> parts = client->readLine().trimmed().split(' ');
-        if (parts.size() >= 2 && parts[0] == "restore" && FOnRestore) {
+        // "restore" alone (no token, no files) restores as well.
+        if (parts[0] == "restore" && FOnRestore) {
           std::vector<std::string> files;
           for (qsizetype i = 2; i < parts.size(); ++i) files.push_back(QByteArray::fromHex(parts[i]).toStdString());
-          FOnRestore(QByteArray::fromHex(parts[1]), files);
+          FOnRestore(parts.size() > 1 ? QByteArray::fromHex(parts[1]) : QByteArray(), files);
         }
         client->write("ok\n");
         client->flush();

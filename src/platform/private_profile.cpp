@@ -7,7 +7,6 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <strings.h>
 
 #include "platform/text.h"
@@ -50,14 +49,24 @@ bool KeyOf(const std::string& Line, std::string& Key, std::string* Value) {
 TPrivateProfile::TPrivateProfile(std::string FileName) : FFileName(std::move(FileName)) {
   std::ifstream in(FFileName, std::ios::binary);
   if (!in) return;
-  std::stringstream text;
-  text << in.rdbuf();
-  const std::string all = text.str();
+  // At most one byte past the limit is read, whatever the file's size.
+  std::string all(kMaxFile + 1, '\0');
+  in.read(all.data(), static_cast<std::streamsize>(all.size()));
+  all.resize(static_cast<size_t>(in.gcount()));
+  if (all.size() > kMaxFile) {
+    FProblem = "it is larger than 1 MiB";
+    return;
+  }
   if (all.find("\r\n") != std::string::npos) FNewline = "\r\n";
   size_t start = 0;
   while (start < all.size()) {
     size_t end = all.find('\n', start);
     if (end == std::string::npos) end = all.size();
+    if (end - start > kMaxLine) {
+      FProblem = "it holds a line longer than 64 KiB";
+      FLines.clear();
+      return;
+    }
     std::string line = all.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     FLines.push_back(line);
@@ -139,6 +148,7 @@ void TPrivateProfile::WriteString(const std::string& Section, const std::string&
 }
 
 bool TPrivateProfile::Flush() const {
+  if (!FProblem.empty()) return false;
   const size_t slash = FFileName.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "." : FFileName.substr(0, slash);
   std::string temp = folder + "/.options-XXXXXX";

@@ -15,8 +15,17 @@ class TPrivateProfile {
   // The longest value a read gives, in characters.
   static constexpr size_t kMaxValue = 2047;
 
-  // Reads FileName; a missing file is an empty profile.
+  // The largest file read and its longest line, in bytes: a larger one is
+  // not a settings file (it would cost memory and time without end).
+  static constexpr size_t kMaxFile = 1 << 20;
+  static constexpr size_t kMaxLine = 64 << 10;
+
+  // Reads FileName; a missing file is an empty profile. A file past the
+  // limits is not read (Problem says why) and Flush never writes over it.
   explicit TPrivateProfile(std::string FileName);
+
+  // Why the file was refused, or empty.
+  const std::string& Problem() const { return FProblem; }
 
   std::string ReadString(const std::string& Section, const std::string& Key, const std::string& Default) const;
   // A whole decimal number, or hexadecimal after "0x"/"0X"; else Default.
@@ -37,6 +46,7 @@ class TPrivateProfile {
   std::string FFileName;
   std::vector<std::string> FLines;
   std::string FNewline = "\n";
+  std::string FProblem;
 };
 
 std::string GetPrivateProfileString(const std::string& Section, const std::string& Key, const std::string& Default,

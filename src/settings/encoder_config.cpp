@@ -44,6 +44,16 @@ void ConfigureWMAOut(TWMAOut& Out, const TSettings& From, const TTagValues& Tags
   Out.SetVBR(From.VBR);
   Out.CodecIndex = From.CodecIndex;
   Out.FormatIndex = From.FormatIndex;
+  // A stored choice the codec does not offer (VBR where it has no VBR
+  // formats, a format index of -1 or beyond its list) is the default format.
+  if (From.CodecIndex >= 0 && From.CodecIndex < static_cast<int>(Out.Codecs().size())) {
+    const auto codec = static_cast<uint16_t>(From.CodecIndex);
+    if (From.VBR && Out.Formats(codec).empty()) Out.SetVBR(false);
+    if (From.FormatIndex < 0 || From.FormatIndex >= static_cast<int>(Out.Formats(codec).size())) {
+      const TSettings d = DefaultSettings();
+      Out.FormatIndex = From.CodecIndex == d.CodecIndex && Out.VBR() == d.VBR ? d.FormatIndex : 0;
+    }
+  }
   TId3v2Tags& tags = Out.Id3v2Tags();
   if (tags.Title().empty()) {
     // A name that is not UTF-8 is read as Latin-1.

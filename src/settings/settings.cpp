@@ -94,6 +94,10 @@ TSettings DefaultSettings() { return TSettings{}; }
 void LoadSettings(bool MakeFolders) {
   TPrivateProfile ini(SettingsFile(MakeFolders));
   const TSettings d;
+  if (!ini.Problem().empty()) {
+    Settings = d;
+    throw ESettingsError(ini.FileName() + " is not read: " + ini.Problem() + "; the default settings are used");
+  }
   for (const TKey& k : kKeys) {
     std::visit(
         TOverloaded{[&](std::string TSettings::*F) { Settings.*F = ini.ReadString(k.Section, k.Name, d.*F); },
@@ -113,7 +117,9 @@ void SaveSettings() {
                     [&](bool TSettings::*F) { ini.WriteString(k.Section, k.Name, Settings.*F ? "1" : "0"); }},
         k.Field);
   }
-  if (!ini.Flush()) throw std::runtime_error("Unable to write to " + ini.FileName());
+  if (!ini.Flush())
+    throw std::runtime_error("Unable to write to " + ini.FileName() +
+                             (ini.Problem().empty() ? "" : ": it is kept as it is, as " + ini.Problem()));
 }
 
 }  // namespace tonvale

@@ -2,6 +2,7 @@
 // The process-wide user settings and their INI file, options.ini.
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 namespace tonvale {
@@ -56,8 +57,15 @@ TSettings DefaultSettings();
 // The folder of options.ini: the application-data folder's
 // "Quarnel/Tonvale/", created with its parents, else the executable's folder.
 std::string SettingsFolder(bool Make = true);
+// A settings file that is refused (too large to be one): its path and why.
+class ESettingsError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // Fills Settings from the file, each field with its default. Without
 // MakeFolders nothing is written: no folder made, no initial file copied.
+// A refused file leaves every field at its default and raises ESettingsError.
 void LoadSettings(bool MakeFolders = true);
 // Writes every field; raises std::runtime_error "Unable to write to <path>"
 // when the file cannot be written (the file on disk is then unchanged).

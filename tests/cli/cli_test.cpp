@@ -1068,3 +1068,76 @@ TEST(Cli, JobsFromOptionsIniAndOneRangeForBoth) {
   for (const auto& [jobs, status] : {std::pair{"0", 0}, std::pair{"64", 0}, std::pair{"65", 2}, std::pair{"-1", 2}})
     EXPECT_EQ(c.Run(std::string("-y -j ") + jobs + " --to mp3 -o out a.wav").Status, status) << jobs;
 }
+
+TEST(Cli, ClosedStandardStreamsCorruptOutputs) {
+  Cli c;
+  const std::string files = "s1.mp3 s2.mp3 s3.mp3 s4.mp3 ";
+  for (int i = 1; i <= 4; ++i) MakeAudio(c.Path("s" + std::to_string(i) + ".mp3"), i, 44100, 2, "-c:a libmp3lame");
+  const std::string run =
+      "cd " + Quote(c.Dir.Path().string()) + " && XDG_CONFIG_HOME=cfg " TONVALE_CLI " --to wav -j 4 ";
+  for (const std::string closed : {"", "0", "1", "2"})
+    Shell("mkdir " + c.Path("o" + closed) + " && " + run + files + "-o o" + closed +
+          (closed.empty() ? "" : " " + closed + ">&-"));
+  for (const std::string closed : {"0", "1", "2"})
+    EXPECT_EQ(Shell(run.substr(0, run.find(" &&")) + " && diff -r o o" + closed), "");
+}
+
+// FUSE (phones, SD cards): no RENAME_NOREPLACE, no link, an inode per spelling.
+TEST(Cli, FuseMountRefusedEveryOutputAndHidCaseFolding) {
+  Cli c;
+  const std::string why = Shell("cd " + Quote(c.Dir.Path().string()) + " && sh " TONVALE_CLI_TESTS "/fuse_mount.sh sd");
+  if (!why.empty()) GTEST_SKIP() << why;
+  MakeAudio(c.Path("a.wav"), 1, 44100, 2, "");
+  Shell("mkdir " + c.Path("sd/out") + " && cp " + c.Path("a.wav") + " " + c.Path("sd/Song.wav") + " && cp " +
+        c.Path("a.wav") + " " + c.Path("A.wav"));
+  const Result plain = c.Run("--to mp3 -o sd/out a.wav"), never = c.Run("--to mp3 -n -o sd a.wav");
+  const Result spellings = c.Run("--to mp3 --same-folder sd/song.wav sd/SONG.wav");
+  const Result existing = c.Run("--to mp3 -y -o sd/out a.wav A.wav");
+  EXPECT_NE(existing.Err.find("A.wav: its output sd/out/A.mp3 is already written in this run"), std::string::npos);
+  const std::string listing = Shell("cd " + c.Path("sd") + " && LC_ALL=C ls . out; cd / && umount " + c.Path("sd"));
+  EXPECT_EQ(plain.Status + never.Status, 0) << plain.Err << never.Err;
+  EXPECT_NE(spellings.Err.find("skipped sd/SONG.wav: given twice"), std::string::npos) << spellings.Err;
+  EXPECT_EQ(listing, ".:\nSong.wav\na.mp3\nout\nsong.mp3\n\nout:\na.mp3\n");
+}
+
+// Every end of a run with --json gave one JSON object: exit 2 printed none.
+TEST(Cli, JsonWasEmptyWhenTheRunWasRefused) {
+  Cli c;
+  MakeAudio(c.Path("a.wav"), 0.3, 44100, 2, "-c:a pcm_s16le");
+  const std::string ini = c.Path("cfg/Quarnel/Tonvale/options.ini"), huge((1 << 20) + 1, '\n');
+  for (const auto& [args, kind] : std::vector<std::pair<std::string, std::string>>{
+           {"--to ogg a.wav", "usage"},
+           {"--to mp3 --genre \"$(printf '\\033]0;X\\007')\" a.wav", "usage"},
+           {"--to mp3 -o nowhere a.wav", "output folder"},
+           {"--to wma --wma-codec 99 -o out a.wav", "WMA settings"},
+           {"--to mp3 -o out a.wav", "settings"}}) {
+    if (kind == "settings") fs::create_directories(fs::path(ini).parent_path()), WriteText(ini, huge);
+    const Result r = c.Run("--json " + args);
+    EXPECT_TRUE(r.Status == 2 && r.Err.find('\x1b') == std::string::npos) << args << r.Err;
+    WriteText(c.Path("o.json"), r.Out);
+    EXPECT_EQ(Python("import json\nprint(json.load(open('" + c.Path("o.json") + "'))['error']['kind'])"), kind + "\n");
+  }
+  EXPECT_EQ(ReadBytes(ini).size(), huge.size()) << "a refused options.ini is not written over";
+}
+
+// Standard error escapes names also in a file; standard output keeps them.
+TEST(Cli, NameWithALineBreakForgedALogLine) {
+  Cli c;
+  MakeAudio(c.Path("x\ndone y.wav"), 0.3, 44100, 2, "-c:a pcm_s16le");
+  const Result r = c.Run("--to mp3 -o out 'x\ndone y.wav'");
+  EXPECT_EQ(r.Out, "out/x\ndone y.mp3\n");
+  EXPECT_EQ(r.Err,
+            "converting x\\ndone y.wav -> x\\ndone y.mp3\ndone out/x\\ndone y.mp3\n1 converted, 0 skipped, 0 failed\n");
+}
+
+// A SIGTERM while options.ini is read (a FIFO here) came before the handlers.
+TEST(Cli, SignalBeforeTheRunKilledTheProgram) {
+  Cli c;
+  MakeAudio(c.Path("a.wav"), 0.3, 44100, 2, "-c:a pcm_s16le");
+  Shell("mkdir -p " + c.Path("cfg/Quarnel/Tonvale") + " && mkfifo " + c.Path("cfg/Quarnel/Tonvale/options.ini"));
+  EXPECT_EQ(c.RunUntil({"--to", "mp3", "-o", "out", "a.wav"}, "True",
+                       "w = os.open('cfg/Quarnel/Tonvale/options.ini', os.O_WRONLY)\n"
+                       "p.send_signal(signal.SIGTERM)\nos.close(w)"),
+            "143\n\n");
+  EXPECT_TRUE(fs::is_empty(c.Out));
+}

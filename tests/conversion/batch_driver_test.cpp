@@ -150,8 +150,8 @@ TEST(BatchDriver, NeverWritesOverItsSource) {
   view.Answers["same.wav"] = true;
   ASSERT_TRUE(b.Run(view, cmMp3ToWav, {wav}));  // a WAV chosen through "any file"
   ASSERT_EQ(view.Results.size(), 1u);
-  EXPECT_EQ(view.Results[0].Outcome, TFileOutcome::Failed);
-  EXPECT_EQ(view.Results[0].Reason, TReason::WouldReplaceSource);
+  EXPECT_EQ(view.Results[0].Outcome, TFileOutcome::Skipped);
+  EXPECT_EQ(view.Results[0].Reason, TReason::AlreadyTargetType);
   EXPECT_EQ(ReadBytes(wav), before);
 }
 

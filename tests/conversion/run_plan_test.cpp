@@ -74,14 +74,14 @@ TEST(RunPlan, CollisionsRepeatsTypesAndTrees) {
        "out",
        {"out/B.wma", "out/a.wma", "out/deep/d.wma"},
        {"y.mp3: not a WAV file"}},
-      {"chosen in the dialog: every file tried in the mode",
+      {"chosen in the dialog: another known type is refused as the command line does",
        {"y.mp3"},
        cmWavToWma,
        "",
        false,
        "out",
-       {"out/y.wma"},
-       {}},
+       {},
+       {"y.mp3: not a WAV file"}},
       {"already the target type",
        {"y.mp3", "song.wav"},
        cmNone,
@@ -138,4 +138,18 @@ TEST(RunPlan, CaseFoldingIsLookedUpNotAssumed) {
   EXPECT_FALSE(FoldsLetterCase(t.Dir.File("fold"), false));
   EXPECT_FALSE(FoldsLetterCase(t.Dir.File("out"), true));
   EXPECT_TRUE(fs::is_empty(t.Dir.File("out")));
+}
+
+// dots/L/../x.wav with L -> real/sub is real/x.wav, not a second dots/x.wav.
+TEST(RunPlan, DotDotAfterALinkWasTakenAsText) {
+  Tree t;
+  fs::create_directories(t.Dir.File("real/sub"));
+  fs::create_directory_symlink("../real/sub", t.Dir.File("sl/L"));
+  WriteText(t.Dir.File("real/x.wav"), "x");
+  WriteText(t.Dir.File("sl/x.wav"), "x");
+  TPlanRequest request;
+  request.Sources = {t.Dir.File("sl/L/../x.wav"), t.Dir.File("sl/x.wav")};
+  request.Target = "mp3";
+  request.SameAsInputFolder = true;
+  EXPECT_EQ(PlanRun(request).Files.size(), 2u);
 }

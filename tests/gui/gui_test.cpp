@@ -3,6 +3,7 @@
 // single-instance hand-over, conversions started through the window, and a
 // picture of every window in every theme.
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
@@ -30,15 +31,18 @@
 #include <QElapsedTimer>
 #include <filesystem>
 #include <map>
+#include <csignal>
 #include <unistd.h>
 
 #include "conversion/conversion_modes.h"
 #include "gui/dialogs.h"
+#include "gui/end_report.h"
 #include "gui/frm_about.h"
 #include "gui/frm_encode_progress.h"
 #include "gui/frm_main.h"
 #include "gui/frm_options.h"
 #include "gui/frm_tag_editor.h"
+#include "gui/session_end.h"
 #include "gui/single_instance.h"
 #include "gui/skin/skin.h"
 #include "gui/ui_bridge.h"
@@ -74,11 +78,13 @@ void MakeWav(const std::string& Path, double Seconds) {
 // Answers to the message boxes, recorded.
 struct Answers {
   QStringList Texts;
+  QList<QMessageBox::Icon> Icons;
   QMessageBox::StandardButton Reply = QMessageBox::Ok;
   QStringList Files;
   Answers() {
-    DialogHooks().Message = [this](QMessageBox::Icon, const QString& Text, QMessageBox::StandardButtons) {
+    DialogHooks().Message = [this](QMessageBox::Icon Icon, const QString& Text, QMessageBox::StandardButtons) {
       Texts << Text;
+      Icons << Icon;
       return Reply;
     };
     DialogHooks().OpenFiles = [this](const QString&, const QStringList&) { return Files; };
@@ -256,6 +262,9 @@ class GuiTest : public QObject {
       QVERIFY(handed);
       QTRY_COMPARE(restores, 1);
       QCOMPARE(token, QByteArray("tok123"));
+      std::unique_ptr<QThread> plain(QThread::create([&path] { TSingleInstance().HandOver(path); }));
+      plain->start();  // a launcher's start: no token, no files
+      QTRY_VERIFY(restores == 2 && token.isEmpty() && plain->isFinished());
     }
     TSingleInstance nobody;
     QVERIFY(!nobody.HandOver(path));
@@ -361,37 +370,33 @@ class GuiTest : public QObject {
     QCOMPARE(Settings.MaxBitRate, 320);
     QCOMPARE(Settings.FormatIndex, 29);
     QCOMPARE(Settings.StereoMode, 1);
-    // Cancel stores nothing; typed text that is no item gives -1.
+    // Cancel stores nothing; a channel mode outside the list stores the default.
+    Settings.StereoMode = -1;
     const TSettings stored = Settings;
     {
       TfrmOptions o(nullptr);
-      Find<QComboBox>(&o, "cbStereoMode")->setEditText("Quadro");
+      Find<QComboBox>(&o, "cbStereoMode")->setCurrentIndex(3);
       QTest::keyClick(&o, Qt::Key_Escape);
     }
     QCOMPARE(Settings.StereoMode, stored.StereoMode);
-    {
-      TfrmOptions o(nullptr);
-      Find<QComboBox>(&o, "cbStereoMode")->setEditText("Quadro");
-      Find<QPushButton>(&o, "btOk")->click();
-      QCOMPARE(Find<QComboBox>(&o, "cbStereoMode")->count(), 4);
-    }
-    QCOMPARE(Settings.StereoMode, -1);
-    // Stored WMA VBR: this runtime's codecs have no VBR formats, so the box is
-    // checked over an empty list, and OK stores no format (-1).
+    // Regression: VBR (no codec here has VBR formats) stored format -1; -1 loads as 29.
     Settings.VBR = true;
-    Settings.FormatIndex = 5;
+    Settings.FormatIndex = -1;
     {
       TfrmOptions o(nullptr);
-      QVERIFY(Find<QCheckBox>(&o, "cbWMA_VBR")->isChecked());
-      QCOMPARE(Find<QListWidget>(&o, "lbFormats")->count(), 0);
-      // Enter in an edit presses no button.
+      auto* vbr = Find<QCheckBox>(&o, "cbWMA_VBR");
+      QVERIFY(!vbr->isChecked() && !vbr->isEnabled());
+      QCOMPARE(vbr->toolTip(), QString("This codec offers no VBR formats."));
+      QCOMPARE(Find<QListWidget>(&o, "lbFormats")->currentRow(), 29);
+      o.show();  // Enter presses OK
       auto* folder = Find<QLineEdit>(&o, "editOutputDir");
       folder->setFocus();
       QTest::keyClick(folder, Qt::Key_Return);
-      QCOMPARE(o.result(), 0);
-      Find<QPushButton>(&o, "btOk")->click();
+      QCOMPARE(o.result(), int(QDialog::Accepted));
     }
-    QCOMPARE(Settings.FormatIndex, -1);
+    QCOMPARE(Settings.FormatIndex, 29);
+    QVERIFY(!Settings.VBR);
+    QCOMPARE(Settings.StereoMode, 1);
   }
 
   void tagEditorValuesLimitsAndTheShowBox() {
@@ -409,9 +414,9 @@ class GuiTest : public QObject {
       year->setFocus();
       QTest::keyClicks(year, "199999");
       QCOMPARE(year->text(), QString("1999"));
-      QTest::keyClick(year, Qt::Key_Return);  // presses no button
-      QVERIFY(e.isVisible() || e.result() == 0);
-      Find<QPushButton>(&e, "btOk")->click();
+      e.show();
+      QTest::keyClick(year, Qt::Key_Return);  // presses Start, the default button
+      QCOMPARE(e.result(), int(QDialog::Accepted));
     }
     QCOMPARE(TagValues.TagTitle.size(), size_t(40));
     QCOMPARE(TagValues.TagGenreIndex, -1);
@@ -438,61 +443,47 @@ class GuiTest : public QObject {
     QVERIFY(!Settings.IsShowTagEditor);
   }
 
-  // Regression: the tag editor wiped a longer text at the first key, went
-  // back two changes on undo, and kept the wrong characters of an edit that
-  // was too long. Rejected characters here differ from the kept ones.
-  void tagEditorNoLongerWipesOrManglesText() {
+  // Regression: a replaced selection, pastes and whole values lost what was typed.
+  void tagEditorTakesWhatIsTyped() {
     ResetTagValues();
+    const QString artist = QString::fromUtf8("Þórunn Ólafsdóttir & the Reykjavík Chamber Orchestra Players");
+    TagValues.TagArtist = artist.toStdString();
     TagValues.TagTitle = std::string(40, 'T');
-    Settings.IsShowTagEditor = true;
-    {
-      TfrmTagEditor e(nullptr);
+    const QString forty = QString("0123456789").repeated(4);
+    for (TTagKeeping keeping : {TTagKeeping::Id3v1AndWhole, TTagKeeping::Whole, TTagKeeping::Id3v1}) {
+      const bool whole = keeping != TTagKeeping::Id3v1;
+      TfrmTagEditor e(nullptr, keeping);
       e.show();
-      const struct {
-        const char* Edit;
-        const char* Typed;
-        const char* Kept;
-      } typing[] = {{"ID3year", "ab/cdefgh", "ab/c"}, {"ID3track", "123", "12"}, {"ID3artist", "ab", "ab"}};
-      for (const auto& t : typing) {
-        auto* edit = Find<QLineEdit>(&e, t.Edit);
-        edit->setFocus();
-        QTest::keyClicks(edit, t.Typed);
-        QCOMPARE(edit->text(), QString(t.Kept));
-        QCOMPARE(edit->cursorPosition(), int(strlen(t.Kept)));
-      }
-      auto* artist = Find<QLineEdit>(&e, "ID3artist");
-      artist->selectAll();
-      QTest::keyClicks(artist, "c");
-      QCOMPARE(artist->text(), QString("c"));
-      QTest::keySequence(artist, QKeySequence::Undo);
-      QCOMPARE(artist->text(), QString("ab"));  // one change back, not two
-      // A 40-character title placed by the program: Backspace shortens it,
-      // typing inside it changes nothing, a paste past the limit neither.
-      auto* title = Find<QLineEdit>(&e, "ID3title");
-      title->setFocus();
-      title->end(false);
-      QTest::keyClick(title, Qt::Key_Backspace);
-      QCOMPARE(title->text(), QString(39, 'T'));
-      title->setCursorPosition(5);
-      QTest::keyClicks(title, "xy");
-      QCOMPARE(title->text(), QString(39, 'T'));
-      QCOMPARE(title->cursorPosition(), 5);
-      title->setSelection(0, 12);
-      QTest::keyClicks(title, "z");
-      QCOMPARE(title->text(), "z" + QString(27, 'T'));
-      QApplication::clipboard()->setText("0123456789");
-      title->setCursorPosition(1);
-      title->paste();
-      QCOMPARE(title->text(), "z" + QString(27, 'T'));
-      QCOMPARE(title->cursorPosition(), 1);
-      QApplication::clipboard()->setText("01");
-      title->paste();
-      QCOMPARE(title->text(), "z01" + QString(27, 'T'));
+      auto* a = Find<QLineEdit>(&e, "ID3artist");
+      QCOMPARE(a->text(), artist);
+      QCOMPARE(a->cursorPosition(), 0);  // the start of a long value shows
+      a->setFocus();
+      a->setSelection(0, 7);
+      QTest::keyClicks(a, "Thorunn ");
+      QCOMPARE(a->text(), whole ? "Thorunn " + artist.mid(7) : "Thorunn" + artist.mid(7));
+      QTest::keyClick(a, Qt::Key_Backspace);
+      QTest::keyClicks(a, "xy");
+      QCOMPARE(a->text().size(), artist.size() + (whole ? 2 : 0));
+      auto* album = Find<QLineEdit>(&e, "ID3album");
+      QApplication::clipboard()->setText(forty);
+      album->setFocus();
+      album->paste();
+      QCOMPARE(album->text(), whole ? forty : forty.left(30));
+      QVERIFY(e.findChild<QLabel*>("lNote")->toolTip().prepend('>').startsWith(  // no note: ">"
+          whole ? keeping == TTagKeeping::Whole ? ">" : ">ID3v1 keeps 30 characters of the title, artist and album;"
+                : ">Album holds at most 30 characters in an ID3v1 tag: \"0123456789\" was not taken."));
+      auto* year = Find<QLineEdit>(&e, "ID3year");
+      year->setFocus();
+      QTest::keyClicks(year, "a19b995x");
+      QCOMPARE(year->text(), QString("1999"));
+      auto* track = Find<QLineEdit>(&e, "ID3track");
+      track->setFocus();
+      QTest::keyClicks(track, "3-/12");
+      QCOMPARE(track->text(), QString(whole ? "3/12" : "3/"));
       Find<QPushButton>(&e, "btOk")->click();
+      TagValues.TagArtist = artist.toStdString();
+      TagValues.TagAlbum = TagValues.TagYear = TagValues.TagTrack = "";
     }
-    QCOMPARE(TagValues.TagTitle, "z01" + std::string(27, 'T'));
-    QCOMPARE(TagValues.TagYear, std::string("ab/c"));
-    QCOMPARE(TagValues.TagTrack, std::string("12"));
   }
 
   // Regression: a codec chosen with the keyboard kept the old codec's
@@ -572,7 +563,7 @@ class GuiTest : public QObject {
     answers.Reply = QMessageBox::No;
     main.StartConversion(cmMp3ToWav);
     QCOMPARE(answers.Texts.size(), 1);
-    QCOMPARE(answers.Texts[0], QString::fromStdString(Home.File("out/song.wav")) + " has existed, overite it?");
+    QCOMPARE(answers.Texts[0], QString::fromStdString(Home.File("out/song.wav")) + " has existed, overwrite it?");
     QCOMPARE(test::ReadBytes(Home.File("out/song.wav")), old);
     test::WriteText(Home.File("junk.wav"), std::string(3000, 'x'));
     answers.Files = {QString::fromStdString(Home.File("junk.wav"))};
@@ -580,7 +571,7 @@ class GuiTest : public QObject {
     Settings.IsShowTagEditor = false;
     main.StartConversion(cmWavToMp3);
     QCOMPARE(answers.Texts.size(), 1);
-    QVERIFY(answers.Texts[0].startsWith("This file could not be converted:"));
+    QVERIFY(answers.Texts[0].startsWith("0 converted, 1 failed\n\nCould not be converted (1):\n"));
     QVERIFY(answers.Texts[0].contains("not an audio file of a kind that can be decoded"));
 
     // A missing output folder stops the start with the message.
@@ -606,7 +597,7 @@ class GuiTest : public QObject {
     p.exec();
     QVERIFY(fs::exists(Home.File("out/long.mp3")));
     QCOMPARE(answers.Texts.size(), 1);
-    QVERIFY(answers.Texts[0].contains("Stopped before the end"));
+    QVERIFY(answers.Texts[0].contains("Stopped before the end: the output is incomplete."));
   }
 
   // The Jobs spin box (0 shown as "Automatic") and the ID3v2 box load,
@@ -683,7 +674,7 @@ class GuiTest : public QObject {
       answers.Texts.clear();
       main.StartFiles(cmWavToMp3, wavs, false);
       QCOMPARE(answers.Texts.size(), 1);
-      QVERIFY(answers.Texts[0].startsWith("This file could not be converted:"));
+      QVERIFY(answers.Texts[0].startsWith(QString("%1 converted, 1 failed").arg(wavs.size() - 1)));
       QVERIFY(answers.Texts[0].contains("junk.wav"));
       main.StartFiles(cmWavToWma, wavs.mid(0, 3), false);
       mp3s.clear();
@@ -738,7 +729,38 @@ class GuiTest : public QObject {
     QCOMPARE(temporaries(), 0);
     for (const char* name : {"l1", "l2", "l3"})
       QCOMPARE(test::ReadBytes(Home.File("out/" + std::string(name) + ".mp3")).size(), size_t(3));
-    QVERIFY(answers.Texts.last().startsWith("These 2 files could not be converted:"));
+    QVERIFY(answers.Texts.last().contains("Could not be converted (2):\n"));
+    QVERIFY(answers.Texts.last().contains("the earlier file was kept"));
+  }
+
+  // Logout's SIGTERM during a two-lane run left hidden files and lost options.
+  void sigtermLeftHiddenFilesAndLostTheOptions() {
+    Answers answers;
+    Settings.Jobs = 2;
+    Settings.IsShowTagEditor = false;
+    const QStringList files = {QString::fromStdString(Home.File("k1.wav")),
+                               QString::fromStdString(Home.File("k2.wav"))};
+    for (const QString& f : files) MakeWav(f.toStdString(), 40);
+    auto temporaries = [&] {
+      return std::count_if(fs::directory_iterator(Home.File("out")), {}, [](const fs::directory_entry& E) {
+        return E.path().filename().string().find(".tonvale-") != std::string::npos;
+      });
+    };
+    TfrmMain main;
+    main.show();
+    TSessionEnd end(&main);
+    QVERIFY(end.Install());
+    Settings.BitRate = 112;
+    QTimer::singleShot(0, [&] {
+      QTRY_VERIFY_WITH_TIMEOUT(temporaries() == 2, 30000);
+      ::kill(::getpid(), SIGTERM);
+    });
+    main.StartFiles(cmWavToMp3, files, false);
+    QVERIFY(Settled([&] { return !main.isVisible(); }));
+    QCOMPARE(temporaries(), 0);
+    Settings.BitRate = 0;
+    LoadSettings();
+    QCOMPARE(Settings.BitRate, 112);
   }
 
   // Two chosen sources with one output: the later fails naming the earlier,
@@ -759,22 +781,27 @@ class GuiTest : public QObject {
         cmWavToMp3,
         {QString::fromStdString(Home.File("two/song.wav")), QString::fromStdString(Home.File("two/song.WAV"))}, false);
     QCOMPARE(answers.Texts.size(), 1);
-    QVERIFY2(answers.Texts[0].startsWith("This file could not be converted:\n"), qPrintable(answers.Texts[0]));
-    QVERIFY(answers.Texts[0].contains("song.WAV\n    its output"));
+    QVERIFY2(answers.Texts[0].startsWith("1 converted, 1 failed\n"), qPrintable(answers.Texts[0]));
+    QVERIFY(answers.Texts[0].contains("song.WAV: its output"));
     QVERIFY(answers.Texts[0].contains("is already written in this run, from"));
     QVERIFY(fs::exists(Home.File("refused/song.mp3")));
-    // The same folder as output: an MP3 chosen in WMA-to-MP3 would be its own output.
+    // Regression: a valid MP3 chosen with "Any file" failed as undecodable;
+    // the command line skips it as already MP3, and a WMA is not a WAV file.
     answers.Texts.clear();
     answers.Reply = QMessageBox::No;
-    Settings.OutputFolder = Home.File("refused");
-    main.StartFiles(cmWmaToMp3, {QString::fromStdString(Home.File("refused/song.mp3"))}, false);
+    test::WriteText(Home.File("two/other.wma"), "x");
+    main.StartFiles(
+        cmWavToMp3,
+        {QString::fromStdString(Home.File("refused/song.mp3")), QString::fromStdString(Home.File("two/other.wma"))},
+        false);
     QVERIFY2(answers.Texts.size() == 1, qPrintable(answers.Texts.join("|")));
-    QVERIFY2(answers.Texts[0].contains("would replace"), qPrintable(answers.Texts[0]));
+    QVERIFY(answers.Texts[0].contains("song.mp3: it is already a .mp3 file") &&
+            answers.Texts[0].contains("other.wma: not a WAV file"));
     // No to the question: nothing to tell.
     answers.Texts.clear();
     main.StartFiles(cmWavToMp3, {QString::fromStdString(Home.File("two/song.wav"))}, false);
     QCOMPARE(answers.Texts.size(), 1);
-    QVERIFY(answers.Texts[0].endsWith("has existed, overite it?"));
+    QVERIFY(answers.Texts[0].endsWith("has existed, overwrite it?"));
   }
 
   // Files and folders dropped on each mode button start that mode; other
@@ -811,19 +838,29 @@ class GuiTest : public QObject {
     }
     QVERIFY(answers.Texts.isEmpty());
 
-    // A folder tree with a file of another type: the tree kept, hidden
-    // entries and links to folders left, the other file told of.
+    // A folder tree with a file of another type: the tree kept under the
+    // folder's own name, hidden entries and links to folders left; the file
+    // of another type is offered its own conversion afterwards.
     Settings.OutputFolder = Home.File("dropped/tree");
     fs::create_directories(Settings.OutputFolder);
     QVERIFY(DragAndDrop(Find<QPushButton>(&main, "bWAVtoMP3"),
-                        Urls({QString::fromStdString(in + "/tree"), QString::fromStdString(in + "/b.mp3")})));
+                        Urls({QString::fromStdString(in + "/tree/"), QString::fromStdString(in + "/b.mp3")})));
     QVERIFY(Settled([&] { return !answers.Texts.isEmpty(); }));
-    QCOMPARE(answers.Texts.size(), 1);
-    QVERIFY2(answers.Texts[0].contains("b.mp3\n    not a WAV file"), qPrintable(answers.Texts[0]));
-    QVERIFY(fs::exists(Settings.OutputFolder + "/top.mp3"));
-    QVERIFY(fs::exists(Settings.OutputFolder + "/Disc 2/deep.mp3"));
-    QVERIFY(!fs::exists(Settings.OutputFolder + "/.hidden"));
-    QVERIFY(!fs::exists(Settings.OutputFolder + "/link"));
+    QCOMPARE(answers.Texts, QStringList({"Convert b.mp3 to:"}));  // answered Cancel
+    QVERIFY(fs::exists(Settings.OutputFolder + "/tree/top.mp3"));
+    QVERIFY(fs::exists(Settings.OutputFolder + "/tree/Disc 2/deep.mp3"));
+    QVERIFY(!fs::exists(Settings.OutputFolder + "/tree/.hidden"));
+    QVERIFY(!fs::exists(Settings.OutputFolder + "/tree/link"));
+    // Regression: two dropped folders with a file of one name collided.
+    answers.Texts.clear();
+    for (const char* artist : {"Artist A", "Artist B"}) {
+      fs::create_directories(in + "/" + artist);
+      MakeWav(in + "/" + artist + "/01.wav", 0.2);
+    }
+    QVERIFY(DragAndDrop(Find<QPushButton>(&main, "bWAVtoMP3"),
+                        Urls({QString::fromStdString(in + "/Artist A"), QString::fromStdString(in + "/Artist B")})));
+    QVERIFY(Settled([&] { return fs::exists(Settings.OutputFolder + "/Artist B/01.mp3"); }));
+    QVERIFY(fs::exists(Settings.OutputFolder + "/Artist A/01.mp3") && answers.Texts.isEmpty());
 
     // None of the type: nothing starts, a box says why.
     answers.Texts.clear();
@@ -871,7 +908,7 @@ class GuiTest : public QObject {
     answers.Choose = "WMA";  // WAV to WMA, then MP3 to WMA
     main.TakeFiles(received);
     QVERIFY(Settled([&] { return fs::exists(Home.File("out/a.wma")) && fs::exists(Home.File("out/b\xe9.wma")); }));
-    QCOMPARE(answers.Texts, QStringList({"Convert 1 WAV file to:", "Convert 1 MP3 file to:"}));
+    QCOMPARE(answers.Texts, QStringList({"Convert a.wav to:", "Convert " + DecodePath("b\xe9.mp3") + " to:"}));
   }
 
   // The socket always fits a Unix socket path, and the fallback folder is
@@ -1032,37 +1069,111 @@ class GuiTest : public QObject {
     Settings.OutputFolder = Home.File("latin1-out");
     fs::create_directories(Settings.OutputFolder);
     QVERIFY(DragAndDrop(Find<QPushButton>(&main, "bWAVtoMP3"), Urls({QString::fromStdString(folder)})));
-    QVERIFY(Settled([&] { return fs::exists(Settings.OutputFolder + "/caf\xe9.mp3"); }));
+    const std::string out = Settings.OutputFolder + "/latin1";  // the dropped folder's own name
+    QVERIFY(Settled([&] { return fs::exists(out + "/caf\xe9.mp3"); }));
     QVERIFY2(answers.Texts.isEmpty(), qPrintable(answers.Texts.join("|")));
     // The title from such a name reads as Latin-1.
-    QCOMPARE(Run("/usr/bin/python3 -c \"from mutagen.id3 import ID3; print(ID3(b'" + Settings.OutputFolder +
-                 "/caf\\xe9.mp3')['TIT2'])\""),
-             std::string("caf\xc3\xa9\n"));
+    QCOMPARE(
+        Run("/usr/bin/python3 -c \"from mutagen.id3 import ID3; print(ID3(b'" + out + "/caf\\xe9.mp3')['TIT2'])\""),
+        std::string("caf\xc3\xa9\n"));
   }
 
-  // The end box tells which outputs' tags were shortened, and says nothing
-  // when the user typed a title within the limit.
-  void endBoxTellsOfShortenedTags() {
+  // Regression: one question per existing output, Yes the default.
+  void overwriteQuestionForManyFiles() {
+    Answers answers;
+    QStringList wavs;
+    fs::create_directories(Home.File("many"));
+    for (int i = 1; i <= 3; ++i) {
+      MakeWav(Home.File("many/" + std::to_string(i) + ".wav"), 0.2);
+      wavs << QString::fromStdString(Home.File("many/" + std::to_string(i) + ".wav"));
+      test::WriteText(Home.File("out/" + std::to_string(i) + ".mp3"), "old");
+    }
+    Settings.IsShowTagEditor = false;
+    TfrmMain main;
+    for (auto [reply, size] :
+         {std::pair{QMessageBox::NoToAll, size_t(3)}, std::pair{QMessageBox::YesToAll, size_t(0)}}) {
+      answers.Texts.clear();
+      answers.Reply = reply;
+      main.StartFiles(cmWavToMp3, wavs, false);
+      QCOMPARE(answers.Texts.size(), 1);  // one question; no end box
+      for (int i = 1; i <= 3; ++i)
+        QCOMPARE(test::ReadBytes(Home.File("out/" + std::to_string(i) + ".mp3")).size() == 3, size == 3);
+    }
+    DialogHooks().Message = nullptr;
+    QTimer::singleShot(0, [] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+      QVERIFY(box->button(QMessageBox::YesToAll) && box->button(QMessageBox::NoToAll));
+      QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QCOMPARE(ShowMessage(nullptr, QMessageBox::Information, "x has existed, overwrite it?",
+                         QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll),
+             QMessageBox::No);
+  }
+
+  // Regression: Enter in About opened the donation page; unnamed and hidden controls.
+  void keyboardAndScreenReaders() {
+    TfrmMain main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    QCOMPARE(QApplication::focusWidget(), main.findChild<QWidget*>(kModes[0].Button));
+    QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(&main);
+    QCOMPARE(frame->role(), QAccessible::Window);
+    for (int i = 0; i < frame->childCount(); ++i)
+      QVERIFY(!frame->child(i)->text(QAccessible::Name).endsWith(' ') &&
+              !static_cast<QWidget*>(frame->child(i)->object())->isHidden());
+    {
+      TfrmAbout about(&main);
+      about.show();
+      QVERIFY(QTest::qWaitForWindowActive(&about));
+      QCOMPARE(about.focusWidget(), about.findChild<QWidget*>("bOK"));
+      QTest::keyClick(about.focusWidget(), Qt::Key_Return);
+      QCOMPARE(about.result(), int(QDialog::Accepted));
+    }
+    TfrmOptions options(&main);
+    QCOMPARE(options.findChild<QWidget*>("lbFormats")->accessibleName(), QString("Formats"));
+    TfrmEncodeProgress progress(&main, std::vector<std::string>{}, cmWavToMp3);
+    QCOMPARE(progress.findChild<QWidget*>("ProgressBar1")->accessibleName(), QString("Progress"));
+  }
+
+  // Regression: the end box outgrew the screen and left warnings and unstarted files out.
+  void endBoxCountsFirstAndTellsEverything() {
+    std::vector<TFileResult> results;
+    for (int i = 0; i < 60; ++i)
+      results.push_back({"/m/track " + std::to_string(60 - i) + ".wav", "", TFileOutcome::Failed, TReason::CannotRead,
+                         "Cannot read /m/track " + std::to_string(60 - i) + ".wav: bad"});
+    results.push_back({"/m/a.wav", "/o/a.mp3", TFileOutcome::Converted});
+    results.back().Warnings = {{TWarningKind::SourceEndedEarly, "the source ended early"},
+                               {TWarningKind::Id3v1Shortened, "ID3v1 title cut; the ID3v2 tag keeps it whole"}};
+    results.push_back({"/m/z.wav", "", TFileOutcome::NotStarted, TReason::RunStopped, "the run was stopped"});
+    results.push_back({"/m/k.wav", "/o/k.mp3", TFileOutcome::Skipped, TReason::OutputExists, "/o/k.mp3 has existed"});
+    const TEndReport report = MakeEndReport(results);
+    QCOMPARE(report.Counts, QString("1 converted, 60 failed, 1 skipped, 1 not started"));
+    QVERIFY(report.Details.indexOf("track 2.wav") < report.Details.indexOf("track 10.wav"));
+    QCOMPARE(report.Details.count("/m/track 7.wav"), 1);
+    QVERIFY(report.Details.contains(
+        "Not started (the run was stopped) (1):\n/m/z.wav\n\nWarnings (1):\n/o/a.mp3: the source ended early"));
+    QVERIFY(!report.Details.contains("ID3v1") && !report.Details.contains("k.wav"));
+    auto box = MakeEndReportBox(nullptr, report);
+    box->show();
+    QVERIFY(box->height() <= box->screen()->availableGeometry().height());
+
     Answers answers;
     const std::string wav = Home.File(std::string(40, 'n') + ".wav");
     MakeWav(wav, 0.3);
     TfrmMain main;
-    Settings.OutputFolder = Home.File("out");
-    Settings.IsShowTagEditor = true;
-    answers.Reply = QMessageBox::Yes;
-    WhenModal("frmTagEditor", [](QWidget* Editor) {
-      auto* title = Editor->findChild<QLineEdit*>("ID3title");
-      title->selectAll();
-      QTest::keyClicks(title, "Short");
-      Editor->findChild<QPushButton*>("btOk")->click();
-    });
+    Settings.IsShowTagEditor = false;
     main.StartFiles(cmWavToMp3, {QString::fromStdString(wav)}, false);
     QVERIFY2(answers.Texts.isEmpty(), qPrintable(answers.Texts.join("|")));
-    WhenModal("frmTagEditor", [](QWidget* Editor) { Editor->findChild<QPushButton*>("btOk")->click(); });
+    QVERIFY(Find<QLabel>(&main, "lStatus")->text().startsWith("1 file converted to MP3 in 0:0"));
+    Settings.WriteID3v2 = false;
+    answers.Reply = QMessageBox::Yes;
     main.StartFiles(cmWavToMp3, {QString::fromStdString(wav)}, false);
     QCOMPARE(answers.Texts.size(), 2);  // the overwrite question, then the end box
-    QVERIFY2(answers.Texts[1].startsWith("Tags shortened:\n"), qPrintable(answers.Texts[1]));
-    QVERIFY(answers.Texts[1].contains("ID3v1 title cut to 30 characters; the ID3v2 tag keeps it whole"));
+    QCOMPARE(answers.Icons.last(), QMessageBox::Information);
+    QVERIFY2(answers.Texts[1].startsWith("1 converted\n\nTags shortened (1):\n"), qPrintable(answers.Texts[1]));
+    QVERIFY(answers.Texts[1].contains(".mp3: ID3v1 title cut to 30 characters"));
+    QVERIFY(Find<QLabel>(&main, "lStatus")->text().isEmpty());
   }
 
   // Every window in every theme, as PNG files to look at, of the Part's sizes

@@ -74,3 +74,18 @@ TEST(PrivateProfile, LongValuesAreCutAndFailedWritesChangeNothing) {
   for (auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.is_regular_file();
   EXPECT_EQ(files, 1);
 }
+
+// A 100 MB options.ini cost gigabytes: past a limit it is not read nor written.
+TEST(PrivateProfile, HugeFileWasReadWhole) {
+  TempDir dir;
+  const std::string path = dir.File("a.ini"), key = "[S]\nK=v\n", fill(TPrivateProfile::kMaxFile - key.size(), '\n');
+  const std::string line(TPrivateProfile::kMaxLine, 'x');
+  for (const auto& [text, read] : std::vector<std::pair<std::string, bool>>{
+           {key + fill, true}, {key + fill + "\n", false}, {key + line, true}, {key + line + "x", false}}) {
+    WriteText(path, text);
+    TPrivateProfile ini(path);
+    EXPECT_EQ(ini.ReadString("S", "K", "d"), read ? "v" : "d");
+    EXPECT_EQ(ini.Flush(), read);
+    EXPECT_TRUE(read || ReadText(path) == text) << "a refused file is never written over";
+  }
+}

@@ -95,6 +95,21 @@ TEST(ConfigureWMAOut, IndexesAndTagValues) {
   }
 }
 
+// Regression: a stored VBR choice of a codec without VBR formats (all of this
+// runtime's), or format -1, failed every WMA conversion.
+TEST(ConfigureWMAOut, StoredChoicesTheCodecLacksAreTheDefaultFormat) {
+  const int32_t cases[][4] = {
+      {1, 0, -1, 29}, {1, 0, 5, 5}, {0, 0, 100000, 29}, {0, 1, -1, 0}};  // VBR, codec, format -> used
+  for (const auto& c : cases) {
+    Defaults();
+    std::tie(Settings.VBR, Settings.CodecIndex, Settings.FormatIndex) = std::tuple(c[0] != 0, c[1], c[2]);
+    TWMAOut out(nullptr);
+    ConfigureWMAOut(out, Settings, TagValues, false);
+    EXPECT_FALSE(out.VBR());
+    EXPECT_EQ(out.FormatIndex, c[3]) << c[2];
+  }
+}
+
 TEST(TagValues, GenreNamesToListPositions) {
   EXPECT_EQ(GenreNameToIndex(""), 0);
   EXPECT_EQ(GenreNameToIndex("blues"), 18);

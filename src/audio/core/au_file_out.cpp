@@ -29,6 +29,9 @@ std::string NameOf(const std::string& Path) {
 
 std::string Reason() { return SystemReason(errno); }
 
+// Whether link failed because the file system has no hard links at all.
+bool NoLinksHere(int Error) { return Error == EPERM || Error == ENOSYS || Error == EOPNOTSUPP || Error == EMLINK; }
+
 }  // namespace
 
 TAuFileOut::~TAuFileOut() {
@@ -106,9 +109,22 @@ int TAuFileOut::RenameNoReplace(const std::string& From, const std::string& To) 
   if (::renameat2(AT_FDCWD, From.c_str(), AT_FDCWD, To.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return -1;
   // A file system without the flag: a new link fails where a file stands.
-  if (::link(From.c_str(), To.c_str()) != 0) return -1;
-  ::unlink(From.c_str());
-  return 0;
+  if (::link(From.c_str(), To.c_str()) == 0) {
+    ::unlink(From.c_str());
+    return 0;
+  }
+  if (errno == EEXIST || !NoLinksHere(errno)) return -1;
+  // Neither (FUSE mounts: phones, SD cards, cloud drives): the name is taken
+  // with an exclusive create, which fails where anything stands, and the
+  // finished file is renamed over that placeholder, which is ours.
+  const int fd = ::open(To.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return -1;
+  ::close(fd);
+  if (::rename(From.c_str(), To.c_str()) == 0) return 0;
+  const int error = errno;
+  ::unlink(To.c_str());
+  errno = error;
+  return -1;
 }
 
 void TAuFileOut::DiscardOutputFile() {
@@ -126,6 +142,8 @@ std::string TAuFileOut::CommitFile(bool Complete) {
   std::string error;
   try {
     SettleOutputFile(Complete);
+  } catch (const EAuException& e) {
+    error = e.Detail().empty() ? e.what() : e.what() + std::string(": ") + e.Detail();
   } catch (const std::exception& e) {
     error = e.what();
   }
