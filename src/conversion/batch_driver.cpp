@@ -9,10 +9,12 @@
 #include "conversion/conversion_modes.h"
 #include "conversion/file_checks.h"
 #include "conversion/output_tags.h"
+#include "conversion/source_tags.h"
 #include "platform/text.h"
 #include "platform/ui_thread.h"
 #include "settings/encoder_config.h"
 #include "tags/id3tag.h"
+#include "tags/wave_info.h"
 
 namespace tonvale {
 
@@ -26,6 +28,8 @@ TBatchDriver::TBatchDriver(IBatchView& View, std::shared_ptr<const TRunValues> V
   MP3Out1.SetBitRate(br128);
   // The ID3v1 tag goes in before the file takes its name.
   MP3Out1.HoldFinishedFile = true;
+  WaveOut1.HoldFinishedFile = true;  // the tags follow the data
+  WMAOut1.HoldFinishedFile = true;   // until its tags are known to be whole
   WMAOut1.SetInput(&WaveIn1);
   auto done = [this](TAuComponent* Sender) { WaveOut1Done(Sender); };
   for (TAuOutput* out :
@@ -130,25 +134,44 @@ void TBatchDriver::FinishPrevious() {
   const TPlannedFile& f = FRunningFile;
   std::string error = out->ErrorMessage();
   if (!error.empty() && !out->ErrorDetail().empty()) error += ": " + out->ErrorDetail();
-  if (error.empty() && out == &MP3Out1) error = CompleteMp3(MP3Out1.FileName());
+  TTagReport report;
+  if (out == &MP3Out1) report = Mp3TagReport(FRunningTags, f.Output, !MP3Out1.LeadingTag.empty());
+  if (out == &WaveOut1) report = {WaveInfoReport(FRunningTags), !WaveInfoReport(FRunningTags).empty()};
+  if (out == &WMAOut1) report = WmaTagReport(WMAOut1.Id3v2Tags());
+  auto* fileOut = static_cast<TAuFileOut*>(out);
+  TReason reason = TReason::ConversionFailed;
+  if (error.empty() && FValues->Strict && report.LostEverywhere) {
+    // Strict: a value the output keeps whole in no tag fails it.
+    fileOut->CommitFile(false);
+    error = report.Text;
+    reason = TReason::TagLoss;
+  } else if (error.empty() && out == &MP3Out1) {
+    error = CompleteMp3(MP3Out1.FileName());
+  } else if (error.empty()) {
+    // A WAV output's tags follow its data.
+    const int e =
+        out == &WaveOut1 ? AppendWaveChunk(WaveOut1.WrittenFileName(), WaveInfoFor(FRunningTags, f.Output)) : 0;
+    if (e) error = "Cannot write the tags to " + f.Output + ": " + ErrorText(e);
+    const std::string committed = fileOut->CommitFile(error.empty());
+    if (error.empty()) error = committed;
+  }
   if (static_cast<TAuFileOut*>(out)->Appeared()) {
     FView.FileFinished({f.Source, f.Output, TFileOutcome::Skipped, TReason::AppearedWhileConverting,
                         f.Output + " appeared while converting; it is kept"});
     return;
   }
   if (!error.empty()) {
-    FView.FileFinished({f.Source, f.Output, TFileOutcome::Failed, TReason::ConversionFailed, error});
+    FView.FileFinished({f.Source, f.Output, TFileOutcome::Failed, reason, error});
     return;
   }
   TFileResult result{f.Source, f.Output, TFileOutcome::Converted};
   for (const TAuWarningText& w : out->Warnings())
     result.Warnings.push_back(
         {w.Kind == TAuWarning::SamplesClipped ? TWarningKind::SamplesClipped : TWarningKind::SourceEndedEarly, w.Text});
-  if (out == &MP3Out1) {
-    const bool whole = !MP3Out1.LeadingTag.empty();
-    if (std::string report = Id3v1Report(FRunningTags, f.Output, whole); !report.empty())
-      result.Warnings.push_back({whole ? TWarningKind::Id3v1Shortened : TWarningKind::TagsShortened, report});
-  }
+  // A loss that the ID3v2 tag keeps whole is one of the ID3v1 tag only.
+  const bool id3v1Only = out == &MP3Out1 && !MP3Out1.LeadingTag.empty() && !report.LostEverywhere;
+  if (!report.Text.empty())
+    result.Warnings.push_back({id3v1Only ? TWarningKind::Id3v1Shortened : TWarningKind::TagsShortened, report.Text});
   FView.FileFinished(result);
 }
 
@@ -204,6 +227,7 @@ void TBatchDriver::StartFile(const TPlannedFile& File) {
   if (output == &WMAOut1) {
     WMAOut1.Id3v2Tags().Clear();
     if (FMode == cmMp3ToWma && values.PerFileTags) WMAOut1.SetId3v2Tags(MP3In1.Id3v2Tags());
+    if (FMode == cmWavToWma && values.PerFileTags) WaveSourceTags(File.Source, WMAOut1.Id3v2Tags());
   }
   if (!MayWrite(File)) return;
   fileOut->KeepNoPartial = output->ShortInputFails = values.Strict;

@@ -6,6 +6,7 @@
 
 #include "audio/winmedia/wm_in.h"
 #include "conversion/output_tags.h"
+#include "conversion/source_tags.h"
 #include "conversion/tag_preparation.h"
 #include "platform/text.h"
 
@@ -55,13 +56,28 @@ std::optional<TFileResult> FileProblem(const TPlannedFile& File, const TRunValue
     return problem(TFileOutcome::Failed, reason, why);
   }
   Tags = Values.Tags;
-  if (File.Mode == cmWmaToMp3 && Values.PerFileTags) {
-    TagValuesFromSource(static_cast<TWMIn&>(Input).Id3v2Tags(), false, Tags);
+  // Each file's own tags (a WAV source's laid over the run's values); a WMA
+  // target takes them from its source through its own tag set.
+  if (File.Mode != cmMp3ToWma && File.Mode != cmWavToWma && Values.PerFileTags) {
+    if (File.Mode == cmWavToMp3) {
+      TId3v2Tags wave;
+      WaveSourceTags(File.Source, wave);
+      AddSourceTags(wave, Tags);
+    } else {
+      TagValuesFromSource(static_cast<TWMIn&>(Input).Id3v2Tags(), false, Tags);
+    }
     Values.Overrides.ApplyTo(Tags);
   }
-  // Strict: a value the MP3 keeps nowhere whole (no ID3v2 tag) fails it.
-  if (Values.Strict && !Values.Settings.WriteID3v2 && OutputExtension(File.Mode) == ".mp3") {
-    if (std::string report = Id3v1Report(Tags, File.Output, false); !report.empty()) {
+  // Strict: a value the output keeps whole in no tag fails it (a WMA
+  // output's attributes are checked when they are written).
+  if (Values.Strict) {
+    std::string report;
+    if (OutputExtension(File.Mode) == ".mp3") {
+      const TTagReport mp3 = Mp3TagReport(Tags, File.Output, Values.Settings.WriteID3v2);
+      if (mp3.LostEverywhere) report = mp3.Text;
+    }
+    if (OutputExtension(File.Mode) == ".wav") report = WaveInfoReport(Tags);
+    if (!report.empty()) {
       Input.SetFileName("");
       return problem(TFileOutcome::Failed, TReason::TagLoss, report);
     }

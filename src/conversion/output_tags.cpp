@@ -8,6 +8,9 @@
 #include "tags/genre_list.h"
 #include "tags/id3tag.h"
 #include "tags/id3v2_tags.h"
+#include "tags/tag_text.h"
+#include "tags/wave_info.h"
+#include "platform/wmf/file_attributes.h"
 
 namespace tonvale {
 namespace {
@@ -18,8 +21,13 @@ std::string Title(const TTagValues& Values, const std::string& Output) {
 
 bool KnownGenre(int Index) { return Index > 0 && Index < static_cast<int>(GenreList.size()); }
 
-// The track as a number, when it is one.
-bool TrackNumber(const std::string& Track, int32_t& Number) { return ParseInteger(Track, Number); }
+// Whether the ID3v2 tag writes the track: any text but a number below 1.
+bool Id3v2Track(const std::string& Track) {
+  int32_t number = 0;
+  return !Track.empty() && (!ParseInteger(Track, number) || number > 0);
+}
+
+const char* const kPictureTooLarge = "the picture, larger than 16 MiB, left out";
 
 std::string Join(const std::vector<std::string>& Parts, const std::string& Last) {
   std::string text;
@@ -34,28 +42,79 @@ std::vector<uint8_t> Id3v2TagFor(const TTagValues& Values, const std::string& Ou
   tags.SetTitle(Utf8ToUtf16(Title(Values, Output)));
   tags.SetArtist(Utf8ToUtf16(Values.TagArtist));
   tags.SetAlbum(Utf8ToUtf16(Values.TagAlbum));
-  tags.SetYear(Utf8ToUtf16(Values.TagYear));
-  int32_t track = 0;
-  if (!TrackNumber(Values.TagTrack, track) || track > 0) tags.SetTrack(Utf8ToUtf16(Values.TagTrack));
-  tags.SetGenre(Utf8ToUtf16(KnownGenre(Values.TagGenreIndex) ? GenreList[Values.TagGenreIndex] : Values.TagGenreName));
+  // The year frame holds timestamps only.
+  tags.SetYear(Utf8ToUtf16(Id3Timestamp(Values.TagYear)));
+  if (Id3v2Track(Values.TagTrack)) tags.SetTrack(Utf8ToUtf16(Values.TagTrack));
+  tags.SetGenre(
+      Utf8ToUtf16(KnownGenre(Values.TagGenreIndex) ? StandardGenreName(Values.TagGenreIndex) : Values.TagGenreName));
   tags.SetComment(Utf8ToUtf16(Values.TagComment));
+  tags.SetAlbumArtist(Utf8ToUtf16(Values.TagAlbumArtist));
+  tags.SetDisc(Utf8ToUtf16(Values.TagDisc));
+  tags.SetComposer(Utf8ToUtf16(Values.TagComposer));
+  tags.SetCopyright(Utf8ToUtf16(Values.TagCopyright));
+  tags.SetPicture(Values.TagPicture);
   return tags.Version4Tag();
 }
 
 void FillId3v1(Tid3tag& Tag, const TTagValues& Values, const std::string& Output) {
-  Tag.SetTitle(Title(Values, Output));
-  Tag.SetArtist(Values.TagArtist);
-  Tag.SetAlbum(Values.TagAlbum);
+  Tag.SetTitle(JoinedValues(Title(Values, Output)));
+  Tag.SetArtist(JoinedValues(Values.TagArtist));
+  Tag.SetAlbum(JoinedValues(Values.TagAlbum));
   Tag.SetYear(Values.TagYear);
   Tag.Genre = GenreIndexToId3(static_cast<uint8_t>(Values.TagGenreIndex & 0xFF));
-  Tag.SetComment(Values.TagComment);
-  int32_t track = 0;
-  // One byte holds 0 to 255; a number outside is no track rather than its low byte.
-  if (!TrackNumber(Values.TagTrack, track) || track < 0 || track > 255) track = 0;
-  Tag.SetTrack(static_cast<uint8_t>(track));
+  Tag.SetComment(JoinedValues(Values.TagComment));
+  // One byte holds 1 to 255 ("3/12" is track 3); anything else is no track.
+  Tag.SetTrack(static_cast<uint8_t>(Id3v1TrackNumber(Values.TagTrack)));
 }
 
-std::string Id3v1Report(const TTagValues& Values, const std::string& Output, bool Id3v2Written) {
+std::vector<uint8_t> WaveInfoFor(const TTagValues& Values, const std::string& Output) {
+  return WaveInfoChunk({{"INAM", JoinedValues(Title(Values, Output))},
+                        {"IART", JoinedValues(Values.TagArtist)},
+                        {"IPRD", JoinedValues(Values.TagAlbum)},
+                        {"ICRD", Values.TagYear},
+                        {"IGNR", KnownGenre(Values.TagGenreIndex) ? StandardGenreName(Values.TagGenreIndex)
+                                                                  : JoinedValues(Values.TagGenreName)},
+                        {"ITRK", Values.TagTrack},
+                        {"ICMT", JoinedValues(Values.TagComment)},
+                        {"ICOP", JoinedValues(Values.TagCopyright)}});
+}
+
+std::string WaveInfoReport(const TTagValues& Values) {
+  std::vector<std::string> left;
+  if (!Values.TagAlbumArtist.empty()) left.push_back("album artist");
+  if (!Values.TagDisc.empty()) left.push_back("disc");
+  if (!Values.TagComposer.empty()) left.push_back("composer");
+  if (!Values.TagPicture.empty() || Values.TagPictureLeftOut) left.push_back("picture");
+  return left.empty() ? "" : "WAV INFO has no " + Join(left, " and ") + "; left out";
+}
+
+TTagReport WmaTagReport(const TId3v2Tags& Tags) {
+  const std::pair<const char*, std::u16string> fields[] = {
+      {"title", Tags.Title()},       {"artist", Tags.Artist()},       {"album", Tags.Album()},
+      {"comment", Tags.Comment()},   {"copyright", Tags.Copyright()}, {"album artist", Tags.AlbumArtist()},
+      {"composer", Tags.Composer()}, {"genre", Tags.Genre()}};
+  std::vector<std::string> cut;
+  for (const auto& [name, value] : fields) {
+    // Each of several values is its own attribute.
+    size_t longest = 0;
+    for (size_t from = 0; from <= value.size();) {
+      const size_t to = std::min(value.find(u'\0', from), value.size());
+      longest = std::max(longest, to - from);
+      from = to + 1;
+    }
+    if (longest > wmf::kLongestAsfValue) cut.push_back(name);
+  }
+  std::vector<std::string> losses;
+  if (!cut.empty())
+    losses.push_back("WMA " + Join(cut, " and ") + " cut to " + std::to_string(wmf::kLongestAsfValue) + " characters");
+  if (TrackNumberPart(Tags.Track()) != Tags.Track() && !TrackNumberPart(Tags.Track()).empty())
+    losses.push_back("WMA track total of " + Utf16ToUtf8(Tags.Track()) + " left out");
+  if (Tags.PictureLeftOut()) losses.push_back(kPictureTooLarge);
+  return {Join(losses, "; "), !losses.empty()};
+}
+
+TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written) {
+  const bool track = Id3v1TrackNumber(Values.TagTrack) > 0;
   const struct {
     const char* Name;
     std::string Value;
@@ -64,25 +123,45 @@ std::string Id3v1Report(const TTagValues& Values, const std::string& Output, boo
                 {"artist", Values.TagArtist, 30},
                 {"album", Values.TagAlbum, 30},
                 {"year", Values.TagYear, 4},
-                {"comment", Values.TagComment, 30}};
-  std::vector<std::string> cut30, cut4, letters, losses;
+                {"comment", Values.TagComment, track ? 28u : 30u}};
+  std::vector<std::string> cut30, cut28, cut4, letters, joined, losses, lostEverywhere;
   for (const auto& f : fields) {
-    if (Utf8Length(f.Value) > f.Limit) (f.Limit == 4 ? cut4 : cut30).push_back(f.Name);
-    const std::u16string kept = Utf8ToUtf16(Utf8Left(f.Value, f.Limit));
+    const std::string value = JoinedValues(f.Value);
+    if (value != f.Value) joined.push_back(f.Name);
+    if (Utf8Length(value) > f.Limit) (f.Limit == 4 ? cut4 : f.Limit == 28 ? cut28 : cut30).push_back(f.Name);
+    const std::u16string kept = Utf8ToUtf16(Utf8Left(value, f.Limit));
     if (std::any_of(kept.begin(), kept.end(), [](char16_t C) { return C > 0xFF; })) letters.push_back(f.Name);
   }
   if (!cut30.empty()) losses.push_back(Join(cut30, " and ") + " cut to 30 characters");
+  if (!cut28.empty()) losses.push_back("comment cut to 28 characters (the track takes the rest)");
   if (!cut4.empty()) losses.push_back("year cut to 4 characters");
   if (!letters.empty()) losses.push_back("letters outside Latin-1 replaced in the " + Join(letters, " and "));
-  int32_t track = 0;
-  if (TrackNumber(Values.TagTrack, track) && (track < 0 || track > 255))
-    losses.push_back("track " + Values.TagTrack + " outside 0 to 255 left out");
+  if (!joined.empty()) losses.push_back("several values joined in the " + Join(joined, " and "));
+  const std::string& t = Values.TagTrack;
+  const bool decimal = t.find_first_not_of("0123456789", t[0] == '-' ? 1 : 0) == std::string::npos;
+  if (!t.empty() && !track && !(decimal && t.find_first_not_of("-0") == std::string::npos)) {
+    const std::string loss = decimal ? "track " + t + " outside 0 to 255 left out"
+                                     : "track \"" + t + "\" not a number from 1 to 255 left out";
+    (Id3v2Written && Id3v2Track(t) ? losses : lostEverywhere).push_back(loss);
+  }
   if (!KnownGenre(Values.TagGenreIndex) && !Values.TagGenreName.empty())
     losses.push_back("genre \"" + Values.TagGenreName + "\" not in its list");
-  if (losses.empty()) return "";
-  std::string report = "ID3v1 " + Join(losses, ", ");
-  if (Id3v2Written)
-    report += losses.size() == 1 ? "; the ID3v2 tag keeps it whole" : "; the ID3v2 tag keeps them whole";
+  // A year that is no timestamp keeps only its four digits in the ID3v2 tag.
+  const std::string timestamp = Id3Timestamp(Values.TagYear);
+  const bool yearKept = Id3v2Written && timestamp == Values.TagYear;
+  if (!yearKept && !Values.TagYear.empty() && Id3v2Written)
+    lostEverywhere.push_back("year \"" + Values.TagYear + "\" written as " +
+                             (timestamp.empty() ? std::string("none") : timestamp) + " in the ID3v2 tag");
+  TTagReport report;
+  report.LostEverywhere = !lostEverywhere.empty() || (!losses.empty() && !Id3v2Written);
+  if (!losses.empty()) {
+    report.Text = "ID3v1 " + Join(losses, ", ");
+    if (Id3v2Written)
+      report.Text += losses.size() == 1 ? "; the ID3v2 tag keeps it whole" : "; the ID3v2 tag keeps them whole";
+  }
+  if (Values.TagPictureLeftOut) lostEverywhere.push_back(kPictureTooLarge);
+  if (!lostEverywhere.empty())
+    report.Text += (report.Text.empty() ? "" : "; ") + Join(lostEverywhere, ", ") + " (no tag keeps it whole)";
   return report;
 }
 

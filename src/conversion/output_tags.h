@@ -11,16 +11,35 @@
 namespace tonvale {
 
 class Tid3tag;
+class TId3v2Tags;
+
+// What the tags of an output lose of the values, empty when nothing, and
+// whether some of it is kept whole by no tag of the file.
+struct TTagReport {
+  std::string Text;
+  bool LostEverywhere = false;
+};
 
 // The ID3v2.4 tag that goes before the first audio frame: every value whole
 // (the title the output's name when none is given, the genre by its name, a
 // track number below 1 left out).
 std::vector<uint8_t> Id3v2TagFor(const TTagValues& Values, const std::string& Output);
-// The ID3v1 tag's values: each cut to its field, a track outside 0 to 255
-// written as none (0).
+// The ID3v1 tag's values: each cut to its field, several values joined by
+// "; ", a track that is not 1 to 255 (or "n/total" of such) as none (0).
 void FillId3v1(Tid3tag& Tag, const TTagValues& Values, const std::string& Output);
-// What the ID3v1 tag loses of the values ("ID3v1 title cut to 30
-// characters; the ID3v2 tag keeps it whole"), or empty when nothing.
-std::string Id3v1Report(const TTagValues& Values, const std::string& Output, bool Id3v2Written);
+// The LIST/INFO chunk of a WAV output: title (the output's name when none
+// is given), artist, album, year, genre, track, comment and copyright, and
+// what it cannot hold (album artist, disc, composer, picture), or empty when
+// nothing.
+std::vector<uint8_t> WaveInfoFor(const TTagValues& Values, const std::string& Output);
+std::string WaveInfoReport(const TTagValues& Values);
+
+// What the attributes of a WMA output lose: a value longer than an ASF
+// header holds is cut, a track's total is not held.
+TTagReport WmaTagReport(const TId3v2Tags& Tags);
+
+// What the tags of an MP3 lose of the values ("ID3v1 title cut to 30
+// characters; the ID3v2 tag keeps it whole").
+TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written);
 
 }  // namespace tonvale

@@ -4,6 +4,7 @@
 
 #include "audio/winmedia/wm_in.h"
 #include "conversion/conversion_modes.h"
+#include "conversion/source_tags.h"
 #include "platform/text.h"
 #include "settings/settings.h"
 #include "settings/tag_values.h"
@@ -23,6 +24,26 @@ void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty, TTagValues
   Values.TagGenreName = Values.TagGenreIndex < 0 ? genre : "";
   Values.TagTrack = Utf16ToUtf8(Source.Track());
   Values.TagComment = Utf16ToUtf8(Source.Comment());
+  Values.TagAlbumArtist = Utf16ToUtf8(Source.AlbumArtist());
+  Values.TagDisc = Utf16ToUtf8(Source.Disc());
+  Values.TagComposer = Utf16ToUtf8(Source.Composer());
+  Values.TagCopyright = Utf16ToUtf8(Source.Copyright());
+  Values.TagPicture = Source.Picture();
+  Values.TagPictureLeftOut = Source.PictureLeftOut();
+}
+
+void AddSourceTags(TId3v2Tags& Source, TTagValues& Values) {
+  TTagValues own;
+  TagValuesFromSource(Source, false, own);
+  for (auto field : {&TTagValues::TagTitle, &TTagValues::TagArtist, &TTagValues::TagAlbum, &TTagValues::TagYear,
+                     &TTagValues::TagTrack, &TTagValues::TagComment, &TTagValues::TagAlbumArtist, &TTagValues::TagDisc,
+                     &TTagValues::TagComposer, &TTagValues::TagCopyright, &TTagValues::TagPicture})
+    if (!(own.*field).empty()) Values.*field = own.*field;
+  Values.TagPictureLeftOut = Values.TagPictureLeftOut || own.TagPictureLeftOut;
+  if (own.TagGenreIndex > 0 || !own.TagGenreName.empty()) {
+    Values.TagGenreIndex = own.TagGenreIndex;
+    Values.TagGenreName = own.TagGenreName;
+  }
 }
 
 TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files) {
@@ -30,7 +51,12 @@ TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files) {
   if (Files.size() != 1) return values;
   const std::string& path = Files.front();
   values.TagTitle = TitleFromName(path);
-  if (Mode != cmWmaToMp3 && Mode != cmMp3ToWma) return values;
+  if (Mode == cmWavToMp3 || Mode == cmWavToWma) {
+    TId3v2Tags tags;
+    WaveSourceTags(path, tags);
+    AddSourceTags(tags, values);
+  }
+  if (Mode == cmWavToMp3 || Mode == cmWavToWma) return values;
   TWMIn reader(nullptr);
   reader.SetFileName(path);
   TagValuesFromSource(reader.Id3v2Tags(), true, values);

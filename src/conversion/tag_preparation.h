@@ -13,13 +13,17 @@ struct TSettings;
 struct TTagValues;
 
 // The tag values a conversion starts from: empty; for a single source its
-// file name as the title and, for MP3 and WMA sources (modes 9 and 10), the
-// source's own tags. Errors while reading the source's tags propagate.
+// file name as the title and, for MP3, WMA and WAV sources converted to MP3
+// or WMA, the source's own tags. Errors while reading the source's tags propagate.
 TTagValues PreparedTagValues(int Mode, const std::vector<std::string>& Files);
 
 // Fills Values from a source's ID3v2 set (the title only when not empty with
 // KeepTitleWhenEmpty).
 void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty, TTagValues& Values);
+
+// Lays the values Source has over Values, keeping those it has not (a WAV
+// source's tags over the run's values).
+void AddSourceTags(TId3v2Tags& Source, TTagValues& Values);
 
 // Whether the tag editor is shown for this start: for one file when the
 // settings ask for it, for several when the same tag is wanted, and never for

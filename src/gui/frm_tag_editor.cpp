@@ -8,6 +8,7 @@
 #include "settings/settings.h"
 #include "settings/tag_values.h"
 #include "tags/genre_list.h"
+#include "tags/tag_text.h"
 
 namespace tonvale::gui {
 
@@ -109,15 +110,26 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner, TTagKeeping Keeping) : QDialog(Owne
   FormCreate();
 }
 
+namespace {
+
+// Several values of a field (separated by zeros) are shown joined by "; ",
+// and kept as several unless the text shown was changed.
+QString Shown(const std::string& Value) { return QString::fromStdString(JoinedValues(Value)); }
+std::string Kept(const QLineEdit* Edit, const std::string& Value) {
+  return Edit->text() == Shown(Value) ? Value : Edit->text().toStdString();
+}
+
+}  // namespace
+
 void TfrmTagEditor::FormCreate() {
-  ID3title->SetValue(QString::fromStdString(TagValues.TagTitle));
-  ID3artist->SetValue(QString::fromStdString(TagValues.TagArtist));
-  ID3album->SetValue(QString::fromStdString(TagValues.TagAlbum));
+  ID3title->SetValue(Shown(TagValues.TagTitle));
+  ID3artist->SetValue(Shown(TagValues.TagArtist));
+  ID3album->SetValue(Shown(TagValues.TagAlbum));
   ID3year->SetValue(QString::fromStdString(TagValues.TagYear));
   const int genre = TagValues.TagGenreIndex;
   ID3genre->setCurrentIndex(genre >= 0 && genre < ID3genre->count() ? genre : -1);
   ID3track->SetValue(QString::fromStdString(TagValues.TagTrack));
-  ID3comment->SetValue(QString::fromStdString(TagValues.TagComment));
+  ID3comment->SetValue(Shown(TagValues.TagComment));
   cbShowTagEditor->setChecked(false);
   ShowShortened();
 }
@@ -160,14 +172,14 @@ void TfrmTagEditor::ShowRefused(const QString& Field, const TLimitedEdit* Edit, 
 }
 
 void TfrmTagEditor::btOkClick() {
-  if (ID3title->isEnabled()) TagValues.TagTitle = ID3title->text().toStdString();
-  TagValues.TagArtist = ID3artist->text().toStdString();
-  TagValues.TagAlbum = ID3album->text().toStdString();
+  if (ID3title->isEnabled()) TagValues.TagTitle = Kept(ID3title, TagValues.TagTitle);
+  TagValues.TagArtist = Kept(ID3artist, TagValues.TagArtist);
+  TagValues.TagAlbum = Kept(ID3album, TagValues.TagAlbum);
   TagValues.TagYear = ID3year->text().toStdString();
   TagValues.TagGenreIndex = ID3genre->currentIndex();
   if (TagValues.TagGenreIndex >= 0) TagValues.TagGenreName.clear();
   TagValues.TagTrack = ID3track->text().toStdString();
-  TagValues.TagComment = ID3comment->text().toStdString();
+  TagValues.TagComment = Kept(ID3comment, TagValues.TagComment);
   Settings.IsShowTagEditor = !cbShowTagEditor->isChecked();
   accept();
 }

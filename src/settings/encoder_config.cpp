@@ -69,11 +69,17 @@ void ConfigureWMAOut(TWMAOut& Out, const TSettings& From, const TTagValues& Tags
   copy(Tags.TagAlbum, [&](const std::u16string& V) { tags.SetAlbum(V); });
   copy(Tags.TagYear, [&](const std::u16string& V) { tags.SetYear(V); });
   if (Tags.TagGenreIndex > 0 && Tags.TagGenreIndex < static_cast<int>(GenreList.size()))
-    tags.SetGenre(Utf8ToUtf16(GenreList[Tags.TagGenreIndex]));
+    tags.SetGenre(Utf8ToUtf16(StandardGenreName(Tags.TagGenreIndex)));
   else
     copy(Tags.TagGenreName, [&](const std::u16string& V) { tags.SetGenre(V); });
   copy(Tags.TagTrack, [&](const std::u16string& V) { tags.SetTrack(V); });
   copy(Tags.TagComment, [&](const std::u16string& V) { tags.SetComment(V); });
+  copy(Tags.TagAlbumArtist, [&](const std::u16string& V) { tags.SetAlbumArtist(V); });
+  copy(Tags.TagDisc, [&](const std::u16string& V) { tags.SetDisc(V); });
+  copy(Tags.TagComposer, [&](const std::u16string& V) { tags.SetComposer(V); });
+  copy(Tags.TagCopyright, [&](const std::u16string& V) { tags.SetCopyright(V); });
+  if (!Tags.TagPicture.empty()) tags.SetPicture(Tags.TagPicture);
+  if (Tags.TagPictureLeftOut) tags.SetPictureLeftOut(true);
 }
 
 }  // namespace tonvale

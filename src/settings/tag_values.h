@@ -16,6 +16,14 @@ struct TTagValues {
   // With TagGenreIndex -1: a genre a source named that the list has no entry
   // for (targets that hold any name keep it).
   std::string TagGenreName;
+  // Beyond what the window edits: carried from source to output. Several
+  // values of one field are separated by zero characters.
+  std::string TagAlbumArtist;
+  std::string TagDisc;
+  std::string TagComposer;
+  std::string TagCopyright;
+  std::string TagPicture;          // the front cover, as the WMA attribute "WM/Picture" holds it
+  bool TagPictureLeftOut = false;  // the source's picture was too large to carry
 };
 
 extern TTagValues TagValues;
@@ -23,9 +31,9 @@ extern TTagValues TagValues;
 // Empties every field; the genre becomes -1.
 void ResetTagValues();
 
-// The first genre-list position whose entry equals Name with the ASCII
-// letters a to z upper-cased on both sides; -1 when none. An empty Name
-// gives the empty entry 0.
+// The first genre-list position whose entry, or the published name of its
+// ID3v1 number, equals Name ignoring the case of ASCII letters; -1 when
+// none. An empty Name gives the empty entry 0.
 int GenreNameToIndex(const std::string& Name);
 
 }  // namespace tonvale

@@ -1,5 +1,11 @@
 #include "tags/genre_list.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "platform/text.h"
+#include "tags/id3v1_tags.h"
+
 namespace tonvale {
 
 const std::array<const char*, 149> GenreList = {"",
@@ -162,5 +168,42 @@ const std::array<uint8_t, 149> GenreMap = {
     44,  101, 83,  94,  106, 147, 113, 18,  51, 130, 144, 60,  70,  31,  72,  27,  28};
 
 uint8_t GenreIndexToId3(uint8_t Index) { return Index >= GenreMap.size() ? 255 : GenreMap[Index]; }
+
+std::string StandardGenreName(int Index) {
+  return Index <= 0 || Index >= static_cast<int>(GenreMap.size()) ? "" : Genres[GenreMap[Index]];
+}
+
+namespace {
+
+bool SameLetters(const std::string& A, const std::string& B) {
+  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
+           return std::toupper(static_cast<unsigned char>(X)) == std::toupper(static_cast<unsigned char>(Y));
+         });
+}
+
+}  // namespace
+
+int GenrePosition(const std::string& Name) {
+  for (size_t i = 0; i < GenreList.size(); ++i)
+    if (SameLetters(GenreList[i], Name) || (i > 0 && SameLetters(Genres[GenreMap[i]], Name)))
+      return static_cast<int>(i);
+  // Winamp's spelling of number 40.
+  if (SameLetters(Name, "AlternRock"))
+    return static_cast<int>(std::find(GenreMap.begin(), GenreMap.end(), 40) - GenreMap.begin());
+  return -1;
+}
+
+std::u16string GenreByReference(const std::u16string& Text) {
+  size_t at = Text.size() > 2 && Text[0] == u'(' ? 1 : 0;
+  const size_t digits = at;
+  unsigned number = 0;
+  while (at < Text.size() && at - digits < 3 && Text[at] >= u'0' && Text[at] <= u'9')
+    number = number * 10 + (Text[at++] - u'0');
+  if (at == digits || number >= Genres.size()) return Text;
+  if (digits == 0) return at == Text.size() ? Latin1ToUtf16(Genres[number]) : Text;
+  if (at >= Text.size() || Text[at] != u')') return Text;
+  // "(17)Rock": the text after the reference refines it.
+  return at + 1 < Text.size() ? Text.substr(at + 1) : Latin1ToUtf16(Genres[number]);
+}
 
 }  // namespace tonvale

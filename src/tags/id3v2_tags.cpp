@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "platform/wmf/leading_tags.h"
 
 namespace tonvale {
 namespace {
@@ -87,6 +88,10 @@ TId3v2Tags::TId3v2Tags() {
     AddField(f.Old);
     AddField(f.New);
   }
+  AddField("TPE2");
+  AddField("TPOS");
+  AddField("APIC");
+  AddField("APIC:LEFT OUT");
 }
 
 std::string TId3v2Tags::FrameId(int Property) const {
@@ -269,8 +274,9 @@ std::vector<uint8_t> TId3v2Tags::Version4Tag() const {
   const struct {
     const char* Id;
     std::u16string Value;
-  } texts[] = {{"TIT2", Title()}, {"TPE1", Artist()}, {"TALB", Album()},
-               {"TDRC", Year()},  {"TRCK", Track()},  {"TCON", Genre()}};
+  } texts[] = {{"TIT2", Title()},    {"TPE1", Artist()},   {"TALB", Album()},       {"TDRC", Year()},
+               {"TRCK", Track()},    {"TCON", Genre()},    {"TPE2", AlbumArtist()}, {"TPOS", Disc()},
+               {"TCOM", Composer()}, {"TCOP", Copyright()}};
   for (const auto& [id, value] : texts) {
     if (value.empty()) continue;
     const std::string utf8 = Utf16ToUtf8(value);
@@ -279,15 +285,31 @@ std::vector<uint8_t> TId3v2Tags::Version4Tag() const {
     frame(id, body);
   }
   if (const std::u16string comment = Comment(); !comment.empty()) {
-    const std::string utf8 = Utf16ToUtf8(comment);
+    // One text: several values are joined.
+    std::string utf8 = Utf16ToUtf8(comment);
+    std::replace(utf8.begin(), utf8.end(), '\0', ';');
     std::vector<uint8_t> body = {3, 'e', 'n', 'g', 0};  // UTF-8, English, an empty description
     body.insert(body.end(), utf8.begin(), utf8.end());
     frame("COMM", body);
   }
+  wmf::TPicture picture;
+  const std::string bytes = Picture();
+  if (wmf::ParseWmPicture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), picture)) {
+    std::vector<uint8_t> body = {3};  // UTF-8 description
+    body.insert(body.end(), picture.Mime.begin(), picture.Mime.end());
+    body.push_back(0);
+    body.push_back(picture.Type);
+    const std::string description = Utf16ToUtf8(picture.Description);
+    body.insert(body.end(), description.begin(), description.end());
+    body.push_back(0);
+    body.insert(body.end(), picture.Data.begin(), picture.Data.end());
+    frame("APIC", body);
+  }
   if (frames.empty()) return {};
   std::vector<uint8_t> tag = {'I', 'D', '3', 4, 0, 0};
-  PutSyncsafe32(tag, static_cast<uint32_t>(frames.size()));
+  PutSyncsafe32(tag, static_cast<uint32_t>(frames.size() + kId3v2Padding));
   tag.insert(tag.end(), frames.begin(), frames.end());
+  tag.resize(tag.size() + kId3v2Padding, 0);
   return tag;
 }
 

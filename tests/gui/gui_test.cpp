@@ -549,7 +549,7 @@ class GuiTest : public QObject {
         QString::fromStdString(Run("ffprobe -v error -show_entries stream=codec_name:format_tags -of "
                                    "default=nw=1 " +
                                    test::Quote(Home.File("out/song.wma"))));
-    for (const char* line : {"codec_name=wmav2", "TAG:Title=song", "TAG:album=Live"})
+    for (const char* line : {"codec_name=wmav2", "TAG:title=song", "TAG:album=Live"})
       QVERIFY2(wma.contains(line), qPrintable(wma));
     // No editor for a WAV target, whatever the settings.
     answers.Files = {QString::fromStdString(mp3)};

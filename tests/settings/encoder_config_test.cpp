@@ -115,7 +115,10 @@ TEST(TagValues, GenreNamesToListPositions) {
   EXPECT_EQ(GenreNameToIndex("blues"), 18);
   EXPECT_EQ(GenreNameToIndex("VOCAL"), 148);
   EXPECT_EQ(GenreNameToIndex("a capella"), 1);
-  EXPECT_EQ(GenreNameToIndex("A Cappella"), -1) << "the list's own spelling";
+  // The published names of ID3v1 numbers name the same entries.
+  EXPECT_EQ(GenreNameToIndex("A Cappella"), 1);
+  EXPECT_EQ(GenreNameToIndex("drum & bass"), GenreNameToIndex("Drum & Base"));
+  EXPECT_EQ(GenreNameToIndex("AlternRock"), GenreNameToIndex("Alt. Rock"));
   EXPECT_EQ(GenreNameToIndex("Rock "), -1);
   EXPECT_EQ(GenreNameToIndex("Not a genre"), -1);
   ResetTagValues();

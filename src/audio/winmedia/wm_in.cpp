@@ -7,6 +7,8 @@
 
 #include "audio/core/au_exception.h"
 #include "audio/core/au_file_stream.h"
+#include "platform/wmf/leading_tags.h"
+#include "tags/genre_list.h"
 
 namespace tonvale {
 
@@ -79,10 +81,29 @@ void TWMIn::OpenSource() {
   tags.SetArtist(WMAReaderAuthor(FReader));
   tags.SetTitle(WMAReaderTitle(FReader));
   tags.SetAlbum(WMAReaderAlbum(FReader));
-  tags.SetGenre(WMAReaderGenre(FReader));
-  tags.SetTrack(WMAReaderTrack(FReader));
+  tags.SetGenre(GenreByReference(WMAReaderGenre(FReader)));
+  // "WM/TrackNumber" counts from 1; "WM/Track" counts from 0 in files of
+  // other tools, from 1 in the files this program wrote before it wrote
+  // "WM/TrackNumber": read as those.
+  const std::u16string trackNumber = WMAReaderTag(FReader, u"WM/TrackNumber");
+  tags.SetTrack(trackNumber.empty() ? WMAReaderTrack(FReader) : trackNumber);
   tags.SetYear(WMAReaderYear(FReader));
-  tags.SetComment(WMAReaderCopyright(FReader));
+  // The comment is the description; a file without one (as this program
+  // wrote them before) keeps its comment in "Copyright".
+  const std::u16string description = WMAReaderTag(FReader, u"Description");
+  const std::u16string copyright = WMAReaderCopyright(FReader);
+  tags.SetComment(description.empty() ? copyright : description);
+  tags.SetCopyright(description.empty() ? std::u16string() : copyright);
+  tags.SetAlbumArtist(WMAReaderTag(FReader, u"WM/AlbumArtist"));
+  tags.SetDisc(WMAReaderTag(FReader, u"WM/PartOfSet"));
+  tags.SetComposer(WMAReaderTag(FReader, u"WM/Composer"));
+  tags.SetPicture(WMAReaderBytes(FReader, u"WM/Picture"));
+  tags.SetPictureLeftOut(FReader.HeaderInfo && [this] {
+    uint16_t stream = 0;
+    uint32_t length = 0;
+    TWMTAttrDataType type;
+    return FReader.HeaderInfo->GetAttributeByName(&stream, wmf::kPictureLeftOut, &type, nullptr, &length) == S_OK;
+  }());
   ++OpenCount;
 }
 

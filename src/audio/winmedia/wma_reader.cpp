@@ -57,7 +57,8 @@ void WMAReaderOpen(TWMAReader& R, TStream* Source) {
   R.Protected = R.Reader->SetReadStreamSamples(R.StreamNumber, false) == NS_E_PROTECTED_CONTENT;
   R.HeaderInfo = R.Reader->HeaderInfo();
   if (R.HeaderInfo) {
-    uint16_t stream = 0, length = 8;
+    uint16_t stream = 0;
+    uint32_t length = 8;
     TWMTAttrDataType type;
     uint64_t duration = 0;
     if (R.HeaderInfo->GetAttributeByName(&stream, u"Duration", &type, reinterpret_cast<uint8_t*>(&duration), &length) ==
@@ -120,15 +121,30 @@ void WMAReaderSeek(TWMAReader& R, uint64_t Time) {
 
 std::u16string WMAReaderTag(TWMAReader& R, const std::u16string& Name) {
   if (!R.HeaderInfo) return {};
-  uint16_t stream = 0, length = 0;
+  uint16_t stream = 0;
+  uint32_t length = 0;
   TWMTAttrDataType type;
   if (R.HeaderInfo->GetAttributeByName(&stream, Name, &type, nullptr, &length) != S_OK) return {};
   std::vector<uint8_t> bytes(length);
   if (R.HeaderInfo->GetAttributeByName(&stream, Name, &type, bytes.data(), &length) != S_OK) return {};
   std::u16string text(length / 2, u'\0');
   std::memcpy(text.data(), bytes.data(), text.size() * 2);
-  // The count includes the terminating null: the text ends at the first one.
-  return text.substr(0, text.find(u'\0'));
+  // The count includes the terminating null; a null inside separates values.
+  while (!text.empty() && text.back() == u'\0') text.pop_back();
+  return text;
+}
+
+std::string WMAReaderBytes(TWMAReader& R, const std::u16string& Name) {
+  if (!R.HeaderInfo) return {};
+  uint16_t stream = 0;
+  uint32_t length = 0;
+  TWMTAttrDataType type;
+  if (R.HeaderInfo->GetAttributeByName(&stream, Name, &type, nullptr, &length) != S_OK || type != WMT_TYPE_BINARY)
+    return {};
+  std::string bytes(length, '\0');
+  if (R.HeaderInfo->GetAttributeByName(&stream, Name, &type, reinterpret_cast<uint8_t*>(bytes.data()), &length) != S_OK)
+    return {};
+  return bytes;
 }
 
 std::u16string WMAReaderAuthor(TWMAReader& R) { return WMAReaderTag(R, u"Author"); }

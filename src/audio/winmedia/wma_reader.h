@@ -43,8 +43,11 @@ void WMAReaderClose(TWMAReader& R);
 void WMAReaderRead(TWMAReader& R, uint8_t*& Buffer, uint32_t& Bytes);
 // Time in 100-ns units.
 void WMAReaderSeek(TWMAReader& R, uint64_t Time);
-// A string attribute, up to its first null; empty when it cannot be read.
+// A string attribute without its terminating null (a null inside separates
+// several values); empty when it cannot be read.
 std::u16string WMAReaderTag(TWMAReader& R, const std::u16string& Name);
+// A byte-array attribute as it stands; empty when there is none.
+std::string WMAReaderBytes(TWMAReader& R, const std::u16string& Name);
 
 std::u16string WMAReaderAuthor(TWMAReader& R);
 std::u16string WMAReaderTitle(TWMAReader& R);

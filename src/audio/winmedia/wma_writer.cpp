@@ -223,7 +223,14 @@ void WMAWriterSetTag(TWMAWriter& W, const std::u16string& Name, const std::u16st
     bytes.push_back(static_cast<uint8_t>(c & 0xFF));
     bytes.push_back(static_cast<uint8_t>(c >> 8));
   }
-  header->SetAttribute(0, Name, WMT_TYPE_STRING, bytes.data(), static_cast<uint16_t>(bytes.size()));
+  header->SetAttribute(0, Name, WMT_TYPE_STRING, bytes.data(), static_cast<uint32_t>(bytes.size()));
+}
+
+void WMAWriterSetBytes(TWMAWriter& W, const std::u16string& Name, const std::string& Bytes) {
+  auto header = W.Writer ? W.Writer->HeaderInfo() : nullptr;
+  if (header)
+    header->SetAttribute(0, Name, WMT_TYPE_BINARY, reinterpret_cast<const uint8_t*>(Bytes.data()),
+                         static_cast<uint32_t>(Bytes.size()));
 }
 
 bool WMAWriterBegin(TWMAWriter& W) {

@@ -44,6 +44,8 @@ void WMAWriterSetupByTarget(TWMAWriter& W, uint32_t Channels, uint32_t Bits, uin
 bool WMAFindFormat(const TWaveFormatEx& Wanted, uint32_t Target, bool Lossless, bool VBR,
                    std::shared_ptr<IWMStreamConfig>& Config);
 void WMAWriterSetTag(TWMAWriter& W, const std::u16string& Name, const std::u16string& Text);
+// A byte-array attribute (a picture).
+void WMAWriterSetBytes(TWMAWriter& W, const std::u16string& Name, const std::string& Bytes);
 // False when the runtime could not begin (the codec would not open).
 bool WMAWriterBegin(TWMAWriter& W);
 // Writes Count bytes of PCM as one sample; false when the runtime refused it.

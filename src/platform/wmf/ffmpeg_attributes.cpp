@@ -6,7 +6,7 @@
 namespace tonvale::wmf {
 
 HRESULT TAttributes::GetAttributeByName(uint16_t* StreamNumber, const std::u16string& Name, TWMTAttrDataType* Type,
-                                        uint8_t* Value, uint16_t* Length) {
+                                        uint8_t* Value, uint32_t* Length) {
   if (!StreamNumber || !Type || !Length) return E_INVALIDARG;
   if (*StreamNumber != 0) return ASF_E_NOTFOUND;
   auto it = FValues.find(Name);
@@ -14,17 +14,17 @@ HRESULT TAttributes::GetAttributeByName(uint16_t* StreamNumber, const std::u16st
   const auto& v = it->second;
   *Type = v.Type;
   if (!Value) {
-    *Length = static_cast<uint16_t>(v.Bytes.size());
+    *Length = static_cast<uint32_t>(v.Bytes.size());
     return S_OK;
   }
   if (*Length < v.Bytes.size()) return E_INVALIDARG;
   std::memcpy(Value, v.Bytes.data(), v.Bytes.size());
-  *Length = static_cast<uint16_t>(v.Bytes.size());
+  *Length = static_cast<uint32_t>(v.Bytes.size());
   return S_OK;
 }
 
 HRESULT TAttributes::SetAttribute(uint16_t StreamNumber, const std::u16string& Name, TWMTAttrDataType Type,
-                                  const uint8_t* Value, uint16_t Length) {
+                                  const uint8_t* Value, uint32_t Length) {
   if (StreamNumber != 0 || Name.empty() || (Length && !Value)) return E_INVALIDARG;
   FValues[Name] = {Type, std::vector<uint8_t>(Value, Value + Length)};
   return S_OK;
@@ -53,8 +53,14 @@ std::vector<std::pair<std::string, std::string>> TAttributes::Strings() const {
     if (v.Type != WMT_TYPE_STRING) continue;
     std::u16string text(v.Bytes.size() / 2, u'\0');
     std::memcpy(text.data(), v.Bytes.data(), text.size() * 2);
-    text = text.substr(0, text.find(u'\0'));
-    out.emplace_back(Utf16ToUtf8(name), Utf16ToUtf8(text));
+    // Several values are separated by zeros; the terminator is none.
+    while (!text.empty() && text.back() == u'\0') text.pop_back();
+    for (size_t from = 0;;) {
+      const size_t to = text.find(u'\0', from);
+      out.emplace_back(Utf16ToUtf8(name), Utf16ToUtf8(text.substr(from, to - from)));
+      if (to == std::u16string::npos) break;
+      from = to + 1;
+    }
   }
   return out;
 }

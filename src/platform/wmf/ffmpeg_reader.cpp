@@ -18,6 +18,7 @@ extern "C" {
 #include "platform/text.h"
 #include "platform/wmf/ffmpeg_io.h"
 #include "platform/wmf/ffmpeg_runtime.h"
+#include "platform/wmf/file_attributes.h"
 #include "platform/wmf/leading_tags.h"
 
 namespace tonvale::wmf {
@@ -44,7 +45,7 @@ struct TInput {
 
   bool Open(const std::shared_ptr<IStream>& Stream, uint64_t Base, const TLeadingTags& Tags) {
     if (Stream->Seek(static_cast<int64_t>(Base), STREAM_SEEK_SET, nullptr) != S_OK) return false;
-    Io = std::make_unique<TAvioStream>(Stream, Tags.Bytes, Tags.End);
+    Io = std::make_unique<TAvioStream>(Stream, std::vector<uint8_t>(), Tags.End);
     if (!Io->Ok()) return false;
     Format = avformat_alloc_context();
     if (!Format) return false;
@@ -236,7 +237,7 @@ class TSyncReader : public IWMSyncReader {
   std::shared_ptr<IStream> FStream;
   std::unique_ptr<TInput> FInput;
   uint64_t FBase = 0;  // the stream position the source begins at
-  TLeadingTags FTags;  // its leading ID3v2 tags as FFmpeg sees them
+  TLeadingTags FTags;  // its leading ID3v2 tags, which FFmpeg does not see
   std::vector<TAudioOutput> FOutputs;
   std::shared_ptr<TAttributes> FAttributes = std::make_shared<TAttributes>();
   AVCodecContext* FCodec = nullptr;
@@ -308,20 +309,40 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
 }
 
 void TSyncReader::ReadAttributes() {
-  static const std::pair<const char16_t*, std::vector<const char*>> kNames[] = {
-      {u"Title", {"Title"}},
-      {u"Author", {"Author", "artist"}},
-      {u"WM/AlbumTitle", {"WM/AlbumTitle", "album"}},
-      {u"WM/Genre", {"WM/Genre", "genre"}},
-      {u"WM/Track", {"WM/Track", "WM/TrackNumber", "track"}},
-      {u"WM/Year", {"WM/Year", "date", "year"}},
-      {u"Copyright", {"Copyright", "comment"}}};
+  // Each attribute from the file's own tags (an ASF header's, an ID3v2
+  // tag's, then an APEv2 tag's at the end), else from what FFmpeg found in
+  // the container (an ID3v1 tag, say). Only the container's metadata
+  // counts: an attached picture's stream metadata (its type, its
+  // description) describes the picture, not the file.
+  static const std::pair<const char16_t*, std::vector<const char*>> kFFmpegKeys[] = {
+      {u"Title", {"title"}},          {u"Author", {"artist"}},
+      {u"WM/AlbumTitle", {"album"}},  {u"WM/Genre", {"genre"}},
+      {u"WM/TrackNumber", {"track"}}, {u"WM/Track", {}},
+      {u"WM/Year", {"date", "year"}}, {u"Description", {"comment"}},
+      {u"Copyright", {"copyright"}},  {u"WM/AlbumArtist", {"album_artist"}},
+      {u"WM/PartOfSet", {"disc"}},    {u"WM/Composer", {"composer"}}};
   AVFormatContext* f = FInput->Format;
-  for (const auto& [name, keys] : kNames) {
+  const bool asf = f->iformat && std::string(f->iformat->name) == "asf";
+  TPicture picture = FTags.Picture;
+  std::vector<TFrameTexts> own = asf ? ReadAsfAttributes(*FStream, FBase, picture) : FTags.Texts;
+  if (!picture.Data.empty()) {
+    const auto bytes = WmPictureBytes(picture);
+    FAttributes->SetAttribute(0, u"WM/Picture", WMT_TYPE_BINARY, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  } else if (FTags.PictureLeftOut) {
+    FAttributes->SetQword(kPictureLeftOut, 1);
+  }
+  if (!asf) {
+    const auto ape = ReadApeTag(*FStream, FBase);
+    own.insert(own.end(), ape.begin(), ape.end());
+  }
+  for (const auto& [name, keys] : kFFmpegKeys) {
+    std::u16string text;
+    if (TagValue(own, name, text)) {
+      FAttributes->SetString(name, text);
+      continue;
+    }
     for (const char* key : keys) {
-      const AVDictionaryEntry* e = av_dict_get(f->metadata, key, nullptr, 0);
-      for (unsigned i = 0; !e && i < f->nb_streams; ++i) e = av_dict_get(f->streams[i]->metadata, key, nullptr, 0);
-      if (e) {
+      if (const AVDictionaryEntry* e = av_dict_get(f->metadata, key, nullptr, 0)) {
         // FFmpeg hands an ID3v1 tag's letters over as they stand, in
         // Latin-1; every other source's text reaches it as UTF-8.
         FAttributes->SetString(name, IsUtf8(e->value) ? Utf8ToUtf16(e->value) : Latin1ToUtf16(e->value));

@@ -74,13 +74,18 @@ class TProfileManager : public IWMProfileManager {
 class TAttributes : public IWMHeaderInfo {
  public:
   HRESULT GetAttributeByName(uint16_t* StreamNumber, const std::u16string& Name, TWMTAttrDataType* Type, uint8_t* Value,
-                             uint16_t* Length) override;
+                             uint32_t* Length) override;
   HRESULT SetAttribute(uint16_t StreamNumber, const std::u16string& Name, TWMTAttrDataType Type, const uint8_t* Value,
-                       uint16_t Length) override;
+                       uint32_t Length) override;
 
   void SetString(const std::u16string& Name, const std::u16string& Text);
   void SetQword(const std::u16string& Name, uint64_t Value);
-  // The string attributes as UTF-8 name and text.
+  // A byte-array attribute's bytes; empty when there is none.
+  std::vector<uint8_t> Binary(const std::u16string& Name) const {
+    auto it = FValues.find(Name);
+    return it == FValues.end() || it->second.Type != WMT_TYPE_BINARY ? std::vector<uint8_t>() : it->second.Bytes;
+  }
+  // The string attributes as UTF-8 name and text, one pair a value.
   std::vector<std::pair<std::string, std::string>> Strings() const;
 
  private:

@@ -20,12 +20,23 @@ extern "C" {
 #include "platform/wmf/stream_adapter.h"
 #include "platform/wmf/ffmpeg_codecs.h"
 #include "platform/wmf/ffmpeg_runtime.h"
+#include "platform/wmf/file_attributes.h"
 
 namespace tonvale::wmf {
 namespace {
 
 // The file sink writes through Tonvale's own file stream: no path ever
 // reaches FFmpeg's protocols.
+// A value as an ASF header holds it: at most kLongestAsfValue UTF-16 units before its
+// terminator (its size is 16 bits), cut before a character, not inside one.
+std::string AsfValue(const std::string& Text) {
+  std::u16string wide = Utf8ToUtf16(Text);
+  if (wide.size() <= kLongestAsfValue) return Text;
+  size_t n = kLongestAsfValue;
+  if (wide[n - 1] >= 0xD800 && wide[n - 1] < 0xDC00) --n;
+  return Utf16ToUtf8(wide.substr(0, n));
+}
+
 class TFileSink : public IWMWriterFileSink {
  public:
   ~TFileSink() override { Close(); }
@@ -39,6 +50,7 @@ class TFileSink : public IWMWriterFileSink {
   }
   HRESULT OpenStream(const std::shared_ptr<IStream>& Stream) override {
     if (!Stream) return E_INVALIDARG;
+    FStream = Stream;
     Io = std::make_unique<TAvioStream>(Stream, true);
     if (!Io->Ok()) {
       Close();
@@ -54,13 +66,22 @@ class TFileSink : public IWMWriterFileSink {
       ok = Io->Context()->error >= 0;
     }
     Io.reset();
+    if (ok && FStream) TidyAsfHeader(*FStream, Names);
+    if (ok && FStream && !Picture.empty()) ok = AddAsfPicture(*FStream, Picture);
+    Names.clear();
+    Picture.clear();
+    FStream.reset();
     Owned.reset();
     return ok;
   }
   AVIOContext* Context() const { return Io ? Io->Context() : nullptr; }
 
+  std::vector<std::u16string> Names;  // the attributes written
+  std::vector<uint8_t> Picture;       // "WM/Picture", which FFmpeg does not write
+
  private:
   std::unique_ptr<THandleStream> Owned;
+  std::shared_ptr<IStream> FStream;
   std::unique_ptr<TAvioStream> Io;
 };
 
@@ -197,10 +218,19 @@ HRESULT TWriter::BeginWriting() {
   }
   st->time_base = FCodec->time_base;
   // The muxer writes every attribute under its name into the extended
-  // description, and "Title", "Author" and "Copyright" into the content
-  // description as well.
-  for (const auto& [name, text] : FAttributes->Strings())
-    av_dict_set(&FFormat->metadata, name.c_str(), text.c_str(), 0);
+  // description, and "Title", "Author", "Copyright" and "Description" into
+  // the content description as well (the sink takes out the second copy
+  // when the file is complete). A value of several is written once each.
+  FSink->Picture = FAttributes->Binary(u"WM/Picture");
+  std::string previous;
+  size_t index = 0;
+  for (const auto& [name, text] : FAttributes->Strings()) {
+    index = name == previous ? index + 1 : 0;
+    previous = name;
+    const std::u16string wide = Utf8ToUtf16(name);
+    if (index == 0) FSink->Names.push_back(wide);
+    av_dict_set(&FFormat->metadata, Utf16ToUtf8(AsfExtraValueName(wide, index)).c_str(), AsfValue(text).c_str(), 0);
+  }
 
   // The speakers the mask names, else the usual layout of the count; a
   // larger input is down-mixed with the library's standard matrix.

@@ -41,9 +41,9 @@ class IWMHeaderInfo {
  public:
   virtual ~IWMHeaderInfo() = default;
   virtual HRESULT GetAttributeByName(uint16_t* StreamNumber, const std::u16string& Name, TWMTAttrDataType* Type,
-                                     uint8_t* Value, uint16_t* Length) = 0;
+                                     uint8_t* Value, uint32_t* Length) = 0;
   virtual HRESULT SetAttribute(uint16_t StreamNumber, const std::u16string& Name, TWMTAttrDataType Type,
-                               const uint8_t* Value, uint16_t Length) = 0;
+                               const uint8_t* Value, uint32_t Length) = 0;
 };
 
 class IWMSyncReader {

@@ -64,7 +64,7 @@ ReaderScript gReader;
 class Header : public IWMHeaderInfo {
  public:
   HRESULT GetAttributeByName(uint16_t*, const std::u16string& Name, TWMTAttrDataType* Type, uint8_t* Value,
-                             uint16_t* Length) override {
+                             uint32_t* Length) override {
     if (Name == u"Duration") {
       if (!gReader.HasDuration) return ASF_E_NOTFOUND;
       *Type = WMT_TYPE_QWORD;
@@ -76,12 +76,12 @@ class Header : public IWMHeaderInfo {
       if (n != Name) continue;
       *Type = WMT_TYPE_STRING;
       if (Value) std::memcpy(Value, bytes.data(), bytes.size());
-      *Length = static_cast<uint16_t>(bytes.size());
+      *Length = static_cast<uint32_t>(bytes.size());
       return S_OK;
     }
     return ASF_E_NOTFOUND;
   }
-  HRESULT SetAttribute(uint16_t, const std::u16string&, TWMTAttrDataType, const uint8_t*, uint16_t) override {
+  HRESULT SetAttribute(uint16_t, const std::u16string&, TWMTAttrDataType, const uint8_t*, uint32_t) override {
     return E_NOTIMPL;
   }
 };

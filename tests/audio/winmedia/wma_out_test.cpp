@@ -89,8 +89,8 @@ TEST(WMAOut, WritesWhatPeersRead) {
     EXPECT_NE(tags.find("WM/AlbumTitle=Alb\n"), std::string::npos) << tags;
     EXPECT_NE(tags.find("WM/Genre=Jazz\n"), std::string::npos) << tags;
     EXPECT_NE(tags.find("WM/Year=2020\n"), std::string::npos) << tags;
-    EXPECT_NE(tags.find("WM/Track=4\n"), std::string::npos) << tags;
-    EXPECT_NE(tags.find("Copyright=(c)\n"), std::string::npos) << tags;
+    EXPECT_NE(tags.find("WM/TrackNumber=4\n"), std::string::npos) << tags;
+    EXPECT_NE(tags.find("Description=(c)\n"), std::string::npos) << tags;
   }
 }
 

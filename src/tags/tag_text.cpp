@@ -1,0 +1,65 @@
+#include "tags/tag_text.h"
+
+#include <cctype>
+
+namespace tonvale {
+namespace {
+
+bool Digits(const std::string& Text, size_t From, size_t Count) {
+  if (Text.size() < From + Count) return false;
+  for (size_t i = From; i < From + Count; ++i)
+    if (!std::isdigit(static_cast<unsigned char>(Text[i]))) return false;
+  return true;
+}
+
+// Whether Text is a timestamp as ID3v2.4 defines them: yyyy[-MM[-dd[THH[:mm[:ss]]]]].
+bool IsTimestamp(const std::string& Text) {
+  static const char kSeparators[] = "--T::";
+  if (!Digits(Text, 0, 4)) return false;
+  size_t at = 4;
+  for (const char* s = kSeparators; *s && at < Text.size(); ++s, at += 3)
+    if (Text[at] != *s || !Digits(Text, at + 1, 2)) return false;
+  return at >= Text.size();
+}
+
+}  // namespace
+
+std::u16string TrackNumberPart(const std::u16string& Track) {
+  const size_t slash = Track.find(u'/');
+  if (slash == 0 || slash == std::u16string::npos) return Track;
+  for (size_t i = 0; i < Track.size(); ++i)
+    if (i != slash && (Track[i] < u'0' || Track[i] > u'9')) return Track;
+  return Track.substr(0, slash);
+}
+
+int Id3v1TrackNumber(const std::string& Text) {
+  const size_t slash = Text.find('/');
+  const std::string number = Text.substr(0, slash);
+  if (number.empty() || number.size() > 3 || !Digits(number, 0, number.size())) return 0;
+  if (slash != std::string::npos && !Digits(Text, slash + 1, Text.size() - slash - 1)) return 0;
+  const int n = std::stoi(number);
+  return n >= 1 && n <= 255 ? n : 0;
+}
+
+std::string Id3Timestamp(const std::string& Text) {
+  if (IsTimestamp(Text)) return Text;
+  for (size_t i = 0; i + 4 <= Text.size(); ++i) {
+    const bool alone = (i == 0 || !std::isdigit(static_cast<unsigned char>(Text[i - 1]))) &&
+                       (i + 4 == Text.size() || !std::isdigit(static_cast<unsigned char>(Text[i + 4])));
+    if (alone && Digits(Text, i, 4)) return Text.substr(i, 4);
+  }
+  return "";
+}
+
+std::string JoinedValues(const std::string& Text) {
+  std::string joined;
+  for (char c : Text) {
+    if (c == '\0')
+      joined += "; ";
+    else
+      joined.push_back(c);
+  }
+  return joined;
+}
+
+}  // namespace tonvale

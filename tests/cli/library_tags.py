@@ -1,0 +1,163 @@
+"""Tagged sources as other tools write them, and tags read back as mutagen reads them.
+
+  library_tags.py make DIR   writes the sources into DIR (DIR/base.mp3, base.wma, base.wav must exist)
+  library_tags.py read FILE  prints the file's tags, one "name=value" a line, sorted
+"""
+import shutil
+import struct
+import sys
+import zlib
+
+from mutagen.apev2 import APEv2
+from mutagen.asf import ASF, ASFByteArrayAttribute, ASFUnicodeAttribute
+from mutagen.id3 import (APIC, COMM, ID3, POPM, TALB, TCOM, TCON, TCOP, TDRC, TIT2, TPE1, TPE2, TPOS, TRCK)
+from mutagen.wave import WAVE
+
+
+def unsync(data):
+    return data.replace(b"\xff", b"\xff\x00")
+
+
+def synchsafe(n):
+    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
+
+
+def text_frame(fid, text, version, flags=0, body=None):
+    body = body if body is not None else b"\x03" + text.encode() if version == 4 else b"\x01" + text.encode("utf-16")
+    size = synchsafe(len(body)) if version == 4 else struct.pack(">I", len(body))
+    return fid.encode() + size + struct.pack(">H", flags) + body
+
+
+def prepend(path, version, flags, payload):
+    with open(path, "rb") as f:
+        audio = f.read()
+    with open(path, "wb") as f:
+        f.write(b"ID3" + bytes([version, 0, flags]) + synchsafe(len(payload)) + payload + audio)
+
+
+def make(d):
+    def mp3(name):
+        shutil.copy(d + "/base.mp3", d + "/" + name)
+        return d + "/" + name
+
+    # Tag-level unsynchronisation (2.3): a 0xFF in the text is followed by a stuffed zero.
+    frames = text_frame("TIT2", "\u00ffnsync \u00ff", 3) + text_frame("TPE1", "Sync Artist", 3)
+    prepend(mp3("v23unsync.mp3"), 3, 0x80, unsync(frames))
+    # 2.4 with an extended header, a frame unsynchronised on its own with a
+    # data-length indicator, and a zlib-compressed frame.
+    body = b"\x03" + "\u00ffxt title".encode()
+    raw = unsync(body)
+    f1 = b"TIT2" + synchsafe(len(raw) + 4) + b"\x00\x03" + synchsafe(len(body)) + raw
+    packed = zlib.compress(b"\x03Packed Artist")
+    f2 = b"TPE1" + synchsafe(len(packed) + 4) + b"\x00\x09" + synchsafe(14) + packed
+    prepend(mp3("v24ext.mp3"), 4, 0x40, synchsafe(6) + b"\x01\x00" + f1 + f2)
+    # 2.3 compressed frame: a 4-byte decompressed size, then the zlib data.
+    text = b"\x00Zipped Album"
+    packed = zlib.compress(text)
+    f = b"TALB" + struct.pack(">I", len(packed) + 4) + b"\x00\x80" + struct.pack(">I", len(text)) + packed
+    prepend(mp3("v23zlib.mp3"), 3, 0, f + text_frame("TIT2", "Zip", 3))
+    # A broken POPM (shorter than its fields) before good frames, and a
+    # 70,000-character artist.
+    bad = b"POPM" + synchsafe(3) + b"\x00\x00" + b"ab\x00"
+    prepend(mp3("broken.mp3"), 4, 0, bad + text_frame("TIT2", "After Bad", 4) + text_frame("TPE1", "a" * 70000, 4))
+    # Several values, the extra fields, a cover, a described comment, and a
+    # copyright.
+    t = ID3()
+    t.add(TIT2(encoding=3, text=["Many"]))
+    t.add(TPE1(encoding=3, text=["First", "Second"]))
+    t.add(TPE2(encoding=3, text=["Band"]))
+    t.add(TPOS(encoding=3, text=["2/3"]))
+    t.add(TCOM(encoding=3, text=["Writer"]))
+    t.add(TCOP(encoding=3, text=["2001 Label"]))
+    t.add(TRCK(encoding=3, text=["14/20"]))
+    t.add(TCON(encoding=3, text=["Drum & Bass"]))
+    t.add(TDRC(encoding=3, text=["2004-05-06"]))
+    t.add(COMM(encoding=3, lang="eng", desc="Notes", text=["Described"]))
+    t.add(APIC(encoding=3, mime="image/png", type=3, desc="album cover", data=b"\x89PNG\r\n\x1a\n" + b"p" * 3000))
+    t.add(POPM(email="x@y", rating=200, count=3))
+    t.save(mp3("v24many.mp3"), v2_version=4)
+    t.save(mp3("v23many.mp3"), v2_version=3)
+    # A cover over 16 MiB.
+    t = ID3()
+    t.add(APIC(encoding=3, mime="image/png", type=3, desc="big", data=b"x" * (17 << 20)))
+    t.save(mp3("huge.mp3"))
+    # An APEv2 tag at the end supplies what the ID3 tag lacks.
+    t = ID3()
+    t.add(TIT2(encoding=3, text=["Id3 Title"]))
+    t.save(mp3("ape.mp3"))
+    a = APEv2()
+    a["Title"] = "Ape Title"
+    a["Album"] = "Ape Album"
+    a.save(d + "/ape.mp3")
+
+    def wma(name):
+        shutil.copy(d + "/base.wma", d + "/" + name)
+        w = ASF(d + "/" + name)
+        w.clear()
+        return w
+
+    # A ripper's WMA: description and copyright, zero-based WM/Track beside
+    # WM/TrackNumber, a picture, repeated attributes, a NUL inside a value.
+    w = wma("ripped.wma")
+    w["Title"] = ["Ripped"]
+    w["Author"] = ["One", "Two"]
+    w["Description"] = ["A real comment"]
+    w["Copyright"] = ["2003 Store"]
+    w["WM/Track"] = [ASFUnicodeAttribute("13")]
+    w["WM/TrackNumber"] = ["14"]
+    w["WM/AlbumArtist"] = ["Various"]
+    w["WM/PartOfSet"] = ["1/2"]
+    w["WM/Composer"] = ["Comp\u0000oser"]
+    w["WM/Year"] = ["1999"]
+    w["WM/Genre"] = ["Folk-Rock"]
+    pic = b"\x03" + struct.pack("<I", 2000) + "image/jpeg\0".encode("utf-16-le") + "scan by Bob\0".encode("utf-16-le")
+    w["WM/Picture"] = [ASFByteArrayAttribute(pic + b"j" * 2000)]
+    w.save()
+    # First track: WM/Track 0 only beside WM/TrackNumber 1.
+    w = wma("first.wma")
+    w["Title"] = ["First"]
+    w["WM/Track"] = [ASFUnicodeAttribute("0")]
+    w["WM/TrackNumber"] = ["1"]
+    w.save()
+
+    # WAV with LIST/INFO (ffmpeg writes it) and with an id3 chunk (mutagen).
+    shutil.copy(d + "/base.wav", d + "/id3.wav")
+    v = WAVE(d + "/id3.wav")
+    v.add_tags()
+    v.tags.add(TIT2(encoding=3, text=["Wave Title"]))
+    v.tags.add(TPE1(encoding=3, text=["Wave Artist"]))
+    v.tags.add(TRCK(encoding=3, text=["5"]))
+    v.save()
+
+
+def read(path):
+    out = {}
+    if path.endswith(".wma"):
+        for k, vs in ASF(path).items():
+            out[k] = "; ".join(str(v) if k != "WM/Picture" else "picture %d" % len(v.value) for v in vs)
+    elif path.endswith(".mp3"):
+        t = ID3(path)
+        for f in t.values():
+            if f.FrameID == "APIC":
+                out["APIC"] = "%s %d %s %d" % (f.mime, f.type, f.desc, len(f.data))
+            elif f.FrameID == "COMM":
+                out["COMM"] = "; ".join(f.text)
+            elif hasattr(f, "text"):
+                out[f.FrameID] = "; ".join(str(x) for x in f.text)
+        out["version"] = "2.%d" % t.version[1]
+    elif path.endswith(".wav"):
+        # The LIST/INFO items (mutagen reads only the id3 chunk).
+        data = open(path, "rb").read()
+        at = data.rfind(b"LIST")
+        end = at + 8 + struct.unpack("<I", data[at + 4:at + 8])[0] if data[at + 8:at + 12] == b"INFO" else -1
+        at += 12
+        while 0 <= at < end:
+            n = struct.unpack("<I", data[at + 4:at + 8])[0]
+            out[data[at:at + 4].decode()] = data[at + 8:at + 8 + n].rstrip(b"\0").decode()
+            at += 8 + n + n % 2
+    for k in sorted(out):
+        print("%s=%s" % (k, out[k] if len(out[k]) <= 60 else "%d characters" % len(out[k])))
+
+
+if __name__ == "__main__":
+    make(sys.argv[2]) if sys.argv[1] == "make" else read(sys.argv[2])

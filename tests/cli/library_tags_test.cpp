@@ -1,0 +1,103 @@
+// A library's tags as other tools wrote them (mutagen, ffmpeg; made by
+// library_tags.py), converted by tonvale-cli in each mode that applies and
+// read back with mutagen and ffprobe: every value equal, or reported.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/audio_fixtures.h"
+#include "support/peers.h"
+#include "support/temp_dir.h"
+
+using namespace tonvale::test;
+
+TEST(Cli, LibraryTagsSurviveTheMove) {
+  TempDir dir;
+  const std::string d = dir.Path().string(), script = Quote(std::string(TONVALE_CLI_TESTS) + "/library_tags.py");
+  MakeAudio(d + "/base.mp3", 0.5, 44100, 2, "-c:a libmp3lame");
+  MakeAudio(d + "/base.wma", 0.5, 44100, 2, "-c:a wmav2");
+  MakeAudio(d + "/base.wav", 0.5, 44100, 2, "-c:a pcm_s16le");
+  MakeAudio(d + "/info.wav", 0.5, 44100, 2,
+            "-c:a pcm_s16le -metadata title='Info Title' -metadata artist=Ia -metadata album=Ib -metadata date=2001 "
+            "-metadata track=7 -metadata comment=Ic -metadata copyright=Id");
+  Shell("/usr/bin/python3 " + script + " make " + Quote(d));
+  const auto tags = [&](const std::string& File) {
+    return Shell("/usr/bin/python3 " + script + " read " + Quote(File));
+  };
+  const auto run = [&](const std::string& Args, int* Status = nullptr) {
+    return Shell(
+        "cd " + Quote(d) + " && mkdir -p out && env XDG_CONFIG_HOME=cfg " TONVALE_CLI " -y -o out " + Args + " 2>&1",
+        Status);
+  };
+  const struct {
+    std::string Args, Output;
+    std::vector<std::string> Want, Absent;  // lines of the tags read back; text nowhere in them
+  } cases[] = {
+      {"--to wma v23unsync.mp3", "v23unsync.wma", {"Title=\u00ffnsync \u00ff", "Author=Sync Artist"}, {}},
+      {"--to wma v24ext.mp3", "v24ext.wma", {"Title=\u00ffxt title", "Author=Packed Artist"}, {}},
+      {"--to wma v23zlib.mp3", "v23zlib.wma", {"Title=Zip", "WM/AlbumTitle=Zipped Album"}, {}},
+      {"--to wav broken.mp3", "broken.wav", {"INAM=After Bad", "IART=70000 characters"}, {}},
+      {"--to wma v24many.mp3",
+       "v24many.wma",
+       {"Author=First; Second", "Description=Described", "Copyright=2001 Label", "WM/AlbumArtist=Band",
+        "WM/PartOfSet=2/3", "WM/Composer=Writer", "WM/TrackNumber=14", "WM/Genre=Drum & Bass", "WM/Year=2004-05-06",
+        "WM/Picture=picture 3057"},
+       {"WM/Track=", "album cover"}},
+      {"--to wma ape.mp3", "ape.wma", {"Title=Id3 Title", "WM/AlbumTitle=Ape Album"}, {}},
+      {"--to mp3 ripped.wma",
+       "ripped.mp3",
+       {"TIT2=Ripped", "TPE1=One; Two", "COMM=A real comment", "TCOP=2003 Store", "TRCK=14", "TPE2=Various", "TPOS=1/2",
+        "TCOM=Comp; oser", "TCON=Folk-Rock", "TDRC=1999", "APIC=image/jpeg 3 scan by Bob 2000"},
+       {"Cover", "TIT2=scan by Bob"}},
+      {"--to mp3 first.wma", "first.mp3", {"TIT2=First", "TRCK=1"}, {}},
+      {"--to wav ripped.wma", "ripped.wav", {"IART=One; Two", "ICMT=A real comment", "ICOP=2003 Store"}, {}},
+      {"--to mp3 info.wav", "info.mp3", {"TIT2=Info Title", "TPE1=Ia", "TALB=Ib", "TRCK=7", "COMM=Ic", "TCOP=Id"}, {}},
+      {"--to wma id3.wav", "id3.wma", {"Title=Wave Title", "Author=Wave Artist", "WM/TrackNumber=5"}, {}},
+      {"--to mp3 --genre 'drum & bass' --year 'May 2024' base.wav", "base.mp3", {"TCON=Drum & Bass", "TDRC=2024"}, {}},
+      {"--to mp3 --no-id3v2 --track 3/12 base.wav", "base.mp3", {"TRCK=3", "version=2.1"}, {}},
+      {"--to wav --title Given --comment Said ripped.wma", "ripped.wav", {"INAM=Given", "ICMT=Said"}, {}},
+  };
+  for (const auto& k : cases) {
+    run(k.Args);
+    const std::string got = tags(d + "/out/" + k.Output);
+    for (const auto& w : k.Want) EXPECT_NE(got.find(w + "\n"), std::string::npos) << k.Args << ": " << w << "\n" << got;
+    for (const auto& a : k.Absent) EXPECT_EQ(got.find(a), std::string::npos) << k.Args << ": " << a << "\n" << got;
+  }
+  // ffprobe reads the same WAV tags; a cover's metadata is not the file's.
+  EXPECT_EQ(Shell("ffprobe -v error -show_entries format_tags=title,artist -of csv=p=0 " + Quote(d + "/out/info.mp3")),
+            "Info Title,Ia\n");
+
+  // Round trips keep every value (but the WMA's zero-based "WM/Track" and
+  // the MP3's rating).
+  std::filesystem::create_directories(d + "/back");
+  run("--to mp3 ripped.wma && " TONVALE_CLI " -y -o back --to wma out/ripped.mp3");
+  const std::string ripped = tags(d + "/ripped.wma"), back = tags(d + "/back/ripped.wma");
+  for (const char* w : {"Title=", "Author=", "Description=", "Copyright=", "WM/AlbumArtist=", "WM/PartOfSet=",
+                        "WM/Genre=", "WM/TrackNumber=", "WM/Year=", "WM/Picture="}) {
+    const size_t at = ripped.find(w);
+    ASSERT_NE(at, std::string::npos) << w;
+    const std::string line = ripped.substr(at, ripped.find('\n', at) - at + 1);
+    EXPECT_NE(back.find(line), std::string::npos) << line << back;
+  }
+  run("--to wma v24many.mp3 && " TONVALE_CLI " -y -o back --to mp3 out/v24many.wma");
+  std::string many = tags(d + "/v24many.mp3"), again = tags(d + "/back/v24many.mp3");
+  // WMA holds the track number without its total.
+  many.replace(many.find("TRCK=14/20"), 10, "TRCK=14");
+  EXPECT_EQ(again, many);
+
+  // The report tells what no tag keeps; --strict fails the file for it.
+  int status = 0;
+  std::string said = run("--to mp3 --track -5 base.wav", &status);
+  EXPECT_NE(said.find("track -5 outside 0 to 255 left out (no tag keeps it whole)"), std::string::npos) << said;
+  said = run("--to mp3 --strict --year 'May 2024' base.wav", &status);
+  EXPECT_NE(status, 0) << said;
+  EXPECT_NE(said.find("year \"May 2024\" written as 2024 in the ID3v2 tag"), std::string::npos) << said;
+  said = run("--to wma broken.mp3", &status);
+  EXPECT_NE(said.find("WMA artist cut to 32766 characters"), std::string::npos) << said;
+  EXPECT_NE(tags(d + "/out/broken.wma").find("Author=32766 characters"), std::string::npos);
+  said = run("--to wma v24many.mp3");
+  EXPECT_NE(said.find("WMA track total of 14/20 left out"), std::string::npos) << said;
+  said = run("--to wma huge.mp3");
+  EXPECT_NE(said.find("the picture, larger than 16 MiB, left out"), std::string::npos) << said;
+}
