@@ -11,6 +11,7 @@
 #include "audio/lame/mp3_out.h"
 #include "audio/wave/wave_in.h"
 #include "bench/bench_util.h"
+#include "bench/mp3_bench.h"
 #include "platform/ui_thread.h"
 
 using namespace tonvale;
@@ -20,14 +21,9 @@ namespace {
 
 void EncodeFile(const std::string& Wav, const std::string& Mp3) {
   TWaveIn in(nullptr);
-  in.SetFileName(Wav);
   TMP3Out out(nullptr);
-  out.SetInput(&in);
-  out.SetFileName(Mp3);
-  out.SetBitRate(br128);
+  SetUpMp3(in, out, Wav, Mp3);
   out.SetQuality(ql5);
-  out.SetMode(JOINT_STEREO);  // the lame program's own choice at this rate
-  out.SetDoneDelay(0);
   bool done = false;
   out.SetOnDone([&](TAuComponent*) { done = true; });
   out.Run();

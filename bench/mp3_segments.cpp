@@ -15,6 +15,7 @@
 #include "audio/lame/mp3_out.h"
 #include "audio/wave/wave_in.h"
 #include "bench/bench_util.h"
+#include "bench/mp3_bench.h"
 #include "platform/ui_thread.h"
 
 using namespace tonvale;
@@ -42,17 +43,12 @@ int Cores() {
 
 TResult Encode(const std::string& Wav, const std::string& Mp3, bool Vbr, int Lanes) {
   TWaveIn in(nullptr);
-  in.SetFileName(Wav);
   TMP3Out out(nullptr);
-  out.SetInput(&in);
-  out.SetFileName(Mp3);
-  out.SetBitRate(br128);
-  out.SetMode(JOINT_STEREO);
+  SetUpMp3(in, out, Wav, Mp3);
   out.SetEnableVBR(Vbr);
   out.SetVBRQuality(ql4);
   out.SetVBRMinBitrate(32);
   out.SetVBRMaxBitrate(320);
-  out.SetDoneDelay(0);
   out.SegmentLanes = Lanes;
   out.SegmentSource = [Wav] {
     auto source = std::make_unique<TWaveIn>(nullptr);

@@ -90,9 +90,8 @@ std::vector<TPlannedFile> TRunPlan::FilesOf(TConversionMode Mode) const {
 const std::string* TRunPlan::Replaced(const std::string& Output) const {
   const std::string key = TFileIdentity::OfExisting(Output);
   if (key.empty()) return nullptr;
-  for (const auto& [k, source] : FSourceNames)
-    if (k == key) return &source;
-  return nullptr;
+  const auto it = FSources.find(key);
+  return it == FSources.end() ? nullptr : &it->second;
 }
 
 TRunPlan PlanRun(const TPlanRequest& Request) {
@@ -126,11 +125,9 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
   // Every source's identity first: an output may not replace a later one either.
   std::vector<std::string> keys;
   keys.reserve(sources.size());
-  std::map<std::string, std::string> sourceOf;  // key -> the first source of that file
   for (const auto& s : sources) {
     keys.push_back(identity.Key(s.Path));
-    if (sourceOf.emplace(keys.back(), s.Path).second) plan.FSourceNames.emplace_back(keys.back(), s.Path);
-    plan.SourceKeys.insert(keys.back());
+    plan.FSources.emplace(keys.back(), s.Path);
   }
   std::set<std::string> seen;                  // source keys
   std::map<std::string, std::string> claimed;  // output key -> the source that writes it
@@ -171,7 +168,7 @@ TRunPlan PlanRun(const TPlanRequest& Request) {
                               "its output " + output + " is already written in this run, from " + earlier->second});
       continue;
     }
-    if (auto source = sourceOf.find(key); source != sourceOf.end()) {
+    if (auto source = plan.FSources.find(key); source != plan.FSources.end()) {
       plan.Refused.push_back({file, output, TFileOutcome::Failed, TReason::WouldReplaceSource,
                               "its output " + output + " would replace " + source->second + ", a source of this run"});
       continue;

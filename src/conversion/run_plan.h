@@ -7,7 +7,7 @@
 // tree kept under the output folder. The plan is worked out once; the lanes
 // convert what it says.
 
-#include <set>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,9 +56,6 @@ struct TRunPlan {
   std::vector<TPlannedFile> Files;  // every file that will be started, in order
   // The sources refused, failed or skipped, with the reason, in order.
   std::vector<TFileResult> Refused;
-  // The identity of every source: what no output may replace.
-  std::set<std::string> SourceKeys;
-
   // The modes of the files, in the order they first appear.
   std::vector<TConversionMode> Modes() const;
   // The files of one mode, in order.
@@ -68,7 +65,9 @@ struct TRunPlan {
 
  private:
   friend TRunPlan PlanRun(const TPlanRequest& Request);
-  std::vector<std::pair<std::string, std::string>> FSourceNames;  // key -> source, in order
+  // The identity of every source (what no output may replace) and the first
+  // source of that file.
+  std::map<std::string, std::string> FSources;
 };
 
 TRunPlan PlanRun(const TPlanRequest& Request);

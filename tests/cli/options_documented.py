@@ -18,8 +18,8 @@ man_entries = re.findall(r"^\.TP\n(.*)$", man, re.M)
 documented = {
     "manual page": {o for entry in man_entries for o in OPTION.findall(re.sub(r'"[^"]*"', " ", entry))},
     "bash completion": set(OPTION.findall(re.search(r'compgen -W "(--help[^"]*)"', text("completions/tonvale-cli.bash"))[1])),
-    "zsh completion": {o for spec in re.findall(r"^  '?(?:\([^)]*\)'?)?(\S+?)\[", text("completions/_tonvale-cli"), re.M)
-                       for o in OPTION.findall(spec)},
+    "zsh completion": {o for names in re.findall(r"^  '?(?:\([^)]*\)'?)?(\S+?)\[", text("completions/_tonvale-cli"), re.M)
+                       for o in OPTION.findall(names)},
     "fish completion": {("-" if kind == "s" else "--") + name
                         for kind, name in re.findall(r" -([sl]) ([a-z][a-z0-9-]*)", "\n".join(
                             l for l in text("completions/tonvale-cli.fish").splitlines() if l.startswith("complete ")))},

@@ -53,6 +53,22 @@ const uint8_t kExtendedContent[16] = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 
 // most, but for a picture in a metadata library).
 constexpr uint64_t kLargestObject = kLargestPicture + 1024 * 1024;
 
+// One attribute's value as the file's: text, the better picture, or a
+// number (a BOOL takes BoolWidth bytes: 4 in the extended content
+// description, 2 in the metadata objects).
+void AddAttribute(const std::string& Name, uint64_t Type, const uint8_t* V, uint64_t Length, int BoolWidth,
+                  std::vector<TFrameTexts>& Out, TPicture& Picture) {
+  if (Type == 0) {
+    Add(Out, Name, Utf16Values(V, Length));
+  } else if (Type == 1) {
+    TPicture p;
+    if (Name == "WM/Picture" && ParseWmPicture(V, Length, p) && BetterPicture(Picture, p)) Picture = std::move(p);
+  } else if (Type >= 2 && Type <= 5) {
+    const int width = Type == 2 ? BoolWidth : Type == 3 ? 4 : Type == 4 ? 8 : 2;
+    if (Length >= static_cast<uint64_t>(width)) Add(Out, Name, {Utf8ToUtf16(std::to_string(Le(V, width)))});
+  }
+}
+
 void ContentDescription(const std::vector<uint8_t>& O, std::vector<TFrameTexts>& Out) {
   static const char* const kNames[5] = {"Title", "Author", "Copyright", "Description", "Rating"};
   if (O.size() < 34) return;
@@ -81,15 +97,7 @@ void ExtendedContent(const std::vector<uint8_t>& O, std::vector<TFrameTexts>& Ou
     if (O.size() - at < length) return;
     const uint8_t* v = O.data() + at;
     at += length;
-    TPicture p;
-    if (type == 0) {
-      Add(Out, name, Utf16Values(v, length));
-    } else if (type == 1 && name == "WM/Picture") {
-      if (ParseWmPicture(v, length, p) && BetterPicture(Picture, p)) Picture = std::move(p);
-    } else if (type >= 2 && type <= 5) {
-      const int width = type == 4 ? 8 : type == 5 ? 2 : 4;
-      if (length >= static_cast<uint64_t>(width)) Add(Out, name, {Utf8ToUtf16(std::to_string(Le(v, width)))});
-    }
+    AddAttribute(name, type, v, length, 4, Out, Picture);
   }
 }
 
@@ -115,15 +123,7 @@ void MetadataRecords(const uint8_t* O, size_t Size, std::vector<TFrameTexts>& Ou
     const uint8_t* v = O + at + nameLength;
     at += nameLength + length;
     if (stream != 0) continue;
-    TPicture p;
-    if (type == 0) {
-      Add(Out, name, Utf16Values(v, length));
-    } else if (type == 1 && name == "WM/Picture") {
-      if (ParseWmPicture(v, length, p) && BetterPicture(Picture, p)) Picture = std::move(p);
-    } else if (type >= 2 && type <= 5) {
-      const int width = type == 4 ? 8 : type == 3 ? 4 : 2;
-      if (length >= static_cast<uint64_t>(width)) Add(Out, name, {Utf8ToUtf16(std::to_string(Le(v, width)))});
-    }
+    AddAttribute(name, type, v, length, 2, Out, Picture);
   }
 }
 
