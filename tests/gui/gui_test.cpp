@@ -1219,6 +1219,18 @@ class GuiTest : public QObject {
         QDragLeaveEvent leave;
         QApplication::sendEvent(main.findChild<QPushButton*>("bWAVtoMP3"), &leave);
       }
+      // The end box of a run with something of every kind to tell.
+      const std::vector<TFileResult> ended = {
+          {"/music/track 10.wav", "/out/track 10.mp3", TFileOutcome::Failed, TReason::CannotRead, "not audio"},
+          {"/music/track 2.wav", "/out/track 2.mp3", TFileOutcome::Skipped, TReason::AlreadyTargetType, "already"},
+          {"/music/late.wav", "", TFileOutcome::NotStarted, TReason::RunStopped, "the run was stopped"},
+          {"/music/cut.wav",
+           "/out/cut.mp3",
+           TFileOutcome::Converted,
+           TReason::None,
+           "",
+           {{TWarningKind::SourceEndedEarly, "the source ended early"}}}};
+      QVERIFY(MakeEndReportBox(&main, MakeEndReport(ended))->grab().save(folder + "/frmEndReport-" + theme + ".png"));
       // The options dialog's other pages too.
       auto* pages = options.findChild<QTabWidget*>("PageControl1");
       for (int page = 1; page < pages->count(); ++page) {
