@@ -119,6 +119,15 @@ def make(d):
     w["WM/Track"] = [ASFUnicodeAttribute("0")]
     w["WM/TrackNumber"] = ["1"]
     w.save()
+    # A copyright and no description.
+    w = wma("copyright.wma")
+    w["Copyright"] = ["2001 Label"]
+    w.save()
+    # A header extension over 17 MiB: a cover over 16 MiB beside a composer.
+    w = wma("bigext.wma")
+    w["WM/Composer"] = [ASFUnicodeAttribute("Lib Composer", language=1)]
+    w["WM/Picture"] = [ASFByteArrayAttribute(pic + b"j" * (17 << 20))]
+    w.save()
 
     # WAV with LIST/INFO (ffmpeg writes it) and with an id3 chunk (mutagen).
     shutil.copy(d + "/base.wav", d + "/id3.wav")
