@@ -74,6 +74,10 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
   // ffprobe reads the same WAV tags; a cover's metadata is not the file's.
   EXPECT_EQ(Shell("ffprobe -v error -show_entries format_tags=title,artist -of csv=p=0 " + Quote(d + "/out/info.mp3")),
             "Info Title,Ia\n");
+  // The ID3v2 tag leaves room for a tag editor to change it in place.
+  EXPECT_EQ(Shell("/usr/bin/python3 " + script + " retag " + Quote(d + "/out/info.mp3")),
+            "padding 1 to 4 KiB, audio in place\n");
+  EXPECT_NE(tags(d + "/out/info.mp3").find("TIT2=Retitled by a tag editor\n"), std::string::npos);
 
   // Round trips keep every value (but the WMA's zero-based "WM/Track" and
   // the MP3's rating).
@@ -105,6 +109,9 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
   EXPECT_NE(tags(d + "/out/broken.wma").find("Author=32766 characters"), std::string::npos);
   said = run("--to wma v24many.mp3");
   EXPECT_NE(said.find("WMA track total of 14/20 left out"), std::string::npos) << said;
+  said = run("--to mp3 --strict --no-id3v2 ripped.wma", &status);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(said.find("ID3v1 holds no copyright, album artist, disc, composer and picture"), std::string::npos) << said;
   for (const char* big : {"--to wma huge.mp3", "--to mp3 bigext.wma"}) {
     said = run(big);
     EXPECT_NE(said.find("the picture, larger than 16 MiB, left out"), std::string::npos) << said;
