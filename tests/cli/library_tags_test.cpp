@@ -61,6 +61,7 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
       {"--to wav ripped.wma", "ripped.wav", {"IART=One; Two", "ICMT=A real comment", "ICOP=2003 Store"}, {}},
       {"--to mp3 info.wav", "info.mp3", {"TIT2=Info Title", "TPE1=Ia", "TALB=Ib", "TRCK=7", "COMM=Ic", "TCOP=Id"}, {}},
       {"--to wma id3.wav", "id3.wma", {"Title=Wave Title", "Author=Wave Artist", "WM/TrackNumber=5"}, {}},
+      {"--to wma --title c base.wav", "base.wma", {"Title=c"}, {}},  // once, though too short for a padding object
       {"--to mp3 --genre 'drum & bass' --year 'May 2024' base.wav", "base.mp3", {"TCON=Drum & Bass", "TDRC=2024"}, {}},
       {"--to mp3 --no-id3v2 --track 3/12 base.wav", "base.mp3", {"TRCK=3", "version=2.1"}, {}},
       {"--to wav --title Given --comment Said ripped.wma", "ripped.wav", {"INAM=Given", "ICMT=Said"}, {}},

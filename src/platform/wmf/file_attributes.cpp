@@ -380,9 +380,26 @@ void TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names) {
     descriptors.push_back({at, length, name});
     at += length;
   }
-  // What the content description holds goes when its space can stand as a
-  // padding object of its own; a further value of a name gets its name back.
-  const bool dropHeld = freed >= 24;
+  // What the content description holds goes: its space stands as a padding
+  // object of its own, or, too small for one (a title of one letter alone),
+  // as more terminating zeros of the first text of the content description.
+  // A further value of a name gets its name back.
+  size_t widened = 0;  // where the zeros go
+  if (freed > 0 && freed < 24 && !held.empty()) {
+    widened = content + 34;
+    int field = 0;
+    for (; Le(h.data() + content + 24 + 2 * field, 2) <= 2; ++field)
+      widened += Le(h.data() + content + 24 + 2 * field, 2);
+    widened += Le(h.data() + content + 24 + 2 * field, 2);
+    if (Le(h.data() + content + 24 + 2 * field, 2) + freed > 0xFFFF ||
+        widened > content + Le(h.data() + content + 16, 8))
+      widened = 0;
+    else
+      for (int i = 0; i < 2; ++i)
+        h[content + 24 + 2 * field + i] =
+            static_cast<uint8_t>((Le(h.data() + content + 24 + 2 * field, 2) + freed) >> (8 * i));
+  }
+  const bool dropHeld = freed >= 24 || widened != 0;
   std::vector<uint8_t> kept(h.begin() + static_cast<std::ptrdiff_t>(extended),
                             h.begin() + static_cast<std::ptrdiff_t>(extended + 26));
   uint64_t count = 0;
@@ -405,7 +422,7 @@ void TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names) {
   for (int i = 0; i < 8; ++i) kept[16 + i] = static_cast<uint8_t>(kept.size() >> (8 * i));
   kept[24] = static_cast<uint8_t>(count);
   kept[25] = static_cast<uint8_t>(count >> 8);
-  if (slack > 0) {
+  if (slack >= 24) {
     std::vector<uint8_t> padding(slack, 0);
     std::memcpy(padding.data(), kPadding, 16);
     for (int i = 0; i < 8; ++i) padding[16 + i] = static_cast<uint8_t>(slack >> (8 * i));
@@ -414,6 +431,19 @@ void TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names) {
     for (int i = 0; i < 4; ++i) h[24 + i] = static_cast<uint8_t>(objects >> (8 * i));
   }
   std::memcpy(h.data() + extended, kept.data(), kept.size());
+  if (widened) {
+    // The content description grows by the slack, the objects between move.
+    const uint64_t contentSize = Le(h.data() + content + 16, 8) + slack;
+    for (int i = 0; i < 8; ++i) h[content + 16 + i] = static_cast<uint8_t>(contentSize >> (8 * i));
+    const auto at = [&h](size_t Index) { return h.begin() + static_cast<std::ptrdiff_t>(Index); };
+    if (content < extended) {
+      h.erase(at(extended + kept.size()), at(extended + kept.size() + slack));
+      h.insert(at(widened), slack, 0);
+    } else {
+      h.insert(at(widened), slack, 0);
+      h.erase(at(extended + kept.size()), at(extended + kept.size() + slack));
+    }
+  }
   uint32_t written = 0;
   if (Stream.Seek(0, STREAM_SEEK_SET, nullptr) == S_OK)
     Stream.Write(h.data(), static_cast<uint32_t>(h.size()), &written);
