@@ -10,6 +10,8 @@
 #include "conversion/file_checks.h"
 #include "conversion/output_tags.h"
 #include "conversion/source_tags.h"
+#include "conversion/tag_preparation.h"
+#include "conversion/written_tags.h"
 #include "platform/text.h"
 #include "platform/ui_thread.h"
 #include "settings/encoder_config.h"
@@ -136,24 +138,30 @@ void TBatchDriver::FinishPrevious() {
   if (!error.empty() && !out->ErrorDetail().empty()) error += ": " + out->ErrorDetail();
   TTagReport report;
   if (out == &MP3Out1) report = Mp3TagReport(FRunningTags, f.Output, !MP3Out1.LeadingTag.empty());
-  if (out == &WaveOut1) report = {WaveInfoReport(FRunningTags), !WaveInfoReport(FRunningTags).empty()};
+  if (out == &WaveOut1) report = WaveInfoReport(FRunningTags);
   if (out == &WMAOut1) report = WmaTagReport(WMAOut1.Id3v2Tags());
   auto* fileOut = static_cast<TAuFileOut*>(out);
   TReason reason = TReason::ConversionFailed;
-  if (error.empty() && FValues->Strict && report.LostEverywhere) {
-    // Strict: a value the output keeps whole in no tag fails it.
-    fileOut->CommitFile(false);
-    error = report.Text;
-    reason = TReason::TagLoss;
-  } else if (error.empty() && out == &MP3Out1) {
-    error = CompleteMp3(MP3Out1.FileName());
-  } else if (error.empty()) {
-    // A WAV output's tags follow its data.
-    const int e =
-        out == &WaveOut1 ? AppendWaveChunk(WaveOut1.WrittenFileName(), WaveInfoFor(FRunningTags, f.Output)) : 0;
-    if (e) error = "Cannot write the tags to " + f.Output + ": " + ErrorText(e);
-    const std::string committed = fileOut->CommitFile(error.empty());
-    if (error.empty()) error = committed;
+  if (error.empty()) {
+    error = WriteTrailingTags(f.Output);
+    if (error.empty()) {
+      // The report holds to what the written tags read back.
+      TTagValues written = FRunningTags;
+      if (out == &WMAOut1) {
+        written = {};
+        TagValuesFromSource(WMAOut1.Id3v2Tags(), false, written);
+      }
+      CheckWrittenTags(report, ValuesNotKept(written, f.Output, fileOut->WrittenFileName()), written.TagPictureLeftOut);
+    }
+    if (error.empty() && FValues->Strict && report.LostEverywhere) {
+      // Strict: a value the output keeps whole in no tag fails it.
+      fileOut->CommitFile(false);
+      error = report.Text;
+      reason = TReason::TagLoss;
+    } else {
+      const std::string committed = fileOut->CommitFile(error.empty());
+      if (error.empty()) error = committed;
+    }
   }
   if (static_cast<TAuFileOut*>(out)->Appeared()) {
     FView.FileFinished({f.Source, f.Output, TFileOutcome::Skipped, TReason::AppearedWhileConverting,
@@ -175,15 +183,18 @@ void TBatchDriver::FinishPrevious() {
   FView.FileFinished(result);
 }
 
-std::string TBatchDriver::CompleteMp3(const std::string& Output) {
-  const std::string written = MP3Out1.WrittenFileName();
-  Tid3tag tag;
-  FillId3v1(tag, FRunningTags, Output);
-  std::string error;
-  if (tag.WriteTag(written) != Tid3tag::Ok)
-    error = "Cannot write the ID3v1 tag to " + Output + ": " + ErrorText(tag.SystemError ? tag.SystemError : EIO);
-  const std::string committed = MP3Out1.CommitFile(error.empty());
-  return error.empty() ? committed : error;
+std::string TBatchDriver::WriteTrailingTags(const std::string& Output) {
+  if (ModeOutput() == &MP3Out1) {
+    Tid3tag tag;
+    FillId3v1(tag, FRunningTags, Output);
+    if (tag.WriteTag(MP3Out1.WrittenFileName()) != Tid3tag::Ok)
+      return "Cannot write the ID3v1 tag to " + Output + ": " + ErrorText(tag.SystemError ? tag.SystemError : EIO);
+  }
+  if (ModeOutput() == &WaveOut1) {
+    if (const int e = AppendWaveChunk(WaveOut1.WrittenFileName(), WaveInfoFor(FRunningTags, Output)))
+      return "Cannot write the tags to " + Output + ": " + ErrorText(e);
+  }
+  return "";
 }
 
 void TBatchDriver::StartNext(const TPlannedFile& File) {

@@ -85,9 +85,10 @@ class TBatchDriver {
   // Whether File's output may be written: nothing stands there, or the
   // policy or the user says to replace it.
   bool MayWrite(const TPlannedFile& File);
-  // Writes the tag into the finished MP3 held under its temporary name and
-  // lets it take its name; returns the reason when either failed.
-  std::string CompleteMp3(const std::string& Output);
+  // Writes the tags that follow the data (an MP3's ID3v1 tag, a WAV's
+  // LIST/INFO chunk) into the finished file held under its temporary name;
+  // returns the reason when that failed.
+  std::string WriteTrailingTags(const std::string& Output);
   TAuOutput* ModeOutput();
   TAuFileIn* ModeInput();
   void WaveOut1Done(TAuComponent* Sender);

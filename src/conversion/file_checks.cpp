@@ -76,7 +76,7 @@ std::optional<TFileResult> FileProblem(const TPlannedFile& File, const TRunValue
       const TTagReport mp3 = Mp3TagReport(Tags, File.Output, Values.Settings.WriteID3v2);
       if (mp3.LostEverywhere) report = mp3.Text;
     }
-    if (OutputExtension(File.Mode) == ".wav") report = WaveInfoReport(Tags);
+    if (OutputExtension(File.Mode) == ".wav") report = WaveInfoReport(Tags).Text;
     if (!report.empty()) {
       Input.SetFileName("");
       return problem(TFileOutcome::Failed, TReason::TagLoss, report);

@@ -79,13 +79,14 @@ std::vector<uint8_t> WaveInfoFor(const TTagValues& Values, const std::string& Ou
                         {"ICOP", JoinedValues(Values.TagCopyright)}});
 }
 
-std::string WaveInfoReport(const TTagValues& Values) {
+TTagReport WaveInfoReport(const TTagValues& Values) {
   std::vector<std::string> left;
   if (!Values.TagAlbumArtist.empty()) left.push_back("album artist");
   if (!Values.TagDisc.empty()) left.push_back("disc");
   if (!Values.TagComposer.empty()) left.push_back("composer");
   if (!Values.TagPicture.empty() || Values.TagPictureLeftOut) left.push_back("picture");
-  return left.empty() ? "" : "WAV INFO has no " + Join(left, " and ") + "; left out";
+  if (left.empty()) return {};
+  return {"WAV INFO has no " + Join(left, " and ") + "; left out", true, left};
 }
 
 TTagReport WmaTagReport(const TId3v2Tags& Tags) {
@@ -107,10 +108,12 @@ TTagReport WmaTagReport(const TId3v2Tags& Tags) {
   std::vector<std::string> losses;
   if (!cut.empty())
     losses.push_back("WMA " + Join(cut, " and ") + " cut to " + std::to_string(wmf::kLongestAsfValue) + " characters");
-  if (TrackNumberPart(Tags.Track()) != Tags.Track() && !TrackNumberPart(Tags.Track()).empty())
+  if (TrackNumberPart(Tags.Track()) != Tags.Track() && !TrackNumberPart(Tags.Track()).empty()) {
     losses.push_back("WMA track total of " + Utf16ToUtf8(Tags.Track()) + " left out");
+    cut.emplace_back("track");
+  }
   if (Tags.PictureLeftOut()) losses.push_back(kPictureTooLarge);
-  return {Join(losses, "; "), !losses.empty()};
+  return {Join(losses, "; "), !losses.empty(), cut};
 }
 
 TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written) {
@@ -124,13 +127,17 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
                 {"album", Values.TagAlbum, 30},
                 {"year", Values.TagYear, 4},
                 {"comment", Values.TagComment, track ? 28u : 30u}};
-  std::vector<std::string> cut30, cut28, cut4, letters, joined, losses, lostEverywhere;
+  // The fields the ID3v1 tag changes (several values joined by "; " are all
+  // there still), those no tag keeps whole.
+  std::vector<std::string> cut30, cut28, cut4, letters, joined, losses, lostEverywhere, changed, lost;
   for (const auto& f : fields) {
     const std::string value = JoinedValues(f.Value);
+    const size_t before = cut30.size() + cut28.size() + cut4.size() + letters.size();
     if (value != f.Value) joined.push_back(f.Name);
     if (Utf8Length(value) > f.Limit) (f.Limit == 4 ? cut4 : f.Limit == 28 ? cut28 : cut30).push_back(f.Name);
     const std::u16string kept = Utf8ToUtf16(Utf8Left(value, f.Limit));
     if (std::any_of(kept.begin(), kept.end(), [](char16_t C) { return C > 0xFF; })) letters.push_back(f.Name);
+    if (cut30.size() + cut28.size() + cut4.size() + letters.size() != before) changed.emplace_back(f.Name);
   }
   if (!cut30.empty()) losses.push_back(Join(cut30, " and ") + " cut to 30 characters");
   if (!cut28.empty()) losses.push_back("comment cut to 28 characters (the track takes the rest)");
@@ -142,18 +149,37 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
   if (!t.empty() && !track && !(decimal && t.find_first_not_of("-0") == std::string::npos)) {
     const std::string loss = decimal ? "track " + t + " outside 0 to 255 left out"
                                      : "track \"" + t + "\" not a number from 1 to 255 left out";
-    (Id3v2Written && Id3v2Track(t) ? losses : lostEverywhere).push_back(loss);
+    const bool kept = Id3v2Written && Id3v2Track(t);
+    (kept ? losses : lostEverywhere).push_back(loss);
+    (kept ? changed : lost).emplace_back("track");
   }
-  if (!KnownGenre(Values.TagGenreIndex) && !Values.TagGenreName.empty())
+  if (!KnownGenre(Values.TagGenreIndex) && !Values.TagGenreName.empty()) {
     losses.push_back("genre \"" + Values.TagGenreName + "\" not in its list");
+    changed.emplace_back("genre");
+  }
   // A year that is no timestamp keeps only its four digits in the ID3v2 tag.
   const std::string timestamp = Id3Timestamp(Values.TagYear);
   const bool yearKept = Id3v2Written && timestamp == Values.TagYear;
-  if (!yearKept && !Values.TagYear.empty() && Id3v2Written)
+  if (!yearKept && !Values.TagYear.empty() && Id3v2Written) {
     lostEverywhere.push_back("year \"" + Values.TagYear + "\" written as " +
                              (timestamp.empty() ? std::string("none") : timestamp) + " in the ID3v2 tag");
+    lost.emplace_back("year");
+  }
+  if (!Id3v2Written) {
+    // Only the ID3v1 tag: what it changes or has no place for is lost.
+    std::vector<std::string> none;
+    for (const auto& [name, value] : {std::pair<const char*, const std::string&>{"copyright", Values.TagCopyright},
+                                      {"album artist", Values.TagAlbumArtist},
+                                      {"disc", Values.TagDisc},
+                                      {"composer", Values.TagComposer},
+                                      {"picture", Values.TagPicture}})
+      if (!value.empty()) none.emplace_back(name);
+    if (!none.empty()) lostEverywhere.push_back("ID3v1 holds no " + Join(none, " and "));
+    lost.insert(lost.end(), none.begin(), none.end());
+    lost.insert(lost.end(), changed.begin(), changed.end());
+  }
   TTagReport report;
-  report.LostEverywhere = !lostEverywhere.empty() || (!losses.empty() && !Id3v2Written);
+  report.LostEverywhere = !lost.empty() || Values.TagPictureLeftOut;
   if (!losses.empty()) {
     report.Text = "ID3v1 " + Join(losses, ", ");
     if (Id3v2Written)
@@ -162,7 +188,17 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
   if (Values.TagPictureLeftOut) lostEverywhere.push_back(kPictureTooLarge);
   if (!lostEverywhere.empty())
     report.Text += (report.Text.empty() ? "" : "; ") + Join(lostEverywhere, ", ") + " (no tag keeps it whole)";
+  report.Lost = lost;
   return report;
+}
+
+void CheckWrittenTags(TTagReport& Report, const std::vector<std::string>& NotKept, bool PictureLeftOut) {
+  std::vector<std::string> unnamed;
+  for (const auto& field : NotKept)
+    if (std::find(Report.Lost.begin(), Report.Lost.end(), field) == Report.Lost.end()) unnamed.push_back(field);
+  if (!unnamed.empty())
+    Report.Text += (Report.Text.empty() ? "" : "; ") + Join(unnamed, " and ") + " not found whole in the written tags";
+  Report.LostEverywhere = !NotKept.empty() || PictureLeftOut;
 }
 
 }  // namespace tonvale

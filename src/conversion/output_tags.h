@@ -18,6 +18,7 @@ class TId3v2Tags;
 struct TTagReport {
   std::string Text;
   bool LostEverywhere = false;
+  std::vector<std::string> Lost;  // the fields ("title", "album artist"...) it names as kept whole by no tag
 };
 
 // The ID3v2.4 tag that goes before the first audio frame: every value whole
@@ -32,7 +33,7 @@ void FillId3v1(Tid3tag& Tag, const TTagValues& Values, const std::string& Output
 // what it cannot hold (album artist, disc, composer, picture), or empty when
 // nothing.
 std::vector<uint8_t> WaveInfoFor(const TTagValues& Values, const std::string& Output);
-std::string WaveInfoReport(const TTagValues& Values);
+TTagReport WaveInfoReport(const TTagValues& Values);
 
 // What the attributes of a WMA output lose: a value longer than an ASF
 // header holds is cut, a track's total is not held.
@@ -41,5 +42,11 @@ TTagReport WmaTagReport(const TId3v2Tags& Tags);
 // What the tags of an MP3 lose of the values ("ID3v1 title cut to 30
 // characters; the ID3v2 tag keeps it whole").
 TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written);
+
+// Report checked against NotKept, the fields no tag of the written output
+// holds whole as its tags read back (ValuesNotKept): a field it does not
+// name is added, and LostEverywhere says whether any is (or the source's
+// picture was left out, PictureLeftOut).
+void CheckWrittenTags(TTagReport& Report, const std::vector<std::string>& NotKept, bool PictureLeftOut);
 
 }  // namespace tonvale

@@ -2,6 +2,7 @@
 
   library_tags.py make DIR   writes the sources into DIR (DIR/base.mp3, base.wma, base.wav must exist)
   library_tags.py read FILE  prints the file's tags, one "name=value" a line, sorted
+  library_tags.py retag FILE  changes an MP3's title as a tag editor does and says whether the audio moved
 """
 import shutil
 import struct
@@ -119,6 +120,15 @@ def make(d):
     w["WM/Track"] = [ASFUnicodeAttribute("0")]
     w["WM/TrackNumber"] = ["1"]
     w.save()
+    # A copyright and no description.
+    w = wma("copyright.wma")
+    w["Copyright"] = ["2001 Label"]
+    w.save()
+    # A header extension over 17 MiB: a cover over 16 MiB beside a composer.
+    w = wma("bigext.wma")
+    w["WM/Composer"] = [ASFUnicodeAttribute("Lib Composer", language=1)]
+    w["WM/Picture"] = [ASFByteArrayAttribute(pic + b"j" * (17 << 20))]
+    w.save()
 
     # WAV with LIST/INFO (ffmpeg writes it) and with an id3 chunk (mutagen).
     shutil.copy(d + "/base.wav", d + "/id3.wav")
@@ -159,5 +169,17 @@ def read(path):
         print("%s=%s" % (k, out[k] if len(out[k]) <= 60 else "%d characters" % len(out[k])))
 
 
+def retag(path):
+    data = open(path, "rb").read()
+    end = 10 + sum((b & 0x7F) << (7 * (3 - i)) for i, b in enumerate(data[6:10]))
+    padding = end - 10 - len(data[10:end].rstrip(b"\0"))
+    t = ID3(path)
+    t.add(TIT2(encoding=3, text=["Retitled by a tag editor"]))
+    t.save(path)
+    after = open(path, "rb").read()
+    moved = len(after) != len(data) or after[end:-128] != data[end:-128]
+    print("padding %s, audio %s" % ("1 to 4 KiB" if 1024 <= padding <= 4096 else padding, "moved" if moved else "in place"))
+
+
 if __name__ == "__main__":
-    make(sys.argv[2]) if sys.argv[1] == "make" else read(sys.argv[2])
+    {"make": make, "read": read, "retag": retag}[sys.argv[1]](sys.argv[2])

@@ -88,12 +88,10 @@ void TWMIn::OpenSource() {
   const std::u16string trackNumber = WMAReaderTag(FReader, u"WM/TrackNumber");
   tags.SetTrack(trackNumber.empty() ? WMAReaderTrack(FReader) : trackNumber);
   tags.SetYear(WMAReaderYear(FReader));
-  // The comment is the description; a file without one (as this program
-  // wrote them before) keeps its comment in "Copyright".
-  const std::u16string description = WMAReaderTag(FReader, u"Description");
-  const std::u16string copyright = WMAReaderCopyright(FReader);
-  tags.SetComment(description.empty() ? copyright : description);
-  tags.SetCopyright(description.empty() ? std::u16string() : copyright);
+  // The comment is the description (the reader gives a file written by an
+  // earlier version of this program its comment from "Copyright").
+  tags.SetComment(WMAReaderTag(FReader, u"Description"));
+  tags.SetCopyright(WMAReaderCopyright(FReader));
   tags.SetAlbumArtist(WMAReaderTag(FReader, u"WM/AlbumArtist"));
   tags.SetDisc(WMAReaderTag(FReader, u"WM/PartOfSet"));
   tags.SetComposer(WMAReaderTag(FReader, u"WM/Composer"));

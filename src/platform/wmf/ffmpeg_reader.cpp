@@ -324,11 +324,12 @@ void TSyncReader::ReadAttributes() {
   AVFormatContext* f = FInput->Format;
   const bool asf = f->iformat && std::string(f->iformat->name) == "asf";
   TPicture picture = FTags.Picture;
-  std::vector<TFrameTexts> own = asf ? ReadAsfAttributes(*FStream, FBase, picture) : FTags.Texts;
+  bool pictureLeftOut = FTags.PictureLeftOut;
+  std::vector<TFrameTexts> own = asf ? ReadAsfAttributes(*FStream, FBase, picture, pictureLeftOut) : FTags.Texts;
   if (!picture.Data.empty()) {
     const auto bytes = WmPictureBytes(picture);
     FAttributes->SetAttribute(0, u"WM/Picture", WMT_TYPE_BINARY, bytes.data(), static_cast<uint32_t>(bytes.size()));
-  } else if (FTags.PictureLeftOut) {
+  } else if (pictureLeftOut) {
     FAttributes->SetQword(kPictureLeftOut, 1);
   }
   if (!asf) {
@@ -341,6 +342,9 @@ void TSyncReader::ReadAttributes() {
       FAttributes->SetString(name, text);
       continue;
     }
+    // An ASF header is read whole above; FFmpeg's copy of it has nothing
+    // more (and would bring back a copyright read as the comment).
+    if (asf) continue;
     for (const char* key : keys) {
       if (const AVDictionaryEntry* e = av_dict_get(f->metadata, key, nullptr, 0)) {
         // FFmpeg hands an ID3v1 tag's letters over as they stand, in

@@ -49,8 +49,8 @@ const uint8_t kContentDescription[16] = {0x33, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xC
                                          0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 const uint8_t kExtendedContent[16] = {0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
                                       0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
-// Larger description objects are not read (their values are 64 KiB each at
-// most, but for a picture in a metadata library).
+// Larger objects are not read whole (a description's values are 64 KiB
+// each at most; the header extension is read one record at a time).
 constexpr uint64_t kLargestObject = kLargestPicture + 1024 * 1024;
 
 // One attribute's value as the file's: text, the better picture, or a
@@ -69,36 +69,46 @@ void AddAttribute(const std::string& Name, uint64_t Type, const uint8_t* V, uint
   }
 }
 
-void ContentDescription(const std::vector<uint8_t>& O, std::vector<TFrameTexts>& Out) {
+// True when the object holds a copyright.
+bool ContentDescription(const std::vector<uint8_t>& O, std::vector<TFrameTexts>& Out) {
   static const char* const kNames[5] = {"Title", "Author", "Copyright", "Description", "Rating"};
-  if (O.size() < 34) return;
+  if (O.size() < 34) return false;
   size_t at = 34;
+  bool copyright = false;
   for (int i = 0; i < 5; ++i) {
     const size_t n = Le(O.data() + 24 + 2 * i, 2);
-    if (n > O.size() - at) return;
+    if (n > O.size() - at) break;
     auto values = Utf16Values(O.data() + at, n);
-    if (!(values.size() == 1 && values.front().empty())) Add(Out, kNames[i], values);
+    if (!(values.size() == 1 && values.front().empty())) {
+      Add(Out, kNames[i], values);
+      copyright = copyright || i == 2;
+    }
     at += n;
   }
+  return copyright;
 }
 
-void ExtendedContent(const std::vector<uint8_t>& O, std::vector<TFrameTexts>& Out, TPicture& Picture) {
-  if (O.size() < 26) return;
+// True when the object holds an attribute named "Copyright" as written.
+bool ExtendedContent(const std::vector<uint8_t>& O, std::vector<TFrameTexts>& Out, TPicture& Picture) {
+  bool copyright = false;
+  if (O.size() < 26) return copyright;
   const uint64_t count = Le(O.data() + 24, 2);
   size_t at = 26;
   for (uint64_t i = 0; i < count; ++i) {
-    if (O.size() - at < 2) return;
+    if (O.size() - at < 2) break;
     const size_t nameLength = Le(O.data() + at, 2);
-    if (O.size() - at - 2 < nameLength + 4) return;
+    if (O.size() - at - 2 < nameLength + 4) break;
     const std::string name = Utf16Name(O.data() + at + 2, nameLength);
     at += 2 + nameLength;
     const uint64_t type = Le(O.data() + at, 2), length = Le(O.data() + at + 2, 2);
     at += 4;
-    if (O.size() - at < length) return;
+    if (O.size() - at < length) break;
     const uint8_t* v = O.data() + at;
     at += length;
     AddAttribute(name, type, v, length, 4, Out, Picture);
+    copyright = copyright || name == "Copyright";
   }
+  return copyright;
 }
 
 const uint8_t kHeaderExtension[16] = {0xB5, 0x03, 0xBF, 0x5F, 0x2E, 0xA9, 0xCF, 0x11,
@@ -109,45 +119,60 @@ const uint8_t kMetadataLibrary[16] = {0x94, 0x1C, 0x23, 0x44, 0x98, 0x94, 0xD1, 
                                       0xA1, 0x41, 0x1D, 0x13, 0x4E, 0x45, 0x70, 0x54};
 
 // The records of a metadata or metadata library object (in the header
-// extension, where repeated and large attributes go) that describe the file.
-void MetadataRecords(const uint8_t* O, size_t Size, std::vector<TFrameTexts>& Out, TPicture& Picture) {
-  if (Size < 26) return;
-  const uint64_t count = Le(O + 24, 2);
-  size_t at = 26;
-  for (uint64_t i = 0; i < count && Size - at >= 12; ++i) {
-    const uint64_t stream = Le(O + at + 2, 2), nameLength = Le(O + at + 4, 2), type = Le(O + at + 6, 2),
-                   length = Le(O + at + 8, 4);
+// extension, where repeated and large attributes go) of Size bytes at At
+// that describe the file, read one by one: a value larger than a picture
+// kept is stepped over (and a picture so stepped over is left out).
+void MetadataRecords(IStream& Stream, uint64_t At, uint64_t Size, std::vector<TFrameTexts>& Out, TPicture& Picture,
+                     bool& PictureLeftOut) {
+  uint8_t head[12];
+  if (Size < 26 || !ReadAt(Stream, At + 24, head, 2)) return;
+  const uint64_t count = Le(head, 2), end = At + Size;
+  std::vector<uint8_t> record;
+  for (uint64_t i = 0, at = At + 26; i < count && end - at >= 12; ++i) {
+    if (!ReadAt(Stream, at, head, 12)) return;
+    const uint64_t stream = Le(head + 2, 2), nameLength = Le(head + 4, 2), type = Le(head + 6, 2),
+                   length = Le(head + 8, 4);
     at += 12;
-    if (Size - at < nameLength || Size - at - nameLength < length) return;
-    const std::string name = Utf16Name(O + at, nameLength);
-    const uint8_t* v = O + at + nameLength;
+    if (end - at < nameLength || end - at - nameLength < length) return;
+    const bool large = length > kLargestPicture + 64 * 1024;
+    record.resize(nameLength + (large ? 0 : length));
+    if (!ReadAt(Stream, at, record.data(), static_cast<uint32_t>(record.size()))) return;
     at += nameLength + length;
     if (stream != 0) continue;
-    AddAttribute(name, type, v, length, 2, Out, Picture);
+    const std::string name = Utf16Name(record.data(), nameLength);
+    if (!large)
+      AddAttribute(name, type, record.data() + nameLength, length, 2, Out, Picture);
+    else if (name == "WM/Picture")
+      PictureLeftOut = true;
   }
 }
 
-void HeaderExtension(const std::vector<uint8_t>& O, std::vector<TFrameTexts>& Out, TPicture& Picture) {
-  if (O.size() < 46) return;
-  const uint64_t size = std::min<uint64_t>(Le(O.data() + 42, 4), O.size() - 46);
-  for (size_t at = 46; at + 24 <= 46 + size;) {
-    const uint64_t n = Le(O.data() + at + 16, 8);
-    if (n < 24 || n > 46 + size - at) return;
-    if (std::memcmp(O.data() + at, kMetadata, 16) == 0 || std::memcmp(O.data() + at, kMetadataLibrary, 16) == 0)
-      MetadataRecords(O.data() + at, n, Out, Picture);
+// The metadata objects of the header extension object of Size bytes at At.
+void HeaderExtension(IStream& Stream, uint64_t At, uint64_t Size, std::vector<TFrameTexts>& Out, TPicture& Picture,
+                     bool& PictureLeftOut) {
+  uint8_t head[24];
+  if (Size < 46 || !ReadAt(Stream, At + 42, head, 4)) return;
+  const uint64_t end = At + 46 + std::min<uint64_t>(Le(head, 4), Size - 46);
+  for (uint64_t at = At + 46; end - at >= 24;) {
+    if (!ReadAt(Stream, at, head, 24)) return;
+    const uint64_t n = Le(head + 16, 8);
+    if (n < 24 || n > end - at) return;
+    if (std::memcmp(head, kMetadata, 16) == 0 || std::memcmp(head, kMetadataLibrary, 16) == 0)
+      MetadataRecords(Stream, at, n, Out, Picture, PictureLeftOut);
     at += n;
   }
 }
 
 }  // namespace
 
-std::vector<TFrameTexts> ReadAsfAttributes(IStream& Stream, uint64_t Base, TPicture& Picture) {
+std::vector<TFrameTexts> ReadAsfAttributes(IStream& Stream, uint64_t Base, TPicture& Picture, bool& PictureLeftOut) {
   std::vector<TFrameTexts> out, later;
   uint8_t head[30];
   if (!ReadAt(Stream, Base, head, sizeof head) || std::memcmp(head, kHeader, 16) != 0) return out;
   const uint64_t headerEnd = Base + Le(head + 16, 8);
   const uint64_t objects = Le(head + 24, 4);
   uint64_t at = Base + 30;
+  bool contentCopyright = false, extendedCopyright = false;
   for (uint64_t i = 0; i < objects && at + 24 <= headerEnd; ++i) {
     uint8_t object[24];
     if (!ReadAt(Stream, at, object, 24)) break;
@@ -155,18 +180,28 @@ std::vector<TFrameTexts> ReadAsfAttributes(IStream& Stream, uint64_t Base, TPict
     if (size < 24 || size > headerEnd - at) break;
     const bool content = std::memcmp(object, kContentDescription, 16) == 0;
     const bool extended = std::memcmp(object, kExtendedContent, 16) == 0;
-    const bool extension = std::memcmp(object, kHeaderExtension, 16) == 0;
-    if ((content || extended || extension) && size <= kLargestObject) {
+    if (std::memcmp(object, kHeaderExtension, 16) == 0)
+      HeaderExtension(Stream, at, size, later, Picture, PictureLeftOut);
+    if ((content || extended) && size <= kLargestObject) {
       std::vector<uint8_t> o(size);
       if (!ReadAt(Stream, at, o.data(), static_cast<uint32_t>(size))) break;
-      if (content) ContentDescription(o, out);
-      if (extended) ExtendedContent(o, out, Picture);
-      if (extension) HeaderExtension(o, later, Picture);
+      if (content) contentCopyright = ContentDescription(o, out);
+      if (extended) extendedCopyright = ExtendedContent(o, out, Picture);
     }
     at += size;
   }
   // Further values of a name follow its first, wherever the objects stand.
   for (const auto& [name, values] : later) Add(out, name, values);
+  // Earlier versions of this program wrote the comment as the copyright,
+  // through FFmpeg's muxer, which puts "Copyright" both in the content
+  // description and among the extended attributes; this version and other
+  // tools write it once. Such a file's copyright is its comment when it has
+  // no description.
+  const auto named = [&out](const char* Name) {
+    return std::find_if(out.begin(), out.end(), [&](const TFrameTexts& T) { return T.first == Name; });
+  };
+  if (contentCopyright && extendedCopyright && named("Description") == out.end())
+    named("Copyright")->first = "Description";
   return out;
 }
 
@@ -178,7 +213,7 @@ bool TagValue(const std::vector<TFrameTexts>& Tags, const std::u16string& Name, 
       {u"WM/Genre", {"WM/Genre", "TCON", "TCO", "Genre"}},
       {u"WM/TrackNumber", {"WM/TrackNumber", "TRCK", "TRK", "Track"}},
       {u"WM/Track", {"WM/Track"}},
-      {u"WM/Year", {"WM/Year", "TDRC", "TYER", "TYE", "Year"}},
+      {u"WM/Year", {"WM/Year", "TDRC", "TYER", "TYE", "Year", "date"}},
       {u"Description", {"Description", "COMM", "Comment"}},
       {u"Copyright", {"Copyright", "TCOP", "TCR"}},
       {u"WM/AlbumArtist", {"WM/AlbumArtist", "TPE2", "TP2", "Album Artist"}},
@@ -345,9 +380,26 @@ void TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names) {
     descriptors.push_back({at, length, name});
     at += length;
   }
-  // What the content description holds goes when its space can stand as a
-  // padding object of its own; a further value of a name gets its name back.
-  const bool dropHeld = freed >= 24;
+  // What the content description holds goes: its space stands as a padding
+  // object of its own, or, too small for one (a title of one letter alone),
+  // as more terminating zeros of the first text of the content description.
+  // A further value of a name gets its name back.
+  size_t widened = 0;  // where the zeros go
+  if (freed > 0 && freed < 24 && !held.empty()) {
+    widened = content + 34;
+    int field = 0;
+    for (; Le(h.data() + content + 24 + 2 * field, 2) <= 2; ++field)
+      widened += Le(h.data() + content + 24 + 2 * field, 2);
+    widened += Le(h.data() + content + 24 + 2 * field, 2);
+    if (Le(h.data() + content + 24 + 2 * field, 2) + freed > 0xFFFF ||
+        widened > content + Le(h.data() + content + 16, 8))
+      widened = 0;
+    else
+      for (int i = 0; i < 2; ++i)
+        h[content + 24 + 2 * field + i] =
+            static_cast<uint8_t>((Le(h.data() + content + 24 + 2 * field, 2) + freed) >> (8 * i));
+  }
+  const bool dropHeld = freed >= 24 || widened != 0;
   std::vector<uint8_t> kept(h.begin() + static_cast<std::ptrdiff_t>(extended),
                             h.begin() + static_cast<std::ptrdiff_t>(extended + 26));
   uint64_t count = 0;
@@ -370,7 +422,7 @@ void TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names) {
   for (int i = 0; i < 8; ++i) kept[16 + i] = static_cast<uint8_t>(kept.size() >> (8 * i));
   kept[24] = static_cast<uint8_t>(count);
   kept[25] = static_cast<uint8_t>(count >> 8);
-  if (slack > 0) {
+  if (slack >= 24) {
     std::vector<uint8_t> padding(slack, 0);
     std::memcpy(padding.data(), kPadding, 16);
     for (int i = 0; i < 8; ++i) padding[16 + i] = static_cast<uint8_t>(slack >> (8 * i));
@@ -379,6 +431,19 @@ void TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names) {
     for (int i = 0; i < 4; ++i) h[24 + i] = static_cast<uint8_t>(objects >> (8 * i));
   }
   std::memcpy(h.data() + extended, kept.data(), kept.size());
+  if (widened) {
+    // The content description grows by the slack, the objects between move.
+    const uint64_t contentSize = Le(h.data() + content + 16, 8) + slack;
+    for (int i = 0; i < 8; ++i) h[content + 16 + i] = static_cast<uint8_t>(contentSize >> (8 * i));
+    const auto at = [&h](size_t Index) { return h.begin() + static_cast<std::ptrdiff_t>(Index); };
+    if (content < extended) {
+      h.erase(at(extended + kept.size()), at(extended + kept.size() + slack));
+      h.insert(at(widened), slack, 0);
+    } else {
+      h.insert(at(widened), slack, 0);
+      h.erase(at(extended + kept.size()), at(extended + kept.size() + slack));
+    }
+  }
   uint32_t written = 0;
   if (Stream.Seek(0, STREAM_SEEK_SET, nullptr) == S_OK)
     Stream.Write(h.data(), static_cast<uint32_t>(h.size()), &written);

@@ -19,8 +19,11 @@ namespace tonvale::wmf {
 // "Description", "WM/TrackNumber"...), a repeated one with each value; a
 // zero inside a text separates values. Numbers as decimal text; of byte
 // arrays only the pictures, of which Picture gets the front cover (else the
-// first). Empty when the source is no ASF file.
-std::vector<TFrameTexts> ReadAsfAttributes(IStream& Stream, uint64_t Base, TPicture& Picture);
+// first); PictureLeftOut is set when a picture larger than kLargestPicture
+// was stepped over. A copyright written as earlier versions of this program
+// wrote the comment comes as "Description" when the file has none. Empty
+// when the source is no ASF file.
+std::vector<TFrameTexts> ReadAsfAttributes(IStream& Stream, uint64_t Base, TPicture& Picture, bool& PictureLeftOut);
 
 // The items of an APEv2 tag at the end of the source (before an ID3v1 tag),
 // by their keys as written ("Title", "Album Artist"...); empty when none.

@@ -106,7 +106,7 @@ TEST(WMIn, AttributesLandInTheId3v2Set) {
   EXPECT_EQ(u.Genre(), u"Jazz");
   EXPECT_EQ(u.Track(), u"7");
   EXPECT_EQ(u.Year(), u"2001");
-  EXPECT_EQ(u.Comment(), u"C");
+  EXPECT_EQ(u.Copyright(), u"C") << "a copyright is no comment";
 }
 
 TEST(WMIn, SeekingAndRanges) {
