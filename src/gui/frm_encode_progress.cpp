@@ -7,6 +7,7 @@
 #include "gui/end_report.h"
 
 #include "gui/dialogs.h"
+#include "gui/text_fit.h"
 #include "gui/widgets.h"
 #include "settings/settings.h"
 #include "settings/tag_values.h"
@@ -82,6 +83,7 @@ void TfrmEncodeProgress::MakeControls() {
   bStop = Place<QPushButton>(this, "bStop", {143, 205, 80, 26}, "Stop");
   bStop->setAutoDefault(false);
   connect(bStop, &QPushButton::clicked, this, [this] { bStopClick(); });
+  GrowToFitText(this);
 }
 
 TfrmEncodeProgress::~TfrmEncodeProgress() {

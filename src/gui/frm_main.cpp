@@ -21,6 +21,7 @@
 #include "conversion/tag_preparation.h"
 #include "gui/dialogs.h"
 #include "gui/end_report.h"
+#include "gui/text_fit.h"
 #include "gui/widgets.h"
 #include "gui/frm_about.h"
 #include "gui/frm_encode_progress.h"
@@ -87,9 +88,6 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
   setWindowTitle("Tonvale");
   setFixedSize(400, 303);
   setWindowIcon(Picture("icon"));
-  // Centred on the screen it opens on, where the platform lets a program
-  // place its window (a Wayland compositor decides for itself).
-  if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
   Image1 = Place<QLabel>(this, "Image1", {0, 0, 400, 303});
   Image1->setScaledContents(true);
   Image1->setPixmap(Picture("background"));
@@ -172,6 +170,10 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
     return true;
   }();
   (void)installed;
+  GrowToFitText(this);
+  // Centred on the screen it opens on, where the platform lets a program
+  // place its window (a Wayland compositor decides for itself).
+  if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
   FormCreate();
 }
 
