@@ -371,7 +371,9 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
     lStatus->clear();
     TfrmEncodeProgress progress(this, std::move(run));
     if (!otherTypes.empty()) progress.LeftOut = TReason::NotSourceType;
+    TfrmEncodeProgress* const outer = std::exchange(FProgress, &progress);
     if (progress.Start()) progress.exec();
+    FProgress = outer;
     lStatus->setText(progress.Status());
     if (!otherTypes.empty()) TakeFiles(otherTypes);
   } catch (const std::exception& e) {
@@ -383,6 +385,12 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
 
 void TfrmMain::TakeFiles(const std::vector<std::string>& Paths) {
   FPending.push_back(Paths);
+  // The running batch's window says what waits for it to end.
+  if (FProgress) {
+    std::vector<std::string> waiting;
+    for (const auto& paths : FPending) waiting.insert(waiting.end(), paths.begin(), paths.end());
+    FProgress->ShowWaiting(waiting);
+  }
   TakePending();
 }
 

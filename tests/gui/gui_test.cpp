@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QMimeData>
 #include <QSpinBox>
+#include <QStyleOptionButton>
 #include <QProcess>
 #include <QUrl>
 #include <QToolButton>
@@ -928,6 +929,21 @@ class GuiTest : public QObject {
     main.TakeFiles(received);
     QVERIFY(Settled([&] { return fs::exists(Home.File("out/a.wma")) && fs::exists(Home.File("out/b\xe9.wma")); }));
     QCOMPARE(answers.Texts, QStringList({"Convert a.wav to:", "Convert " + DecodePath("b\xe9.mp3") + " to:"}));
+
+    // Handed over while a batch runs: the progress window tells of it, and
+    // it is taken once the batch has ended.
+    MakeWav(Home.File("given/running.wav"), 60);
+    QString waiting;
+    WhenModal("frmEncodeProgress", [&](QWidget* Progress) {
+      main.TakeFiles({Home.File("given/a.wav")});
+      auto* line = Progress->findChild<QLabel*>("lWaiting");
+      waiting = line->isVisibleTo(Progress) ? line->text() : "hidden";
+      static_cast<TfrmEncodeProgress*>(Progress)->bStopClick();
+    });
+    answers.Choose = "MP3";
+    main.StartFiles(cmWavToMp3, {QString::fromStdString(Home.File("given/running.wav"))}, false);
+    QCOMPARE(waiting, QString("Waiting for this batch to end: a.wav"));
+    QVERIFY(Settled([&] { return fs::exists(Home.File("out/a.mp3")); }));
   }
 
   // The socket always fits a Unix socket path, and the fallback folder is
@@ -1195,6 +1211,46 @@ class GuiTest : public QObject {
     QVERIFY(Find<QLabel>(&main, "lStatus")->text().isEmpty());
   }
 
+  // Regression: the Dark theme drew an unchecked radio button solid, a
+  // checked one hollow.
+  void checkedAndUncheckedReadTheRightWayInEveryTheme() {
+    for (const QString& theme : ThemeNames()) {
+      ApplyTheme(theme);
+      QWidget window;
+      QRadioButton off("Off", &window), on("On", &window);
+      QCheckBox unticked("Off", &window), ticked("On", &window);
+      on.setChecked(true);
+      ticked.setChecked(true);
+      // How far the inside of the mark is from the window behind it, in
+      // colour, on average, and how much darker its centre is.
+      auto inside = [](QAbstractButton& B, QStyle::SubElement Mark) {
+        B.adjustSize();
+        QStyleOptionButton option;
+        option.initFrom(&B);
+        const QRect r = B.style()->subElementRect(Mark, &option, &B).adjusted(3, 3, -3, -3);
+        const QImage image = B.grab().toImage();
+        const QColor behind = image.pixelColor(image.width() - 1, image.height() - 1);
+        double sum = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+          for (int x = r.left(); x <= r.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            sum += std::hypot(c.red() - behind.red(), c.green() - behind.green(), c.blue() - behind.blue());
+          }
+        const int darker = behind.lightness() - image.pixelColor(r.center()).lightness();
+        return std::pair(sum / (r.width() * r.height()), darker);
+      };
+      for (auto [unchecked, checked, mark] : {std::tuple<QAbstractButton*, QAbstractButton*, QStyle::SubElement>{
+                                                  &off, &on, QStyle::SE_RadioButtonIndicator},
+                                              {&unticked, &ticked, QStyle::SE_CheckBoxIndicator}}) {
+        // Off is hollow: not darker than the window (a dark inside reads as
+        // filled); on is filled.
+        const auto [offDistance, offDarker] = inside(*unchecked, mark);
+        QVERIFY2(offDarker <= 4 && offDistance + 60 < inside(*checked, mark).first, qPrintable(theme));
+      }
+    }
+    ApplyTheme("");
+  }
+
   // Every window in every theme, as PNG files to look at, of the Part's sizes
   // and not blank.
   void picturesOfEveryWindowInEveryTheme() {
@@ -1235,6 +1291,9 @@ class GuiTest : public QObject {
         QVERIFY2(colours.size() > 8, qPrintable(w->objectName() + " looks blank"));
         QVERIFY(image.save(folder + "/" + w->objectName() + "-" + theme + ".png"));
       }
+      // Files handed over while the batch runs.
+      progress.ShowWaiting({"/music/later.wav", "/music"});
+      QVERIFY(progress.grab().save(folder + "/frmEncodeProgress-waiting-" + theme + ".png"));
       // A mode button under a drag of files.
       {
         QMimeData data;

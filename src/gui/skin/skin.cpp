@@ -64,7 +64,62 @@ class TSkinStyle : public QProxyStyle {
       Painter->restore();
       return;
     }
+    if (Element == PE_IndicatorRadioButton || Element == PE_IndicatorCheckBox) {
+      DrawIndicator(Element == PE_IndicatorRadioButton, Option, Painter, Widget);
+      return;
+    }
     QProxyStyle::drawPrimitive(Element, Option, Painter, Widget);
+  }
+
+ private:
+  // A hollow ring or box when off, filled in the accent with a dot or a
+  // tick when on, in every theme: a dark field alone reads as filled.
+  void DrawIndicator(bool Radio, const QStyleOption* Option, QPainter* Painter, const QWidget*) const {
+    const bool on = Option->state & (State_On | State_NoChange);
+    const bool enabled = Option->state & State_Enabled;
+    const QPalette& p = Option->palette;
+    const QColor text = p.color(QPalette::WindowText), window = p.color(QPalette::Window);
+    // Off, the inside is the field's colour where it is lighter than the
+    // window, else what is behind.
+    QColor fill = p.color(QPalette::Base).lightness() > window.lightness() ? p.color(QPalette::Base) : Qt::transparent;
+    QColor edge = Mix(text, window, enabled ? 0.6 : 0.3);
+    if (on) {
+      fill = enabled ? gCurrent->Accent : Mix(text, window, 0.35);
+      edge = fill.darker(120);
+    }
+    const QColor mark = fill.lightness() >= 140 ? QColor(20, 24, 30) : QColor(Qt::white);
+    const QRectF r = QRectF(Option->rect).adjusted(1.5, 1.5, -1.5, -1.5);
+    Painter->save();
+    Painter->setRenderHint(QPainter::Antialiasing);
+    Painter->setPen(QPen(edge, 1.2));
+    Painter->setBrush(fill);
+    if (Radio) {
+      Painter->drawEllipse(r);
+      if (on) {
+        Painter->setPen(Qt::NoPen);
+        Painter->setBrush(mark);
+        Painter->drawEllipse(r.center(), r.width() * 0.2, r.width() * 0.2);
+      }
+    } else {
+      Painter->drawRoundedRect(r, 2, 2);
+      if (Option->state & State_NoChange) {
+        Painter->setPen(QPen(mark, 1.6));
+        Painter->drawLine(QPointF(r.left() + 3, r.center().y()), QPointF(r.right() - 3, r.center().y()));
+      } else if (on) {
+        Painter->setPen(QPen(mark, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        const double w = r.width(), h = r.height();
+        const QPointF tick[] = {{r.left() + w * 0.22, r.top() + h * 0.52},
+                                {r.left() + w * 0.42, r.top() + h * 0.72},
+                                {r.left() + w * 0.78, r.top() + h * 0.28}};
+        Painter->drawPolyline(tick, 3);
+      }
+    }
+    Painter->restore();
+  }
+  static QColor Mix(const QColor& A, const QColor& B, double Share) {
+    return QColor::fromRgbF(static_cast<float>(A.redF() * Share + B.redF() * (1 - Share)),
+                            static_cast<float>(A.greenF() * Share + B.greenF() * (1 - Share)),
+                            static_cast<float>(A.blueF() * Share + B.blueF() * (1 - Share)));
   }
 };
 
