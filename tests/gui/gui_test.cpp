@@ -28,6 +28,7 @@
 #include <QStyleOptionButton>
 #include <QProcess>
 #include <QUrl>
+#include <QWindow>
 #include <QToolButton>
 #include <QtTest>
 #include <QElapsedTimer>
@@ -1249,6 +1250,69 @@ class GuiTest : public QObject {
       }
     }
     ApplyTheme("");
+  }
+
+  // Regression: some controls showed no sign of the keyboard's focus.
+  void focusRingOnEveryControlInEveryTheme() {
+    const QString folder = qEnvironmentVariable("TONVALE_RENDER_DIR", QDir::tempPath() + "/tonvale-pictures");
+    QDir().mkpath(folder + "/focus");
+    QStringList unseen;
+    // Each control of the active Window with and without the focus, and what
+    // lies around it: a ring changes at least two short sides' worth of pixels.
+    auto check = [&](QWidget* Window, const QString& Theme) {
+      // The offscreen platform leaves the first window active.
+      QT_WARNING_PUSH
+      QT_WARNING_DISABLE_DEPRECATED
+      QApplication::setActiveWindow(Window);
+      QT_WARNING_POP
+      QVERIFY(Window->isActiveWindow());
+      for (QWidget* w : Window->findChildren<QWidget*>()) {
+        if (!w->isVisible() || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus) || w->focusProxy()) continue;
+        const QRect around = QRect(w->mapTo(Window, QPoint(0, 0)), w->size()).adjusted(-3, -3, 3, 3);
+        Window->setFocus();
+        const QImage before = Window->grab(around).toImage();
+        w->setFocus(Qt::ShortcutFocusReason);  // as the keyboard moves it
+        const QImage after = Window->grab(around).toImage();
+        int changed = 0;
+        for (int y = 0; y < before.height(); ++y)
+          for (int x = 0; x < before.width(); ++x) {
+            const QColor a = before.pixelColor(x, y), b = after.pixelColor(x, y);
+            changed += std::hypot(a.red() - b.red(), a.green() - b.green(), a.blue() - b.blue()) >= 60;
+          }
+        const QString name = Window->objectName() + "-" + QString(w->metaObject()->className()).section("::", -1) +
+                             "-" + w->objectName();
+        after.save(folder + "/focus/" + name + "-" + Theme + ".png");
+        if (!w->hasFocus() || changed < std::max(30, 2 * std::min(w->width(), w->height())))
+          unseen << QString("%1 in %2 (%3)").arg(name, Theme).arg(changed);
+      }
+    };
+    for (const QString& theme : ThemeNames()) {
+      ApplyTheme(theme);
+      TfrmMain main;
+      ApplyTheme(theme);
+      main.show();
+      check(&main, theme);
+      for (int page = 0; page < 3; ++page) {
+        TfrmOptions options(&main);
+        options.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(page);
+        options.show();
+        check(&options, theme);
+      }
+      TfrmTagEditor editor(&main);
+      editor.show();
+      check(&editor, theme);
+      editor.hide();
+      TfrmAbout about(&main);
+      about.show();
+      check(&about, theme);
+      about.hide();
+      TfrmEncodeProgress progress(&main, std::vector<std::string>{}, cmWavToMp3);
+      progress.show();
+      check(&progress, theme);
+    }
+    ApplyTheme("");
+    for (const QString& u : unseen) qWarning("%s", qPrintable(u));
+    QVERIFY(unseen.isEmpty());
   }
 
   // Every window in every theme, as PNG files to look at, of the Part's sizes

@@ -1,6 +1,9 @@
 #include "gui/skin/skin.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
+#include <QRadioButton>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
@@ -64,6 +67,22 @@ class TSkinStyle : public QProxyStyle {
       Painter->restore();
       return;
     }
+    if (Element == PE_FrameFocusRect) {
+      // Where the keyboard is: a ring in the accent, which shows on every
+      // theme's window (the standard one is faint on a dark one).
+      // Buttons show it on their own edge instead.
+      const bool button = qobject_cast<const QAbstractButton*>(Widget) && !qobject_cast<const QCheckBox*>(Widget) &&
+                          !qobject_cast<const QRadioButton*>(Widget);
+      if (!(Option->state & State_KeyboardFocusChange) || button) return;
+      Ring(QRectF(Option->rect).adjusted(0.5, 0.5, -0.5, -0.5), Painter, 1.2);
+      return;
+    }
+    if (Element == PE_Frame && (Option->state & State_HasFocus) && qobject_cast<const QAbstractItemView*>(Widget)) {
+      // A list with the focus: its frame in the accent.
+      QProxyStyle::drawPrimitive(Element, Option, Painter, Widget);
+      Ring(QRectF(Option->rect).adjusted(1, 1, -1, -1), Painter, 2);
+      return;
+    }
     if (Element == PE_IndicatorRadioButton || Element == PE_IndicatorCheckBox) {
       DrawIndicator(Element == PE_IndicatorRadioButton, Option, Painter, Widget);
       return;
@@ -71,7 +90,33 @@ class TSkinStyle : public QProxyStyle {
     QProxyStyle::drawPrimitive(Element, Option, Painter, Widget);
   }
 
+  void drawControl(ControlElement Element, const QStyleOption* Option, QPainter* Painter,
+                   const QWidget* Widget) const override {
+    QProxyStyle::drawControl(Element, Option, Painter, Widget);
+    // The current tab of a tab bar with the focus.
+    if (Element == CE_TabBarTabLabel && (Option->state & State_HasFocus))
+      Ring(QRectF(Option->rect).adjusted(3.5, 3.5, -3.5, -2.5), Painter, 1.2);
+  }
+
+  void drawComplexControl(ComplexControl Control, const QStyleOptionComplex* Option, QPainter* Painter,
+                          const QWidget* Widget) const override {
+    QProxyStyle::drawComplexControl(Control, Option, Painter, Widget);
+    // A slider with the focus: a ring around it all, not only a brighter
+    // handle.
+    if (Control == CC_Slider && (Option->state & State_HasFocus))
+      Ring(QRectF(Option->rect).adjusted(0.5, 0.5, -0.5, -0.5), Painter, 1.2);
+  }
+
  private:
+  static void Ring(const QRectF& Where, QPainter* Painter, double Width) {
+    Painter->save();
+    Painter->setRenderHint(QPainter::Antialiasing);
+    Painter->setPen(QPen(gCurrent->Accent, Width));
+    Painter->setBrush(Qt::NoBrush);
+    Painter->drawRoundedRect(Where, 3, 3);
+    Painter->restore();
+  }
+
   // A hollow ring or box when off, filled in the accent with a dot or a
   // tick when on, in every theme: a dark field alone reads as filled.
   void DrawIndicator(bool Radio, const QStyleOption* Option, QPainter* Painter, const QWidget*) const {
