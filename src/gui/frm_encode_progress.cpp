@@ -198,7 +198,7 @@ void TfrmEncodeProgress::FormClose() {
   if (FClosing) return;
   FClosing = true;
   if (!Run->Closed()) Run->Stop();
-  const TEndReport report = MakeEndReport(Results);
+  const TEndReport report = MakeEndReportAside(Results);
   if (!report.Details.isEmpty()) {
     ShowEndReport(this, report);
     return;

@@ -347,7 +347,7 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
                     QString("Nothing to convert: none of the dropped files is a %1 file.")
                         .arg(QString::fromStdString(SourceType(Mode)).toUpper()));
       else if (!plan.Refused.empty())
-        ShowEndReport(this, MakeEndReport(plan.Refused));
+        ShowEndReport(this, MakeEndReportAside(plan.Refused));
       return;
     }
     run->EditTags = [this, settings = run->Values().Settings](TConversionMode M, const std::vector<TPlannedFile>& Files,
