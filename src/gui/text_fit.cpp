@@ -134,8 +134,13 @@ void GrowToFitText(QWidget* Window, double AtLeast) {
   for (QWidget* c : containers)
     for (QWidget* w : Placed(c)) {
       const QRect g = w->geometry();
-      const QPoint from(grown(g.x()), grown(g.y()));
-      w->setGeometry(QRect(from, QPoint(grown(g.x() + g.width()), grown(g.y() + g.height())) - QPoint(1, 1)));
+      QRect to(QPoint(grown(g.x()), grown(g.y())),
+               QPoint(grown(g.x() + g.width()), grown(g.y() + g.height())) - QPoint(1, 1));
+      // A caption is as tall as its text needs: taller, it would reach into
+      // the control under it.
+      if (qobject_cast<QLabel*>(w) && w->sizeHint().height() < to.height())
+        to.setHeight(std::max(g.height(), w->sizeHint().height()));
+      w->setGeometry(to);
     }
   Window->setFixedSize(grown(Window->width()), grown(Window->height()));
 }
