@@ -1,4 +1,5 @@
-// The window's costs: the longest stall of the Qt event loop while a WAV
+// The window's costs: the end box of 20,000 files and the longest stall
+// while it is built; the longest stall of the Qt event loop while a WAV
 // file converts to MP3 through the progress window (offscreen), the
 // conversion's time beside tonvale-cli on the same file, and the time from
 // start to the main window shown; then a batch of 20 files of a tenth of that
@@ -48,15 +49,27 @@ int main(int argc, char** argv) {
     const std::string source = "/music/Artist/Album/" + std::to_string(i) + " Track.wav";
     results.push_back({source, "", TFileOutcome::Failed, TReason::CannotRead, "Cannot read " + source + ": bad"});
   }
+  // The loop ticks every millisecond; the longest gap between ticks is the
+  // longest stall a user would feel.
+  qint64 longest = 0;
+  QElapsedTimer sinceTick;
+  QTimer ticker;
+  ticker.setInterval(1);
+  QObject::connect(&ticker, &QTimer::timeout, [&] { longest = std::max(longest, sinceTick.restart()); });
   QElapsedTimer built;
   built.start();
   {
-    auto box = gui::MakeEndReportBox(nullptr, gui::MakeEndReport(results));
+    sinceTick.start();
+    ticker.start();
+    auto box = gui::MakeEndReportBox(nullptr, gui::MakeEndReportAside(results));
     box->show();
     QApplication::processEvents();
+    longest = std::max(longest, sinceTick.elapsed());
+    ticker.stop();
   }
   std::printf("end box of 20,000 files built     %lld ms (goal: under 100 ms)\n",
               static_cast<long long>(built.elapsed()));
+  std::printf("longest stall while it was built  %lld ms (goal: under 16 ms)\n", static_cast<long long>(longest));
   // Only the end box, when set.
   if (std::getenv("TONVALE_BENCH_END_BOX_ONLY")) return 0;
   const std::string wav = (dir / "music.wav").string();
@@ -65,13 +78,7 @@ int main(int argc, char** argv) {
   Settings.OutputFolder = (dir / "out").string();
   std::filesystem::create_directories(Settings.OutputFolder);
 
-  // The loop ticks every millisecond; the longest gap between ticks is the
-  // longest stall a user would feel.
-  qint64 longest = 0;
-  QElapsedTimer sinceTick;
-  QTimer ticker;
-  ticker.setInterval(1);
-  QObject::connect(&ticker, &QTimer::timeout, [&] { longest = std::max(longest, sinceTick.restart()); });
+  longest = 0;
   const double window = bench::TimeIt(
       [&] {
         std::filesystem::remove(dir / "out/music.mp3");

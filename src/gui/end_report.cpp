@@ -12,7 +12,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QEventLoop>
 #include <algorithm>
+#include <thread>
 
 #include "gui/dialogs.h"
 
@@ -97,6 +99,18 @@ TEndReport MakeEndReport(const std::vector<TFileResult>& Results) {
   Section("Tags shortened", shortened, report.Lines);
   report.Details = report.Lines.join("\n");
   if (!failures.empty() || !skips.empty() || !never.empty() || !warnings.empty()) report.Icon = QMessageBox::Warning;
+  return report;
+}
+
+TEndReport MakeEndReportAside(std::vector<TFileResult> Results) {
+  TEndReport report;
+  QEventLoop loop;
+  std::thread worker([&] {
+    report = MakeEndReport(Results);
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  loop.exec();
+  worker.join();
   return report;
 }
 

@@ -22,6 +22,9 @@ struct TEndReport {
 };
 
 TEndReport MakeEndReport(const std::vector<TFileResult>& Results);
+// MakeEndReport on a thread of its own while this thread's events run: tens
+// of thousands of files take longer to sort than a frame lasts.
+TEndReport MakeEndReportAside(std::vector<TFileResult> Results);
 // The box of Report: the counts, the details in a scrollable text to select
 // and copy from, and OK, the default button.
 std::unique_ptr<QDialog> MakeEndReportBox(QWidget* Parent, const TEndReport& Report);

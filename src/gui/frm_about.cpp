@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "gui/text_fit.h"
 #include "gui/widgets.h"
 #include "gui/links.h"
 #include "gui/pictures.h"
@@ -81,6 +82,7 @@ TfrmAbout::TfrmAbout(QWidget* Owner) : QDialog(Owner) {
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   // Enter presses OK: it has the first focus, then the donate picture.
   setTabOrder(ok, Image3);
+  GrowToFitText(this);
 }
 
 void TfrmAbout::showEvent(QShowEvent* Event) {

@@ -2,11 +2,13 @@
 
 #include <QCloseEvent>
 #include <algorithm>
+#include <filesystem>
 
 #include "conversion/conversion_modes.h"
 #include "gui/end_report.h"
 
 #include "gui/dialogs.h"
+#include "gui/text_fit.h"
 #include "gui/widgets.h"
 #include "settings/settings.h"
 #include "settings/tag_values.h"
@@ -79,9 +81,13 @@ void TfrmEncodeProgress::MakeControls() {
   ProgressBar1->setFormat("0%");
   ProgressBar1->setTextVisible(true);
   ProgressBar1->setAlignment(Qt::AlignCenter);
+  lWaiting = Place<QLabel>(this, "lWaiting", {16, 205, 334, 18});
+  lWaiting->setTextFormat(Qt::PlainText);
+  lWaiting->hide();
   bStop = Place<QPushButton>(this, "bStop", {143, 205, 80, 26}, "Stop");
   bStop->setAutoDefault(false);
   connect(bStop, &QPushButton::clicked, this, [this] { bStopClick(); });
+  GrowToFitText(this);
 }
 
 TfrmEncodeProgress::~TfrmEncodeProgress() {
@@ -121,6 +127,34 @@ void TfrmEncodeProgress::ShowPaths(const std::string& Source, const std::string&
   lInputFileName->setToolTip(DecodePath(Source));
   lOutputFileName->setToolTip(DecodePath(Output));
 }
+void TfrmEncodeProgress::ShowWaiting(const std::vector<std::string>& Paths) {
+  if (Paths.empty()) return;
+  size_t folders = 0;
+  for (const std::string& p : Paths) {
+    std::error_code ec;
+    folders += std::filesystem::is_directory(p, ec) ? 1 : 0;
+  }
+  const size_t files = Paths.size() - folders;
+  QStringList what;
+  if (files) what << QString("%1 file%2").arg(files).arg(files == 1 ? "" : "s");
+  if (folders) what << QString("%1 folder%2").arg(folders).arg(folders == 1 ? "" : "s");
+  const QString named = Paths.size() == 1 ? DecodePath(FileNamePart(Paths[0])) : what.join(" and ");
+  QStringList all;
+  for (const std::string& p : Paths) all << DecodePath(p);
+  if (lWaiting->isHidden()) {
+    // A line above the Stop button, which moves down with the window's edge.
+    const int row = lWaiting->height() + 8;
+    lWaiting->move(lWaiting->x(), bStop->y());
+    bStop->move(bStop->x(), bStop->y() + row);
+    setFixedHeight(height() + row);
+    lWaiting->show();
+  }
+  lWaiting->setText(lWaiting->fontMetrics().elidedText(QString("Waiting for this batch to end: %1").arg(named),
+                                                       Qt::ElideMiddle, lWaiting->width()));
+  lWaiting->setToolTip(all.join("\n"));
+  lWaiting->setAccessibleName(lWaiting->text());
+}
+
 void TfrmEncodeProgress::ShowSelectedTracks(int Count) { lSelectedTracks->setText(QString::number(Count)); }
 void TfrmEncodeProgress::ShowCompleted(int Count) { lCompleted->setText(QString::number(Count)); }
 
@@ -164,7 +198,7 @@ void TfrmEncodeProgress::FormClose() {
   if (FClosing) return;
   FClosing = true;
   if (!Run->Closed()) Run->Stop();
-  const TEndReport report = MakeEndReport(Results);
+  const TEndReport report = MakeEndReportAside(Results);
   if (!report.Details.isEmpty()) {
     ShowEndReport(this, report);
     return;

@@ -44,6 +44,10 @@ class TfrmEncodeProgress : public QDialog, public IBatchView {
   // the end box told of it.
   const QString& Status() const { return FStatus; }
 
+  // Tells, on a line of its own, of files and folders opened with the
+  // program while this batch runs: they wait for it to end.
+  void ShowWaiting(const std::vector<std::string>& Paths);
+
   // Files refused for this reason are left out of the end box (another
   // conversion is offered for them).
   TReason LeftOut = TReason::None;
@@ -70,7 +74,7 @@ class TfrmEncodeProgress : public QDialog, public IBatchView {
   void MakeControls();
   QLabel* Value(const QString& Name, const QString& Caption, int Y);
 
-  QLabel *lInputFileName, *lOutputFileName, *lOutputFolder, *lSelectedTracks, *lCompleted, *lProgressHint;
+  QLabel *lInputFileName, *lOutputFileName, *lOutputFolder, *lSelectedTracks, *lCompleted, *lProgressHint, *lWaiting;
   QProgressBar* ProgressBar1;
   QPushButton* bStop;
   std::unique_ptr<TConversionRun> Run;

@@ -21,6 +21,7 @@
 #include "conversion/tag_preparation.h"
 #include "gui/dialogs.h"
 #include "gui/end_report.h"
+#include "gui/text_fit.h"
 #include "gui/widgets.h"
 #include "gui/frm_about.h"
 #include "gui/frm_encode_progress.h"
@@ -87,9 +88,6 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
   setWindowTitle("Tonvale");
   setFixedSize(400, 303);
   setWindowIcon(Picture("icon"));
-  // Centred on the screen it opens on, where the platform lets a program
-  // place its window (a Wayland compositor decides for itself).
-  if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
   Image1 = Place<QLabel>(this, "Image1", {0, 0, 400, 303});
   Image1->setScaledContents(true);
   Image1->setPixmap(Picture("background"));
@@ -172,6 +170,10 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
     return true;
   }();
   (void)installed;
+  GrowToFitText(this);
+  // Centred on the screen it opens on, where the platform lets a program
+  // place its window (a Wayland compositor decides for itself).
+  if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
   FormCreate();
 }
 
@@ -345,7 +347,7 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
                     QString("Nothing to convert: none of the dropped files is a %1 file.")
                         .arg(QString::fromStdString(SourceType(Mode)).toUpper()));
       else if (!plan.Refused.empty())
-        ShowEndReport(this, MakeEndReport(plan.Refused));
+        ShowEndReport(this, MakeEndReportAside(plan.Refused));
       return;
     }
     run->EditTags = [this, settings = run->Values().Settings](TConversionMode M, const std::vector<TPlannedFile>& Files,
@@ -369,7 +371,9 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
     lStatus->clear();
     TfrmEncodeProgress progress(this, std::move(run));
     if (!otherTypes.empty()) progress.LeftOut = TReason::NotSourceType;
+    TfrmEncodeProgress* const outer = std::exchange(FProgress, &progress);
     if (progress.Start()) progress.exec();
+    FProgress = outer;
     lStatus->setText(progress.Status());
     if (!otherTypes.empty()) TakeFiles(otherTypes);
   } catch (const std::exception& e) {
@@ -381,6 +385,12 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
 
 void TfrmMain::TakeFiles(const std::vector<std::string>& Paths) {
   FPending.push_back(Paths);
+  // The running batch's window says what waits for it to end.
+  if (FProgress) {
+    std::vector<std::string> waiting;
+    for (const auto& paths : FPending) waiting.insert(waiting.end(), paths.begin(), paths.end());
+    FProgress->ShowWaiting(waiting);
+  }
   TakePending();
 }
 

@@ -16,6 +16,8 @@
 
 namespace tonvale::gui {
 
+class TfrmEncodeProgress;
+
 class TfrmMain : public QWidget {
   Q_OBJECT
  public:
@@ -75,6 +77,9 @@ class TfrmMain : public QWidget {
   void TakePending();
   int FBusy = 0;
   std::vector<std::vector<std::string>> FPending;
+  // The progress window of the running batch, which tells of the waiting
+  // hand-overs.
+  TfrmEncodeProgress* FProgress = nullptr;
 
   QLabel* Image1;
   QLabel* lStatus;

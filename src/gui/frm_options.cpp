@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "gui/dialogs.h"
+#include "gui/text_fit.h"
 #include "gui/widgets.h"
 #include "platform/shell_folders.h"
 #include "settings/settings.h"
@@ -19,6 +20,9 @@ namespace {
 const char* const kBitRates[] = {" 32 kbit/s", " 40 kbit/s", " 48 kbit/s", " 56 kbit/s", " 64 kbit/s",
                                  " 80 kbit/s", " 96 kbit/s", "112 kbit/s", "128 kbit/s", "160 kbit/s",
                                  "192 kbit/s", "224 kbit/s", "256 kbit/s", "320 kbit/s"};
+
+// The space between the codec and the format lists.
+constexpr int kListGap = 8;
 
 // The entry Index, or no selection when there is none such.
 void Select(QComboBox* Box, int Index) { Box->setCurrentIndex(Index >= 0 && Index < Box->count() ? Index : -1); }
@@ -77,6 +81,13 @@ TfrmOptions::TfrmOptions(QWidget* Owner) : QDialog(Owner), WMAOut1(std::make_uni
   for (QPushButton* b : findChildren<QPushButton*>()) b->setAutoDefault(false);
   btOk->setDefault(true);
   FormCreate();
+  // A larger font grows the window, also where the two lists side by side
+  // could not show their entries whole; the format list then takes the room
+  // its entries need.
+  const int lists = lbFormats->geometry().right() + 1 - lbCodecs->x();
+  const int need = ListWidthFor(lbCodecs) + kListGap + ListWidthFor(lbFormats);
+  GrowToFitText(this, need / static_cast<double>(lists));
+  FitFormats();
 }
 
 QWidget* TfrmOptions::OutputPage() {
@@ -214,14 +225,18 @@ void TfrmOptions::FillFormats() {
     if (static_cast<int>(i) == DefaultFormat()) text += " (default)";
     lbFormats->addItem(text);
   }
-  // The format list is as wide as its longest entry, the codec list giving
-  // up what it does not need.
-  const int frames = 2 * lbFormats->frameWidth() + lbFormats->verticalScrollBar()->sizeHint().width() + 12;
-  const int codecsNeed = lbCodecs->sizeHintForColumn(0) + 2 * lbCodecs->frameWidth() + 6;
-  const int right = lbFormats->geometry().right();
-  const int width = std::clamp(lbFormats->sizeHintForColumn(0) + frames, 238, right - 8 - (8 + codecsNeed) + 1);
-  lbFormats->setGeometry(right + 1 - width, lbFormats->y(), width, lbFormats->height());
-  lbCodecs->setGeometry(8, lbCodecs->y(), lbFormats->x() - 16, lbCodecs->height());
+  FitFormats();
+}
+
+void TfrmOptions::FitFormats() {
+  // The format list is as wide as its longest entry (and no narrower than
+  // laid out), the codec list giving up what it does not need.
+  const int right = lbFormats->geometry().right(), gap = kListGap;
+  const int least = 238 * width() / 456;
+  const int most = right - gap - (lbCodecs->x() + ListWidthFor(lbCodecs)) + 1;
+  const int wide = std::clamp(ListWidthFor(lbFormats), std::min(least, most), most);
+  lbFormats->setGeometry(right + 1 - wide, lbFormats->y(), wide, lbFormats->height());
+  lbCodecs->resize(lbFormats->x() - gap - lbCodecs->x(), lbCodecs->height());
   if (QWidget* caption = lbFormats->property("caption").value<QWidget*>()) caption->move(lbFormats->x(), caption->y());
 }
 

@@ -41,6 +41,8 @@ class TfrmOptions : public QDialog {
   // The formats of the chosen codec for the VBR choice, the VBR box enabled
   // only where the codec has VBR formats.
   void FillFormats();
+  // The format list as wide as its longest entry.
+  void FitFormats();
   // The default format of the list shown, and selecting Index or, when the
   // list has no such entry, the default.
   int DefaultFormat() const;

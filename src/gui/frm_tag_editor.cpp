@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <algorithm>
 
+#include "gui/text_fit.h"
 #include "gui/widgets.h"
 #include "settings/settings.h"
 #include "settings/tag_values.h"
@@ -108,6 +109,7 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner, TTagKeeping Keeping) : QDialog(Owne
                       ID3year,  ID3track,  cbShowTagEditor, btOk,       btCancel};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   FormCreate();
+  GrowToFitText(this);
 }
 
 namespace {

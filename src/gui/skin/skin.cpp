@@ -1,6 +1,9 @@
 #include "gui/skin/skin.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
+#include <QRadioButton>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
@@ -64,7 +67,104 @@ class TSkinStyle : public QProxyStyle {
       Painter->restore();
       return;
     }
+    if (Element == PE_FrameFocusRect) {
+      // Where the keyboard is: a ring in the accent, which shows on every
+      // theme's window (the standard one is faint on a dark one).
+      // Buttons show it on their own edge instead.
+      const bool button = qobject_cast<const QAbstractButton*>(Widget) && !qobject_cast<const QCheckBox*>(Widget) &&
+                          !qobject_cast<const QRadioButton*>(Widget);
+      if (!(Option->state & State_KeyboardFocusChange) || button) return;
+      Ring(QRectF(Option->rect).adjusted(0.5, 0.5, -0.5, -0.5), Painter, 1.2);
+      return;
+    }
+    if (Element == PE_Frame && (Option->state & State_HasFocus) && qobject_cast<const QAbstractItemView*>(Widget)) {
+      // A list with the focus: its frame in the accent.
+      QProxyStyle::drawPrimitive(Element, Option, Painter, Widget);
+      Ring(QRectF(Option->rect).adjusted(1, 1, -1, -1), Painter, 2);
+      return;
+    }
+    if (Element == PE_IndicatorRadioButton || Element == PE_IndicatorCheckBox) {
+      DrawIndicator(Element == PE_IndicatorRadioButton, Option, Painter, Widget);
+      return;
+    }
     QProxyStyle::drawPrimitive(Element, Option, Painter, Widget);
+  }
+
+  void drawControl(ControlElement Element, const QStyleOption* Option, QPainter* Painter,
+                   const QWidget* Widget) const override {
+    QProxyStyle::drawControl(Element, Option, Painter, Widget);
+    // The current tab of a tab bar with the focus.
+    if (Element == CE_TabBarTabLabel && (Option->state & State_HasFocus))
+      Ring(QRectF(Option->rect).adjusted(3.5, 3.5, -3.5, -2.5), Painter, 1.2);
+  }
+
+  void drawComplexControl(ComplexControl Control, const QStyleOptionComplex* Option, QPainter* Painter,
+                          const QWidget* Widget) const override {
+    QProxyStyle::drawComplexControl(Control, Option, Painter, Widget);
+    // A slider with the focus: a ring around it all, not only a brighter
+    // handle.
+    if (Control == CC_Slider && (Option->state & State_HasFocus))
+      Ring(QRectF(Option->rect).adjusted(0.5, 0.5, -0.5, -0.5), Painter, 1.2);
+  }
+
+ private:
+  static void Ring(const QRectF& Where, QPainter* Painter, double Width) {
+    Painter->save();
+    Painter->setRenderHint(QPainter::Antialiasing);
+    Painter->setPen(QPen(gCurrent->Accent, Width));
+    Painter->setBrush(Qt::NoBrush);
+    Painter->drawRoundedRect(Where, 3, 3);
+    Painter->restore();
+  }
+
+  // A hollow ring or box when off, filled in the accent with a dot or a
+  // tick when on, in every theme: a dark field alone reads as filled.
+  void DrawIndicator(bool Radio, const QStyleOption* Option, QPainter* Painter, const QWidget*) const {
+    const bool on = Option->state & (State_On | State_NoChange);
+    const bool enabled = Option->state & State_Enabled;
+    const QPalette& p = Option->palette;
+    const QColor text = p.color(QPalette::WindowText), window = p.color(QPalette::Window);
+    // Off, the inside is the field's colour where it is lighter than the
+    // window, else what is behind.
+    QColor fill = p.color(QPalette::Base).lightness() > window.lightness() ? p.color(QPalette::Base) : Qt::transparent;
+    QColor edge = Mix(text, window, enabled ? 0.6 : 0.4);
+    if (on) {
+      fill = enabled ? gCurrent->Accent : Mix(text, window, 0.35);
+      edge = fill.darker(120);
+    }
+    const QColor mark = fill.lightness() >= 140 ? QColor(20, 24, 30) : QColor(Qt::white);
+    const QRectF r = QRectF(Option->rect).adjusted(1.5, 1.5, -1.5, -1.5);
+    Painter->save();
+    Painter->setRenderHint(QPainter::Antialiasing);
+    Painter->setPen(QPen(edge, 1.2));
+    Painter->setBrush(fill);
+    if (Radio) {
+      Painter->drawEllipse(r);
+      if (on) {
+        Painter->setPen(Qt::NoPen);
+        Painter->setBrush(mark);
+        Painter->drawEllipse(r.center(), r.width() * 0.2, r.width() * 0.2);
+      }
+    } else {
+      Painter->drawRoundedRect(r, 2, 2);
+      if (Option->state & State_NoChange) {
+        Painter->setPen(QPen(mark, 1.6));
+        Painter->drawLine(QPointF(r.left() + 3, r.center().y()), QPointF(r.right() - 3, r.center().y()));
+      } else if (on) {
+        Painter->setPen(QPen(mark, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        const double w = r.width(), h = r.height();
+        const QPointF tick[] = {{r.left() + w * 0.22, r.top() + h * 0.52},
+                                {r.left() + w * 0.42, r.top() + h * 0.72},
+                                {r.left() + w * 0.78, r.top() + h * 0.28}};
+        Painter->drawPolyline(tick, 3);
+      }
+    }
+    Painter->restore();
+  }
+  static QColor Mix(const QColor& A, const QColor& B, double Share) {
+    return QColor::fromRgbF(static_cast<float>(A.redF() * Share + B.redF() * (1 - Share)),
+                            static_cast<float>(A.greenF() * Share + B.greenF() * (1 - Share)),
+                            static_cast<float>(A.blueF() * Share + B.blueF() * (1 - Share)));
   }
 };
 
