@@ -86,6 +86,8 @@ class TMP3Out final : public TAuTaggedFileOut {
   // failed and the file was encoded in one pass instead.
   int LastSegments() const { return FLastSegments; }
   bool LastFellBack() const { return FFellBack; }
+  // Frames the last run's VBR join gave a higher bit rate to fit a splice.
+  int LastRaised() const { return FRaised; }
   // The processor time of the last run's segment encoders, in seconds.
   double LastSegmentCpu() const { return FSegmentCpu; }
 
@@ -140,6 +142,7 @@ class TMP3Out final : public TAuTaggedFileOut {
   std::unique_ptr<TMp3SegmentRun> Segmented;
   std::unique_ptr<TAuFileIn> FallbackSource;
   int FLastSegments = 1;
+  int FRaised = 0;
   bool FFellBack = false;
   double FSegmentCpu = 0;
 };
