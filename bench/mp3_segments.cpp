@@ -25,7 +25,7 @@ namespace {
 
 struct TResult {
   double Wall = 0, Cpu = 0, SegmentCpu = 0;
-  int Segments = 1;
+  int Segments = 1, Raised = 0;
   bool FellBack = false;
 };
 
@@ -72,6 +72,7 @@ TResult Encode(const std::string& Wav, const std::string& Mp3, bool Vbr, int Lan
   }
   r.Segments = out.LastSegments();
   r.FellBack = out.LastFellBack();
+  r.Raised = out.LastRaised();
   r.Cpu = ProcessCpu() - cpu;
   r.SegmentCpu = out.LastSegmentCpu();
   return r;
@@ -128,6 +129,10 @@ int main(int argc, char** argv) {
         std::printf("%-15s projected for 8 cores: %.2fx one pass\n", name, single.Cpu / wall8);
         std::printf("%-15s byte-identical to one pass: %s\n", name,
                     std::system(("cmp -s " + one + " " + seg).c_str()) == 0 ? "yes" : "no");
+        if (vbr)
+          std::printf("%-15s frames given a higher bit rate at splices: %d; size %+.3f %% of one pass\n", name,
+                      split.Raised,
+                      100.0 * (double(std::filesystem::file_size(seg)) / double(std::filesystem::file_size(one)) - 1));
       }
     }
   }
