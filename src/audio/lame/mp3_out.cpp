@@ -162,7 +162,10 @@ void TMP3Out::StartSegments(TAuInput* In) {
   // encoded data waiting to be joined.
   const auto workers = static_cast<int>(std::min<int64_t>(SegmentLanes, samples / minute));
   if (samples < 2 * minute || workers < 2) return;
-  const auto count = static_cast<int>(std::max<int64_t>(workers, (samples + 4 * minute - 1) / (4 * minute)));
+  // Every worker gets as many segments: 3 segments on 2 workers would
+  // leave one idle for the last third.
+  const int64_t rounds = (samples + 4 * minute * workers - 1) / (4 * minute * workers);
+  const auto count = static_cast<int>(rounds * workers);
   Segmented = std::make_unique<TMp3SegmentRun>([this, rate](int64_t N) { return NewEncoder(rate, N); }, SegmentSource,
                                                samples, workers, PlanMp3Segments(samples, count, period), FEnableVBR);
   Segmented->Start();

@@ -26,13 +26,10 @@ void MakeLong(const std::string& Wav, int Rate, int Seconds) {
 void Prepare(TMP3Out& Out, const std::string& Wav, const std::string& Mp3, TMP3BitRate Rate, int Lanes,
              TMP3Mode Mode = JOINT_STEREO, int Vbr = -1) {
   Out.SetFileName(Mp3);
-  if (Vbr >= 0) {
-    Out.SetEnableVBR(true);
-    Out.SetWriteVBRHeader(true);
-    Out.SetVBRQuality(TMP3Quality(Vbr));
-    Out.SetVBRMinBitrate(32);
-    Out.SetVBRMaxBitrate(320);
-  }
+  Out.SetEnableVBR(Vbr >= 0);  // a CBR encoder takes none of the VBR settings
+  Out.SetVBRQuality(TMP3Quality(std::max(Vbr, 0)));
+  Out.SetVBRMinBitrate(32);
+  Out.SetVBRMaxBitrate(320);
   Out.SetMode(Mode);
   Out.SetBitRate(Rate);
   Out.LeadingTag = {'I', 'D', '3', 4, 0, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
@@ -147,23 +144,19 @@ TEST(Mp3Segments, PlanCoversTheSourceOnThePaddingPeriod) {
 
 namespace {
 
-// The Info/LAME tag of an MP3 written after a 20-byte ID3v2 tag, checked
-// against the file: bytes, music length and both CRCs. Returns the tag.
+// The Info/LAME tag after the 20-byte ID3v2 tag of Mp3, checked against the
+// file: bytes, music length and both CRCs.
 std::vector<uint8_t> CheckedTag(const std::string& Mp3) {
-  const std::vector<uint8_t> file = ReadBytes(Mp3);
+  const std::vector<uint8_t> f = ReadBytes(Mp3);
   TMp3Frame tag;
-  EXPECT_TRUE(ReadMp3Frame(file.data() + 20, file.size() - 20, tag));
-  const auto get = [&](size_t At, int Bytes) {
-    uint32_t v = 0;
-    for (int i = 0; i < Bytes; ++i) v = v << 8 | file[20 + At + size_t(i)];
-    return v;
-  };
-  const auto x = size_t(tag.SideInfoEnd), audio = 20 + size_t(tag.Size);
-  EXPECT_EQ(get(x + 12, 4), file.size() - 20);
-  EXPECT_EQ(get(x + 148, 4), file.size() - 20);
-  EXPECT_EQ(get(x + 152, 2), Crc16(file.data() + audio, file.size() - audio));
-  EXPECT_EQ(get(x + 154, 2), Crc16(file.data() + 20, x + 154));
-  return {file.begin() + 20, file.begin() + long(audio)};
+  EXPECT_TRUE(ReadMp3Frame(f.data() + 20, f.size() - 20, tag));
+  const size_t x = 20 + size_t(tag.SideInfoEnd), audio = 20 + size_t(tag.Size);
+  const auto get = [&](size_t At) { return uint32_t(f[At] << 8 | f[At + 1]); };
+  EXPECT_EQ(get(x + 12) << 16 | get(x + 14), f.size() - 20);
+  EXPECT_EQ(get(x + 148) << 16 | get(x + 150), f.size() - 20);
+  EXPECT_EQ(get(x + 152), Crc16(f.data() + audio, f.size() - audio));
+  EXPECT_EQ(get(x + 154), Crc16(f.data() + 20, x + 134));
+  return {f.begin() + 20, f.begin() + long(audio)};
 }
 
 }  // namespace
