@@ -121,13 +121,17 @@ int main(int argc, char** argv) {
       std::printf("%-15s processor time: one pass %.2f s, segmented %.2f s (+%.1f %%)\n", name, single.Cpu, split.Cpu,
                   100.0 * (split.Cpu / single.Cpu - 1));
       if (split.Segments > 1) {
-        // Eight cores: the same processor time per frame, in segments of
-        // at most four minutes with their lead-ins, as many for each core.
+        // At rest on C cores: the same processor time per frame, in
+        // segments of at most four minutes with their lead-ins, as many for
+        // each core (the join, well under a second, left out).
         const double frames = m * 60.0 * 44100 / 1152;
         const double perFrame = split.SegmentCpu / (frames + 180.0 * (split.Segments - 1));
-        const int rounds8 = static_cast<int>(std::ceil(m / 32.0));
-        const double wall8 = rounds8 * (frames / (8.0 * rounds8) + 180) * perFrame;
-        std::printf("%-15s projected for 8 cores: %.2fx one pass\n", name, single.Cpu / wall8);
+        auto projected = [&](int C) {
+          const double rounds = std::ceil(m / (4.0 * C));
+          return single.Cpu / (rounds * (frames / (C * rounds) + 180) * perFrame);
+        };
+        std::printf("%-15s projected at rest: %.2fx one pass on %d cores, %.2fx on 8\n", name, projected(cores), cores,
+                    projected(8));
         std::printf("%-15s byte-identical to one pass: %s\n", name,
                     std::system(("cmp -s " + one + " " + seg).c_str()) == 0 ? "yes" : "no");
         if (vbr)
