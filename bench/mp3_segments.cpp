@@ -125,10 +125,10 @@ int main(int argc, char** argv) {
         // segments of at most four minutes with their lead-ins, as many for
         // each core (the join, well under a second, left out).
         const double frames = m * 60.0 * 44100 / 1152;
-        const double perFrame = split.SegmentCpu / (frames + 180.0 * (split.Segments - 1));
+        const double perFrame = split.SegmentCpu / (frames + 340.0 * (split.Segments - 1));
         auto projected = [&](int C) {
           const double rounds = std::ceil(m / (4.0 * C));
-          return single.Cpu / (rounds * (frames / (C * rounds) + 180) * perFrame);
+          return single.Cpu / (rounds * (frames / (C * rounds) + 340) * perFrame);
         };
         std::printf("%-15s projected at rest: %.2fx one pass on %d cores, %.2fx on 8\n", name, projected(cores), cores,
                     projected(8));

@@ -134,7 +134,7 @@ TEST(Mp3Segments, PlanCoversTheSourceOnThePaddingPeriod) {
   EXPECT_EQ(plan[0].LeadIn, 0);
   for (size_t k = 1; k < plan.size(); ++k) {
     EXPECT_EQ(plan[k].LeadIn % 49, 0);
-    EXPECT_GE(plan[k].First - plan[k].LeadIn, 160);
+    EXPECT_GE(plan[k].First - plan[k].LeadIn, 320);
     EXPECT_EQ(plan[k - 1].End, plan[k].First);
     EXPECT_EQ(plan[k - 1].FeedEnd, (plan[k].First + 2) * 1152);
   }
