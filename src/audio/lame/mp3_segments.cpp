@@ -10,9 +10,10 @@ namespace tonvale {
 namespace {
 
 // Frames of lead-in whose output is dropped: enough for the encoder's state
-// to reach the one a single pass has there. With 160, one splice in 66 of
-// an hour of dense music kept its bit reservoir a few bytes short of the
-// single pass's, and the file fell back to one pass; 320 joined all 66.
+// to reach the one a single pass has there. An hour of dense music cut four
+// ways with 160 frames kept the bit reservoir of one splice a few bytes short
+// of the single pass's (and the whole file fell back to one pass); with 320
+// all 66 splices joined.
 constexpr int64_t kLeadInFrames = 320;
 constexpr uint32_t kChunkBytes = 16384;  // 4096 stereo 16-bit samples
 constexpr int64_t kNoLimit = std::numeric_limits<int64_t>::max();
