@@ -74,12 +74,12 @@ class TMP3Out final : public TAuTaggedFileOut {
   // tag); the VBR header frame is completed after them.
   std::vector<uint8_t> LeadingTag;
 
-  // The cores one file may use. Above 1, a CBR stereo or joint stereo
-  // encoding without CRC of 16-bit stereo PCM of at least two minutes at
-  // 32, 44.1 or 48 kHz, which SegmentSource
-  // reads again from any sample, is encoded in segments at once and joined
-  // into the stream a single pass writes; a join that does not fit falls
-  // back to one pass.
+  // The cores one file may use. Above 1, a stereo or joint stereo encoding
+  // without CRC of 16-bit stereo PCM of at least two minutes at 32, 44.1 or
+  // 48 kHz, which SegmentSource reads again from any sample, is encoded in
+  // segments at once and joined: CBR into the stream a single pass writes,
+  // VBR re-packed at the splices; a join that does not fit falls back to
+  // one pass.
   int SegmentLanes = 1;
   TMp3SegmentRun::TSourceFactory SegmentSource;
   // Of the last run: the segments (1: one pass), and whether its join
