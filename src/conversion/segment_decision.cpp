@@ -7,9 +7,7 @@ namespace tonvale {
 void DecideSegments(TMP3Out& Out, TWaveIn& In, const TSettings& From, const std::function<int(int Wanted)>& Borrow) {
   Out.SegmentLanes = 1;
   Out.SegmentSource = nullptr;
-  if (!Borrow || !From.SegmentLongFiles || From.IsSelectVBR ||
-      (From.StereoMode != STEREO && From.StereoMode != JOINT_STEREO))
-    return;
+  if (!Borrow || !From.SegmentLongFiles || (From.StereoMode != STEREO && From.StereoMode != JOINT_STEREO)) return;
   const int rate = In.SampleRate();
   if (In.Kind() != wtPCM || In.FloatSamples() || In.BitsPerSample() != 16 || In.Channels() != 2 ||
       (rate != 32000 && rate != 44100 && rate != 48000))

@@ -1,7 +1,7 @@
 #pragma once
 // Whether a WAV-to-MP3 file is encoded in segments on cores the run's other
-// lanes leave idle: a long 16-bit stereo PCM source at an MPEG-1 rate, a
-// constant bit rate, stereo output and the setting on.
+// lanes leave idle: a long 16-bit stereo PCM source at an MPEG-1 rate,
+// stereo or joint stereo output (CBR or VBR) and the setting on.
 
 #include <functional>
 

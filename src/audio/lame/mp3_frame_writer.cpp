@@ -1,5 +1,7 @@
 #include "audio/lame/mp3_frame_writer.h"
 
+#include <algorithm>
+
 namespace tonvale {
 
 int TMp3FrameWriter::Bit(int64_t At) const {
@@ -93,8 +95,28 @@ bool TMp3FrameWriter::Add(TStream& Out, const std::vector<uint8_t>& Head, const 
   return true;
 }
 
+bool TMp3FrameWriter::Place(TStream& Out, std::vector<uint8_t> Head, TMp3Frame Frame, const uint8_t* Data) {
+  if (!FRepack || (Head[1] & 1) == 0) return false;
+  const int64_t slot = FWindowStart + static_cast<int64_t>(FWindow.size());
+  const int64_t start = std::max(slot - Frame.MainDataBegin, (FDataEnd + 7) / 8);
+  bool raised = false;
+  while (start + Frame.MainDataBytes > slot + Frame.MainArea()) {
+    if (!RaiseMp3BitRate(Head, Frame)) return false;
+    raised = true;
+  }
+  FRaised += raised ? 1 : 0;
+  SetMp3MainDataBegin(Head, Frame, static_cast<int>(slot - start));
+  FWindow.resize(FWindow.size() + static_cast<size_t>(Frame.MainArea()), 0);
+  std::copy(Data, Data + Frame.MainDataBytes, FWindow.begin() + (start - FWindowStart));
+  FQueue.push_back({std::move(Head), Frame.MainArea(), Frame.BitRateKbps});
+  FDataEnd = (start + Frame.MainDataBytes) * 8;
+  while (!FQueue.empty() && (FWindowStart + FQueue.front().Area) * 8 <= FDataEnd) WriteFront(Out);
+  return true;
+}
+
 bool TMp3FrameWriter::Finish(TStream& Out, bool Final) {
-  if (Final && FixGap(FDataEnd, (FWindowStart + static_cast<int64_t>(FWindow.size())) * 8, true) < 0) return false;
+  if (Final && !FRepack && FixGap(FDataEnd, (FWindowStart + static_cast<int64_t>(FWindow.size())) * 8, true) < 0)
+    return false;
   while (!FQueue.empty()) WriteFront(Out);
   return true;
 }

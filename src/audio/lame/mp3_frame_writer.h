@@ -5,6 +5,12 @@
 // each segment's encoder starts that alternation afresh, so the writer
 // parses every gap and lets the alternation run on as a single encoder's
 // does. A gap it cannot parse fails the join.
+//
+// Frames whose encoders' bit reservoirs differ (VBR) are re-packed instead:
+// each frame's main data goes where its encoder put it when that is past the
+// previous frame's data, else right after it; a frame whose data then runs
+// past its own area gets a higher bit rate until it fits. Unused bytes are
+// zero.
 
 #include <cstdint>
 #include <deque>
@@ -19,13 +25,17 @@ namespace tonvale {
 class TMp3FrameWriter {
  public:
   // Version: the encoder's short version, written into its fill.
-  explicit TMp3FrameWriter(std::string Version) : FVersion(std::move(Version)) {}
+  // Repack: frames are added by Place, not Add.
+  explicit TMp3FrameWriter(std::string Version, bool Repack = false) : FVersion(std::move(Version)), FRepack(Repack) {}
 
   // Adds a frame: Head (header, CRC and side info) and its main data area.
   // Exact: the frame comes from the encoder that started the stream, whose
   // fill must come out unchanged. False when the gap before its data does
   // not parse.
   bool Add(TStream& Out, const std::vector<uint8_t>& Head, const TMp3Frame& Frame, const uint8_t* Area, bool Exact);
+  // Adds a frame re-packed: Head (header and side info, no CRC) of Frame,
+  // whose main data is Data. False when it cannot be made to fit.
+  bool Place(TStream& Out, std::vector<uint8_t> Head, TMp3Frame Frame, const uint8_t* Data);
   // Writes every frame held back; Final parses the gap after the last
   // frame's data (a stop leaves it as it is).
   bool Finish(TStream& Out, bool Final);
@@ -37,6 +47,8 @@ class TMp3FrameWriter {
   // The fourth header byte of the last frame written (its mode extension
   // is the one the encoder's tag frame carries).
   uint8_t LastHeader3() const { return FLastHeader3; }
+  // Frames Place gave a higher bit rate.
+  int Raised() const { return FRaised; }
 
  private:
   struct TQueued {
@@ -53,6 +65,8 @@ class TMp3FrameWriter {
   void WriteFront(TStream& Out);
 
   std::string FVersion;
+  bool FRepack;
+  int FRaised = 0;
   std::deque<TQueued> FQueue;
   std::vector<uint8_t> FWindow;  // the main data areas of the queued frames
   int64_t FWindowStart = 0;      // stream byte of FWindow[0]

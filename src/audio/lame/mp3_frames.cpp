@@ -53,6 +53,24 @@ bool ReadMp3Frame(const uint8_t* Data, size_t Bytes, TMp3Frame& Frame) {
   return true;
 }
 
+bool RaiseMp3BitRate(std::vector<uint8_t>& Head, TMp3Frame& Frame) {
+  const int index = Head[2] >> 4;
+  if (index >= 14) return false;
+  Head[2] = static_cast<uint8_t>(((index + 1) << 4) | (Head[2] & 0x0F));
+  const int area = Frame.MainArea();
+  Frame.BitRateKbps = kMpeg1Rates[index + 1];
+  Frame.Size = 144000 * Frame.BitRateKbps / Frame.SampleRate + ((Head[2] >> 1) & 1);
+  return Frame.MainArea() > area;
+}
+
+void SetMp3MainDataBegin(std::vector<uint8_t>& Head, TMp3Frame& Frame, int Bytes) {
+  // The first 9 bits of the side info, after the header and any CRC.
+  const size_t side = (Head[1] & 1) ? 4 : 6;
+  Head[side] = static_cast<uint8_t>(Bytes >> 1);
+  Head[side + 1] = static_cast<uint8_t>((Head[side + 1] & 0x7F) | ((Bytes & 1) << 7));
+  Frame.MainDataBegin = Bytes;
+}
+
 bool SplitMp3Frames(const std::vector<uint8_t>& Bytes, size_t From, std::vector<TMp3Frame>& Frames) {
   Frames.clear();
   for (size_t at = From; at < Bytes.size();) {

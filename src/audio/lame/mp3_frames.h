@@ -24,6 +24,11 @@ struct TMp3Frame {
 // Reads the frame at Data; false unless it is a whole MPEG-1 Layer III
 // frame within Bytes.
 bool ReadMp3Frame(const uint8_t* Data, size_t Bytes, TMp3Frame& Frame);
+// Raises the bit rate of the frame whose header and side info Head holds by
+// one step, Frame following; false at the highest.
+bool RaiseMp3BitRate(std::vector<uint8_t>& Head, TMp3Frame& Frame);
+// Writes the frame's main_data_begin into Head.
+void SetMp3MainDataBegin(std::vector<uint8_t>& Head, TMp3Frame& Frame, int Bytes);
 // Splits Bytes into consecutive frames; false when anything else is there.
 bool SplitMp3Frames(const std::vector<uint8_t>& Bytes, size_t From, std::vector<TMp3Frame>& Frames);
 

@@ -145,7 +145,8 @@ void TMP3Out::StartSegments(TAuInput* In) {
   FLastSegments = 1;
   FFellBack = false;
   FSegmentCpu = 0;
-  if (SegmentLanes < 2 || !SegmentSource || !lame_get_lametag_frame || FEnableVBR ||
+  FRaised = 0;
+  if (SegmentLanes < 2 || !SegmentSource || !lame_get_lametag_frame || !lame_get_bWriteVbrTag(Context) ||
       (FMode != STEREO && FMode != JOINT_STEREO) || FCRC || Converted || InChannels != 2 || InBits != 16)
     return;
   // Only MPEG-1 output at the source's own rate: LAME cannot be cut
@@ -154,15 +155,19 @@ void TMP3Out::StartSegments(TAuInput* In) {
   auto outRate = reinterpret_cast<int (*)(lame_t)>(LameEntry("lame_get_out_samplerate"));
   auto kbps = reinterpret_cast<int (*)(lame_t)>(LameEntry("lame_get_brate"));
   if (!outRate || !kbps || outRate(Context) != rate || (rate != 32000 && rate != 44100 && rate != 48000)) return;
+  // VBR frames have no padding period.
+  const int period = FEnableVBR ? 1 : Mp3PaddingPeriod(kbps(Context), rate);
   const int64_t samples = In->Size() / 4, minute = 60LL * rate;
   // A segment lasts a minute at least, and four at most, which bounds the
   // encoded data waiting to be joined.
   const auto workers = static_cast<int>(std::min<int64_t>(SegmentLanes, samples / minute));
   if (samples < 2 * minute || workers < 2) return;
-  const auto count = static_cast<int>(std::max<int64_t>(workers, (samples + 4 * minute - 1) / (4 * minute)));
-  Segmented =
-      std::make_unique<TMp3SegmentRun>([this, rate](int64_t N) { return NewEncoder(rate, N); }, SegmentSource, samples,
-                                       workers, PlanMp3Segments(samples, count, Mp3PaddingPeriod(kbps(Context), rate)));
+  // Every worker gets as many segments: 3 segments on 2 workers would
+  // leave one idle for the last third.
+  const int64_t rounds = (samples + 4 * minute * workers - 1) / (4 * minute * workers);
+  const auto count = static_cast<int>(rounds * workers);
+  Segmented = std::make_unique<TMp3SegmentRun>([this, rate](int64_t N) { return NewEncoder(rate, N); }, SegmentSource,
+                                               samples, workers, PlanMp3Segments(samples, count, period), FEnableVBR);
   Segmented->Start();
   FLastSegments = count;
 }
@@ -278,6 +283,7 @@ void TMP3Out::Finish() {
     // The file is settled as a failed run's is.
     if (!tagged) throw EAuException("MP3 encoding failed");
     FSegmentCpu = Segmented->CpuSeconds();
+    FRaised = Segmented->Raised();
     Segmented.reset();
     CloseEncoder(Context);
     Context = nullptr;

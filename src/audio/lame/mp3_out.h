@@ -74,18 +74,20 @@ class TMP3Out final : public TAuTaggedFileOut {
   // tag); the VBR header frame is completed after them.
   std::vector<uint8_t> LeadingTag;
 
-  // The cores one file may use. Above 1, a CBR stereo or joint stereo
-  // encoding without CRC of 16-bit stereo PCM of at least two minutes at
-  // 32, 44.1 or 48 kHz, which SegmentSource
-  // reads again from any sample, is encoded in segments at once and joined
-  // into the stream a single pass writes; a join that does not fit falls
-  // back to one pass.
+  // The cores one file may use. Above 1, a stereo or joint stereo encoding
+  // without CRC of 16-bit stereo PCM of at least two minutes at 32, 44.1 or
+  // 48 kHz, which SegmentSource reads again from any sample, is encoded in
+  // segments at once and joined: CBR into the stream a single pass writes,
+  // VBR re-packed at the splices; a join that does not fit falls back to
+  // one pass.
   int SegmentLanes = 1;
   TMp3SegmentRun::TSourceFactory SegmentSource;
   // Of the last run: the segments (1: one pass), and whether its join
   // failed and the file was encoded in one pass instead.
   int LastSegments() const { return FLastSegments; }
   bool LastFellBack() const { return FFellBack; }
+  // Frames the last run's VBR join gave a higher bit rate to fit a splice.
+  int LastRaised() const { return FRaised; }
   // The processor time of the last run's segment encoders, in seconds.
   double LastSegmentCpu() const { return FSegmentCpu; }
 
@@ -140,6 +142,7 @@ class TMP3Out final : public TAuTaggedFileOut {
   std::unique_ptr<TMp3SegmentRun> Segmented;
   std::unique_ptr<TAuFileIn> FallbackSource;
   int FLastSegments = 1;
+  int FRaised = 0;
   bool FFellBack = false;
   double FSegmentCpu = 0;
 };

@@ -6,6 +6,8 @@
 // segment's own encoder put it, which must lie past the previous segment's
 // data, and the Info/LAME tag is rewritten for the whole. Anything that does
 // not fit makes the join fail; the caller then encodes in one pass.
+// VBR encoders' reservoirs differ at a splice, so VBR frames are re-packed
+// (see TMp3FrameWriter::Place).
 
 #include <atomic>
 #include <condition_variable>
@@ -51,7 +53,7 @@ class TMp3SegmentRun {
   enum TState { sRunning, sDone, sFailed };
 
   TMp3SegmentRun(TEncoderFactory NewEncoder, TSourceFactory Source, int64_t Samples, int Workers,
-                 std::vector<TMp3Segment> Plan);
+                 std::vector<TMp3Segment> Plan, bool Vbr = false);
   ~TMp3SegmentRun();
   TMp3SegmentRun(const TMp3SegmentRun&) = delete;
   TMp3SegmentRun& operator=(const TMp3SegmentRun&) = delete;
@@ -71,6 +73,8 @@ class TMp3SegmentRun {
   // Frames written to Out.
   int Frames() const { return FWriter.Frames(); }
   int Segments() const { return static_cast<int>(FPlan.size()); }
+  // Frames given a higher bit rate to make a VBR splice fit.
+  int Raised() const { return FWriter.Raised(); }
   // Processor time the segments' encoders took, in seconds.
   double CpuSeconds();
 
@@ -89,6 +93,7 @@ class TMp3SegmentRun {
   int64_t FSamples;
   int FWorkers;
   std::vector<TMp3Segment> FPlan;
+  bool FVbr;
 
   std::mutex FLock;
   std::condition_variable FChanged;
