@@ -41,10 +41,12 @@ int ListedGenre(const TTagValues& Values) {
   return -1;
 }
 
-// A track number below 1 is written in no tag: what is said of it.
+// What is said of a track ID3v1 cannot hold (a number below 1 is written in
+// no tag).
 std::string TrackLeftOut(const std::string& Track) {
   const bool decimal = Track.find_first_not_of("0123456789", Track[0] == '-' ? 1 : 0) == std::string::npos;
-  return decimal ? "track " + Track + " outside 1 to 255 left out"
+  if (decimal && Track.find_first_not_of("-0") == std::string::npos) return "track " + Track + " left out";
+  return decimal ? "track " + Track + " outside 0 to 255 left out"
                  : "track \"" + JoinedValues(Track) + "\" not a number from 1 to 255 left out";
 }
 
