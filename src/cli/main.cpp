@@ -88,6 +88,9 @@ std::string WmaSettingsProblem(const TSettings& S, const TCliOptions& O) {
 // The settings of this run: the stored ones with the options over them.
 TSettings RunSettings(const TCliOptions& O) {
   TSettings s = Settings;
+  // The same tag for a batch is what the window's tag editor gives; here no
+  // editor is shown, so each file of a batch keeps its own tags.
+  s.IsSameTag = false;
   if (O.OutputFolder) s.OutputFolder = *O.OutputFolder;
   if (O.SameFolder) s.SameAsInputFolder = true;
   if (O.Bitrate) s.ConstantBitRate = ConstantBitRateIndex(*O.Bitrate);

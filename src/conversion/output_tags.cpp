@@ -27,6 +27,29 @@ bool Id3v2Track(const std::string& Track) {
   return !Track.empty() && (!ParseInteger(Track, number) || number > 0);
 }
 
+// The list position of a genre: its own, else that of the first of its
+// several values the list has (ID3v1 holds one genre); -1 when none.
+int ListedGenre(const TTagValues& Values) {
+  if (KnownGenre(Values.TagGenreIndex)) return Values.TagGenreIndex;
+  const std::string& names = Values.TagGenreName;
+  for (size_t from = 0; from < names.size();) {
+    const size_t to = std::min(names.find('\0', from), names.size());
+    const int position = GenrePosition(names.substr(from, to - from));
+    if (KnownGenre(position)) return position;
+    from = to + 1;
+  }
+  return -1;
+}
+
+// What is said of a track ID3v1 cannot hold (a number below 1 is written in
+// no tag).
+std::string TrackLeftOut(const std::string& Track) {
+  const bool decimal = Track.find_first_not_of("0123456789", Track[0] == '-' ? 1 : 0) == std::string::npos;
+  if (decimal && Track.find_first_not_of("-0") == std::string::npos) return "track " + Track + " left out";
+  return decimal ? "track " + Track + " outside 0 to 255 left out"
+                 : "track \"" + JoinedValues(Track) + "\" not a number from 1 to 255 left out";
+}
+
 const char* const kPictureTooLarge = "the picture, larger than 16 MiB, left out";
 
 std::string Join(const std::vector<std::string>& Parts, const std::string& Last) {
@@ -61,32 +84,36 @@ void FillId3v1(Tid3tag& Tag, const TTagValues& Values, const std::string& Output
   Tag.SetArtist(JoinedValues(Values.TagArtist));
   Tag.SetAlbum(JoinedValues(Values.TagAlbum));
   Tag.SetYear(Values.TagYear);
-  Tag.Genre = GenreIndexToId3(static_cast<uint8_t>(Values.TagGenreIndex & 0xFF));
+  Tag.Genre = GenreIndexToId3(static_cast<uint8_t>(ListedGenre(Values) & 0xFF));
   Tag.SetComment(JoinedValues(Values.TagComment));
   // One byte holds 1 to 255 ("3/12" is track 3); anything else is no track.
   Tag.SetTrack(static_cast<uint8_t>(Id3v1TrackNumber(Values.TagTrack)));
 }
 
 std::vector<uint8_t> WaveInfoFor(const TTagValues& Values, const std::string& Output) {
-  return WaveInfoChunk({{"INAM", JoinedValues(Title(Values, Output))},
-                        {"IART", JoinedValues(Values.TagArtist)},
-                        {"IPRD", JoinedValues(Values.TagAlbum)},
-                        {"ICRD", Values.TagYear},
-                        {"IGNR", KnownGenre(Values.TagGenreIndex) ? StandardGenreName(Values.TagGenreIndex)
-                                                                  : JoinedValues(Values.TagGenreName)},
-                        {"ITRK", Values.TagTrack},
-                        {"ICMT", JoinedValues(Values.TagComment)},
-                        {"ICOP", JoinedValues(Values.TagCopyright)}});
+  return WaveInfoChunk(
+      {{"INAM", Title(Values, Output)},
+       {"IART", Values.TagArtist},
+       {"IPRD", Values.TagAlbum},
+       {"ICRD", Values.TagYear},
+       {"IGNR", KnownGenre(Values.TagGenreIndex) ? StandardGenreName(Values.TagGenreIndex) : Values.TagGenreName},
+       {"ITRK", Id3v2Track(Values.TagTrack) ? Values.TagTrack : ""},
+       {"ICMT", Values.TagComment},
+       {"ICOP", Values.TagCopyright}});
 }
 
 TTagReport WaveInfoReport(const TTagValues& Values) {
-  std::vector<std::string> left;
+  std::vector<std::string> left, lost;
+  if (!Values.TagTrack.empty() && !Id3v2Track(Values.TagTrack)) lost.emplace_back("track");
   if (!Values.TagAlbumArtist.empty()) left.push_back("album artist");
   if (!Values.TagDisc.empty()) left.push_back("disc");
   if (!Values.TagComposer.empty()) left.push_back("composer");
   if (!Values.TagPicture.empty() || Values.TagPictureLeftOut) left.push_back("picture");
-  if (left.empty()) return {};
-  return {"WAV INFO has no " + Join(left, " and ") + "; left out", true, left};
+  std::string text = lost.empty() ? "" : "track " + Values.TagTrack + " below 1 left out";
+  if (!left.empty())
+    text += std::string(text.empty() ? "" : "; ") + "WAV INFO has no " + Join(left, " and ") + "; left out";
+  lost.insert(lost.end(), left.begin(), left.end());
+  return {text, !lost.empty(), lost};
 }
 
 TTagReport WmaTagReport(const TId3v2Tags& Tags) {
@@ -118,6 +145,13 @@ TTagReport WmaTagReport(const TId3v2Tags& Tags) {
 
 TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written) {
   const bool track = Id3v1TrackNumber(Values.TagTrack) > 0;
+  // A year that is no timestamp keeps only its four digits in the ID3v2 tag;
+  // ID3v1 reads back a number of up to four digits as it was.
+  const std::string& year = Values.TagYear;
+  const std::string timestamp = Id3Timestamp(year);
+  const bool yearV2 = Id3v2Written && timestamp == year;
+  const bool yearV1 =
+      !year.empty() && year.size() <= 4 && year[0] != '0' && year.find_first_not_of("0123456789") == std::string::npos;
   const struct {
     const char* Name;
     std::string Value;
@@ -125,7 +159,7 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
   } fields[] = {{"title", Title(Values, Output), 30},
                 {"artist", Values.TagArtist, 30},
                 {"album", Values.TagAlbum, 30},
-                {"year", Values.TagYear, 4},
+                {"year", yearV2 || !Id3v2Written ? Values.TagYear : "", 4},
                 {"comment", Values.TagComment, track ? 28u : 30u}};
   // The fields the ID3v1 tag changes (several values joined by "; " are all
   // there still), those no tag keeps whole.
@@ -145,25 +179,27 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
   if (!letters.empty()) losses.push_back("letters outside Latin-1 replaced in the " + Join(letters, " and "));
   if (!joined.empty()) losses.push_back("several values joined in the " + Join(joined, " and "));
   const std::string& t = Values.TagTrack;
-  const bool decimal = t.find_first_not_of("0123456789", t[0] == '-' ? 1 : 0) == std::string::npos;
-  if (!t.empty() && !track && !(decimal && t.find_first_not_of("-0") == std::string::npos)) {
-    const std::string loss = decimal ? "track " + t + " outside 0 to 255 left out"
-                                     : "track \"" + t + "\" not a number from 1 to 255 left out";
+  if (!t.empty() && !track) {
     const bool kept = Id3v2Written && Id3v2Track(t);
-    (kept ? losses : lostEverywhere).push_back(loss);
+    (kept ? losses : lostEverywhere).push_back(TrackLeftOut(t));
     (kept ? changed : lost).emplace_back("track");
   }
+  const int genre = ListedGenre(Values);
   if (!KnownGenre(Values.TagGenreIndex) && !Values.TagGenreName.empty()) {
-    losses.push_back("genre \"" + Values.TagGenreName + "\" not in its list");
+    const std::string name = "genre \"" + JoinedValues(Values.TagGenreName) + "\"";
+    losses.push_back(genre < 0 ? name + " not in its list" : name + " written as " + StandardGenreName(genre));
     changed.emplace_back("genre");
   }
-  // A year that is no timestamp keeps only its four digits in the ID3v2 tag.
-  const std::string timestamp = Id3Timestamp(Values.TagYear);
-  const bool yearKept = Id3v2Written && timestamp == Values.TagYear;
-  if (!yearKept && !Values.TagYear.empty() && Id3v2Written) {
-    lostEverywhere.push_back("year \"" + Values.TagYear + "\" written as " +
-                             (timestamp.empty() ? std::string("none") : timestamp) + " in the ID3v2 tag");
-    lost.emplace_back("year");
+  std::string yearNote;
+  if (!yearV2 && !year.empty() && Id3v2Written) {
+    const std::string said = "year \"" + JoinedValues(year) + "\" written as " +
+                             (timestamp.empty() ? std::string("none") : timestamp) + " in the ID3v2 tag";
+    if (yearV1) {
+      yearNote = said + "; the ID3v1 tag keeps it whole";
+    } else {
+      lostEverywhere.push_back(said);
+      lost.emplace_back("year");
+    }
   }
   if (!Id3v2Written) {
     // Only the ID3v1 tag: what it changes or has no place for is lost.
@@ -185,6 +221,7 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
     if (Id3v2Written)
       report.Text += losses.size() == 1 ? "; the ID3v2 tag keeps it whole" : "; the ID3v2 tag keeps them whole";
   }
+  if (!yearNote.empty()) report.Text += (report.Text.empty() ? "" : "; ") + yearNote;
   if (Values.TagPictureLeftOut) lostEverywhere.push_back(kPictureTooLarge);
   if (!lostEverywhere.empty())
     report.Text += (report.Text.empty() ? "" : "; ") + Join(lostEverywhere, ", ") + " (no tag keeps it whole)";

@@ -45,26 +45,22 @@ std::vector<std::string> ValuesNotKept(const TTagValues& Values, const std::stri
     wmf::TagValue(tags, Name, value);
     return Utf16ToUtf8(value);
   };
-  // A track of zeros is no track (no tag writes one).
-  const std::string& track = Values.TagTrack;
-  const bool noTrack = track.find_first_not_of("-0") == std::string::npos;
   const struct {
     const char* Field;
     std::string Value;
     const char16_t* Name;
     std::string Id3v1;
-  } fields[] = {
-      {"title", Values.TagTitle.empty() && extension != ".wma" ? TitleFromName(Output) : Values.TagTitle, u"Title",
-       v1 ? id3v1.Title() : ""},
-      {"artist", Values.TagArtist, u"Author", v1 ? id3v1.Artist() : ""},
-      {"album", Values.TagAlbum, u"WM/AlbumTitle", v1 ? id3v1.Album() : ""},
-      {"year", Values.TagYear, u"WM/Year", v1 && id3v1.Year() ? std::to_string(id3v1.Year()) : ""},
-      {"track", noTrack ? "" : track, u"WM/TrackNumber", v1 && id3v1.Track() ? std::to_string(id3v1.Track()) : ""},
-      {"comment", Values.TagComment, u"Description", v1 ? id3v1.Comment() : ""},
-      {"copyright", Values.TagCopyright, u"Copyright", ""},
-      {"album artist", Values.TagAlbumArtist, u"WM/AlbumArtist", ""},
-      {"disc", Values.TagDisc, u"WM/PartOfSet", ""},
-      {"composer", Values.TagComposer, u"WM/Composer", ""}};
+  } fields[] = {{"title", Values.TagTitle.empty() && extension != ".wma" ? TitleFromName(Output) : Values.TagTitle,
+                 u"Title", v1 ? id3v1.Title() : ""},
+                {"artist", Values.TagArtist, u"Author", v1 ? id3v1.Artist() : ""},
+                {"album", Values.TagAlbum, u"WM/AlbumTitle", v1 ? id3v1.Album() : ""},
+                {"year", Values.TagYear, u"WM/Year", v1 && id3v1.Year() ? std::to_string(id3v1.Year()) : ""},
+                {"track", Values.TagTrack, u"WM/TrackNumber", v1 && id3v1.Track() ? std::to_string(id3v1.Track()) : ""},
+                {"comment", Values.TagComment, u"Description", v1 ? id3v1.Comment() : ""},
+                {"copyright", Values.TagCopyright, u"Copyright", ""},
+                {"album artist", Values.TagAlbumArtist, u"WM/AlbumArtist", ""},
+                {"disc", Values.TagDisc, u"WM/PartOfSet", ""},
+                {"composer", Values.TagComposer, u"WM/Composer", ""}};
   std::vector<std::string> lost;
   const auto whole = [](const std::string& Read, const std::string& Value) {
     return !Read.empty() && (Read == Value || Read == JoinedValues(Value));

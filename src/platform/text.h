@@ -15,6 +15,9 @@ std::string Utf16ToUtf8(std::u16string_view Text);
 std::string Utf8ToLatin1(std::string_view Text);
 std::string Latin1ToUtf8(std::string_view Text);
 std::u16string Latin1ToUtf16(std::string_view Text);
+// Windows-1252 (Latin-1 with curly quotes, dashes, the euro sign and more
+// in 0x80 to 0x9F; its five unused bytes kept as those code points).
+std::u16string Windows1252ToUtf16(std::string_view Text);
 // Characters outside Latin-1 become '?'.
 std::string Utf16ToLatin1(std::u16string_view Text);
 

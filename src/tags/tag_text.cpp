@@ -12,13 +12,25 @@ bool Digits(const std::string& Text, size_t From, size_t Count) {
   return true;
 }
 
-// Whether Text is a timestamp as ID3v2.4 defines them: yyyy[-MM[-dd[THH[:mm[:ss]]]]].
+// Whether Text is a timestamp as ID3v2.4 defines them: yyyy[-MM[-dd[THH[:mm[:ss]]]]],
+// each part in its range (a day in its month).
 bool IsTimestamp(const std::string& Text) {
   static const char kSeparators[] = "--T::";
+  static const int kLargest[] = {12, 31, 23, 59, 59};
   if (!Digits(Text, 0, 4)) return false;
-  size_t at = 4;
-  for (const char* s = kSeparators; *s && at < Text.size(); ++s, at += 3)
+  int parts[5] = {};
+  size_t at = 4, count = 0;
+  for (const char* s = kSeparators; *s && at < Text.size(); ++s, at += 3, ++count) {
     if (Text[at] != *s || !Digits(Text, at + 1, 2)) return false;
+    parts[count] = (Text[at + 1] - '0') * 10 + (Text[at + 2] - '0');
+    if (parts[count] > kLargest[count] || (count < 2 && parts[count] == 0)) return false;
+  }
+  if (count >= 2) {
+    static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const int year = std::stoi(Text.substr(0, 4));
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    if (parts[1] > kDays[parts[0] - 1] || (parts[0] == 2 && parts[1] == 29 && !leap)) return false;
+  }
   return at >= Text.size();
 }
 

@@ -15,7 +15,7 @@ std::u16string TrackNumberPart(const std::u16string& Track);
 int Id3v1TrackNumber(const std::string& Text);
 
 // Text as an ID3v2.4 timestamp ("TDRC"): a timestamp (yyyy, yyyy-MM,
-// yyyy-MM-dd, with the time after a "T") as it is; else the first four-digit
+// yyyy-MM-dd, with the time after a "T"; each part in its range) as it is; else the first four-digit
 // year in it, or empty when there is none.
 std::string Id3Timestamp(const std::string& Text);
 

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "tags/tag_text.h"
+
 namespace tonvale {
 namespace {
 
@@ -28,7 +30,9 @@ bool WriteAt(int Fd, const std::vector<uint8_t>& Bytes, off_t At) {
 
 std::vector<uint8_t> WaveInfoChunk(const std::vector<std::pair<std::string, std::string>>& Items) {
   std::vector<uint8_t> body = {'I', 'N', 'F', 'O'};
-  for (const auto& [id, text] : Items) {
+  for (const auto& [id, value] : Items) {
+    // An INFO text ends at its first zero: several values are joined.
+    const std::string text = JoinedValues(value);
     if (text.empty() || id.size() != 4) continue;
     body.insert(body.end(), id.begin(), id.end());
     PutLe(body, text.size() + 1, 4);

@@ -9,7 +9,8 @@
 namespace tonvale {
 
 // A "LIST" chunk of type "INFO" holding Items (a four-letter id such as
-// "INAM", and a UTF-8 text), empty texts left out; empty when every one is.
+// "INAM", and a UTF-8 text; several values, separated by zero characters,
+// joined by "; "), empty texts left out; empty when every one is.
 std::vector<uint8_t> WaveInfoChunk(const std::vector<std::pair<std::string, std::string>>& Items);
 
 // Appends Chunk to the WAV file at Path, after its last chunk, and states

@@ -78,6 +78,12 @@ def make(d):
     t.add(POPM(email="x@y", rating=200, count=3))
     t.save(mp3("v24many.mp3"), v2_version=4)
     t.save(mp3("v23many.mp3"), v2_version=3)
+    # Several values in fields WAV INFO, WMA's content description and ID3v1's genre hold one of.
+    t = ID3()
+    for frame, values in ((TIT2, ["Title A", "Title B"]), (TCOP, ["Cop A", "Cop B"]), (TDRC, ["2001", "2002"]),
+                          (TRCK, ["4", "5"]), (TCON, ["Pop", "Dance"])):
+        t.add(frame(encoding=3, text=values))
+    t.save(mp3("multi.mp3"), v2_version=4)
     # A cover over 16 MiB.
     t = ID3()
     t.add(APIC(encoding=3, mime="image/png", type=3, desc="big", data=b"x" * (17 << 20)))
@@ -138,6 +144,13 @@ def make(d):
     v.tags.add(TPE1(encoding=3, text=["Wave Artist"]))
     v.tags.add(TRCK(encoding=3, text=["5"]))
     v.save()
+    # INFO in Windows-1252, as older Windows taggers wrote it.
+    text = "Mot\u00f6rhead \u2013 \u201cLive\u201d".encode("cp1252") + b"\0"
+    info = b"INFO" + b"IART" + struct.pack("<I", len(text)) + text + b"\0" * (len(text) % 2)
+    with open(d + "/base.wav", "rb") as f:
+        rest = f.read()[12:] + b"LIST" + struct.pack("<I", len(info)) + info
+    with open(d + "/cp1252.wav", "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 4 + len(rest)) + b"WAVE" + rest)
 
 
 def read(path):

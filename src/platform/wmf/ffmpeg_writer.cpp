@@ -66,8 +66,10 @@ class TFileSink : public IWMWriterFileSink {
       ok = Io->Context()->error >= 0;
     }
     Io.reset();
-    if (ok && FStream) TidyAsfHeader(*FStream, Names);
-    if (ok && FStream && !Picture.empty()) ok = AddAsfPicture(*FStream, Picture);
+    std::vector<TAsfRecord> library;
+    if (ok && FStream) library = TidyAsfHeader(*FStream, Names);
+    if (!Picture.empty()) library.push_back({u"WM/Picture", 1, Picture});
+    if (ok && FStream && !library.empty()) ok = AddAsfLibrary(*FStream, library);
     Names.clear();
     Picture.clear();
     FStream.reset();

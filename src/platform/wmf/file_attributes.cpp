@@ -273,7 +273,8 @@ std::vector<TFrameTexts> ReadWaveTags(IStream& Stream) {
           std::string text(reinterpret_cast<const char*>(list.data() + i + 8), n);
           text = text.substr(0, text.find('\0'));
           for (const auto& [from, to] : kInfo)
-            if (id == from && !text.empty()) Add(info, to, {IsUtf8(text) ? Utf8ToUtf16(text) : Latin1ToUtf16(text)});
+            if (id == from && !text.empty())
+              Add(info, to, {IsUtf8(text) ? Utf8ToUtf16(text) : Windows1252ToUtf16(text)});
           i += 8 + n + (n & 1);
         }
       }
@@ -336,48 +337,61 @@ std::u16string AsfExtraValueName(const std::u16string& Name, size_t Index) {
   return name;
 }
 
-void TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names) {
+std::vector<TAsfRecord> TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names) {
   static const uint8_t kPadding[16] = {0x74, 0xD4, 0x06, 0x18, 0xDF, 0xCA, 0x09, 0x45,
                                        0xA4, 0xBA, 0x9A, 0xAB, 0xCB, 0x96, 0xAA, 0xE8};
   static const char16_t* const kNames[5] = {u"Title", u"Author", u"Copyright", u"Description", u"Rating"};
   uint8_t head[30];
-  if (!ReadAt(Stream, 0, head, sizeof head) || std::memcmp(head, kHeader, 16) != 0) return;
+  if (!ReadAt(Stream, 0, head, sizeof head) || std::memcmp(head, kHeader, 16) != 0) return {};
   const uint64_t headerSize = Le(head + 16, 8);
-  if (headerSize < 30 || headerSize > kLargestObject) return;
+  if (headerSize < 30 || headerSize > kLargestObject) return {};
   std::vector<uint8_t> h(headerSize);
-  if (!ReadAt(Stream, 0, h.data(), static_cast<uint32_t>(headerSize))) return;
+  if (!ReadAt(Stream, 0, h.data(), static_cast<uint32_t>(headerSize))) return {};
   size_t content = 0, extended = 0;
   for (size_t at = 30; at + 24 <= h.size();) {
     const uint64_t size = Le(h.data() + at + 16, 8);
-    if (size < 24 || size > h.size() - at) return;
+    if (size < 24 || size > h.size() - at) return {};
     if (std::memcmp(h.data() + at, kContentDescription, 16) == 0) content = at;
     if (std::memcmp(h.data() + at, kExtendedContent, 16) == 0) extended = at;
     at += size;
   }
-  if (!extended || Le(h.data() + extended + 16, 8) < 26) return;
+  if (!extended || Le(h.data() + extended + 16, 8) < 26) return {};
   std::vector<std::u16string> held;
   if (content && Le(h.data() + content + 16, 8) >= 34)
     for (int i = 0; i < 5; ++i)
       if (Le(h.data() + content + 24 + 2 * i, 2) > 2) held.emplace_back(kNames[i]);
   // The descriptors: where each starts, its length, its name.
   struct TDescriptor {
-    size_t At, Length;
+    size_t At, Length, NameBytes;
     std::u16string Name;
   };
   std::vector<TDescriptor> descriptors;
   const uint64_t oldSize = Le(h.data() + extended + 16, 8);
   uint64_t freed = 0;
+  // A further value's own name (FFmpeg's stand-in names end in a mark).
+  const auto ownName = [&Names](const std::u16string& Name) {
+    const char16_t last = Name.empty() ? 0 : Name.back();
+    if (last <= kExtraValueMark || last >= kExtraValueMark + 0x1000) return Name;
+    for (const auto& n : Names)
+      if (n.size() == Name.size() && n.compare(0, n.size() - 1, Name, 0, n.size() - 1) == 0) return n;
+    return Name;
+  };
+  const auto isHeld = [&held](const std::u16string& Name) {
+    return std::find(held.begin(), held.end(), Name) != held.end();
+  };
   for (size_t at = extended + 26, end = extended + oldSize; at < end;) {
-    if (end - at < 6) return;
+    if (end - at < 6) return {};
     const size_t nameLength = Le(h.data() + at, 2);
-    if (end - at < 6 + nameLength) return;
+    if (end - at < 6 + nameLength) return {};
     const size_t length = 6 + nameLength + Le(h.data() + at + 4 + nameLength, 2);
-    if (end - at < length) return;
+    if (end - at < length) return {};
     std::u16string name;
     for (size_t i = 0; i + 1 < nameLength; i += 2) name.push_back(static_cast<char16_t>(Le(h.data() + at + 2 + i, 2)));
     while (!name.empty() && name.back() == 0) name.pop_back();
-    if (std::find(held.begin(), held.end(), name) != held.end()) freed += length;
-    descriptors.push_back({at, length, name});
+    // A held name's first value (in the content description already) and
+    // its further values (into the metadata library) leave.
+    if (isHeld(ownName(name))) freed += length;
+    descriptors.push_back({at, length, nameLength, name});
     at += length;
   }
   // What the content description holds goes: its space stands as a padding
@@ -403,20 +417,24 @@ void TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names) {
   std::vector<uint8_t> kept(h.begin() + static_cast<std::ptrdiff_t>(extended),
                             h.begin() + static_cast<std::ptrdiff_t>(extended + 26));
   uint64_t count = 0;
+  std::vector<TAsfRecord> moved;
   for (const auto& d : descriptors) {
-    if (dropHeld && std::find(held.begin(), held.end(), d.Name) != held.end()) continue;
+    const std::u16string name = ownName(d.Name);
+    if (dropHeld && isHeld(name)) {
+      if (name != d.Name) {
+        const uint8_t* type = h.data() + d.At + 2 + d.NameBytes;
+        const uint8_t* end = h.data() + d.At + d.Length;
+        moved.push_back({name, static_cast<uint16_t>(Le(type, 2)), std::vector<uint8_t>(type + 4, end)});
+      }
+      continue;
+    }
     const size_t from = kept.size();
     kept.insert(kept.end(), h.begin() + static_cast<std::ptrdiff_t>(d.At),
                 h.begin() + static_cast<std::ptrdiff_t>(d.At + d.Length));
     ++count;
-    const char16_t last = d.Name.empty() ? 0 : d.Name.back();
-    if (last <= kExtraValueMark || last >= kExtraValueMark + 0x1000) continue;
-    for (const auto& n : Names) {
-      if (n.size() != d.Name.size() || n.compare(0, n.size() - 1, d.Name, 0, n.size() - 1) != 0) continue;
-      kept[from + 2 + 2 * (n.size() - 1)] = static_cast<uint8_t>(n.back() & 0xFF);
-      kept[from + 3 + 2 * (n.size() - 1)] = static_cast<uint8_t>(n.back() >> 8);
-      break;
-    }
+    if (name == d.Name) continue;
+    kept[from + 2 + 2 * (name.size() - 1)] = static_cast<uint8_t>(name.back() & 0xFF);
+    kept[from + 3 + 2 * (name.size() - 1)] = static_cast<uint8_t>(name.back() >> 8);
   }
   const uint64_t slack = oldSize - kept.size();
   for (int i = 0; i < 8; ++i) kept[16 + i] = static_cast<uint8_t>(kept.size() >> (8 * i));
@@ -445,15 +463,17 @@ void TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names) {
     }
   }
   uint32_t written = 0;
-  if (Stream.Seek(0, STREAM_SEEK_SET, nullptr) == S_OK)
-    Stream.Write(h.data(), static_cast<uint32_t>(h.size()), &written);
+  if (Stream.Seek(0, STREAM_SEEK_SET, nullptr) != S_OK ||
+      Stream.Write(h.data(), static_cast<uint32_t>(h.size()), &written) != S_OK || written != h.size())
+    return {};
+  return moved;
 }
 
 }  // namespace tonvale::wmf
 
 namespace tonvale::wmf {
 
-bool AddAsfPicture(IStream& Stream, const std::vector<uint8_t>& Picture) {
+bool AddAsfLibrary(IStream& Stream, const std::vector<TAsfRecord>& Records) {
   static const uint8_t kFileProperties[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
                                               0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
   static const uint8_t kReserved1[16] = {0x11, 0xD2, 0xD3, 0xAB, 0xBA, 0xA9, 0xCF, 0x11,
@@ -463,26 +483,30 @@ bool AddAsfPicture(IStream& Stream, const std::vector<uint8_t>& Picture) {
   };
   TStatStg stat;
   uint8_t head[30];
-  if (Picture.empty() || Picture.size() > kLargestPicture + 4096 || Stream.Stat(&stat, 0) != S_OK ||
-      !ReadAt(Stream, 0, head, sizeof head) || std::memcmp(head, kHeader, 16) != 0)
+  if (Records.empty() || Stream.Stat(&stat, 0) != S_OK || !ReadAt(Stream, 0, head, sizeof head) ||
+      std::memcmp(head, kHeader, 16) != 0)
     return false;
   const uint64_t headerSize = Le(head + 16, 8);
   if (headerSize < 30 || headerSize > kLargestObject || headerSize > stat.cbSize) return false;
   std::vector<uint8_t> h(headerSize);
   if (!ReadAt(Stream, 0, h.data(), static_cast<uint32_t>(headerSize))) return false;
-  // A metadata library object holding the one attribute.
-  static const char16_t kName[] = u"WM/Picture";
+  // A metadata library object holding the records.
   std::vector<uint8_t> library(kMetadataLibrary, kMetadataLibrary + 16);
-  library.resize(26 + 12);
-  put(library, 24, 1, 2);
-  put(library, 26 + 4, sizeof kName, 2);
-  put(library, 26 + 6, 1, 2);  // a byte array
-  put(library, 26 + 8, Picture.size(), 4);
-  for (char16_t c : kName)
-    library.insert(library.end(), {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)});
-  library.insert(library.end(), Picture.begin(), Picture.end());
+  library.resize(26);
+  put(library, 24, Records.size(), 2);
+  for (const auto& r : Records) {
+    if (r.Value.size() > kLargestPicture + 4096) return false;
+    const size_t at = library.size();
+    library.resize(at + 12);
+    put(library, at + 4, 2 * (r.Name.size() + 1), 2);
+    put(library, at + 6, r.Type, 2);
+    put(library, at + 8, r.Value.size(), 4);
+    for (char16_t c : r.Name + u'\0')
+      library.insert(library.end(), {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)});
+    library.insert(library.end(), r.Value.begin(), r.Value.end());
+  }
   put(library, 16, library.size(), 8);
-  // Into the header extension, or a new one at the end of the header.
+  // Into the header extension, or a new one after the file properties.
   size_t extension = 0, properties = 0;
   for (size_t at = 30; at + 24 <= h.size();) {
     const uint64_t size = Le(h.data() + at + 16, 8);
@@ -505,7 +529,9 @@ bool AddAsfPicture(IStream& Stream, const std::vector<uint8_t>& Picture) {
     put(object, 42, library.size(), 4);
     object.insert(object.end(), library.begin(), library.end());
     put(object, 16, object.size(), 8);
-    h.insert(h.end(), object.begin(), object.end());
+    // Before the content description, whose values then come last.
+    const size_t after = properties + Le(h.data() + properties + 16, 8);
+    h.insert(h.begin() + static_cast<std::ptrdiff_t>(after), object.begin(), object.end());
     put(h, 24, Le(h.data() + 24, 4) + 1, 4);
   }
   const uint64_t grown = h.size() - headerSize;

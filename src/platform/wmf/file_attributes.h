@@ -49,17 +49,30 @@ bool TagValue(const std::vector<TFrameTexts>& Tags, const std::u16string& Name, 
 constexpr char16_t kExtraValueMark = 0xE000;
 std::u16string AsfExtraValueName(const std::u16string& Name, size_t Index);
 
+// An attribute of a metadata library object: its name, type (0 text, 1
+// bytes) and value as the object holds it.
+struct TAsfRecord {
+  std::u16string Name;
+  uint16_t Type = 0;
+  std::vector<uint8_t> Value;
+};
+
 // Puts the complete ASF file in Stream in order where FFmpeg wrote it
 // otherwise: the stand-in names of further values (for the attribute
 // names Names) get their names back, and the extended content description
 // loses the attributes the content description holds already (FFmpeg
 // writes them twice) when their space can stand as a padding object, so
-// nothing after the header moves. Leaves the file as it is when it cannot.
-void TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names);
+// nothing after the header moves. The further values of those attributes
+// leave it too and are returned, for the metadata library (AddAsfLibrary):
+// players that keep one value per name (FFmpeg's) read the extended content
+// description after the content description, the header extension before
+// it, and so show the first value. Leaves the file as it is when it cannot.
+std::vector<TAsfRecord> TidyAsfHeader(IStream& Stream, const std::vector<std::u16string>& Names);
 
-// Adds the attribute "WM/Picture" (Picture: its bytes) to the complete ASF
-// file in Stream, in a metadata library object of its header extension;
-// what follows the header moves back by its size. False when it could not.
-bool AddAsfPicture(IStream& Stream, const std::vector<uint8_t>& Picture);
+// Adds Records ("WM/Picture", which FFmpeg does not write, further values)
+// to the complete ASF file in Stream, in a metadata library object of its
+// header extension; what follows the header moves back by its size. False
+// when it could not.
+bool AddAsfLibrary(IStream& Stream, const std::vector<TAsfRecord>& Records);
 
 }  // namespace tonvale::wmf
