@@ -27,7 +27,9 @@ bool Id3v2Track(const std::string& Track) {
   return !Track.empty() && (!ParseInteger(Track, number) || number > 0);
 }
 
-const char* const kPictureTooLarge = "the picture, larger than 16 MiB, left out";
+std::string PictureLeftOut(uint8_t Why) {
+  return Why == wmf::kPictureLinked ? "the picture, a link to one, left out" : "the picture, larger than 16 MiB, left out";
+}
 
 std::string Join(const std::vector<std::string>& Parts, const std::string& Last) {
   std::string text;
@@ -112,7 +114,7 @@ TTagReport WmaTagReport(const TId3v2Tags& Tags) {
     losses.push_back("WMA track total of " + Utf16ToUtf8(Tags.Track()) + " left out");
     cut.emplace_back("track");
   }
-  if (Tags.PictureLeftOut()) losses.push_back(kPictureTooLarge);
+  if (Tags.PictureLeftOut()) losses.push_back(PictureLeftOut(Tags.PictureLeftOut()));
   return {Join(losses, "; "), !losses.empty(), cut};
 }
 
@@ -126,7 +128,7 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
                 {"artist", Values.TagArtist, 30},
                 {"album", Values.TagAlbum, 30},
                 {"year", Values.TagYear, 4},
-                {"comment", Values.TagComment, track ? 28u : 30u}};
+                {"comment", Values.TagComment, 28}};
   // The fields the ID3v1 tag changes (several values joined by "; " are all
   // there still), those no tag keeps whole.
   std::vector<std::string> cut30, cut28, cut4, letters, joined, losses, lostEverywhere, changed, lost;
@@ -140,7 +142,7 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
     if (cut30.size() + cut28.size() + cut4.size() + letters.size() != before) changed.emplace_back(f.Name);
   }
   if (!cut30.empty()) losses.push_back(Join(cut30, " and ") + " cut to 30 characters");
-  if (!cut28.empty()) losses.push_back("comment cut to 28 characters (the track takes the rest)");
+  if (!cut28.empty()) losses.push_back("comment cut to 28 characters (the track's place takes the rest)");
   if (!cut4.empty()) losses.push_back("year cut to 4 characters");
   if (!letters.empty()) losses.push_back("letters outside Latin-1 replaced in the " + Join(letters, " and "));
   if (!joined.empty()) losses.push_back("several values joined in the " + Join(joined, " and "));
@@ -185,7 +187,7 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
     if (Id3v2Written)
       report.Text += losses.size() == 1 ? "; the ID3v2 tag keeps it whole" : "; the ID3v2 tag keeps them whole";
   }
-  if (Values.TagPictureLeftOut) lostEverywhere.push_back(kPictureTooLarge);
+  if (Values.TagPictureLeftOut) lostEverywhere.push_back(PictureLeftOut(Values.TagPictureLeftOut));
   if (!lostEverywhere.empty())
     report.Text += (report.Text.empty() ? "" : "; ") + Join(lostEverywhere, ", ") + " (no tag keeps it whole)";
   report.Lost = lost;

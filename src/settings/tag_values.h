@@ -23,7 +23,7 @@ struct TTagValues {
   std::string TagComposer;
   std::string TagCopyright;
   std::string TagPicture;          // the front cover, as the WMA attribute "WM/Picture" holds it
-  bool TagPictureLeftOut = false;  // the source's picture was too large to carry
+  uint8_t TagPictureLeftOut = 0;  // why the source's picture was not carried (too large, a link), 0: it was
 };
 
 extern TTagValues TagValues;
