@@ -28,7 +28,8 @@ bool Id3v2Track(const std::string& Track) {
 }
 
 std::string PictureLeftOut(uint8_t Why) {
-  return Why == wmf::kPictureLinked ? "the picture, a link to one, left out" : "the picture, larger than 16 MiB, left out";
+  return Why == wmf::kPictureLinked ? "the picture, a link to one, left out"
+                                    : "the picture, larger than 16 MiB, left out";
 }
 
 std::string Join(const std::vector<std::string>& Parts, const std::string& Last) {

@@ -22,7 +22,7 @@ struct TTagValues {
   std::string TagDisc;
   std::string TagComposer;
   std::string TagCopyright;
-  std::string TagPicture;          // the front cover, as the WMA attribute "WM/Picture" holds it
+  std::string TagPicture;         // the front cover, as the WMA attribute "WM/Picture" holds it
   uint8_t TagPictureLeftOut = 0;  // why the source's picture was not carried (too large, a link), 0: it was
 };
 

@@ -82,8 +82,7 @@ def make(d):
     t = ID3()
     t.add(APIC(encoding=3, mime="image/png", type=3, desc="big", data=b"x" * (17 << 20)))
     t.save(mp3("huge.mp3"))
-    # 2.4 with plain frame sizes (iTunes 8): a 40,000-byte cover, its size
-    # no synchsafe number, then an artist.
+    # 2.4 with plain frame sizes (iTunes 8): a cover, its size no synchsafe number, then an artist.
     body = b"\x00image/png\x00\x03\x00" + b"\x89PNG" + b"p" * 39996
     frames = b"APIC" + struct.pack(">IH", len(body), 0) + body + b"TPE1" + struct.pack(">IH", 12, 0) + b"\x03After cover"
     prepend(mp3("plain.mp3"), 4, 0, frames)

@@ -61,17 +61,14 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
       {"--to mp3 bigext.wma", "bigext.mp3", {"TCOM=Lib Composer"}, {"APIC"}},
       {"--to wav ripped.wma", "ripped.wav", {"IART=One; Two", "ICMT=A real comment", "ICOP=2003 Store"}, {}},
       {"--to mp3 info.wav", "info.mp3", {"TIT2=Info Title", "TPE1=Ia", "TALB=Ib", "TRCK=7", "COMM=Ic", "TCOP=Id"}, {}},
-      {"--to wma id3.wav",
-       "id3.wma",
-       {"Title=Wave Title", "Author=Wave Artist", "WM/TrackNumber=5", "WM/Picture=picture 1049"},
-       {}},
+      {"--to wma id3.wav", "id3.wma", {"Title=Wave Title", "Author=Wave Artist", "WM/TrackNumber=5"}, {}},
+      {"--to mp3 id3.wav", "id3.mp3", {"APIC=image/jpeg 3 wav cover 1002"}, {}},
       {"--to wma plain.mp3", "plain.wma", {"WM/Picture=picture 40027", "Author=After cover"}, {}},
       {"--to wav ffcomment.mp3", "ffcomment.wav", {"ICMT=FF comment"}, {}},
       {"--to wma linked.mp3", "linked.wma", {"Description=Upper comment"}, {"WM/Picture"}},
       {"--to wma langs.mp3", "langs.wma", {"Description=Kommentar; Commentaire; English comment"}, {}},
       {"--to mp3 out/langs.wma", "langs.mp3", {"COMM=Kommentar; Commentaire; English comment"}, {}},
-      // The ID3v1 comment's last bytes are no track a reader could take.
-      {"--to mp3 --comment 'thirty characters of comment..' base.wav", "base.mp3", {}, {"TRCK"}},
+      {"--to mp3 --comment 'thirty characters of comment..' base.wav", "base.mp3", {}, {"TRCK"}},  // nor in ID3v1
       {"--to wma --title c base.wav", "base.wma", {"Title=c"}, {}},  // once, though too short for a padding object
       {"--to mp3 --genre 'drum & bass' --year 'May 2024' base.wav", "base.mp3", {"TCON=Drum & Bass", "TDRC=2024"}, {}},
       {"--to mp3 --no-id3v2 --track 3/12 base.wav", "base.mp3", {"TRCK=3", "version=2.1"}, {}},

@@ -101,8 +101,9 @@ void TWMIn::OpenSource() {
     uint64_t why = 0;
     uint32_t length = sizeof why;
     TWMTAttrDataType type;
-    if (!FReader.HeaderInfo || FReader.HeaderInfo->GetAttributeByName(&stream, wmf::kPictureLeftOut, &type,
-                                                                      reinterpret_cast<uint8_t*>(&why), &length) != S_OK)
+    if (!FReader.HeaderInfo ||
+        FReader.HeaderInfo->GetAttributeByName(&stream, wmf::kPictureLeftOut, &type, reinterpret_cast<uint8_t*>(&why),
+                                               &length) != S_OK)
       return 0;
     return why == wmf::kPictureLinked ? wmf::kPictureLinked : wmf::kPictureTooLarge;
   }());

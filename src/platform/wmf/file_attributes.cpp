@@ -236,9 +236,8 @@ bool TagValue(const std::vector<TFrameTexts>& Tags, const std::u16string& Name, 
   // Without one, a comment as ffmpeg and some taggers write it: a user text
   // frame described "comment".
   if (found == Tags.end() && comment)
-    found = std::find_if(Tags.begin(), Tags.end(), [](const TFrameTexts& T) {
-      return !T.second.empty() && T.first == "TXXX:comment";
-    });
+    found = std::find_if(Tags.begin(), Tags.end(),
+                         [](const TFrameTexts& T) { return !T.second.empty() && T.first == "TXXX:comment"; });
   if (found == Tags.end()) return false;
   // Comments in several languages: each one's text is a value.
   std::vector<std::u16string> values = found->second;

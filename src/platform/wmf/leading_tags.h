@@ -48,7 +48,7 @@ bool ParseWmPicture(const uint8_t* Bytes, size_t Size, TPicture& Picture);
 struct TLeadingTags {
   int64_t End = 0;  // where the source's own tags end, from Base
   std::vector<TFrameTexts> Texts;
-  TPicture Picture;             // the front cover, else the first picture
+  TPicture Picture;            // the front cover, else the first picture
   uint8_t PictureLeftOut = 0;  // why a picture was left out (kPictureTooLarge, kPictureLinked), 0: none was
 };
 
