@@ -255,9 +255,9 @@ bool TagValue(const std::vector<TFrameTexts>& Tags, const std::u16string& Name, 
 }
 
 std::vector<TFrameTexts> ReadWaveTags(IStream& Stream, TLeadingTags* Id3) {
-  static const std::pair<const char*, const char*> kInfo[] = {{"INAM", "TIT2"}, {"IART", "TPE1"}, {"IPRD", "TALB"},
-                                                              {"ICRD", "TDRC"}, {"IGNR", "TCON"}, {"ITRK", "TRCK"},
-                                                              {"IPRT", "TRCK"}, {"ICMT", "COMM"}, {"ICOP", "TCOP"}};
+  static const std::pair<const char*, const char*> kInfo[] = {{"INAM", "TIT2"}, {"IART", "TPE1"},    {"IPRD", "TALB"},
+                                                              {"ICRD", "TDRC"}, {"IGNR", "TCON"},    {"ITRK", "TRCK"},
+                                                              {"IPRT", "TRCK"}, {"ICMT", "Comment"}, {"ICOP", "TCOP"}};
   std::vector<TFrameTexts> id3, info;
   TStatStg stat;
   uint8_t riff[12];
