@@ -27,15 +27,16 @@ bool Id3v2Track(const std::string& Track) {
   return !Track.empty() && (!ParseInteger(Track, number) || number > 0);
 }
 
-std::string PictureLeftOut(uint8_t Why) {
-  return Why == wmf::kPictureLinked ? "the picture, a link to one, left out"
-                                    : "the picture, larger than 16 MiB, left out";
-}
+const char* const kPictureTooLarge = "the picture, larger than 16 MiB, left out";
 
 std::string Join(const std::vector<std::string>& Parts, const std::string& Last) {
   std::string text;
   for (size_t i = 0; i < Parts.size(); ++i) text += (i == 0 ? "" : i + 1 == Parts.size() ? Last : ", ") + Parts[i];
   return text;
+}
+
+std::string PictureLeftOut(uint8_t Why) {
+  return Why == wmf::kPictureWasLinked ? "the picture, a link to one, left out" : kPictureTooLarge;
 }
 
 }  // namespace

@@ -105,7 +105,7 @@ void TWMIn::OpenSource() {
         FReader.HeaderInfo->GetAttributeByName(&stream, wmf::kPictureLeftOut, &type, reinterpret_cast<uint8_t*>(&why),
                                                &length) != S_OK)
       return 0;
-    return why == wmf::kPictureLinked ? wmf::kPictureLinked : wmf::kPictureTooLarge;
+    return why == wmf::kPictureWasLinked ? wmf::kPictureWasLinked : wmf::kPictureWasTooLarge;
   }());
   ++OpenCount;
 }

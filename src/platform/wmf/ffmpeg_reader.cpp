@@ -326,7 +326,7 @@ void TSyncReader::ReadAttributes() {
   TPicture picture = FTags.Picture;
   bool tooLarge = false;
   std::vector<TFrameTexts> own = asf ? ReadAsfAttributes(*FStream, FBase, picture, tooLarge) : FTags.Texts;
-  const uint8_t pictureLeftOut = tooLarge ? kPictureTooLarge : FTags.PictureLeftOut;
+  const uint8_t pictureLeftOut = tooLarge ? kPictureWasTooLarge : FTags.PictureLeftOut;
   if (!picture.Data.empty()) {
     const auto bytes = WmPictureBytes(picture);
     FAttributes->SetAttribute(0, u"WM/Picture", WMT_TYPE_BINARY, bytes.data(), static_cast<uint32_t>(bytes.size()));

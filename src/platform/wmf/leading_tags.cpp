@@ -267,7 +267,7 @@ void ReadFrames(IStream& Stream, uint64_t From, uint64_t To, int Version, uint8_
     if (size > in.Left()) return;  // claims more than the tag holds: nothing after it can be trusted
     const std::string id(reinterpret_cast<const char*>(header), idLength);
     const bool picture = id == "APIC" || id == "PIC";
-    if (picture && size > kLargestPicture + 64 * 1024) Out.PictureLeftOut = kPictureTooLarge;
+    if (picture && size > kLargestPicture + 64 * 1024) Out.PictureLeftOut = kPictureWasTooLarge;
     const bool wanted = id[0] == 'T' || id == "COMM" || id == "COM" || (picture && size <= kLargestPicture + 64 * 1024);
     if (!wanted) {
       if (!in.Skip(size)) return;
@@ -309,7 +309,7 @@ void ReadFrames(IStream& Stream, uint64_t From, uint64_t To, int Version, uint8_
       TPicture p;
       if (!ReadPicture(data, Version, p)) continue;
       if (p.Mime == "-->")  // a link to a picture, not one
-        Out.PictureLeftOut = kPictureLinked;
+        Out.PictureLeftOut = kPictureWasLinked;
       else if (BetterPicture(Out.Picture, p))
         Out.Picture = std::move(p);
     } else if (data.size() >= 4) {

@@ -34,7 +34,7 @@ constexpr uint64_t kLargestPicture = 16 * 1024 * 1024;
 // Its value says why: a picture too large, or a link to one (APIC's MIME
 // type "-->") rather than a picture.
 constexpr char16_t kPictureLeftOut[] = u"Tonvale/PictureLeftOut";
-constexpr uint8_t kPictureTooLarge = 1, kPictureLinked = 2;
+constexpr uint8_t kPictureWasTooLarge = 1, kPictureWasLinked = 2;
 
 // Whether Candidate replaces the picture kept so far: the front cover, else
 // the first picture.
@@ -49,7 +49,7 @@ struct TLeadingTags {
   int64_t End = 0;  // where the source's own tags end, from Base
   std::vector<TFrameTexts> Texts;
   TPicture Picture;            // the front cover, else the first picture
-  uint8_t PictureLeftOut = 0;  // why a picture was left out (kPictureTooLarge, kPictureLinked), 0: none was
+  uint8_t PictureLeftOut = 0;  // why a picture was left out (kPictureWasTooLarge, kPictureWasLinked), 0: none was
 };
 
 // Reads exactly Count bytes at Position of Stream; false when they are not there.
