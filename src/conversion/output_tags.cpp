@@ -58,6 +58,10 @@ std::string Join(const std::vector<std::string>& Parts, const std::string& Last)
   return text;
 }
 
+std::string PictureLeftOut(uint8_t Why) {
+  return Why == wmf::kPictureWasLinked ? "the picture, a link to one, left out" : kPictureTooLarge;
+}
+
 }  // namespace
 
 std::vector<uint8_t> Id3v2TagFor(const TTagValues& Values, const std::string& Output) {
@@ -139,7 +143,7 @@ TTagReport WmaTagReport(const TId3v2Tags& Tags) {
     losses.push_back("WMA track total of " + Utf16ToUtf8(Tags.Track()) + " left out");
     cut.emplace_back("track");
   }
-  if (Tags.PictureLeftOut()) losses.push_back(kPictureTooLarge);
+  if (Tags.PictureLeftOut()) losses.push_back(PictureLeftOut(Tags.PictureLeftOut()));
   return {Join(losses, "; "), !losses.empty(), cut};
 }
 
@@ -160,7 +164,7 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
                 {"artist", Values.TagArtist, 30},
                 {"album", Values.TagAlbum, 30},
                 {"year", yearV2 || !Id3v2Written ? Values.TagYear : "", 4},
-                {"comment", Values.TagComment, track ? 28u : 30u}};
+                {"comment", Values.TagComment, 28}};
   // The fields the ID3v1 tag changes (several values joined by "; " are all
   // there still), those no tag keeps whole.
   std::vector<std::string> cut30, cut28, cut4, letters, joined, losses, lostEverywhere, changed, lost;
@@ -174,7 +178,7 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
     if (cut30.size() + cut28.size() + cut4.size() + letters.size() != before) changed.emplace_back(f.Name);
   }
   if (!cut30.empty()) losses.push_back(Join(cut30, " and ") + " cut to 30 characters");
-  if (!cut28.empty()) losses.push_back("comment cut to 28 characters (the track takes the rest)");
+  if (!cut28.empty()) losses.push_back("comment cut to 28 characters (the track's place takes the rest)");
   if (!cut4.empty()) losses.push_back("year cut to 4 characters");
   if (!letters.empty()) losses.push_back("letters outside Latin-1 replaced in the " + Join(letters, " and "));
   if (!joined.empty()) losses.push_back("several values joined in the " + Join(joined, " and "));
@@ -222,7 +226,7 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
       report.Text += losses.size() == 1 ? "; the ID3v2 tag keeps it whole" : "; the ID3v2 tag keeps them whole";
   }
   if (!yearNote.empty()) report.Text += (report.Text.empty() ? "" : "; ") + yearNote;
-  if (Values.TagPictureLeftOut) lostEverywhere.push_back(kPictureTooLarge);
+  if (Values.TagPictureLeftOut) lostEverywhere.push_back(PictureLeftOut(Values.TagPictureLeftOut));
   if (!lostEverywhere.empty())
     report.Text += (report.Text.empty() ? "" : "; ") + Join(lostEverywhere, ", ") + " (no tag keeps it whole)";
   report.Lost = lost;

@@ -14,7 +14,8 @@ void WaveSourceTags(const std::string& Path, TId3v2Tags& Tags) {
   if (fd < 0) return;
   THandleStream file(fd);
   TStreamAdapter stream(&file);
-  const auto tags = wmf::ReadWaveTags(stream);
+  wmf::TLeadingTags id3;
+  const auto tags = wmf::ReadWaveTags(stream, &id3);
   const auto value = [&tags](const char16_t* Name) {
     std::u16string text;
     wmf::TagValue(tags, Name, text);
@@ -31,6 +32,11 @@ void WaveSourceTags(const std::string& Path, TId3v2Tags& Tags) {
   Tags.SetAlbumArtist(value(u"WM/AlbumArtist"));
   Tags.SetDisc(value(u"WM/PartOfSet"));
   Tags.SetComposer(value(u"WM/Composer"));
+  if (!id3.Picture.Data.empty()) {
+    const auto bytes = wmf::WmPictureBytes(id3.Picture);
+    Tags.SetPicture(std::string(bytes.begin(), bytes.end()));
+  }
+  Tags.SetPictureLeftOut(id3.Picture.Data.empty() ? id3.PictureLeftOut : 0);
 }
 
 }  // namespace tonvale

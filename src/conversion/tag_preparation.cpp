@@ -39,7 +39,7 @@ void AddSourceTags(TId3v2Tags& Source, TTagValues& Values) {
                      &TTagValues::TagTrack, &TTagValues::TagComment, &TTagValues::TagAlbumArtist, &TTagValues::TagDisc,
                      &TTagValues::TagComposer, &TTagValues::TagCopyright, &TTagValues::TagPicture})
     if (!(own.*field).empty()) Values.*field = own.*field;
-  Values.TagPictureLeftOut = Values.TagPictureLeftOut || own.TagPictureLeftOut;
+  if (own.TagPictureLeftOut) Values.TagPictureLeftOut = own.TagPictureLeftOut;
   if (own.TagGenreIndex > 0 || !own.TagGenreName.empty()) {
     Values.TagGenreIndex = own.TagGenreIndex;
     Values.TagGenreName = own.TagGenreName;

@@ -79,7 +79,7 @@ void ConfigureWMAOut(TWMAOut& Out, const TSettings& From, const TTagValues& Tags
   copy(Tags.TagComposer, [&](const std::u16string& V) { tags.SetComposer(V); });
   copy(Tags.TagCopyright, [&](const std::u16string& V) { tags.SetCopyright(V); });
   if (!Tags.TagPicture.empty()) tags.SetPicture(Tags.TagPicture);
-  if (Tags.TagPictureLeftOut) tags.SetPictureLeftOut(true);
+  if (Tags.TagPictureLeftOut) tags.SetPictureLeftOut(Tags.TagPictureLeftOut);
 }
 
 }  // namespace tonvale

@@ -22,8 +22,8 @@ struct TTagValues {
   std::string TagDisc;
   std::string TagComposer;
   std::string TagCopyright;
-  std::string TagPicture;          // the front cover, as the WMA attribute "WM/Picture" holds it
-  bool TagPictureLeftOut = false;  // the source's picture was too large to carry
+  std::string TagPicture;         // the front cover, as the WMA attribute "WM/Picture" holds it
+  uint8_t TagPictureLeftOut = 0;  // why the source's picture was not carried (too large, a link), 0: it was
 };
 
 extern TTagValues TagValues;

@@ -27,7 +27,7 @@ void Tid3tag::SetTitle(const std::string& Text) { Title = Utf8Left(Text, 30); }
 void Tid3tag::SetArtist(const std::string& Text) { Artist = Utf8Left(Text, 30); }
 void Tid3tag::SetAlbum(const std::string& Text) { Album = Utf8Left(Text, 30); }
 void Tid3tag::SetYear(const std::string& Text) { Year = Utf8Left(Text, 4); }
-void Tid3tag::SetComment(const std::string& Text) { Comment = Utf8Left(Text, 30); }
+void Tid3tag::SetComment(const std::string& Text) { Comment = Utf8Left(Text, 28); }
 
 void Tid3tag::SetTrack(uint8_t Value) {
   Track = Value;
@@ -72,12 +72,10 @@ uint16_t Tid3tag::WriteTag(const std::string& Name) {
   PutField(block + 33, Artist, 30);
   PutField(block + 63, Album, 30);
   PutField(block + 93, Year, 4);
-  if (HasTrack && Track > 0) {
-    PutField(block + 97, Comment, 28);
-    block[126] = Track;
-  } else {
-    PutField(block + 97, Comment, 30);
-  }
+  // Always the form with a track (0: none): readers take the last byte of a
+  // 30-byte comment for a track.
+  PutField(block + 97, Comment, 28);
+  block[126] = HasTrack ? Track : 0;
   block[127] = Genre;
   for (ssize_t done = 0; done < 128;) {
     const ssize_t n = ::pwrite(fd, block + done, static_cast<size_t>(128 - done), at + done);

@@ -248,12 +248,9 @@ bool TId3v1Tags::WriteToFile(int FileHandle, bool Unicode) {
   PutText(b, 33, 30, Artist());
   PutText(b, 63, 30, Album());
   PutText(b, 93, 4, std::to_string(Year()));
-  if (Track() != 0) {
-    PutText(b, 97, 28, Comment());
-    b[126] = Track();
-  } else {
-    PutText(b, 97, 30, Comment());
-  }
+  // Always the form with a track (0: none), as readers take it.
+  PutText(b, 97, 28, Comment());
+  b[126] = Track();
   b[127] = GenreId();
   return ::write(FileHandle, b, kTagSize) == kTagSize;
 }

@@ -10,6 +10,7 @@
 
 #include "platform/text.h"
 #include "platform/wmf/leading_tags.h"
+#include "tags/tag_text.h"
 
 namespace tonvale {
 namespace {
@@ -286,8 +287,7 @@ std::vector<uint8_t> TId3v2Tags::Version4Tag() const {
   }
   if (const std::u16string comment = Comment(); !comment.empty()) {
     // One text: several values are joined.
-    std::string utf8 = Utf16ToUtf8(comment);
-    std::replace(utf8.begin(), utf8.end(), '\0', ';');
+    const std::string utf8 = JoinedValues(Utf16ToUtf8(comment));
     std::vector<uint8_t> body = {3, 'e', 'n', 'g', 0};  // UTF-8, English, an empty description
     body.insert(body.end(), utf8.begin(), utf8.end());
     frame("COMM", body);

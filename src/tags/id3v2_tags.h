@@ -56,8 +56,8 @@ class TId3v2Tags : public TAuTags {
   std::string Picture() const { return AsString("APIC"); }
   void SetPicture(const std::string& Bytes) { SetValue("APIC", Bytes); }
   // The source had a picture too large to carry.
-  bool PictureLeftOut() const { return AsInteger("APIC:LEFT OUT") != 0; }
-  void SetPictureLeftOut(bool V) { SetValue("APIC:LEFT OUT", static_cast<uint8_t>(V)); }
+  uint8_t PictureLeftOut() const { return static_cast<uint8_t>(AsInteger("APIC:LEFT OUT")); }
+  void SetPictureLeftOut(uint8_t Why) { SetValue("APIC:LEFT OUT", Why); }
 
   // Whether an acceptable header starts at the current position (kept).
   bool TagPresent(int FileHandle) override;

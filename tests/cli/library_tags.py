@@ -11,7 +11,7 @@ import zlib
 
 from mutagen.apev2 import APEv2
 from mutagen.asf import ASF, ASFByteArrayAttribute, ASFUnicodeAttribute
-from mutagen.id3 import (APIC, COMM, ID3, POPM, TALB, TCOM, TCON, TCOP, TDRC, TIT2, TPE1, TPE2, TPOS, TRCK)
+from mutagen.id3 import (APIC, COMM, ID3, POPM, TALB, TCOM, TCON, TCOP, TDRC, TIT2, TPE1, TPE2, TPOS, TRCK, TXXX)
 from mutagen.wave import WAVE
 
 
@@ -88,6 +88,19 @@ def make(d):
     t = ID3()
     t.add(APIC(encoding=3, mime="image/png", type=3, desc="big", data=b"x" * (17 << 20)))
     t.save(mp3("huge.mp3"))
+    # 2.4 with plain frame sizes (iTunes 8): a cover, its size no synchsafe number, then an artist.
+    body = b"\x00image/png\x00\x03\x00" + b"\x89PNG" + b"p" * 39996
+    frames = b"APIC" + struct.pack(">IH", len(body), 0) + body + b"TPE1" + struct.pack(">IH", 12, 0) + b"\x03After cover"
+    prepend(mp3("plain.mp3"), 4, 0, frames)
+    # Comments in three languages; a linked picture and a comment as a user text.
+    t = ID3()
+    for lang, text in (("fra", "Commentaire"), ("eng", "English comment"), ("deu", "Kommentar")):
+        t.add(COMM(encoding=3, lang=lang, desc="", text=[text]))
+    t.save(mp3("langs.mp3"), v2_version=3)
+    t = ID3()
+    t.add(APIC(encoding=3, mime="-->", type=3, desc="url", data=b"http://example.invalid/cover.jpg"))
+    t.add(TXXX(encoding=3, desc="COMMENT", text=["Upper comment"]))
+    t.save(mp3("linked.mp3"))
     # An APEv2 tag at the end supplies what the ID3 tag lacks.
     t = ID3()
     t.add(TIT2(encoding=3, text=["Id3 Title"]))
@@ -143,6 +156,7 @@ def make(d):
     v.tags.add(TIT2(encoding=3, text=["Wave Title"]))
     v.tags.add(TPE1(encoding=3, text=["Wave Artist"]))
     v.tags.add(TRCK(encoding=3, text=["5"]))
+    v.tags.add(APIC(encoding=3, mime="image/jpeg", type=3, desc="wav cover", data=b"\xff\xd8" + b"j" * 1000))
     v.save()
     # INFO in Windows-1252, as older Windows taggers wrote it.
     text = "Mot\u00f6rhead \u2013 \u201cLive\u201d".encode("cp1252") + b"\0"
@@ -164,7 +178,8 @@ def read(path):
             if f.FrameID == "APIC":
                 out["APIC"] = "%s %d %s %d" % (f.mime, f.type, f.desc, len(f.data))
             elif f.FrameID == "COMM":
-                out["COMM"] = "; ".join(f.text)
+                if f.desc != "ID3v1 Comment":  # mutagen's name for the ID3v1 tag's comment
+                    out["COMM"] = "; ".join(f.text)
             elif hasattr(f, "text"):
                 out[f.FrameID] = "; ".join(str(x) for x in f.text)
         out["version"] = "2.%d" % t.version[1]

@@ -23,6 +23,7 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
             "-metadata track=7 -metadata comment=Ic -metadata copyright=Id");
   // FFmpeg's muxer writes "Copyright" twice, as earlier versions wrote the comment.
   MakeAudio(d + "/old.wma", 0.5, 44100, 2, "-c:a wmav2 -metadata Copyright='Old comment'");
+  MakeAudio(d + "/ffcomment.mp3", 0.5, 44100, 2, "-c:a libmp3lame -metadata comment='FF comment'");  // TXXX:comment
   Shell("/usr/bin/python3 " + script + " make " + Quote(d));
   // The window's same tag for a batch: the command line has no tag editor.
   Shell("mkdir -p " + Quote(d + "/cfg/Quarnel/Tonvale") + " && printf '[CommonOptions]\\nIsSameTag=1\\n' > " +
@@ -70,6 +71,13 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
       {"--to wav ripped.wma", "ripped.wav", {"IART=One; Two", "ICMT=A real comment", "ICOP=2003 Store"}, {}},
       {"--to mp3 info.wav", "info.mp3", {"TIT2=Info Title", "TPE1=Ia", "TALB=Ib", "TRCK=7", "COMM=Ic", "TCOP=Id"}, {}},
       {"--to wma id3.wav", "id3.wma", {"Title=Wave Title", "Author=Wave Artist", "WM/TrackNumber=5"}, {}},
+      {"--to mp3 id3.wav", "id3.mp3", {"APIC=image/jpeg 3 wav cover 1002"}, {}},
+      {"--to wma plain.mp3", "plain.wma", {"WM/Picture=picture 40027", "Author=After cover"}, {}},
+      {"--to wav ffcomment.mp3", "ffcomment.wav", {"ICMT=FF comment"}, {}},
+      {"--to wma linked.mp3", "linked.wma", {"Description=Upper comment"}, {"WM/Picture"}},
+      {"--to wma langs.mp3", "langs.wma", {"Description=Kommentar; Commentaire; English comment"}, {}},
+      {"--to mp3 out/langs.wma", "langs.mp3", {"COMM=Kommentar; Commentaire; English comment"}, {}},
+      {"--to mp3 --comment 'thirty characters of comment..' base.wav", "base.mp3", {}, {"TRCK"}},  // nor in ID3v1
       {"--to wma --title c base.wav", "base.wma", {"Title=c"}, {}},  // once, though too short for a padding object
       {"--to mp3 --genre 'drum & bass' --year 'May 2024' base.wav", "base.mp3", {"TCON=Drum & Bass", "TDRC=2024"}, {}},
       {"--to mp3 --no-id3v2 --track 3/12 base.wav", "base.mp3", {"TRCK=3", "version=2.1"}, {}},
@@ -133,6 +141,9 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
   said = run("--to mp3 --strict --no-id3v2 ripped.wma", &status);
   EXPECT_NE(status, 0);
   EXPECT_NE(said.find("ID3v1 holds no copyright, album artist, disc, composer and picture"), std::string::npos) << said;
+  said = run("--to wma --strict linked.mp3", &status);
+  EXPECT_NE(status, 0);
+  EXPECT_NE(said.find("the picture, a link to one, left out"), std::string::npos) << said;
   for (const char* big : {"--to wma huge.mp3", "--to mp3 bigext.wma"}) {
     said = run(big);
     EXPECT_NE(said.find("the picture, larger than 16 MiB, left out"), std::string::npos) << said;

@@ -96,11 +96,16 @@ void TWMIn::OpenSource() {
   tags.SetDisc(WMAReaderTag(FReader, u"WM/PartOfSet"));
   tags.SetComposer(WMAReaderTag(FReader, u"WM/Composer"));
   tags.SetPicture(WMAReaderBytes(FReader, u"WM/Picture"));
-  tags.SetPictureLeftOut(FReader.HeaderInfo && [this] {
+  tags.SetPictureLeftOut([this]() -> uint8_t {
     uint16_t stream = 0;
-    uint32_t length = 0;
+    uint64_t why = 0;
+    uint32_t length = sizeof why;
     TWMTAttrDataType type;
-    return FReader.HeaderInfo->GetAttributeByName(&stream, wmf::kPictureLeftOut, &type, nullptr, &length) == S_OK;
+    if (!FReader.HeaderInfo ||
+        FReader.HeaderInfo->GetAttributeByName(&stream, wmf::kPictureLeftOut, &type, reinterpret_cast<uint8_t*>(&why),
+                                               &length) != S_OK)
+      return 0;
+    return why == wmf::kPictureWasLinked ? wmf::kPictureWasLinked : wmf::kPictureWasTooLarge;
   }());
   ++OpenCount;
 }

@@ -324,13 +324,14 @@ void TSyncReader::ReadAttributes() {
   AVFormatContext* f = FInput->Format;
   const bool asf = f->iformat && std::string(f->iformat->name) == "asf";
   TPicture picture = FTags.Picture;
-  bool pictureLeftOut = FTags.PictureLeftOut;
-  std::vector<TFrameTexts> own = asf ? ReadAsfAttributes(*FStream, FBase, picture, pictureLeftOut) : FTags.Texts;
+  bool tooLarge = false;
+  std::vector<TFrameTexts> own = asf ? ReadAsfAttributes(*FStream, FBase, picture, tooLarge) : FTags.Texts;
+  const uint8_t pictureLeftOut = tooLarge ? kPictureWasTooLarge : FTags.PictureLeftOut;
   if (!picture.Data.empty()) {
     const auto bytes = WmPictureBytes(picture);
     FAttributes->SetAttribute(0, u"WM/Picture", WMT_TYPE_BINARY, bytes.data(), static_cast<uint32_t>(bytes.size()));
   } else if (pictureLeftOut) {
-    FAttributes->SetQword(kPictureLeftOut, 1);
+    FAttributes->SetQword(kPictureLeftOut, pictureLeftOut);
   }
   if (!asf) {
     const auto ape = ReadApeTag(*FStream, FBase);

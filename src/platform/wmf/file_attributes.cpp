@@ -227,25 +227,37 @@ bool TagValue(const std::vector<TFrameTexts>& Tags, const std::u16string& Name, 
   const bool onlyDescribed =
       comment && std::count_if(Tags.begin(), Tags.end(), described) == 1 &&
       std::none_of(Tags.begin(), Tags.end(), [](const TFrameTexts& T) { return T.first == "COMM"; });
-  for (const auto& t : Tags) {
-    const bool match = std::any_of(names->second.begin(), names->second.end(),
-                                   [&](const char* Key) { return strcasecmp(t.first.c_str(), Key) == 0; }) ||
-                       (onlyDescribed && described(t));
-    if (!match || t.second.empty()) continue;
-    Value.clear();
-    for (size_t i = 0; i < t.second.size(); ++i) {
-      if (i > 0) Value.push_back(u'\0');
-      Value += t.second[i];
-    }
-    return true;
+  const auto match = [&](const TFrameTexts& T) {
+    return !T.second.empty() && (std::any_of(names->second.begin(), names->second.end(),
+                                             [&](const char* Key) { return strcasecmp(T.first.c_str(), Key) == 0; }) ||
+                                 (onlyDescribed && described(T)));
+  };
+  auto found = std::find_if(Tags.begin(), Tags.end(), match);
+  // Without one, a comment as ffmpeg and some taggers write it: a user text
+  // frame described "comment".
+  if (found == Tags.end() && comment)
+    found = std::find_if(Tags.begin(), Tags.end(),
+                         [](const TFrameTexts& T) { return !T.second.empty() && T.first == "TXXX:comment"; });
+  if (found == Tags.end()) return false;
+  // Comments in several languages: each one's text is a value.
+  std::vector<std::u16string> values = found->second;
+  for (auto t = found + 1; found->first == "COMM" && t != Tags.end(); ++t) {
+    if (t->first != "COMM") continue;
+    for (const auto& v : t->second)
+      if (std::find(values.begin(), values.end(), v) == values.end()) values.push_back(v);
   }
-  return false;
+  Value.clear();
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (i > 0) Value.push_back(u'\0');
+    Value += values[i];
+  }
+  return true;
 }
 
-std::vector<TFrameTexts> ReadWaveTags(IStream& Stream) {
-  static const std::pair<const char*, const char*> kInfo[] = {{"INAM", "TIT2"}, {"IART", "TPE1"}, {"IPRD", "TALB"},
-                                                              {"ICRD", "TDRC"}, {"IGNR", "TCON"}, {"ITRK", "TRCK"},
-                                                              {"IPRT", "TRCK"}, {"ICMT", "COMM"}, {"ICOP", "TCOP"}};
+std::vector<TFrameTexts> ReadWaveTags(IStream& Stream, TLeadingTags* Id3) {
+  static const std::pair<const char*, const char*> kInfo[] = {{"INAM", "TIT2"}, {"IART", "TPE1"},    {"IPRD", "TALB"},
+                                                              {"ICRD", "TDRC"}, {"IGNR", "TCON"},    {"ITRK", "TRCK"},
+                                                              {"IPRT", "TRCK"}, {"ICMT", "Comment"}, {"ICOP", "TCOP"}};
   std::vector<TFrameTexts> id3, info;
   TStatStg stat;
   uint8_t riff[12];
@@ -261,8 +273,11 @@ std::vector<TFrameTexts> ReadWaveTags(IStream& Stream) {
       dataSize64 = Le(chunk, 8);
     if (std::memcmp(chunk, "data", 4) == 0 && size == 0xFFFFFFFF && dataSize64) size = dataSize64;
     if (size > stat.cbSize - at - 8) size = stat.cbSize - at - 8;
-    if ((std::memcmp(chunk, "id3 ", 4) == 0 || std::memcmp(chunk, "ID3 ", 4) == 0))
-      id3 = ReadLeadingTags(Stream, at + 8).Texts;
+    if ((std::memcmp(chunk, "id3 ", 4) == 0 || std::memcmp(chunk, "ID3 ", 4) == 0)) {
+      auto tags = ReadLeadingTags(Stream, at + 8);
+      id3 = std::move(tags.Texts);
+      if (Id3) *Id3 = std::move(tags);
+    }
     if (std::memcmp(chunk, "LIST", 4) == 0 && size >= 4 && size <= kLargestObject) {
       std::vector<uint8_t> list(size);
       if (ReadAt(Stream, at + 8, list.data(), static_cast<uint32_t>(size)) &&

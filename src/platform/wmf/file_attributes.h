@@ -35,7 +35,8 @@ constexpr size_t kLongestAsfValue = 32766;
 
 // The tags of a RIFF WAVE file: its "id3 " chunk's ID3v2 frames, then its
 // LIST/INFO items under the ID3v2 ids of what they hold ("INAM" as "TIT2").
-std::vector<TFrameTexts> ReadWaveTags(IStream& Stream);
+// Id3, when given, gets the id3 chunk's picture (or why it was left out).
+std::vector<TFrameTexts> ReadWaveTags(IStream& Stream, TLeadingTags* Id3 = nullptr);
 
 // The attribute Name ("Title", "Author", "WM/TrackNumber", "Description"...)
 // of tags read as above, by the names other tools give it: from the first

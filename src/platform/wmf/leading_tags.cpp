@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <strings.h>
 
 #include "platform/text.h"
 
@@ -255,20 +256,19 @@ void ReadFrames(IStream& Stream, uint64_t From, uint64_t To, int Version, uint8_
     const uint64_t at = in.Position();
     if (!in.Read(header, headerSize) || header[0] == 0 || !ValidId(header, idLength)) return;
     uint64_t size = Version == 2 ? BigEndian(header + 3, 3) : BigEndian(header + 4, 4);
-    if (Version == 4) {
+    if (Version == 4 && (header[4] | header[5] | header[6] | header[7]) < 0x80) {
       // A synchsafe size, unless the writer put a plain one (as some do)
-      // and only that one lands on the next frame.
+      // and only that one lands on the next frame. A byte with its top bit
+      // set cannot be synchsafe: such a size is a plain one.
       const uint64_t synchsafe = Synchsafe(header + 4);
-      const bool plainFits = (header[4] | header[5] | header[6] | header[7]) < 0x80 && size != synchsafe &&
-                             FrameMayStart(Stream, at + 10 + size, To);
+      const bool plainFits = size != synchsafe && FrameMayStart(Stream, at + 10 + size, To);
       if (!plainFits || FrameMayStart(Stream, at + 10 + synchsafe, To)) size = synchsafe;
     }
     if (size > in.Left()) return;  // claims more than the tag holds: nothing after it can be trusted
     const std::string id(reinterpret_cast<const char*>(header), idLength);
     const bool picture = id == "APIC" || id == "PIC";
-    if (picture && size > kLargestPicture + 64 * 1024) Out.PictureLeftOut = true;
-    const bool wanted = id[0] == 'T' ? id != "TXXX" && id != "TXX"
-                                     : id == "COMM" || id == "COM" || (picture && size <= kLargestPicture + 64 * 1024);
+    if (picture && size > kLargestPicture + 64 * 1024) Out.PictureLeftOut = kPictureWasTooLarge;
+    const bool wanted = id[0] == 'T' || id == "COMM" || id == "COM" || (picture && size <= kLargestPicture + 64 * 1024);
     if (!wanted) {
       if (!in.Skip(size)) return;
       continue;
@@ -298,11 +298,20 @@ void ReadFrames(IStream& Stream, uint64_t From, uint64_t To, int Version, uint8_
       if (!Inflate(data, kLargestPicture + 64 * 1024, inflated)) continue;
       data.swap(inflated);
     }
-    if (id[0] == 'T') {
+    if (id == "TXXX" || id == "TXX") {
+      // A user text: its description, its values. Only a comment is kept.
+      auto texts = FrameTexts(data.data(), data.size());
+      if (texts.size() > 1 && strcasecmp(Utf16ToUtf8(texts.front()).c_str(), "comment") == 0)
+        Out.Texts.emplace_back("TXXX:comment", std::vector<std::u16string>(texts.begin() + 1, texts.end()));
+    } else if (id[0] == 'T') {
       Out.Texts.emplace_back(id, FrameTexts(data.data(), data.size()));
     } else if (picture) {
       TPicture p;
-      if (ReadPicture(data, Version, p) && BetterPicture(Out.Picture, p)) Out.Picture = std::move(p);
+      if (!ReadPicture(data, Version, p)) continue;
+      if (p.Mime == "-->")  // a link to a picture, not one
+        Out.PictureLeftOut = kPictureWasLinked;
+      else if (BetterPicture(Out.Picture, p))
+        Out.Picture = std::move(p);
     } else if (data.size() >= 4) {
       // A comment: encoding, language, description, text.
       std::vector<uint8_t> rest(data.begin() + 4, data.end());

@@ -31,7 +31,10 @@ struct TPicture {
 // Larger pictures are left out; a source that had one but no smaller one
 // states it in an attribute of this name.
 constexpr uint64_t kLargestPicture = 16 * 1024 * 1024;
+// Its value says why: a picture too large, or a link to one (APIC's MIME
+// type "-->") rather than a picture.
 constexpr char16_t kPictureLeftOut[] = u"Tonvale/PictureLeftOut";
+constexpr uint8_t kPictureWasTooLarge = 1, kPictureWasLinked = 2;
 
 // Whether Candidate replaces the picture kept so far: the front cover, else
 // the first picture.
@@ -45,8 +48,8 @@ bool ParseWmPicture(const uint8_t* Bytes, size_t Size, TPicture& Picture);
 struct TLeadingTags {
   int64_t End = 0;  // where the source's own tags end, from Base
   std::vector<TFrameTexts> Texts;
-  TPicture Picture;             // the front cover, else the first picture
-  bool PictureLeftOut = false;  // a picture larger than kLargestPicture was stepped over
+  TPicture Picture;            // the front cover, else the first picture
+  uint8_t PictureLeftOut = 0;  // why a picture was left out (kPictureWasTooLarge, kPictureWasLinked), 0: none was
 };
 
 // Reads exactly Count bytes at Position of Stream; false when they are not there.
