@@ -182,6 +182,7 @@ void TfrmTagEditor::ShowShortened() {
 
 void TfrmTagEditor::SetNote(const QString& Text) {
   FRefused.clear();
+  FReasons.clear();
   FRefusedBy.clear();
   lNote->setText(Text);
   lNote->setToolTip(Text);
@@ -191,21 +192,22 @@ void TfrmTagEditor::SetNote(const QString& Text) {
 void TfrmTagEditor::ShowRefused(const QString& Field, const TLimitedEdit* Edit, const QString& LeftOut,
                                 bool NotAllowed) {
   QApplication::beep();
-  // Every key refused in a row for the same reason is named, not the last alone.
-  const QString by = Field + (NotAllowed ? "*" : "");
-  QStringList refused = by == FRefusedBy ? FRefused : QStringList();
+  // Every key refused in a row in the field is named, not the last alone,
+  // with every reason.
+  QStringList refused = Field == FRefusedBy ? FRefused : QStringList();
+  QStringList reasons = Field == FRefusedBy ? FReasons : QStringList();
   refused << "\"" + LeftOut + "\"";
-  const QString what = refused.join(", ") + (refused.size() > 1 ? " were" : " was");
-  if (NotAllowed)
-    SetNote(Edit == ID3year ? QString("Year takes digits only: %1 not taken.").arg(what)
-                            : QString("Track # takes a number or two as in 3/12: %1 not taken.").arg(what));
-  else
-    SetNote(QString("%1 holds at most %2 characters%3: %4 not taken.")
-                .arg(Field)
-                .arg(Edit->Limit())
-                .arg(Edit->Limit() == kId3v1Text ? " in an ID3v1 tag" : "", what));
+  const QString reason = !NotAllowed ? QString("holds at most %1 characters%2")
+                                           .arg(Edit->Limit())
+                                           .arg(Edit->Limit() == kId3v1Text ? " in an ID3v1 tag" : "")
+                         : Edit == ID3year ? "takes digits only"
+                                           : "takes a number or two as in 3/12";
+  if (!reasons.contains(reason)) reasons << reason;
+  SetNote(QString("%1 %2: %3 %4 not taken.")
+              .arg(Field, reasons.join(" and "), refused.join(", "), refused.size() > 1 ? "were" : "was"));
   FRefused = refused;
-  FRefusedBy = by;
+  FReasons = reasons;
+  FRefusedBy = Field;
 }
 
 void TfrmTagEditor::btOkClick() {
@@ -215,7 +217,10 @@ void TfrmTagEditor::btOkClick() {
   TagValues.TagYear = ID3year->text().toStdString();
   TagValues.TagGenreIndex = ID3genre->currentIndex();
   if (TagValues.TagGenreIndex >= 0) TagValues.TagGenreName.clear();
-  TagValues.TagTrack = ID3track->text().toStdString();
+  // A track, or a track and the count: "3/" is the track alone.
+  QString track = ID3track->text();
+  if (track.endsWith('/')) track.chop(1);
+  TagValues.TagTrack = track.toStdString();
   TagValues.TagComment = Kept(ID3comment, TagValues.TagComment);
   Settings.IsShowTagEditor = !cbShowTagEditor->isChecked();
   accept();

@@ -45,7 +45,7 @@ class TfrmTagEditor : public QDialog {
   TTagKeeping FKeeping;
   QLabel* lNote;
   std::vector<const TLimitedEdit*> FCut;
-  QStringList FRefused;  // the keys the note names, refused by FRefusedBy
+  QStringList FRefused, FReasons;  // the keys the note names, refused by FRefusedBy, and why
   QString FRefusedBy;
 
   QLabel* lTitle;

@@ -518,7 +518,12 @@ class GuiTest : public QObject {
       QTest::keyClicks(track, "/9");  // "3/12/9" is no track; "3/1299" fits the field
       QCOMPARE(track->text(), QString(whole ? "3/129" : "3/"));
       QVERIFY(!whole || track->fontMetrics().horizontalAdvance("3/1299") + 8 <= track->width());
+      if (!whole)  // every refused key named, with every reason
+        QCOMPARE(note->text(),
+                 "Track # takes a number or two as in 3/12 and holds at most 2 characters: \"/\", "
+                 "\"-\", \"/\", \"1\", \"2\", \"/\", \"9\" were not taken.");
       Find<QPushButton>(&e, "btOk")->click();
+      QCOMPARE(TagValues.TagTrack, whole ? "3/129" : "3");  // "3/" is track 3
       TagValues.TagArtist = artist.toStdString();
       TagValues.TagAlbum = TagValues.TagYear = TagValues.TagTrack = "";
     }
