@@ -20,6 +20,8 @@
 
 namespace tonvale::gui {
 
+QString KeptAsChosen(size_t Count) { return QString("%1 kept as you chose").arg(Count); }
+
 QString NaturalKey(const QString& Text) {
   // Letters case-folded; a run of digits as '0', its length without leading
   // zeros, then those digits: a longer number sorts after a shorter one, and
@@ -62,10 +64,21 @@ void Section(const QString& Title, std::vector<TEntry>& Entries, QStringList& Li
   for (const TEntry& e : Entries) Lines << e.Text;
 }
 
+// The lines of the details, each as wide as the widest.
+class TLines : public QStringListModel {
+ public:
+  using QStringListModel::QStringListModel;
+  QSize Room;
+  QVariant data(const QModelIndex& Index, int Role) const override {
+    if (Role == Qt::SizeHintRole && Room.isValid()) return Room;
+    return QStringListModel::data(Index, Role);
+  }
+};
+
 }  // namespace
 
 TEndReport MakeEndReport(const std::vector<TFileResult>& Results) {
-  size_t converted = 0, failed = 0, skipped = 0, notStarted = 0;
+  size_t converted = 0, failed = 0, skipped = 0, declined = 0, notStarted = 0;
   std::vector<TEntry> failures, skips, never, warnings, shortened;
   for (const TFileResult& r : Results) {
     const QString path = NaturalKey(DecodePath(r.Source));
@@ -73,23 +86,27 @@ TEndReport MakeEndReport(const std::vector<TFileResult>& Results) {
       case TFileOutcome::Converted: ++converted; break;
       case TFileOutcome::Failed: ++failed, failures.push_back({path, Line(r.Source, r.Message)}); break;
       case TFileOutcome::Skipped:
-        ++skipped;
-        // Those the user chose not to replace are no news.
-        if (!r.Declined()) skips.push_back({path, Line(r.Source, r.Message)});
+        // Those the user chose not to replace are counted apart, not listed:
+        // the user has just said so, file by file or for all.
+        if (r.Declined())
+          ++declined;
+        else
+          ++skipped, skips.push_back({path, Line(r.Source, r.Message)});
         break;
       case TFileOutcome::NotStarted: ++notStarted, never.push_back({path, DecodePath(r.Source)}); break;
     }
     for (const TWarning& w : r.Warnings) {
       // A value cut only where another tag of the file keeps it whole is not lost.
       if (w.Kind == TWarningKind::Id3v1Shortened) continue;
-      const std::string& file = r.Output.empty() ? r.Source : r.Output;
-      (w.Kind == TWarningKind::TagsShortened ? shortened : warnings).push_back({path, Line(file, w.Text)});
+      // Named by the source, as failures and skips are.
+      (w.Kind == TWarningKind::TagsShortened ? shortened : warnings).push_back({path, Line(r.Source, w.Text)});
     }
   }
   TEndReport report;
   QStringList counts{QString("%1 converted").arg(converted)};
   if (failed) counts << QString("%1 failed").arg(failed);
   if (skipped) counts << QString("%1 skipped").arg(skipped);
+  if (declined) counts << KeptAsChosen(declined);
   if (notStarted) counts << QString("%1 not started").arg(notStarted);
   report.Counts = counts.join(", ");
   Section("Could not be converted", failures, report.Lines);
@@ -139,7 +156,8 @@ std::unique_ptr<QDialog> MakeEndReportBox(QWidget* Parent, const TEndReport& Rep
   details->setUniformItemSizes(true);
   details->setEditTriggers(QAbstractItemView::NoEditTriggers);
   details->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  details->setModel(new QStringListModel(Report.Lines, details));
+  auto* model = new TLines(Report.Lines, details);
+  details->setModel(model);
   auto* copy = new QAction("Copy", details);
   copy->setShortcut(QKeySequence::Copy);
   copy->setShortcutContext(Qt::WidgetShortcut);
@@ -159,12 +177,28 @@ std::unique_ptr<QDialog> MakeEndReportBox(QWidget* Parent, const TEndReport& Rep
   QObject::connect(buttons, &QDialogButtonBox::accepted, box.get(), &QDialog::accept);
   layout->addWidget(buttons, 2, 0, 1, 2);
   layout->setColumnStretch(1, 1);
-  // Fits the screen whatever the number of files; the details scroll.
-  QSize size(560, 360);
+  // As wide as the longest lines (measured among the longest by their
+  // length: tens of thousands are not measured one by one), within the
+  // screen; the details scroll.
+  qsizetype longest = 0;
+  for (const QString& l : Report.Lines) longest = std::max(longest, l.size());
+  int widest = 0;
+  int measured = 0;
+  for (const QString& l : Report.Lines)
+    if (l.size() * 5 >= longest * 4 && measured++ < 200)
+      widest = std::max(widest, details->fontMetrics().horizontalAdvance(l));
+  // Every row takes the widest line's room: the view sizes all rows as its
+  // first, and would cut longer lines with "...".
+  if (!Report.Lines.isEmpty()) model->Room = QSize(widest + 12, details->sizeHintForRow(0));
+  const int chrome = 32 + 3 * layout->horizontalSpacing() + 2 * layout->contentsMargins().left() +
+                     details->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * details->frameWidth() + 8;
+  QSize size(std::max(560, widest + chrome), 360);
   if (const QScreen* s = Parent ? Parent->screen() : box->screen())
     size = size.boundedTo(s->availableGeometry().size() * 9 / 10);
   box->resize(size);
-  ok->setFocus();
+  // The keyboard starts in the details: Ctrl+A and Ctrl+C copy them; Enter
+  // still presses OK, the default button.
+  details->setFocus();
   return box;
 }
 

@@ -33,5 +33,7 @@ void ShowEndReport(QWidget* Parent, const TEndReport& Report);
 // A key of Text whose plain order is the natural one: letters in any case
 // alike, runs of digits compared as numbers (track 2 before track 10).
 QString NaturalKey(const QString& Text);
+// "6 kept as you chose": existing outputs the user chose not to replace.
+QString KeptAsChosen(size_t Count);
 
 }  // namespace tonvale::gui

@@ -49,7 +49,9 @@ TfrmAbout::TfrmAbout(QWidget* Owner) : QDialog(Owner) {
   text("lSupport", QString("Support: %1").arg(kSupportMail), 76, 122);
   text("lDonate1", "If you like it, please feel free to donate, any donations", 16, 142);
   text("lDonate2", "large or small are greatly appreciated.", 16, 160);
-  Image3 = Place<QLabel>(this, "Image3", {16, 182, 88, 31});
+  // The picture (88x31) inside the 2-pixel ring's room on every side.
+  Image3 = Place<QLabel>(this, "Image3", {14, 180, 92, 35});
+  Image3->setAlignment(Qt::AlignCenter);
   Image3->setPixmap(Picture("donate"));
   Image3->setCursor(Qt::PointingHandCursor);
   Image3->setToolTip("Donate");

@@ -57,6 +57,15 @@ size_t TfrmEncodeProgress::CountOf(TFileOutcome Outcome) const {
 
 bool TfrmEncodeProgress::Start() {
   FElapsed.start();
+  // The time the conversion took leaves out the time the tag editor waits.
+  if (auto edit = Run->EditTags)
+    Run->EditTags = [this, edit](TConversionMode Mode, const std::vector<TPlannedFile>& Files, TTagValues& Tags) {
+      QElapsedTimer waited;
+      waited.start();
+      const bool started = edit(Mode, Files, Tags);
+      FWaitedMs += waited.elapsed();
+      return started;
+    };
   // The window is every lane's view and outlives the run it owns.
   return Run->Start([this](int) { return std::shared_ptr<IBatchView>(std::shared_ptr<void>(), this); });
 }
@@ -182,8 +191,11 @@ void TfrmEncodeProgress::ShowProgress(int Percent) {
 bool TfrmEncodeProgress::ConfirmOverwrite(const std::string& Path) {
   // One answer may stand for every later question of the run.
   if (FAnswerForAll != QMessageBox::NoButton) return FAnswerForAll == QMessageBox::YesToAll;
-  const auto answer = ShowMessage(this, QMessageBox::Information, DecodePath(Path) + " has existed, overwrite it?",
+  QElapsedTimer waited;
+  waited.start();
+  const auto answer = ShowMessage(this, QMessageBox::Question, DecodePath(Path) + " has existed, overwrite it?",
                                   QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll);
+  FWaitedMs += waited.elapsed();
   if (answer == QMessageBox::YesToAll || answer == QMessageBox::NoToAll) FAnswerForAll = answer;
   return answer == QMessageBox::Yes || answer == QMessageBox::YesToAll;
 }
@@ -206,11 +218,11 @@ void TfrmEncodeProgress::FormClose() {
   // Nothing to tell of file by file: the main window's status line says it.
   const auto modes = Run->Plan().Modes();
   const QString target = modes.size() == 1 ? " to " + QString(ModeInfo(modes[0])->Target).toUpper() : QString();
-  const qint64 seconds = FElapsed.isValid() ? FElapsed.elapsed() / 1000 : 0;
+  const qint64 seconds = FElapsed.isValid() ? std::max<qint64>(0, FElapsed.elapsed() - FWaitedMs) / 1000 : 0;
   const QString time = QString("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
   const size_t converted = CountOf(TFileOutcome::Converted);
   QStringList parts{QString("%1 file%2 converted%3 in %4").arg(converted).arg(converted == 1 ? "" : "s", target, time)};
-  if (const size_t kept = CountOf(TFileOutcome::Skipped)) parts << QString("%1 kept as they were").arg(kept);
+  if (const size_t kept = CountOf(TFileOutcome::Skipped)) parts << KeptAsChosen(kept);
   FStatus = parts.join(", ");
 }
 

@@ -81,6 +81,7 @@ class TfrmEncodeProgress : public QDialog, public IBatchView {
   std::vector<TFileResult> Results;  // refused by the plan, then as they end
   size_t CountOf(TFileOutcome Outcome) const;
   QElapsedTimer FElapsed;
+  qint64 FWaitedMs = 0;  // of FElapsed, spent waiting for the user's answers
   QString FStatus;
   // Yes to All or No to All once given; NoButton before.
   QMessageBox::StandardButton FAnswerForAll = QMessageBox::NoButton;

@@ -154,8 +154,12 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
   link->adjustSize();
   link->move(400 - 16 - link->width(), 278);
   // How the last run ended, when it ended with nothing to tell file by file.
+  // Two lines ending with the address's, over the empty foot of the modes.
   lStatus = Label("lStatus", "", 14, 278, false);
-  lStatus->resize(link->x() - 24, link->height());
+  lStatus->setWordWrap(true);
+  lStatus->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+  const int statusHeight = 2 * lStatus->fontMetrics().lineSpacing() + 2;
+  lStatus->setGeometry(14, link->y() + link->height() - statusHeight, link->x() - 24, statusHeight);
 
   ID3genre = new QComboBox(this);
   ID3genre->setObjectName("ID3genre");
@@ -175,6 +179,19 @@ TfrmMain::TfrmMain(QWidget* Parent) : QWidget(Parent, Qt::Window | Qt::Frameless
   // place its window (a Wayland compositor decides for itself).
   if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
   FormCreate();
+}
+
+void TfrmMain::ShowStatus(const QString& Text) {
+  const QFontMetrics metrics = lStatus->fontMetrics();
+  QString shown = Text;
+  // Cut at the end where even two lines are too few.
+  for (int width = 2 * lStatus->width();
+       metrics.boundingRect(lStatus->contentsRect(), Qt::TextWordWrap, shown).height() > lStatus->height();
+       width -= metrics.averageCharWidth())
+    shown = metrics.elidedText(Text, Qt::ElideRight, width);
+  lStatus->setText(shown);
+  lStatus->setToolTip(Text);
+  lStatus->setAccessibleName(Text);
 }
 
 QLabel* TfrmMain::Label(const QString& Name, const QString& Text, int X, int Y, bool Bold) {
@@ -368,13 +385,13 @@ void TfrmMain::StartFiles(TConversionMode Mode, const std::vector<std::string>& 
     std::vector<std::string> otherTypes;
     for (const TFileResult& r : plan.Refused)
       if (Dropped && r.Reason == TReason::NotSourceType) otherTypes.push_back(r.Source);
-    lStatus->clear();
+    ShowStatus({});
     TfrmEncodeProgress progress(this, std::move(run));
     if (!otherTypes.empty()) progress.LeftOut = TReason::NotSourceType;
     TfrmEncodeProgress* const outer = std::exchange(FProgress, &progress);
     if (progress.Start()) progress.exec();
     FProgress = outer;
-    lStatus->setText(progress.Status());
+    ShowStatus(progress.Status());
     if (!otherTypes.empty()) TakeFiles(otherTypes);
   } catch (const std::exception& e) {
     // The start ends, but not silently: the user learns why.

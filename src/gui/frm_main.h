@@ -39,6 +39,9 @@ class TfrmMain : public QWidget {
   // a mode button, or handed over by the desktop) of another source type are
   // left out and told of; chosen ones are all tried in the mode.
   void StartFiles(TConversionMode Mode, const QStringList& Paths, bool Dropped);
+  // How the last run ended, on two lines left of the address at most; the
+  // whole text in the tooltip.
+  void ShowStatus(const QString& Text);
   // The same with paths as the file system's bytes.
   void StartFiles(TConversionMode Mode, const std::vector<std::string>& Paths, bool Dropped);
   // Files handed over by the desktop: for each source type among them, in

@@ -36,7 +36,9 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner, TTagKeeping Keeping) : QDialog(Owne
   setFont(small);
   auto* group = new QGroupBox("ID3 Tag", this);
   group->setObjectName("GroupBox1");
-  group->setGeometry(8, 8, 417, 161);
+  // Room under the fields for a note of two lines.
+  const int noteHeight = 2 * QFontMetrics(small).lineSpacing() + 2;
+  group->setGeometry(8, 8, 417, 147 + noteHeight + 8);
   auto label = [group](const QString& Name, const QString& Text, int X, int Y) {
     auto* l = new QLabel(Text, group);
     l->setObjectName(Name);
@@ -71,8 +73,12 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner, TTagKeeping Keeping) : QDialog(Owne
   for (const char* g : GenreList) ID3genre->addItem(QString::fromUtf8(g));
   label("Label4", "Year:", 264, 60)->setBuddy(ID3year = edit("ID3year", 4, 312, 56, 42, "0123456789"));
   // A track and the count of the album ("3/12") where a whole tag keeps it.
+  const int trackLength = Keeping == TTagKeeping::Id3v1 ? 2 : 7;
   label("Label6", "Track #:", 264, 92)
-      ->setBuddy(ID3track = edit("ID3track", Keeping == TTagKeeping::Id3v1 ? 2 : 7, 312, 88, 42, "0123456789/"));
+      ->setBuddy(ID3track = edit("ID3track", trackLength, 312, 88,
+                                 std::max(42, QFontMetrics(small).horizontalAdvance(QString(trackLength, '0')) + 14),
+                                 "0123456789/"));
+  ID3track->SetSeparator('/');
   // The right fields start clear of the widest of their labels too, and
   // keep their widths (the genre list ends where it did).
   QLabel* rightLabels[] = {genre, group->findChild<QLabel*>("Label4"), group->findChild<QLabel*>("Label6")};
@@ -81,8 +87,10 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner, TTagKeeping Keeping) : QDialog(Owne
   ID3genre->setGeometry(right, 24, 407 - right, 22);
   for (QLineEdit* e : {static_cast<QLineEdit*>(ID3year), static_cast<QLineEdit*>(ID3track)})
     e->move(std::max(e->x(), right), e->y());
-  lNote = Place<QLabel>(group, "lNote", {8, 145, 401, 15});
+  lNote = Place<QLabel>(group, "lNote", {8, 145, 401, noteHeight});
   lNote->setTextFormat(Qt::PlainText);
+  lNote->setWordWrap(true);
+  lNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   const std::pair<TLimitedEdit*, const char*> fields[] = {{ID3title, "Title"}, {ID3artist, "Artist"},
                                                           {ID3album, "Album"}, {ID3comment, "Comment"},
                                                           {ID3year, "Year"},   {ID3track, "Track #"}};
@@ -91,11 +99,12 @@ TfrmTagEditor::TfrmTagEditor(QWidget* Owner, TTagKeeping Keeping) : QDialog(Owne
     const char* name = field.second;
     connect(e, &TLimitedEdit::Refused, this,
             [this, e, name](const QString& LeftOut, bool NotAllowed) { ShowRefused(name, e, LeftOut, NotAllowed); });
-    if (e != ID3year && e != ID3track) connect(e, &QLineEdit::textEdited, this, [this] { ShowShortened(); });
+    if (Keeping == TTagKeeping::Id3v1AndWhole && e != ID3year && e != ID3track)
+      connect(e, &QLineEdit::textEdited, this, [this] { ShowShortened(); });
   }
   cbShowTagEditor = new QCheckBox("Don't show this dialog next time", this);
   cbShowTagEditor->setObjectName("cbShowTagEditor");
-  cbShowTagEditor->move(8, 180);
+  cbShowTagEditor->move(8, std::max(180, group->y() + group->height() + 6));
   cbShowTagEditor->adjustSize();
   btOk = Place<QPushButton>(this, "btOk", {258, 206, 75, 25}, "&Start");
   btCancel = Place<QPushButton>(this, "btCancel", {347, 206, 75, 25}, "&Cancel");
@@ -123,15 +132,23 @@ std::string Kept(const QLineEdit* Edit, const std::string& Value) {
 
 }  // namespace
 
+QString TfrmTagEditor::Fitted(TLimitedEdit* Edit, const QString& Text) {
+  // Only an ID3v1 tag keeps the values: a longer one is cut to what it holds
+  // here, where the user sees it, and may be edited within that.
+  if (FKeeping != TTagKeeping::Id3v1 || Text.size() <= kId3v1Text) return Text;
+  FCut.push_back(Edit);
+  return Text.left(Text[kId3v1Text - 1].isHighSurrogate() ? kId3v1Text - 1 : kId3v1Text);
+}
+
 void TfrmTagEditor::FormCreate() {
-  ID3title->SetValue(Shown(TagValues.TagTitle));
-  ID3artist->SetValue(Shown(TagValues.TagArtist));
-  ID3album->SetValue(Shown(TagValues.TagAlbum));
+  ID3title->SetValue(Fitted(ID3title, Shown(TagValues.TagTitle)));
+  ID3artist->SetValue(Fitted(ID3artist, Shown(TagValues.TagArtist)));
+  ID3album->SetValue(Fitted(ID3album, Shown(TagValues.TagAlbum)));
   ID3year->SetValue(QString::fromStdString(TagValues.TagYear));
   const int genre = TagValues.TagGenreIndex;
   ID3genre->setCurrentIndex(genre >= 0 && genre < ID3genre->count() ? genre : -1);
   ID3track->SetValue(QString::fromStdString(TagValues.TagTrack));
-  ID3comment->SetValue(Shown(TagValues.TagComment));
+  ID3comment->SetValue(Fitted(ID3comment, Shown(TagValues.TagComment)));
   cbShowTagEditor->setChecked(false);
   ShowShortened();
 }
@@ -143,20 +160,31 @@ void TfrmTagEditor::DisableTitle() {
 }
 
 void TfrmTagEditor::ShowShortened() {
-  if (FKeeping != TTagKeeping::Id3v1AndWhole) return;
+  if (FKeeping == TTagKeeping::Whole) return;
   QStringList cut;
   const std::pair<TLimitedEdit*, const char*> fields[] = {
       {ID3title, "title"}, {ID3artist, "artist"}, {ID3album, "album"}, {ID3comment, "comment"}};
   for (auto [e, name] : fields)
-    if (e->isEnabled() && e->text().size() > kId3v1Text) cut << name;
-  if (cut.size() > 1) cut = QStringList{cut.mid(0, cut.size() - 1).join(", ") + " and " + cut.back()};
-  SetNote(cut.isEmpty() ? QString()
-                        : QString("ID3v1 keeps 30 characters of the %1; the ID3v2 tag keeps %2 whole.")
-                              .arg(cut.front(), cut.front().contains(" and ") ? "them" : "it"));
+    if (e->isEnabled() &&
+        (FKeeping == TTagKeeping::Id3v1 ? std::count(FCut.begin(), FCut.end(), e) > 0 : e->text().size() > kId3v1Text))
+      cut << name;
+  const bool several = cut.size() > 1;
+  if (several) cut = QStringList{cut.mid(0, cut.size() - 1).join(", ") + " and " + cut.back()};
+  if (cut.isEmpty())
+    SetNote({});
+  else if (FKeeping == TTagKeeping::Id3v1)
+    SetNote(
+        QString("The %1 %2 cut to the 30 characters an ID3v1 tag holds.").arg(cut.front(), several ? "were" : "was"));
+  else
+    SetNote(QString("ID3v1 keeps 30 characters of the %1; the ID3v2 tag keeps %2 whole.")
+                .arg(cut.front(), several ? "them" : "it"));
 }
 
 void TfrmTagEditor::SetNote(const QString& Text) {
-  lNote->setText(lNote->fontMetrics().elidedText(Text, Qt::ElideRight, lNote->width()));
+  FRefused.clear();
+  FReasons.clear();
+  FRefusedBy.clear();
+  lNote->setText(Text);
   lNote->setToolTip(Text);
   lNote->setAccessibleDescription(Text);
 }
@@ -164,13 +192,22 @@ void TfrmTagEditor::SetNote(const QString& Text) {
 void TfrmTagEditor::ShowRefused(const QString& Field, const TLimitedEdit* Edit, const QString& LeftOut,
                                 bool NotAllowed) {
   QApplication::beep();
-  if (NotAllowed)
-    SetNote(Edit == ID3year ? "Year takes digits only." : "Track # takes digits and \"/\" only.");
-  else
-    SetNote(QString("%1 holds at most %2 characters%3: \"%4\" was not taken.")
-                .arg(Field)
-                .arg(Edit->Limit())
-                .arg(Edit->Limit() == kId3v1Text ? " in an ID3v1 tag" : "", LeftOut));
+  // Every key refused in a row in the field is named, not the last alone,
+  // with every reason.
+  QStringList refused = Field == FRefusedBy ? FRefused : QStringList();
+  QStringList reasons = Field == FRefusedBy ? FReasons : QStringList();
+  refused << "\"" + LeftOut + "\"";
+  const QString reason = !NotAllowed ? QString("holds at most %1 characters%2")
+                                           .arg(Edit->Limit())
+                                           .arg(Edit->Limit() == kId3v1Text ? " in an ID3v1 tag" : "")
+                         : Edit == ID3year ? "takes digits only"
+                                           : "takes a number or two as in 3/12";
+  if (!reasons.contains(reason)) reasons << reason;
+  SetNote(QString("%1 %2: %3 %4 not taken.")
+              .arg(Field, reasons.join(" and "), refused.join(", "), refused.size() > 1 ? "were" : "was"));
+  FRefused = refused;
+  FReasons = reasons;
+  FRefusedBy = Field;
 }
 
 void TfrmTagEditor::btOkClick() {
@@ -180,7 +217,10 @@ void TfrmTagEditor::btOkClick() {
   TagValues.TagYear = ID3year->text().toStdString();
   TagValues.TagGenreIndex = ID3genre->currentIndex();
   if (TagValues.TagGenreIndex >= 0) TagValues.TagGenreName.clear();
-  TagValues.TagTrack = ID3track->text().toStdString();
+  // A track, or a track and the count: "3/" is the track alone.
+  QString track = ID3track->text();
+  if (track.endsWith('/')) track.chop(1);
+  TagValues.TagTrack = track.toStdString();
   TagValues.TagComment = Kept(ID3comment, TagValues.TagComment);
   Settings.IsShowTagEditor = !cbShowTagEditor->isChecked();
   accept();

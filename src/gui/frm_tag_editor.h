@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <vector>
 
 #include "conversion/conversion_modes.h"
 #include "gui/limited_edit.h"
@@ -36,10 +37,16 @@ class TfrmTagEditor : public QDialog {
   // edit did not take.
   void ShowShortened();
   void SetNote(const QString& Text);
+  // Text as the field shows it: cut to what an ID3v1 tag holds when that
+  // alone keeps it (noted in FCut).
+  QString Fitted(TLimitedEdit* Edit, const QString& Text);
   void ShowRefused(const QString& Field, const TLimitedEdit* Edit, const QString& LeftOut, bool NotAllowed);
 
   TTagKeeping FKeeping;
   QLabel* lNote;
+  std::vector<const TLimitedEdit*> FCut;
+  QStringList FRefused, FReasons;  // the keys the note names, refused by FRefusedBy, and why
+  QString FRefusedBy;
 
   QLabel* lTitle;
   TLimitedEdit *ID3title, *ID3artist, *ID3album, *ID3comment, *ID3year, *ID3track;

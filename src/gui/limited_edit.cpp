@@ -27,8 +27,14 @@ class TLengthValidator : public QValidator {
     const QString added = Input.mid(start, Input.size() - end - start);
     QString kept, leftOut;
     bool notAllowed = false;
+    const QChar separator = FEdit->Separator();
+    bool separated = !separator.isNull() && (Input.left(start) + Input.right(end)).contains(separator);
     for (QChar c : added) {
-      const bool allowed = FAllowed.isEmpty() || FAllowed.contains(c);
+      bool allowed = FAllowed.isEmpty() || FAllowed.contains(c);
+      if (allowed && c == separator) {
+        allowed = !separated && start + kept.size() > 0;
+        separated = true;
+      }
       (allowed ? kept : leftOut) += c;
       notAllowed = notAllowed || !allowed;
     }

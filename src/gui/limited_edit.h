@@ -21,6 +21,9 @@ class TLimitedEdit : public QLineEdit {
   void SetValue(const QString& Text);
   // The longest text an edit may give: the limit, or a longer placed value.
   int Room() const { return std::max(FLimit, FPlaced); }
+  // A separator the text holds at most once, after something ("3/12").
+  void SetSeparator(QChar Separator) { FSeparator = Separator; }
+  QChar Separator() const { return FSeparator; }
 
  signals:
   // An edit gave more than the edit takes: LeftOut is what it did not take,
@@ -30,6 +33,7 @@ class TLimitedEdit : public QLineEdit {
  private:
   int FLimit;
   int FPlaced = 0;
+  QChar FSeparator;
 };
 
 }  // namespace tonvale::gui

@@ -437,7 +437,7 @@ class GuiTest : public QObject {
       TfrmTagEditor e(nullptr);
       QCOMPARE(e.size(), QSize(433, 240));
       auto* title = Find<QLineEdit>(&e, "ID3title");
-      QCOMPARE(title->text().size(), 40);  // placed by the program: kept whole
+      QCOMPARE(title->text(), QString(30, 'T'));  // only an ID3v1 tag keeps it: cut where it shows
       QCOMPARE(Find<QComboBox>(&e, "ID3genre")->currentIndex(), -1);
       auto* year = Find<QLineEdit>(&e, "ID3year");
       year->setFocus();
@@ -447,7 +447,7 @@ class GuiTest : public QObject {
       QTest::keyClick(year, Qt::Key_Return);  // presses Start, the default button
       QCOMPARE(e.result(), int(QDialog::Accepted));
     }
-    QCOMPARE(TagValues.TagTitle.size(), size_t(40));
+    QCOMPARE(TagValues.TagTitle.size(), size_t(30));
     QCOMPARE(TagValues.TagGenreIndex, -1);
     QCOMPARE(TagValues.TagYear, std::string("1999"));
     QVERIFY(Settings.IsShowTagEditor);  // the box was left unticked
@@ -459,7 +459,7 @@ class GuiTest : public QObject {
       Find<QCheckBox>(&e, "cbShowTagEditor")->setChecked(true);
       Find<QPushButton>(&e, "btOk")->click();
     }
-    QCOMPARE(TagValues.TagTitle.size(), size_t(40));
+    QCOMPARE(TagValues.TagTitle.size(), size_t(30));
     QCOMPARE(TagValues.TagGenreIndex, 0);
     QVERIFY(!Settings.IsShowTagEditor);
     {
@@ -484,15 +484,21 @@ class GuiTest : public QObject {
       TfrmTagEditor e(nullptr, keeping);
       e.show();
       auto* a = Find<QLineEdit>(&e, "ID3artist");
-      QCOMPARE(a->text(), artist);
+      auto* note = e.findChild<QLabel*>("lNote");
+      QVERIFY(note->wordWrap() && note->height() >= 2 * note->fontMetrics().lineSpacing());
+      // Only an ID3v1 tag keeps it: cut to what the tag holds where it shows, and told.
+      QCOMPARE(a->text(), whole ? artist : artist.left(30));
+      if (!whole) QCOMPARE(note->text(), "The title and artist were cut to the 30 characters an ID3v1 tag holds.");
       QCOMPARE(a->cursorPosition(), 0);  // the start of a long value shows
       a->setFocus();
       a->setSelection(0, 7);
       QTest::keyClicks(a, "Thorunn ");
-      QCOMPARE(a->text(), whole ? "Thorunn " + artist.mid(7) : "Thorunn" + artist.mid(7));
+      QCOMPARE(a->text(), whole ? "Thorunn " + artist.mid(7) : "Thorunn" + artist.mid(7, 23));
       QTest::keyClick(a, Qt::Key_Backspace);
       QTest::keyClicks(a, "xy");
-      QCOMPARE(a->text().size(), artist.size() + (whole ? 2 : 0));
+      QCOMPARE(a->text().size(), whole ? artist.size() + 2 : 30);
+      if (!whole)  // every refused key named
+        QCOMPARE(note->text(), "Artist holds at most 30 characters in an ID3v1 tag: \" \", \"y\" were not taken.");
       auto* album = Find<QLineEdit>(&e, "ID3album");
       QApplication::clipboard()->setText(forty);
       album->setFocus();
@@ -507,9 +513,17 @@ class GuiTest : public QObject {
       QCOMPARE(year->text(), QString("1999"));
       auto* track = Find<QLineEdit>(&e, "ID3track");
       track->setFocus();
-      QTest::keyClicks(track, "3-/12");
+      QTest::keyClicks(track, "/3-//12");
       QCOMPARE(track->text(), QString(whole ? "3/12" : "3/"));
+      QTest::keyClicks(track, "/9");  // "3/12/9" is no track; "3/1299" fits the field
+      QCOMPARE(track->text(), QString(whole ? "3/129" : "3/"));
+      QVERIFY(!whole || track->fontMetrics().horizontalAdvance("3/1299") + 8 <= track->width());
+      if (!whole)  // every refused key named, with every reason
+        QCOMPARE(note->text(),
+                 "Track # takes a number or two as in 3/12 and holds at most 2 characters: \"/\", "
+                 "\"-\", \"/\", \"1\", \"2\", \"/\", \"9\" were not taken.");
       Find<QPushButton>(&e, "btOk")->click();
+      QCOMPARE(TagValues.TagTrack, whole ? "3/129" : "3");  // "3/" is track 3
       TagValues.TagArtist = artist.toStdString();
       TagValues.TagAlbum = TagValues.TagYear = TagValues.TagTrack = "";
     }
@@ -1189,16 +1203,23 @@ class GuiTest : public QObject {
                                {TWarningKind::Id3v1Shortened, "ID3v1 title cut; the ID3v2 tag keeps it whole"}};
     results.push_back({"/m/z.wav", "", TFileOutcome::NotStarted, TReason::RunStopped, "the run was stopped"});
     results.push_back({"/m/k.wav", "/o/k.mp3", TFileOutcome::Skipped, TReason::OutputExists, "/o/k.mp3 has existed"});
+    const std::string longPath = "/m/" + std::string(90, 'x') + ".wav";
+    results.push_back({longPath, "", TFileOutcome::Skipped, TReason::AlreadyTargetType, "it is already a .mp3 file"});
     const TEndReport report = MakeEndReport(results);
-    QCOMPARE(report.Counts, QString("1 converted, 60 failed, 1 skipped, 1 not started"));
+    QCOMPARE(report.Counts, QString("1 converted, 60 failed, 1 skipped, 1 kept as you chose, 1 not started"));
     QVERIFY(report.Details.indexOf("track 2.wav") < report.Details.indexOf("track 10.wav"));
     QCOMPARE(report.Details.count("/m/track 7.wav"), 1);
     QVERIFY(report.Details.contains(
-        "Not started (the run was stopped) (1):\n/m/z.wav\n\nWarnings (1):\n/o/a.mp3: the source ended early"));
+        "Not started (the run was stopped) (1):\n/m/z.wav\n\nWarnings (1):\n/m/a.wav: the source ended early"));
     QVERIFY(!report.Details.contains("ID3v1") && !report.Details.contains("k.wav"));
     auto box = MakeEndReportBox(nullptr, report);
     box->show();
     QVERIFY(box->height() <= box->screen()->availableGeometry().height());
+    // Wide enough for the long line, uncut, and the keyboard starts in the details.
+    auto* details = Find<QListView>(box.get(), "lvDetails");
+    const int longLine = details->fontMetrics().horizontalAdvance(QString::fromStdString(longPath + ": it is"));
+    QVERIFY(box->width() > longLine && details->sizeHintForColumn(0) > longLine);
+    QCOMPARE(box->focusWidget(), details);
 
     Answers answers;
     const std::string wav = Home.File(std::string(40, 'n') + ".wav");
@@ -1208,13 +1229,21 @@ class GuiTest : public QObject {
     main.StartFiles(cmWavToMp3, {QString::fromStdString(wav)}, false);
     QVERIFY2(answers.Texts.isEmpty(), qPrintable(answers.Texts.join("|")));
     QVERIFY(Find<QLabel>(&main, "lStatus")->text().startsWith("1 file converted to MP3 in 0:0"));
-    Settings.WriteID3v2 = false;
-    answers.Reply = QMessageBox::Yes;
+    // The time a question waits for its answer is not the conversion's.
+    DialogHooks().Message = [](QMessageBox::Icon Icon, const QString&, QMessageBox::StandardButtons) {
+      QTest::qWait(2100);
+      return Icon == QMessageBox::Question ? QMessageBox::Yes : QMessageBox::Ok;
+    };
     main.StartFiles(cmWavToMp3, {QString::fromStdString(wav)}, false);
-    QCOMPARE(answers.Texts.size(), 2);  // the overwrite question, then the end box
-    QCOMPARE(answers.Icons.last(), QMessageBox::Information);
-    QVERIFY2(answers.Texts[1].startsWith("1 converted\n\nTags shortened (1):\n"), qPrintable(answers.Texts[1]));
-    QVERIFY(answers.Texts[1].contains(".mp3: ID3v1 title cut to 30 characters"));
+    QVERIFY(Find<QLabel>(&main, "lStatus")->text().contains(QRegularExpression("in 0:0[01]$")));
+    Answers later;
+    Settings.WriteID3v2 = false;
+    later.Reply = QMessageBox::Yes;
+    main.StartFiles(cmWavToMp3, {QString::fromStdString(wav)}, false);
+    QCOMPARE(later.Texts.size(), 2);  // the overwrite question, then the end box
+    QCOMPARE(later.Icons, (QList<QMessageBox::Icon>{QMessageBox::Question, QMessageBox::Information}));
+    QVERIFY2(later.Texts[1].startsWith("1 converted\n\nTags shortened (1):\n"), qPrintable(later.Texts[1]));
+    QVERIFY(later.Texts[1].contains(".wav: ID3v1 title cut to 30 characters"));
     QVERIFY(Find<QLabel>(&main, "lStatus")->text().isEmpty());
   }
 
@@ -1299,10 +1328,12 @@ class GuiTest : public QObject {
       TfrmMain main;
       ApplyTheme(theme);
       TfrmOptions options(&main);
-      TfrmTagEditor editor(&main);
+      TagValues.TagTitle = TagValues.TagArtist = TagValues.TagAlbum = std::string(31, 'w');
+      TfrmTagEditor editor(&main, TTagKeeping::Id3v1AndWhole);  // with its note of what ID3v1 cuts
       TfrmAbout about(&main);
       TfrmEncodeProgress progress(&main, std::vector<std::string>{}, cmWavToMp3);
       progress.ShowProgress(42);
+      main.ShowStatus("120 files converted to MP3 in 12:34, 6 kept as you chose");
       const std::pair<QWidget*, QSize> windows[] = {{&main, {400, 303}},
                                                     {&options, {456, 312}},
                                                     {&editor, {433, 240}},
@@ -1325,6 +1356,15 @@ class GuiTest : public QObject {
         QVERIFY2(colours.size() > 8, qPrintable(w->objectName() + " looks blank"));
         QVERIFY(image.save(folder + "/" + w->objectName() + "-" + theme + ".png"));
       }
+      // The status line shows whole, clear of the address; the donate picture too.
+      auto* status = Find<QLabel>(&main, "lStatus");
+      QVERIFY(status->fontMetrics().boundingRect(status->contentsRect(), Qt::TextWordWrap, status->text()).height() <=
+                  status->height() &&
+              status->toolTip().endsWith("chose"));
+      QVERIFY(status->geometry().right() < Find<QLabel>(&main, "lbAddress")->x());
+      auto* donate = Find<QLabel>(&about, "Image3");
+      QVERIFY(donate->contentsRect().size().expandedTo(donate->pixmap().deviceIndependentSize().toSize()) ==
+              donate->contentsRect().size());
       // A mode button under a drag of files.
       {
         QMimeData data;

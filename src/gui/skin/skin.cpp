@@ -127,7 +127,8 @@ class TSkinStyle : public QProxyStyle {
     // Off, the inside is the field's colour where it is lighter than the
     // window, else what is behind.
     QColor fill = p.color(QPalette::Base).lightness() > window.lightness() ? p.color(QPalette::Base) : Qt::transparent;
-    QColor edge = Mix(text, window, enabled ? 0.6 : 0.4);
+    // Disabled, text is already muted: the edge is as plain as the caption.
+    QColor edge = Mix(text, window, enabled ? 0.6 : 0.9);
     if (on) {
       fill = enabled ? gCurrent->Accent : Mix(text, window, 0.35);
       edge = fill.darker(120);
