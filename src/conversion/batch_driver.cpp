@@ -97,6 +97,8 @@ bool TBatchDriver::AwaitingReport() {
   return FRunning && !FDone && out && out->Completed();
 }
 
+bool TBatchDriver::LendCore() { return FRunning && !FClosed && ModeOutput() == &MP3Out1 && MP3Out1.LendWorker(); }
+
 void TBatchDriver::ReleaseHeldSteps() {
   std::vector<int> held;
   held.swap(FHeldSteps);

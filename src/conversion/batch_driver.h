@@ -22,6 +22,13 @@ namespace tonvale {
 
 constexpr unsigned WM_CONVERT_NEXT = 2130;
 
+// Lanes a run lends to a file as it starts, and those its segments are
+// planned for (more than lent when lanes may come free while it runs).
+struct TLanesLent {
+  int Lent = 0;
+  int Planned = 0;
+};
+
 // What a driver asks as it goes, each optional.
 struct TBatchHooks {
   // Asked before each step: true ends the batch there, as Stop does, so no
@@ -35,8 +42,8 @@ struct TBatchHooks {
   // the run asks the overwrite question) until ReleaseHeldSteps.
   std::function<bool()> HoldSteps;
   // Asked as a long WAV-to-MP3 file starts: lends up to that many of the
-  // run's idle lanes to it, returning how many (given back as it ends).
-  std::function<int(int Wanted)> BorrowLanes;
+  // run's idle lanes to it (given back as it ends).
+  std::function<TLanesLent(int Wanted)> BorrowLanes;
 };
 
 class TBatchDriver {
@@ -54,6 +61,11 @@ class TBatchDriver {
 
   void ReleaseHeldSteps();
   bool HasHeldSteps() const { return !FHeldSteps.empty(); }
+  // A core another lane no longer needs joins the running file's segments;
+  // false when it has none left to start.
+  bool LendCore();
+  // The workers that encoded the last MP3 file (1: one pass).
+  int LastWorkers() const { return MP3Out1.LastWorkers(); }
   // The running file's output has finished; its report is on the way.
   bool AwaitingReport();
   // Milliseconds each output waits before its completion report.

@@ -46,6 +46,7 @@ class TBatchRun::TLaneView : public IBatchView {
   }
   void FileFinished(const TFileResult& Result) override {
     FRun.FLanes[FLane].Percent = 0;
+    FRun.FMostWorkers = std::max(FRun.FMostWorkers, FRun.FLanes[FLane].Driver->LastWorkers());
     FRun.GiveBack(FLane);
     ++FRun.FFinished;
     FView.FileFinished(Result);
@@ -79,24 +80,39 @@ TBatchRun::TBatchRun(std::shared_ptr<const TRunPlan> Plan, const std::shared_ptr
 void TBatchRun::Start(std::function<bool()> StopRequested) {
   TBatchHooks hooks;
   hooks.StopRequested = std::move(StopRequested);
-  hooks.NextFile = [this](TPlannedFile& File) {
-    if (FQueue.empty()) return false;
-    File = FQueue.front();
-    FQueue.pop_front();
-    return true;
-  };
   hooks.HoldSteps = [this] { return FAsking; };
   for (size_t i = 0; i < FLanes.size(); ++i) {
+    hooks.NextFile = [this, i](TPlannedFile& File) {
+      if (FQueue.empty()) {
+        LendCore(i);
+        return false;
+      }
+      File = FQueue.front();
+      FQueue.pop_front();
+      return true;
+    };
     // A lane with no file to come is idle: those no other file will take
-    // may work on this lane's file.
+    // may work on this lane's file. Among the last files of the batch a long
+    // one is cut for every lane, so lanes that come free later can join it.
     hooks.BorrowLanes = [this, i](int Wanted) {
       const int idle = FRequested - (Lanes() - FClosedLanes) - static_cast<int>(FQueue.size()) - FLent;
       const int lent = std::clamp(std::min(Wanted, idle), 0, FRequested);
       FLanes[i].Lent += lent;
       FLent += lent;
-      return lent;
+      return TLanesLent{lent, static_cast<int>(FQueue.size()) < FRequested ? FRequested : 0};
     };
     FLanes[i].Driver->Start(hooks);
+  }
+}
+
+void TBatchRun::LendCore(size_t Lane) {
+  // The lane closes next; its core goes to the first file that still has
+  // segments to start, and comes back when that file ends.
+  for (size_t j = 0; j < FLanes.size(); ++j) {
+    if (j == Lane || !FLanes[j].Driver->LendCore()) continue;
+    ++FLanes[j].Lent;
+    ++FLent;
+    return;
   }
 }
 

@@ -49,6 +49,9 @@ class TBatchRun {
   int Percent() const;
   // Idle lanes lent to running files.
   int LentLanes() const { return FLent; }
+  // The most workers that encoded one MP3 file of the run (1: each in one
+  // pass).
+  int MostWorkers() const { return FMostWorkers; }
   // Lanes whose running file has finished, its report on the way.
   int AwaitingReport() const;
   // Lanes whose step waits for the open overwrite question.
@@ -67,6 +70,9 @@ class TBatchRun {
   void LaneClosed();
   // The lanes lent to Lane's file go back.
   void GiveBack(int Lane);
+  // Lane has no file left: its core joins another lane's file, if one can
+  // take it.
+  void LendCore(size_t Lane);
   void QuestionEnded();
 
   std::shared_ptr<const TRunPlan> FPlan;
@@ -74,6 +80,7 @@ class TBatchRun {
   std::vector<TLane> FLanes;
   int FRequested = 1;  // the lanes asked for, some idle when files are fewer
   int FLent = 0;
+  int FMostWorkers = 1;
   int FFinished = 0;
   int FClosedLanes = 0;
   bool FAsking = false;

@@ -40,8 +40,20 @@ void TMP3Out::CloseEncoder(lame_t Context) {
   lame_close(Context);
 }
 
+void TMP3Out::SetSegmented(std::unique_ptr<TMp3SegmentRun> Run) {
+  {
+    std::lock_guard lock(FSegmentedLock);
+    Segmented.swap(Run);
+  }
+}
+
+bool TMP3Out::LendWorker() {
+  std::lock_guard lock(FSegmentedLock);
+  return Segmented && Segmented->AddWorker();
+}
+
 void TMP3Out::Release() {
-  Segmented.reset();
+  SetSegmented(nullptr);
   FallbackSource.reset();
   if (Context) CloseEncoder(Context);
   Context = nullptr;
@@ -143,10 +155,12 @@ lame_t TMP3Out::NewEncoder(int Rate, int64_t Samples) const {
 
 void TMP3Out::StartSegments(TAuInput* In) {
   FLastSegments = 1;
+  FWorkers = 1;
   FFellBack = false;
   FSegmentCpu = 0;
   FRaised = 0;
-  if (SegmentLanes < 2 || !SegmentSource || !lame_get_lametag_frame || !lame_get_bWriteVbrTag(Context) ||
+  const int lanes = std::max(SegmentLanes, SegmentPlanLanes);
+  if (lanes < 2 || !SegmentSource || !lame_get_lametag_frame || !lame_get_bWriteVbrTag(Context) ||
       (FMode != STEREO && FMode != JOINT_STEREO) || FCRC || Converted || InChannels != 2 || InBits != 16)
     return;
   // Only MPEG-1 output at the source's own rate: LAME cannot be cut
@@ -160,15 +174,17 @@ void TMP3Out::StartSegments(TAuInput* In) {
   const int64_t samples = In->Size() / 4, minute = 60LL * rate;
   // A segment lasts a minute at least, and four at most, which bounds the
   // encoded data waiting to be joined.
-  const auto workers = static_cast<int>(std::min<int64_t>(SegmentLanes, samples / minute));
-  if (samples < 2 * minute || workers < 2) return;
+  const auto planned = static_cast<int>(std::min<int64_t>(lanes, samples / minute));
+  if (samples < 2 * minute || planned < 2) return;
   // Every worker gets as many segments: 3 segments on 2 workers would
   // leave one idle for the last third.
-  const int64_t rounds = (samples + 4 * minute * workers - 1) / (4 * minute * workers);
-  const auto count = static_cast<int>(rounds * workers);
-  Segmented = std::make_unique<TMp3SegmentRun>([this, rate](int64_t N) { return NewEncoder(rate, N); }, SegmentSource,
-                                               samples, workers, PlanMp3Segments(samples, count, period), FEnableVBR);
-  Segmented->Start();
+  const int64_t rounds = (samples + 4 * minute * planned - 1) / (4 * minute * planned);
+  const auto count = static_cast<int>(rounds * planned);
+  auto run = std::make_unique<TMp3SegmentRun>([this, rate](int64_t N) { return NewEncoder(rate, N); }, SegmentSource,
+                                              samples, std::clamp(SegmentLanes, 1, planned),
+                                              PlanMp3Segments(samples, count, period), FEnableVBR);
+  run->Start();
+  SetSegmented(std::move(run));
   FLastSegments = count;
 }
 
@@ -200,7 +216,7 @@ bool TMP3Out::SegmentedChunk() {
 }
 
 void TMP3Out::FallBack() {
-  Segmented.reset();
+  SetSegmented(nullptr);
   FLastSegments = 1;
   FFellBack = true;
   const auto start = static_cast<int64_t>(LeadingTag.size());
@@ -284,7 +300,8 @@ void TMP3Out::Finish() {
     if (!tagged) throw EAuException("MP3 encoding failed");
     FSegmentCpu = Segmented->CpuSeconds();
     FRaised = Segmented->Raised();
-    Segmented.reset();
+    FWorkers = Segmented->WorkersTookPart();
+    SetSegmented(nullptr);
     CloseEncoder(Context);
     Context = nullptr;
     DataStream.reset();

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "audio/core/au_tagged_file_out.h"
@@ -81,11 +82,19 @@ class TMP3Out final : public TAuTaggedFileOut {
   // VBR re-packed at the splices; a join that does not fit falls back to
   // one pass.
   int SegmentLanes = 1;
+  // The cores the segments are planned for when more may come free while
+  // the file runs (LendWorker); SegmentLanes of them encode from the start.
+  int SegmentPlanLanes = 1;
   TMp3SegmentRun::TSourceFactory SegmentSource;
+  // From any thread: a core that came free joins the running segmented
+  // encoding; false when there is none or it has no segment left to start.
+  bool LendWorker();
   // Of the last run: the segments (1: one pass), and whether its join
   // failed and the file was encoded in one pass instead.
   int LastSegments() const { return FLastSegments; }
   bool LastFellBack() const { return FFellBack; }
+  // The workers that encoded the last run's segments (1: one pass).
+  int LastWorkers() const { return FWorkers; }
   // Frames the last run's VBR join gave a higher bit rate to fit a splice.
   int LastRaised() const { return FRaised; }
   // The processor time of the last run's segment encoders, in seconds.
@@ -104,6 +113,8 @@ class TMP3Out final : public TAuTaggedFileOut {
   lame_t NewEncoder(int Rate, int64_t Samples) const;
   static void CloseEncoder(lame_t Context);
   void StartSegments(TAuInput* In);
+  // Replaces the segment run; the old one ends outside the lock.
+  void SetSegmented(std::unique_ptr<TMp3SegmentRun> Run);
   bool SegmentedChunk();
   // Drops the joined part and encodes the file in one pass from a new read.
   void FallBack();
@@ -139,9 +150,12 @@ class TMP3Out final : public TAuTaggedFileOut {
   bool FloatInput = false;
   std::vector<uint8_t> FloatBlock;  // a float block, clipped
   TSampleConverter Converter;
+  // Set and reset on the run's thread, under FSegmentedLock for LendWorker.
   std::unique_ptr<TMp3SegmentRun> Segmented;
+  std::mutex FSegmentedLock;
   std::unique_ptr<TAuFileIn> FallbackSource;
   int FLastSegments = 1;
+  int FWorkers = 1;
   int FRaised = 0;
   bool FFellBack = false;
   double FSegmentCpu = 0;

@@ -97,18 +97,35 @@ TMp3SegmentRun::TMp3SegmentRun(TEncoderFactory NewEncoder, TSourceFactory Source
 TMp3SegmentRun::~TMp3SegmentRun() { Abort(); }
 
 void TMp3SegmentRun::Start() {
-  for (int i = 0; i < FWorkers; ++i) FThreads.emplace_back([this] { Work(); });
+  std::lock_guard lock(FLock);
+  for (int i = 0; i < FWorkers; ++i) FThreads.emplace_back([this] { Work(false); });
+}
+
+bool TMp3SegmentRun::AddWorker() {
+  std::lock_guard lock(FLock);
+  // A worker added before and not yet at work takes the next one.
+  if (FAbort || FNext + static_cast<size_t>(FStarting) >= FPlan.size()) return false;
+  ++FWorkers;
+  ++FStarting;
+  FThreads.emplace_back([this] { Work(true); });
+  return true;
+}
+
+int TMp3SegmentRun::WorkersTookPart() {
+  std::lock_guard lock(FLock);
+  return FTookPart;
 }
 
 void TMp3SegmentRun::Abort() {
+  std::vector<std::thread> threads;
   {
     std::lock_guard lock(FLock);
     FAbort = true;
+    threads.swap(FThreads);
   }
   FStop = true;
   FChanged.notify_all();
-  for (std::thread& t : FThreads) t.join();
-  FThreads.clear();
+  for (std::thread& t : threads) t.join();
 }
 
 double TMp3SegmentRun::CpuSeconds() {
@@ -116,7 +133,8 @@ double TMp3SegmentRun::CpuSeconds() {
   return FCpu;
 }
 
-void TMp3SegmentRun::Work() {
+void TMp3SegmentRun::Work(bool Added) {
+  bool tookPart = false;
   for (;;) {
     size_t k;
     {
@@ -125,7 +143,10 @@ void TMp3SegmentRun::Work() {
       // the memory the segments' outputs take.
       FChanged.wait(
           lock, [&] { return FAbort || FNext >= FPlan.size() || FNext < FJoined + static_cast<size_t>(FWorkers) + 1; });
+      if (Added && !tookPart) --FStarting;
       if (FAbort || FNext >= FPlan.size()) return;
+      if (!tookPart) ++FTookPart;
+      tookPart = true;
       k = FNext++;
     }
     auto out = std::make_unique<TOutput>();

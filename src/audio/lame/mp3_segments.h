@@ -59,6 +59,12 @@ class TMp3SegmentRun {
   TMp3SegmentRun& operator=(const TMp3SegmentRun&) = delete;
 
   void Start();
+  // One worker more, on a core that became free while the run goes on: it
+  // takes the segments not started yet, so only who encodes which segment
+  // changes. False when none is left for it, or after Abort.
+  bool AddWorker();
+  // Workers that encoded a segment so far.
+  int WorkersTookPart();
   // Waits up to Milliseconds for a segment, then joins the finished ones in
   // order into Out (at its position, the tag frame first).
   TState Step(TStream& Out, int Milliseconds);
@@ -81,7 +87,7 @@ class TMp3SegmentRun {
  private:
   struct TOutput;
   bool Encode(const TMp3Segment& Segment, TOutput& Out);
-  void Work();
+  void Work(bool Added);
   bool Append(std::unique_ptr<TOutput> Next, TStream& Out);
   // Writes Prev's kept frames, bytes of the main data stream from X on taken
   // from Next.
@@ -91,7 +97,7 @@ class TMp3SegmentRun {
   TEncoderFactory FNewEncoder;
   TSourceFactory FSource;
   int64_t FSamples;
-  int FWorkers;
+  int FWorkers;  // under FLock once started
   std::vector<TMp3Segment> FPlan;
   bool FVbr;
 
@@ -101,11 +107,13 @@ class TMp3SegmentRun {
   std::vector<char> FFailed;
   size_t FNext = 0;    // the next segment to start
   size_t FJoined = 0;  // segments handed to the join
+  int FStarting = 0;   // added workers yet to take a segment
+  int FTookPart = 0;
   bool FAbort = false;
   double FCpu = 0;
   std::atomic<bool> FStop{false};
   std::atomic<int64_t> FDone{0};
-  std::vector<std::thread> FThreads;
+  std::vector<std::thread> FThreads;  // under FLock
 
   // The join.
   std::unique_ptr<TOutput> FPrev;
