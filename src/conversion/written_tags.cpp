@@ -1,9 +1,5 @@
 #include "conversion/written_tags.h"
 
-#include <algorithm>
-#include <cctype>
-#include <filesystem>
-
 #include "conversion/conversion_modes.h"
 #include "platform/handle_stream.h"
 #include "platform/text.h"
@@ -16,9 +12,7 @@
 namespace tonvale {
 
 std::vector<std::string> ValuesNotKept(const TTagValues& Values, const std::string& Output, const std::string& Path) {
-  std::string extension = std::filesystem::path(Output).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
+  const std::string extension = ExtensionOf(Output);
   std::vector<wmf::TFrameTexts> tags;
   wmf::TPicture picture;
   TId3v1Tags id3v1;
@@ -28,15 +22,15 @@ std::vector<std::string> ValuesNotKept(const TTagValues& Values, const std::stri
   {
     THandleStream file(fd);
     TStreamAdapter stream(&file);
-    if (extension == ".mp3") {
+    if (extension == "mp3") {
       auto leading = wmf::ReadLeadingTags(stream, 0);
       tags = std::move(leading.Texts);
       picture = std::move(leading.Picture);
       v1 = id3v1.ReadFromFile(fd);
-    } else if (extension == ".wma") {
+    } else if (extension == "wma") {
       bool leftOut = false;
       tags = wmf::ReadAsfAttributes(stream, 0, picture, leftOut);
-    } else if (extension == ".wav") {
+    } else if (extension == "wav") {
       tags = wmf::ReadWaveTags(stream);
     }
   }
@@ -50,7 +44,7 @@ std::vector<std::string> ValuesNotKept(const TTagValues& Values, const std::stri
     std::string Value;
     const char16_t* Name;
     std::string Id3v1;
-  } fields[] = {{"title", Values.TagTitle.empty() && extension != ".wma" ? TitleFromName(Output) : Values.TagTitle,
+  } fields[] = {{"title", Values.TagTitle.empty() && extension != "wma" ? TitleFromName(Output) : Values.TagTitle,
                  u"Title", v1 ? id3v1.Title() : ""},
                 {"artist", Values.TagArtist, u"Author", v1 ? id3v1.Artist() : ""},
                 {"album", Values.TagAlbum, u"WM/AlbumTitle", v1 ? id3v1.Album() : ""},
