@@ -5,12 +5,13 @@
 #include "conversion/conversion_modes.h"
 #include "platform/text.h"
 #include "tags/au_tags.h"
+#include "tags/file_tags.h"
 #include "tags/genre_list.h"
 #include "tags/id3tag.h"
 #include "tags/id3v2_tags.h"
 #include "tags/tag_text.h"
 #include "tags/wave_info.h"
-#include "platform/wmf/file_attributes.h"
+#include "tags/wave_tags.h"
 
 namespace tonvale {
 namespace {
@@ -59,28 +60,48 @@ std::string Join(const std::vector<std::string>& Parts, const std::string& Last)
 }
 
 std::string PictureLeftOut(uint8_t Why) {
-  return Why == wmf::kPictureWasLinked ? "the picture, a link to one, left out" : kPictureTooLarge;
+  return Why == kPictureWasLinked ? "the picture, a link to one, left out" : kPictureTooLarge;
+}
+
+std::vector<std::u16string> SplitValues(const std::string& Text) {
+  std::vector<std::u16string> values;
+  for (size_t from = 0; from <= Text.size();) {
+    const size_t to = std::min(Text.find('\0', from), Text.size());
+    values.push_back(Utf8ToUtf16(Text.substr(from, to - from)));
+    from = to + 1;
+  }
+  return values;
+}
+
+// Values as the tags of a file hold them: each field's several values, the
+// title the output's name when none is given, the genre by its name, a
+// track number below 1 left out.
+TFileTags TagsOfValues(const TTagValues& Values, const std::string& Output) {
+  TFileTags tags;
+  for (const TTagField& f : TagFields()) {
+    const std::string_view name = f.Name;
+    const std::string* text = TagText(Values, f);
+    if (name == "title")
+      tags.Add(name, SplitValues(Title(Values, Output)));
+    else if (name == "genre")
+      tags.Add(name, SplitValues(KnownGenre(Values.TagGenreIndex) ? StandardGenreName(Values.TagGenreIndex)
+                                                                  : Values.TagGenreName));
+    else if (name != "track" || Id3v2Track(*text))
+      tags.Add(name, SplitValues(*text));
+  }
+  const auto* bytes = reinterpret_cast<const uint8_t*>(Values.TagPicture.data());
+  ParseWmPicture(bytes, Values.TagPicture.size(), tags.Picture);
+  return tags;
 }
 
 }  // namespace
 
 std::vector<uint8_t> Id3v2TagFor(const TTagValues& Values, const std::string& Output) {
-  TId3v2Tags tags;
-  tags.SetTitle(Utf8ToUtf16(Title(Values, Output)));
-  tags.SetArtist(Utf8ToUtf16(Values.TagArtist));
-  tags.SetAlbum(Utf8ToUtf16(Values.TagAlbum));
+  TFileTags tags = TagsOfValues(Values, Output);
   // The year frame holds timestamps only.
-  tags.SetYear(Utf8ToUtf16(Id3Timestamp(Values.TagYear)));
-  if (Id3v2Track(Values.TagTrack)) tags.SetTrack(Utf8ToUtf16(Values.TagTrack));
-  tags.SetGenre(
-      Utf8ToUtf16(KnownGenre(Values.TagGenreIndex) ? StandardGenreName(Values.TagGenreIndex) : Values.TagGenreName));
-  tags.SetComment(Utf8ToUtf16(Values.TagComment));
-  tags.SetAlbumArtist(Utf8ToUtf16(Values.TagAlbumArtist));
-  tags.SetDisc(Utf8ToUtf16(Values.TagDisc));
-  tags.SetComposer(Utf8ToUtf16(Values.TagComposer));
-  tags.SetCopyright(Utf8ToUtf16(Values.TagCopyright));
-  tags.SetPicture(Values.TagPicture);
-  return tags.Version4Tag();
+  std::erase_if(tags.Fields, [](const auto& F) { return F.first == "year"; });
+  tags.Add("year", {Utf8ToUtf16(Id3Timestamp(Values.TagYear))});
+  return RenderId3v2(tags);
 }
 
 void FillId3v1(Tid3tag& Tag, const TTagValues& Values, const std::string& Output) {
@@ -95,24 +116,15 @@ void FillId3v1(Tid3tag& Tag, const TTagValues& Values, const std::string& Output
 }
 
 std::vector<uint8_t> WaveInfoFor(const TTagValues& Values, const std::string& Output) {
-  return WaveInfoChunk(
-      {{"INAM", Title(Values, Output)},
-       {"IART", Values.TagArtist},
-       {"IPRD", Values.TagAlbum},
-       {"ICRD", Values.TagYear},
-       {"IGNR", KnownGenre(Values.TagGenreIndex) ? StandardGenreName(Values.TagGenreIndex) : Values.TagGenreName},
-       {"ITRK", Id3v2Track(Values.TagTrack) ? Values.TagTrack : ""},
-       {"ICMT", Values.TagComment},
-       {"ICOP", Values.TagCopyright}});
+  return WaveInfoChunk(WaveInfoItems(TagsOfValues(Values, Output)));
 }
 
 TTagReport WaveInfoReport(const TTagValues& Values) {
   std::vector<std::string> left, lost;
   if (!Values.TagTrack.empty() && !Id3v2Track(Values.TagTrack)) lost.emplace_back("track");
-  if (!Values.TagAlbumArtist.empty()) left.push_back("album artist");
-  if (!Values.TagDisc.empty()) left.push_back("disc");
-  if (!Values.TagComposer.empty()) left.push_back("composer");
-  if (!Values.TagPicture.empty() || Values.TagPictureLeftOut) left.push_back("picture");
+  for (const TTagField& f : TagFields())
+    if (!*f.Info && !CarriedTag(Values, f.Name).empty()) left.emplace_back(f.Name);
+  if (!Values.TagPicture.empty() || Values.TagPictureLeftOut) left.emplace_back("picture");
   std::string text = lost.empty() ? "" : "track " + Values.TagTrack + " below 1 left out";
   if (!left.empty())
     text += std::string(text.empty() ? "" : "; ") + "WAV INFO has no " + Join(left, " and ") + "; left out";
@@ -121,12 +133,10 @@ TTagReport WaveInfoReport(const TTagValues& Values) {
 }
 
 TTagReport WmaTagReport(const TId3v2Tags& Tags) {
-  const std::pair<const char*, std::u16string> fields[] = {
-      {"title", Tags.Title()},       {"artist", Tags.Artist()},       {"album", Tags.Album()},
-      {"comment", Tags.Comment()},   {"copyright", Tags.Copyright()}, {"album artist", Tags.AlbumArtist()},
-      {"composer", Tags.Composer()}, {"genre", Tags.Genre()}};
   std::vector<std::string> cut;
-  for (const auto& [name, value] : fields) {
+  for (const TTagField& f : TagFields()) {
+    const std::string name = f.Name;
+    const std::u16string value = Tags.AsWideString(Tags.FieldKey(f));
     // Each of several values is its own attribute.
     size_t longest = 0;
     for (size_t from = 0; from <= value.size();) {
@@ -134,11 +144,11 @@ TTagReport WmaTagReport(const TId3v2Tags& Tags) {
       longest = std::max(longest, to - from);
       from = to + 1;
     }
-    if (longest > wmf::kLongestAsfValue) cut.push_back(name);
+    if (longest > kLongestAsfValue) cut.push_back(name);
   }
   std::vector<std::string> losses;
   if (!cut.empty())
-    losses.push_back("WMA " + Join(cut, " and ") + " cut to " + std::to_string(wmf::kLongestAsfValue) + " characters");
+    losses.push_back("WMA " + Join(cut, " and ") + " cut to " + std::to_string(kLongestAsfValue) + " characters");
   if (TrackNumberPart(Tags.Track()) != Tags.Track() && !TrackNumberPart(Tags.Track()).empty()) {
     losses.push_back("WMA track total of " + Utf16ToUtf8(Tags.Track()) + " left out");
     cut.emplace_back("track");
@@ -156,15 +166,21 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
   const bool yearV2 = Id3v2Written && timestamp == year;
   const bool yearV1 =
       !year.empty() && year.size() <= 4 && year[0] != '0' && year.find_first_not_of("0123456789") == std::string::npos;
-  const struct {
+  struct TLimited {
     const char* Name;
     std::string Value;
     size_t Limit;
-  } fields[] = {{"title", Title(Values, Output), 30},
-                {"artist", Values.TagArtist, 30},
-                {"album", Values.TagAlbum, 30},
-                {"year", yearV2 || !Id3v2Written ? Values.TagYear : "", 4},
-                {"comment", Values.TagComment, 28}};
+  };
+  std::vector<TLimited> fields;
+  for (const TTagField& f : TagFields()) {
+    const std::string_view name = f.Name;
+    if (f.Id3v1 == 0) continue;
+    fields.push_back({f.Name,
+                      name == "title"  ? Title(Values, Output)
+                      : name == "year" ? (yearV2 || !Id3v2Written ? Values.TagYear : "")
+                                       : *TagText(Values, f),
+                      f.Id3v1});
+  }
   // The fields the ID3v1 tag changes (several values joined by "; " are all
   // there still), those no tag keeps whole.
   std::vector<std::string> cut30, cut28, cut4, letters, joined, losses, lostEverywhere, changed, lost;
@@ -208,12 +224,9 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
   if (!Id3v2Written) {
     // Only the ID3v1 tag: what it changes or has no place for is lost.
     std::vector<std::string> none;
-    for (const auto& [name, value] : {std::pair<const char*, const std::string&>{"copyright", Values.TagCopyright},
-                                      {"album artist", Values.TagAlbumArtist},
-                                      {"disc", Values.TagDisc},
-                                      {"composer", Values.TagComposer},
-                                      {"picture", Values.TagPicture}})
-      if (!value.empty()) none.emplace_back(name);
+    for (const TTagField& f : TagFields())
+      if (f.Id3v1 == 0 && !CarriedTag(Values, f.Name).empty()) none.emplace_back(f.Name);
+    if (!Values.TagPicture.empty()) none.emplace_back("picture");
     if (!none.empty()) lostEverywhere.push_back("ID3v1 holds no " + Join(none, " and "));
     lost.insert(lost.end(), none.begin(), none.end());
     lost.insert(lost.end(), changed.begin(), changed.end());

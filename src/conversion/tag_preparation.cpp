@@ -1,6 +1,8 @@
 #include "conversion/tag_preparation.h"
 
 #include <filesystem>
+#include <string_view>
+#include <utility>
 
 #include "audio/winmedia/wm_in.h"
 #include "conversion/conversion_modes.h"
@@ -14,20 +16,16 @@ namespace tonvale {
 const char* const kMissingOutputFolder = "the output folder does not exist.Please check the output directory setting.";
 
 void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty, TTagValues& Values) {
-  const std::string title = Utf16ToUtf8(Source.Title());
-  if (!title.empty() || !KeepTitleWhenEmpty) Values.TagTitle = title;
-  Values.TagArtist = Utf16ToUtf8(Source.Artist());
-  Values.TagAlbum = Utf16ToUtf8(Source.Album());
-  Values.TagYear = Utf16ToUtf8(Source.Year());
+  for (const TTagField& f : TagFields()) {
+    std::string* text = TagText(Values, f);
+    if (!text) continue;
+    const std::string value = Utf16ToUtf8(Source.AsWideString(Source.FieldKey(f)));
+    if (!value.empty() || !KeepTitleWhenEmpty || std::string_view(f.Name) != "title") *text = value;
+  }
+  std::erase_if(Values.TagCarried, [](const auto& V) { return V.second.empty(); });
   const std::string genre = Utf16ToUtf8(Source.Genre());
   Values.TagGenreIndex = GenreNameToIndex(genre);
   Values.TagGenreName = Values.TagGenreIndex < 0 ? genre : "";
-  Values.TagTrack = Utf16ToUtf8(Source.Track());
-  Values.TagComment = Utf16ToUtf8(Source.Comment());
-  Values.TagAlbumArtist = Utf16ToUtf8(Source.AlbumArtist());
-  Values.TagDisc = Utf16ToUtf8(Source.Disc());
-  Values.TagComposer = Utf16ToUtf8(Source.Composer());
-  Values.TagCopyright = Utf16ToUtf8(Source.Copyright());
   Values.TagPicture = Source.Picture();
   Values.TagPictureLeftOut = Source.PictureLeftOut();
 }
@@ -35,10 +33,11 @@ void TagValuesFromSource(TId3v2Tags& Source, bool KeepTitleWhenEmpty, TTagValues
 void AddSourceTags(TId3v2Tags& Source, TTagValues& Values) {
   TTagValues own;
   TagValuesFromSource(Source, false, own);
-  for (auto field : {&TTagValues::TagTitle, &TTagValues::TagArtist, &TTagValues::TagAlbum, &TTagValues::TagYear,
-                     &TTagValues::TagTrack, &TTagValues::TagComment, &TTagValues::TagAlbumArtist, &TTagValues::TagDisc,
-                     &TTagValues::TagComposer, &TTagValues::TagCopyright, &TTagValues::TagPicture})
-    if (!(own.*field).empty()) Values.*field = own.*field;
+  for (const TTagField& f : TagFields()) {
+    const std::string* text = TagText(std::as_const(own), f);
+    if (text && !text->empty()) *TagText(Values, f) = *text;
+  }
+  if (!own.TagPicture.empty()) Values.TagPicture = own.TagPicture;
   if (own.TagPictureLeftOut) Values.TagPictureLeftOut = own.TagPictureLeftOut;
   if (own.TagGenreIndex > 0 || !own.TagGenreName.empty()) {
     Values.TagGenreIndex = own.TagGenreIndex;

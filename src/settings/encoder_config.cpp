@@ -61,23 +61,14 @@ void ConfigureWMAOut(TWMAOut& Out, const TSettings& From, const TTagValues& Tags
     tags.SetTitle(IsUtf8(stem) ? Utf8ToUtf16(stem) : Latin1ToUtf16(stem));
   }
   if (!CopyTags) return;
-  auto copy = [](const std::string& Value, auto Setter) {
-    if (!Value.empty()) Setter(Utf8ToUtf16(Value));
-  };
-  copy(Tags.TagTitle, [&](const std::u16string& V) { tags.SetTitle(V); });
-  copy(Tags.TagArtist, [&](const std::u16string& V) { tags.SetArtist(V); });
-  copy(Tags.TagAlbum, [&](const std::u16string& V) { tags.SetAlbum(V); });
-  copy(Tags.TagYear, [&](const std::u16string& V) { tags.SetYear(V); });
+  for (const TTagField& f : TagFields()) {
+    const std::string* text = TagText(Tags, f);
+    if (text && !text->empty()) tags.SetValue(tags.FieldKey(f), Utf8ToUtf16(*text));
+  }
   if (Tags.TagGenreIndex > 0 && Tags.TagGenreIndex < static_cast<int>(GenreList.size()))
     tags.SetGenre(Utf8ToUtf16(StandardGenreName(Tags.TagGenreIndex)));
-  else
-    copy(Tags.TagGenreName, [&](const std::u16string& V) { tags.SetGenre(V); });
-  copy(Tags.TagTrack, [&](const std::u16string& V) { tags.SetTrack(V); });
-  copy(Tags.TagComment, [&](const std::u16string& V) { tags.SetComment(V); });
-  copy(Tags.TagAlbumArtist, [&](const std::u16string& V) { tags.SetAlbumArtist(V); });
-  copy(Tags.TagDisc, [&](const std::u16string& V) { tags.SetDisc(V); });
-  copy(Tags.TagComposer, [&](const std::u16string& V) { tags.SetComposer(V); });
-  copy(Tags.TagCopyright, [&](const std::u16string& V) { tags.SetCopyright(V); });
+  else if (!Tags.TagGenreName.empty())
+    tags.SetGenre(Utf8ToUtf16(Tags.TagGenreName));
   if (!Tags.TagPicture.empty()) tags.SetPicture(Tags.TagPicture);
   if (Tags.TagPictureLeftOut) tags.SetPictureLeftOut(Tags.TagPictureLeftOut);
 }

@@ -1,7 +1,10 @@
 #pragma once
 // The pending tag values of a conversion, and the genre list lookup.
 
+#include <map>
 #include <string>
+
+#include "tags/tag_fields.h"
 
 namespace tonvale {
 
@@ -16,17 +19,22 @@ struct TTagValues {
   // With TagGenreIndex -1: a genre a source named that the list has no entry
   // for (targets that hold any name keep it).
   std::string TagGenreName;
-  // Beyond what the window edits: carried from source to output. Several
+  // Beyond what the window edits, carried from source to output: the other
+  // fields of the tag field table by their names ("album artist"). Several
   // values of one field are separated by zero characters.
-  std::string TagAlbumArtist;
-  std::string TagDisc;
-  std::string TagComposer;
-  std::string TagCopyright;
+  std::map<std::string, std::string> TagCarried;
   std::string TagPicture;         // the front cover, as the WMA attribute "WM/Picture" holds it
   uint8_t TagPictureLeftOut = 0;  // why the source's picture was not carried (too large, a link), 0: it was
 };
 
 extern TTagValues TagValues;
+
+// The text of a field of the table in Values: the window's own in its
+// member, the rest in TagCarried; nullptr for the genre (a list position).
+std::string* TagText(TTagValues& Values, const TTagField& Field);
+const std::string* TagText(const TTagValues& Values, const TTagField& Field);
+// The carried value of Name ("composer"), empty when none.
+std::string CarriedTag(const TTagValues& Values, const std::string& Name);
 
 // Empties every field; the genre becomes -1.
 void ResetTagValues();

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "platform/wmf/leading_tags.h"
 #include "tags/tag_text.h"
 
 namespace tonvale {
@@ -89,10 +88,16 @@ TId3v2Tags::TId3v2Tags() {
     AddField(f.Old);
     AddField(f.New);
   }
-  AddField("TPE2");
-  AddField("TPOS");
+  for (const TTagField& f : TagFields()) AddField(f.Id3v2);
   AddField("APIC");
   AddField("APIC:LEFT OUT");
+}
+
+std::string TId3v2Tags::FieldKey(const TTagField& Field) const {
+  const std::string_view name = Field.Name;
+  if (name == "year") return FrameId(4);
+  if (name == "comment") return FrameId(6);
+  return Field.Id3v2;
 }
 
 std::string TId3v2Tags::FrameId(int Property) const {
@@ -252,65 +257,6 @@ bool TId3v2Tags::WriteToFile(int FileHandle, bool Unicode) {
   bool ok = ::msync(map, oldSize + n, MS_SYNC) == 0;
   ::munmap(map, oldSize + n);
   return ok;
-}
-
-namespace {
-
-// ID3v2.4 sizes: four bytes of seven bits each.
-void PutSyncsafe32(std::vector<uint8_t>& Out, uint32_t V) {
-  Out.insert(Out.end(), {static_cast<uint8_t>((V >> 21) & 0x7F), static_cast<uint8_t>((V >> 14) & 0x7F),
-                         static_cast<uint8_t>((V >> 7) & 0x7F), static_cast<uint8_t>(V & 0x7F)});
-}
-
-}  // namespace
-
-std::vector<uint8_t> TId3v2Tags::Version4Tag() const {
-  std::vector<uint8_t> frames;
-  auto frame = [&frames](const char* Id, const std::vector<uint8_t>& Body) {
-    frames.insert(frames.end(), Id, Id + 4);
-    PutSyncsafe32(frames, static_cast<uint32_t>(Body.size()));
-    frames.insert(frames.end(), {0, 0});
-    frames.insert(frames.end(), Body.begin(), Body.end());
-  };
-  const struct {
-    const char* Id;
-    std::u16string Value;
-  } texts[] = {{"TIT2", Title()},    {"TPE1", Artist()},   {"TALB", Album()},       {"TDRC", Year()},
-               {"TRCK", Track()},    {"TCON", Genre()},    {"TPE2", AlbumArtist()}, {"TPOS", Disc()},
-               {"TCOM", Composer()}, {"TCOP", Copyright()}};
-  for (const auto& [id, value] : texts) {
-    if (value.empty()) continue;
-    const std::string utf8 = Utf16ToUtf8(value);
-    std::vector<uint8_t> body = {3};  // UTF-8
-    body.insert(body.end(), utf8.begin(), utf8.end());
-    frame(id, body);
-  }
-  if (const std::u16string comment = Comment(); !comment.empty()) {
-    // One text: several values are joined.
-    const std::string utf8 = JoinedValues(Utf16ToUtf8(comment));
-    std::vector<uint8_t> body = {3, 'e', 'n', 'g', 0};  // UTF-8, English, an empty description
-    body.insert(body.end(), utf8.begin(), utf8.end());
-    frame("COMM", body);
-  }
-  wmf::TPicture picture;
-  const std::string bytes = Picture();
-  if (wmf::ParseWmPicture(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), picture)) {
-    std::vector<uint8_t> body = {3};  // UTF-8 description
-    body.insert(body.end(), picture.Mime.begin(), picture.Mime.end());
-    body.push_back(0);
-    body.push_back(picture.Type);
-    const std::string description = Utf16ToUtf8(picture.Description);
-    body.insert(body.end(), description.begin(), description.end());
-    body.push_back(0);
-    body.insert(body.end(), picture.Data.begin(), picture.Data.end());
-    frame("APIC", body);
-  }
-  if (frames.empty()) return {};
-  std::vector<uint8_t> tag = {'I', 'D', '3', 4, 0, 0};
-  PutSyncsafe32(tag, static_cast<uint32_t>(frames.size() + kId3v2Padding));
-  tag.insert(tag.end(), frames.begin(), frames.end());
-  tag.resize(tag.size() + kId3v2Padding, 0);
-  return tag;
 }
 
 }  // namespace tonvale

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tags/au_tags.h"
+#include "tags/tag_fields.h"
 
 namespace tonvale {
 
@@ -45,12 +46,11 @@ class TId3v2Tags : public TAuTags {
   void SetLanguage(const std::u16string& V) { Set(10, V); }
   std::u16string Link() const { return Get(11); }
   void SetLink(const std::u16string& V) { Set(11, V); }
-  // Album artist and disc: carried between files, not read or written by
-  // the file operations below (their frames are "TPE2" and "TPOS").
-  std::u16string AlbumArtist() const { return AsWideString("TPE2"); }
-  void SetAlbumArtist(const std::u16string& V) { SetValue("TPE2", V); }
-  std::u16string Disc() const { return AsWideString("TPOS"); }
-  void SetDisc(const std::u16string& V) { SetValue("TPOS", V); }
+  // The key under which the set holds a field of the table: its property's
+  // frame where it has one ("TYER" for the year), else the field's frame.
+  // The fields without a property are carried between files, not read or
+  // written by the file operations below.
+  std::string FieldKey(const TTagField& Field) const;
   // The front cover in the byte form of the WMA attribute "WM/Picture";
   // written as "APIC".
   std::string Picture() const { return AsString("APIC"); }
@@ -65,13 +65,6 @@ class TId3v2Tags : public TAuTags {
   bool ReadFromFile(int FileHandle) override;
   // Puts a new 2.3 tag in front of the file's contents.
   bool WriteToFile(int FileHandle, bool Unicode) override;
-  // The title, artist, album, year (as TDRC), track, genre, album artist,
-  // disc, composer, copyright and comment as an ID3v2.4 tag in UTF-8 (the
-  // comment in English with an empty description), empty values left out,
-  // values separated by zeros kept as several, followed by kId3v2Padding
-  // zero bytes of room for a tag editor: the bytes that go before the first
-  // audio frame of a file being written. Empty when every value is.
-  std::vector<uint8_t> Version4Tag() const;
 
   // The property's frame id in the current format.
   std::string FrameId(int Property) const;

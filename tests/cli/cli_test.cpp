@@ -148,7 +148,8 @@ TEST(Cli, TagOptionsReachBothKindsOfOutput) {
   ASSERT_EQ(r.Status, 0) << r.Err;
   EXPECT_EQ(Python("from mutagen.asf import ASF\nt = ASF('" + c.Out +
                    "/one.wma')\n"
-                   "print(sorted(t.keys()), t['Title'][0], t['Author'][0], t['WM/Genre'][0])\n"),
+                   "print(sorted(k for k, v in t.items() if any(str(x) for x in v)), t['Title'][0], "
+                   "t['Author'][0], t['WM/Genre'][0])\n"),
             "['Author', 'Title', 'WM/Genre'] one Me Rock\n");
 }
 

@@ -11,7 +11,8 @@ import zlib
 
 from mutagen.apev2 import APEv2
 from mutagen.asf import ASF, ASFByteArrayAttribute, ASFUnicodeAttribute
-from mutagen.id3 import (APIC, COMM, ID3, POPM, TALB, TCOM, TCON, TCOP, TDRC, TIT2, TPE1, TPE2, TPOS, TRCK, TXXX)
+from mutagen.id3 import (APIC, COMM, ID3, POPM, TALB, TCOM, TCON, TCOP, TDRC, TIT2, TPE1, TPE2, TPE3, TPOS, TRCK,
+                         TXXX)
 from mutagen.wave import WAVE
 
 
@@ -161,17 +162,99 @@ def make(d):
     # INFO in Windows-1252, as older Windows taggers wrote it.
     text = "Mot\u00f6rhead \u2013 \u201cLive\u201d".encode("cp1252") + b"\0"
     info = b"INFO" + b"IART" + struct.pack("<I", len(text)) + text + b"\0" * (len(text) % 2)
-    with open(d + "/base.wav", "rb") as f:
-        rest = f.read()[12:] + b"LIST" + struct.pack("<I", len(info)) + info
-    with open(d + "/cp1252.wav", "wb") as f:
-        f.write(b"RIFF" + struct.pack("<I", 4 + len(rest)) + b"WAVE" + rest)
+    riff(d + "/cp1252.wav", audio_chunks(d + "/base.wav") + chunk(b"LIST", info))
+    # Two id3 chunks: the first is the file's tag.
+    first, second = ID3(), ID3()
+    first.add(TIT2(encoding=3, text=["First chunk"]))
+    second.add(TIT2(encoding=3, text=["Second chunk"]))
+    tags = [chunk(b"id3 ", tag_bytes(t, d + "/tag.id3")) for t in (first, second)]
+    riff(d + "/twoid3.wav", audio_chunks(d + "/base.wav") + b"".join(tags))
+    faults(d, mp3, wma)
+
+
+def tag_bytes(tag, path):
+    open(path, "wb").close()
+    tag.save(path, padding=lambda info: 0)
+    return open(path, "rb").read()
+
+
+def chunk(cid, body):
+    return cid + struct.pack("<I", len(body)) + body + b"\0" * (len(body) % 2)
+
+
+def audio_chunks(path):
+    """The fmt and data chunks of a WAV file, without the tags its writer added."""
+    data, at, out = open(path, "rb").read(), 12, b""
+    while at + 8 <= len(data):
+        n = struct.unpack("<I", data[at + 4:at + 8])[0]
+        if data[at:at + 4] in (b"fmt ", b"data"):
+            out += data[at:at + 8 + n + n % 2]
+        at += 8 + n + n % 2
+    return out
+
+
+def riff(path, body):
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 4 + len(body)) + b"WAVE" + body)
+
+
+def faults(d, mp3, wma):
+    """Tags other tools read whole that a strict reader loses, and values whose order or form is easily lost."""
+    def frames(name, version, *fs, size=None):
+        t = ID3()
+        for f in fs:
+            t.add(f)
+        t.save(mp3(name), v2_version=version, padding=size)
+        return d + "/" + name
+
+    def patch(path, frame, delta):
+        b = bytearray(open(path, "rb").read())
+        b[b.find(frame) + 7] += delta
+        open(path, "wb").write(b)
+
+    # A POPM frame whose size is a byte too large, between good frames.
+    p = frames("badsize.mp3", 4, TIT2(encoding=3, text=["Sized"]), POPM(email="e@f", rating=9, count=1),
+               TCOM(encoding=3, text=["After popm"]), TPE3(encoding=3, text=["Conductor after"]))
+    patch(p, b"POPM", 1)
+    # A zero-size frame first (as in Windows Media Player's files).
+    p = frames("zero.mp3", 3, TIT2(encoding=3, text=["Zero first"]), TPE1(encoding=3, text=["Zero artist"]))
+    data = open(p, "rb").read()
+    size = sum((data[6 + i] & 0x7F) << (7 * (3 - i)) for i in range(4))
+    open(p, "wb").write(data[:6] + synchsafe(size + 10) + b"TENC" + b"\0" * 6 + data[10:])
+    # A 2.3 frame whose size overruns the tag.
+    p = frames("overrun.mp3", 3, TIT2(encoding=3, text=["Over"]), TALB(encoding=3, text=["Over album"]),
+               size=lambda info: 0)
+    patch(p, b"TALB", 40)
+    # 2.3 in Latin-1, several values split by zeros, several titles in 2.4.
+    frames("latin.mp3", 3, TIT2(encoding=0, text=["\u00cf\u00f0\u00e8"]))
+    frames("zeros.mp3", 3, TPE1(encoding=1, text=["piman\u0000jzig"]))
+    frames("titles.mp3", 4, TIT2(encoding=3, text=["One", "Two", "Three"]), TPE3(encoding=3, text=["Maestro"]))
+    # Covers whose MIME type is misspelt or missing.
+    png = b"\x89PNG\r\n\x1a\n" + b"p" * 500
+    frames("jpgmime.mp3", 4, APIC(encoding=3, mime="image/JPG", type=3, desc="", data=b"\xff\xd8\xff" + b"j" * 500))
+    frames("nomime.mp3", 4, APIC(encoding=3, mime="", type=3, desc="", data=png))
+    # A WMA with its artist in the content description and again as an attribute.
+    w = wma("twoauthors.wma")
+    w["Author"] = ["Described", "Attribute"]
+    w["WM/Conductor"] = ["Wand"]
+    w.save()
+
+
+def mime(picture):
+    """The MIME type of a WM/Picture value."""
+    text = picture[5:].decode("utf-16-le", "replace")
+    return text[:text.find("\0")]
 
 
 def read(path):
     out = {}
     if path.endswith(".wma"):
         for k, vs in ASF(path).items():
-            out[k] = "; ".join(str(v) if k != "WM/Picture" else "picture %d" % len(v.value) for v in vs)
+            # TagLib writes every content description text, empty ones as a lone terminator.
+            vs = [v for v in vs if str(v) != ""]
+            if vs:
+                out[k] = "; ".join(str(v) if k != "WM/Picture" else "picture %d %s" % (len(v.value), mime(v.value))
+                                   for v in vs)
     elif path.endswith(".mp3"):
         t = ID3(path)
         for f in t.values():

@@ -81,7 +81,8 @@ TEST(BatchDriver, Mp3ToWmaCarriesEachSourcesTags) {
       "for f in ['" +
       b.Out + "/a.wma', '" + b.Out +
       "/c.wma']:\n"
-      "  t = ASF(f); print(str(t['Title'][0]), str(t['Author'][0]) if 'Author' in t else '-')\n");
+      "  t = ASF(f); a = [str(v) for v in t.get('Author', []) if str(v)]; print(str(t['Title'][0]), a[0] if a else "
+      "'-')\n");
   EXPECT_EQ(tags, "First X\nc -\n");
 }
 

@@ -65,6 +65,8 @@ class TAuFileOut : public TAuStreamedOutput {
   // Told by the concrete output once audio (not only a header or a tag) is
   // in the file: a failed run without any leaves no file behind.
   void NoteAudioWritten() { FAudioWritten = true; }
+  // The temporary file being written, empty when none is.
+  const std::string& WrittenTempName() const { return FTempFile; }
 
   std::string FFileName;
   TFileOutputMode FFileMode = foRewrite;

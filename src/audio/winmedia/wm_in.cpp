@@ -7,7 +7,7 @@
 
 #include "audio/core/au_exception.h"
 #include "audio/core/au_file_stream.h"
-#include "platform/wmf/leading_tags.h"
+#include "tags/file_tags.h"
 #include "tags/genre_list.h"
 
 namespace tonvale {
@@ -78,35 +78,19 @@ void TWMIn::OpenSource() {
   DataSize = std::max<int64_t>(FSampleCount, 0) * FChannels * (FBitsPerSample / 8);
   CanSeek = true;
   TId3v2Tags& tags = TTagSets::Id3v2Tags();
-  tags.SetArtist(WMAReaderAuthor(FReader));
-  tags.SetTitle(WMAReaderTitle(FReader));
-  tags.SetAlbum(WMAReaderAlbum(FReader));
-  tags.SetGenre(GenreByReference(WMAReaderGenre(FReader)));
-  // "WM/TrackNumber" counts from 1; "WM/Track" counts from 0 in files of
-  // other tools, from 1 in the files this program wrote before it wrote
-  // "WM/TrackNumber": read as those.
-  const std::u16string trackNumber = WMAReaderTag(FReader, u"WM/TrackNumber");
-  tags.SetTrack(trackNumber.empty() ? WMAReaderTrack(FReader) : trackNumber);
-  tags.SetYear(WMAReaderYear(FReader));
-  // The comment is the description (the reader gives a file written by an
-  // earlier version of this program its comment from "Copyright").
-  tags.SetComment(WMAReaderTag(FReader, u"Description"));
-  tags.SetCopyright(WMAReaderCopyright(FReader));
-  tags.SetAlbumArtist(WMAReaderTag(FReader, u"WM/AlbumArtist"));
-  tags.SetDisc(WMAReaderTag(FReader, u"WM/PartOfSet"));
-  tags.SetComposer(WMAReaderTag(FReader, u"WM/Composer"));
-  tags.SetPicture(WMAReaderBytes(FReader, u"WM/Picture"));
-  tags.SetPictureLeftOut([this]() -> uint8_t {
-    uint16_t stream = 0;
-    uint64_t why = 0;
-    uint32_t length = sizeof why;
-    TWMTAttrDataType type;
-    if (!FReader.HeaderInfo ||
-        FReader.HeaderInfo->GetAttributeByName(&stream, wmf::kPictureLeftOut, &type, reinterpret_cast<uint8_t*>(&why),
-                                               &length) != S_OK)
-      return 0;
-    return why == wmf::kPictureWasLinked ? wmf::kPictureWasLinked : wmf::kPictureWasTooLarge;
-  }());
+  if (!ExternalStream) {
+    FileTagsToSet(ReadFileTags(FFileName), tags);
+  } else {
+    // A stream has no file for the tag reader: what the runtime found.
+    tags.SetArtist(WMAReaderAuthor(FReader));
+    tags.SetTitle(WMAReaderTitle(FReader));
+    tags.SetAlbum(WMAReaderAlbum(FReader));
+    tags.SetGenre(GenreByReference(WMAReaderGenre(FReader)));
+    tags.SetTrack(WMAReaderTag(FReader, u"WM/TrackNumber"));
+    tags.SetYear(WMAReaderYear(FReader));
+    tags.SetComment(WMAReaderTag(FReader, u"Description"));
+    tags.SetCopyright(WMAReaderCopyright(FReader));
+  }
   ++OpenCount;
 }
 

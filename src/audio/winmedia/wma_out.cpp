@@ -9,6 +9,7 @@
 #include "platform/float_samples.h"
 #include "platform/handle_stream.h"
 #include "platform/text.h"
+#include "tags/file_tags.h"
 #include "tags/tag_text.h"
 
 namespace tonvale {
@@ -61,24 +62,6 @@ void TWMAOut::Prepare() {
     // formats of a codec without them) would write a broken file.
     if (!FWriter.Configured) throw std::runtime_error("Failed to init codec");
     Buffer.assign(channels * bits * rate / 100, 0);
-    TId3v2Tags& tags = Id3v2Tags();
-    // Where WMA players and tag readers look: the comment is the
-    // description, the track number counts from 1 ("WM/Track" counts from 0).
-    const std::pair<std::u16string, const char16_t*> attributes[] = {{tags.Artist(), u"Author"},
-                                                                     {tags.Album(), u"WM/AlbumTitle"},
-                                                                     {tags.Genre(), u"WM/Genre"},
-                                                                     {tags.Year(), u"WM/Year"},
-                                                                     {TrackNumberPart(tags.Track()), u"WM/TrackNumber"},
-                                                                     {tags.Title(), u"Title"},
-                                                                     {tags.Comment(), u"Description"},
-                                                                     {tags.Copyright(), u"Copyright"},
-                                                                     {tags.AlbumArtist(), u"WM/AlbumArtist"},
-                                                                     {tags.Disc(), u"WM/PartOfSet"},
-                                                                     {tags.Composer(), u"WM/Composer"}};
-    for (const auto& [text, name] : attributes)
-      if (!text.empty()) WMAWriterSetTag(FWriter, name, text);
-    if (const std::string picture = tags.Picture(); !picture.empty())
-      WMAWriterSetBytes(FWriter, u"WM/Picture", picture);
     if (!WMAWriterBegin(FWriter)) throw std::runtime_error("Failed to init codec");
     EndOfInput = false;
   } catch (...) {
@@ -117,6 +100,12 @@ void TWMAOut::Finish() {
   Buffer.clear();
   if (!ok) throw EAuException("Cannot complete the WMA file", WriteFailureReason());
   DataStream.reset();
+  // The tags go into the complete file: its header is rewritten with them.
+  if (const std::string written = WrittenTempName();
+      !written.empty() && !Interrupted() && !WriteWmaTags(written, SetToFileTags(Id3v2Tags()))) {
+    SettleOutputFile(false);
+    throw EAuException("Cannot write the WMA tags");
+  }
   SettleOutputFile(!Interrupted());
 }
 

@@ -18,7 +18,6 @@ extern "C" {
 #include "platform/text.h"
 #include "platform/wmf/ffmpeg_io.h"
 #include "platform/wmf/ffmpeg_runtime.h"
-#include "platform/wmf/file_attributes.h"
 #include "platform/wmf/leading_tags.h"
 
 namespace tonvale::wmf {
@@ -43,9 +42,9 @@ struct TInput {
 
   ~TInput() { avformat_close_input(&Format); }
 
-  bool Open(const std::shared_ptr<IStream>& Stream, uint64_t Base, const TLeadingTags& Tags) {
+  bool Open(const std::shared_ptr<IStream>& Stream, uint64_t Base, int64_t TagsEnd) {
     if (Stream->Seek(static_cast<int64_t>(Base), STREAM_SEEK_SET, nullptr) != S_OK) return false;
-    Io = std::make_unique<TAvioStream>(Stream, std::vector<uint8_t>(), Tags.End);
+    Io = std::make_unique<TAvioStream>(Stream, std::vector<uint8_t>(), TagsEnd);
     if (!Io->Ok()) return false;
     Format = avformat_alloc_context();
     if (!Format) return false;
@@ -236,8 +235,8 @@ class TSyncReader : public IWMSyncReader {
 
   std::shared_ptr<IStream> FStream;
   std::unique_ptr<TInput> FInput;
-  uint64_t FBase = 0;  // the stream position the source begins at
-  TLeadingTags FTags;  // its leading ID3v2 tags, which FFmpeg does not see
+  uint64_t FBase = 0;    // the stream position the source begins at
+  int64_t FTagsEnd = 0;  // where its leading ID3v2 tags end, which FFmpeg does not see
   std::vector<TAudioOutput> FOutputs;
   std::shared_ptr<TAttributes> FAttributes = std::make_shared<TAttributes>();
   AVCodecContext* FCodec = nullptr;
@@ -261,9 +260,9 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
   // The source begins where the stream stands (past a leading block, say).
   FBase = 0;
   FStream->Seek(0, STREAM_SEEK_CUR, &FBase);
-  FTags = ReadLeadingTags(*FStream, FBase);
+  FTagsEnd = LeadingTagsEnd(*FStream, FBase);
   auto input = std::make_unique<TInput>();
-  if (!input->Open(FStream, FBase, FTags)) {
+  if (!input->Open(FStream, FBase, FTagsEnd)) {
     FStream.reset();
     return NS_E_FILE_OPEN_FAILED;
   }
@@ -286,7 +285,7 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
     // that the shortfall shows.
     TInput counter;
     const auto& last = FOutputs.back();
-    if (counter.Open(FStream, FBase, FTags)) {
+    if (counter.Open(FStream, FBase, FTagsEnd)) {
       int64_t samples = CountSamples(counter.Format, last.StreamIndex);
       const int64_t stated = StatedSamples(counter.Format, last.StreamIndex, *FStream, FBase, last.OutRate);
       if (samples >= 0 && stated > samples + last.OutRate / 10) samples = stated;
@@ -298,7 +297,7 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
     }
     // Back to the start for decoding.
     FInput = std::make_unique<TInput>();
-    if (!FInput->Open(FStream, FBase, FTags)) {
+    if (!FInput->Open(FStream, FBase, FTagsEnd)) {
       Close();
       return NS_E_FILE_OPEN_FAILED;
     }
@@ -309,43 +308,15 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
 }
 
 void TSyncReader::ReadAttributes() {
-  // Each attribute from the file's own tags (an ASF header's, an ID3v2
-  // tag's, then an APEv2 tag's at the end), else from what FFmpeg found in
-  // the container (an ID3v1 tag, say). Only the container's metadata
-  // counts: an attached picture's stream metadata (its type, its
-  // description) describes the picture, not the file.
+  // What FFmpeg found in the container's metadata; the tag reader reads a
+  // file's own tags whole. An attached picture's stream metadata describes
+  // the picture, not the file.
   static const std::pair<const char16_t*, std::vector<const char*>> kFFmpegKeys[] = {
-      {u"Title", {"title"}},          {u"Author", {"artist"}},
-      {u"WM/AlbumTitle", {"album"}},  {u"WM/Genre", {"genre"}},
-      {u"WM/TrackNumber", {"track"}}, {u"WM/Track", {}},
-      {u"WM/Year", {"date", "year"}}, {u"Description", {"comment"}},
-      {u"Copyright", {"copyright"}},  {u"WM/AlbumArtist", {"album_artist"}},
-      {u"WM/PartOfSet", {"disc"}},    {u"WM/Composer", {"composer"}}};
-  AVFormatContext* f = FInput->Format;
-  const bool asf = f->iformat && std::string(f->iformat->name) == "asf";
-  TPicture picture = FTags.Picture;
-  bool tooLarge = false;
-  std::vector<TFrameTexts> own = asf ? ReadAsfAttributes(*FStream, FBase, picture, tooLarge) : FTags.Texts;
-  const uint8_t pictureLeftOut = tooLarge ? kPictureWasTooLarge : FTags.PictureLeftOut;
-  if (!picture.Data.empty()) {
-    const auto bytes = WmPictureBytes(picture);
-    FAttributes->SetAttribute(0, u"WM/Picture", WMT_TYPE_BINARY, bytes.data(), static_cast<uint32_t>(bytes.size()));
-  } else if (pictureLeftOut) {
-    FAttributes->SetQword(kPictureLeftOut, pictureLeftOut);
-  }
-  if (!asf) {
-    const auto ape = ReadApeTag(*FStream, FBase);
-    own.insert(own.end(), ape.begin(), ape.end());
-  }
+      {u"Title", {"title"}},         {u"Author", {"artist"}},        {u"WM/AlbumTitle", {"album"}},
+      {u"WM/Genre", {"genre"}},      {u"WM/TrackNumber", {"track"}}, {u"WM/Year", {"date", "year"}},
+      {u"Description", {"comment"}}, {u"Copyright", {"copyright"}}};
+  const AVFormatContext* f = FInput->Format;
   for (const auto& [name, keys] : kFFmpegKeys) {
-    std::u16string text;
-    if (TagValue(own, name, text)) {
-      FAttributes->SetString(name, text);
-      continue;
-    }
-    // An ASF header is read whole above; FFmpeg's copy of it has nothing
-    // more (and would bring back a copyright read as the comment).
-    if (asf) continue;
     for (const char* key : keys) {
       if (const AVDictionaryEntry* e = av_dict_get(f->metadata, key, nullptr, 0)) {
         // FFmpeg hands an ID3v1 tag's letters over as they stand, in
@@ -505,7 +476,7 @@ HRESULT TSyncReader::SetRange(uint64_t Start, int64_t) {
   // Start over from the beginning and decode up to the time: the landing
   // point of a container seek is not exact, and sample counting must be.
   FInput = std::make_unique<TInput>();
-  if (!FInput->Open(FStream, FBase, FTags)) {
+  if (!FInput->Open(FStream, FBase, FTagsEnd)) {
     FInput.reset();
     return E_FAIL;
   }
@@ -538,7 +509,7 @@ HRESULT TSyncReader::Close() {
   FInput.reset();
   FOutputs.clear();
   FStream.reset();
-  FTags = {};
+  FTagsEnd = 0;
   FDecoding = -1;
   FDraining = FEnded = FResync = FReadFailed = false;
   FPosition = FDropUntil = 0;

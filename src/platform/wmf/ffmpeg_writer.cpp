@@ -20,15 +20,13 @@ extern "C" {
 #include "platform/wmf/stream_adapter.h"
 #include "platform/wmf/ffmpeg_codecs.h"
 #include "platform/wmf/ffmpeg_runtime.h"
-#include "platform/wmf/file_attributes.h"
 
 namespace tonvale::wmf {
 namespace {
 
-// The file sink writes through Tonvale's own file stream: no path ever
-// reaches FFmpeg's protocols.
 // A value as an ASF header holds it: at most kLongestAsfValue UTF-16 units before its
 // terminator (its size is 16 bits), cut before a character, not inside one.
+constexpr size_t kLongestAsfValue = 32766;
 std::string AsfValue(const std::string& Text) {
   std::u16string wide = Utf8ToUtf16(Text);
   if (wide.size() <= kLongestAsfValue) return Text;
@@ -37,6 +35,8 @@ std::string AsfValue(const std::string& Text) {
   return Utf16ToUtf8(wide.substr(0, n));
 }
 
+// The file sink writes through Tonvale's own file stream: no path ever
+// reaches FFmpeg's protocols.
 class TFileSink : public IWMWriterFileSink {
  public:
   ~TFileSink() override { Close(); }
@@ -66,20 +66,11 @@ class TFileSink : public IWMWriterFileSink {
       ok = Io->Context()->error >= 0;
     }
     Io.reset();
-    std::vector<TAsfRecord> library;
-    if (ok && FStream) library = TidyAsfHeader(*FStream, Names);
-    if (!Picture.empty()) library.push_back({u"WM/Picture", 1, Picture});
-    if (ok && FStream && !library.empty()) ok = AddAsfLibrary(*FStream, library);
-    Names.clear();
-    Picture.clear();
     FStream.reset();
     Owned.reset();
     return ok;
   }
   AVIOContext* Context() const { return Io ? Io->Context() : nullptr; }
-
-  std::vector<std::u16string> Names;  // the attributes written
-  std::vector<uint8_t> Picture;       // "WM/Picture", which FFmpeg does not write
 
  private:
   std::unique_ptr<THandleStream> Owned;
@@ -219,20 +210,10 @@ HRESULT TWriter::BeginWriting() {
     return E_FAIL;
   }
   st->time_base = FCodec->time_base;
-  // The muxer writes every attribute under its name into the extended
-  // description, and "Title", "Author", "Copyright" and "Description" into
-  // the content description as well (the sink takes out the second copy
-  // when the file is complete). A value of several is written once each.
-  FSink->Picture = FAttributes->Binary(u"WM/Picture");
-  std::string previous;
-  size_t index = 0;
-  for (const auto& [name, text] : FAttributes->Strings()) {
-    index = name == previous ? index + 1 : 0;
-    previous = name;
-    const std::u16string wide = Utf8ToUtf16(name);
-    if (index == 0) FSink->Names.push_back(wide);
-    av_dict_set(&FFormat->metadata, Utf16ToUtf8(AsfExtraValueName(wide, index)).c_str(), AsfValue(text).c_str(), 0);
-  }
+  // The muxer keeps one value of a name: the first. The tags of a file are
+  // the tag writer's, once the file is complete.
+  for (const auto& [name, text] : FAttributes->Strings())
+    av_dict_set(&FFormat->metadata, name.c_str(), AsfValue(text).c_str(), AV_DICT_DONT_OVERWRITE);
 
   // The speakers the mask names, else the usual layout of the count; a
   // larger input is down-mixed with the library's standard matrix.

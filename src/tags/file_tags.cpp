@@ -1,0 +1,205 @@
+#include "tags/file_tags.h"
+
+#include <taglib/apetag.h>
+#include <taglib/attachedpictureframe.h>
+#include <taglib/commentsframe.h>
+#include <taglib/fileref.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tbytevectorstream.h>
+#include <taglib/textidentificationframe.h>
+#include <taglib/tfilestream.h>
+
+#include <algorithm>
+
+#include "tags/asf_tags.h"
+#include "tags/genre_list.h"
+#include "tags/id3v2_frames.h"
+#include "tags/id3v2_tags.h"
+#include "tags/tag_fields.h"
+#include "tags/taglib_text.h"
+#include "tags/wave_tags.h"
+
+namespace tonvale {
+namespace {
+
+using TagLib::ByteVector;
+
+// The APEv2 and ID3v1 tags at the end of an MP3 from From on, read from
+// the bytes they take (at most a picture's worth) as TagLib reads a file.
+void ReadTrailingTags(TagLib::IOStream& Stream, long From, TFileTags& Tags) {
+  Stream.seek(0, TagLib::IOStream::End);
+  const long length = Stream.length();
+  long tail = std::min<long>(length - From, 160);
+  Stream.seek(length - tail);
+  const ByteVector end = Stream.readBlock(static_cast<unsigned>(tail));
+  // An APEv2 footer states the size of the tag before it.
+  for (const long footer : {32L, 160L}) {
+    if (tail < footer || !end.mid(static_cast<unsigned>(tail - footer), 8).startsWith("APETAGEX")) continue;
+    const long ape = end.toUInt(static_cast<unsigned>(tail - footer + 12), false) + 32 + footer;
+    tail = std::min({length - From, ape, static_cast<long>(kLargestPicture)});
+  }
+  Stream.seek(length - tail);
+  TagLib::ByteVectorStream bytes(Stream.readBlock(static_cast<unsigned>(tail)));
+  TagLib::MPEG::File file(&bytes, TagLib::ID3v2::FrameFactory::instance(), false);
+  if (!file.isValid()) return;
+  if (auto* ape = file.APETag()) AddProperties(ape->properties(), Tags);
+  if (auto* v1 = file.ID3v1Tag()) AddProperties(v1->properties(), Tags);
+}
+
+// An MP3's leading ID3v2 tags one after another, then its APEv2 and ID3v1
+// tags for what they lack.
+void ReadMpeg(TagLib::IOStream& Stream, TFileTags& Tags) {
+  long at = 0;
+  for (int n = 0; n < 16; ++n) {
+    Stream.seek(at);
+    const unsigned size = Id3v2TagSize(Stream.readBlock(10));
+    if (size == 0) break;
+    ReadId3v2Tag(ReadId3v2Bytes(Stream, at, size, Tags), Tags);
+    at += static_cast<long>(size);
+  }
+  ReadTrailingTags(Stream, at, Tags);
+}
+
+bool MpegExtension(std::string_view Extension) {
+  std::string e(Extension);
+  std::transform(e.begin(), e.end(), e.begin(), [](char C) { return C >= 'A' && C <= 'Z' ? C + 32 : C; });
+  return e == "mp3" || e == "mp2" || e == "mpa";
+}
+
+TFileTags ReadStream(TagLib::IOStream& Stream, std::string_view Extension) {
+  TFileTags tags;
+  Stream.seek(0);
+  const ByteVector head = Stream.readBlock(12);
+  if (head.size() < 4) return tags;
+  Stream.seek(0);  // each reader starts at the start
+  if (head.startsWith(ByteVector("\x30\x26\xB2\x75\x8E\x66\xCF\x11", 8))) {
+    ReadAsfTags(Stream, tags);
+  } else if ((head.startsWith("RIFF") || head.startsWith("RIFX")) && head.mid(8, 4) == "WAVE") {
+    ReadWaveTags(Stream, tags);
+  } else if (MpegExtension(Extension) || head.startsWith("ID3") ||
+             (static_cast<uint8_t>(head[0]) == 0xFF && (static_cast<uint8_t>(head[1]) & 0xE0) == 0xE0)) {
+    ReadMpeg(Stream, tags);
+  } else {
+    TagLib::FileRef file(&Stream, false);
+    if (!file.isNull()) AddProperties(file.file()->properties(), tags);
+  }
+  return tags;
+}
+
+}  // namespace
+
+std::vector<std::u16string> TFileTags::Values(std::string_view Name) const {
+  for (const auto& [name, values] : Fields)
+    if (name == Name) return values;
+  return {};
+}
+
+void TFileTags::Add(std::string_view Name, std::vector<std::u16string> More) {
+  // A value given twice is one value (FFmpeg writes a WMA's title in two
+  // places; a text frame may repeat its text after a zero).
+  std::vector<std::u16string> values;
+  for (auto& v : More)
+    if (!v.empty() && std::find(values.begin(), values.end(), v) == values.end()) values.push_back(std::move(v));
+  More = std::move(values);
+  if (More.empty() || !Values(Name).empty()) return;
+  Fields.emplace_back(std::string(Name), std::move(More));
+}
+
+void TFileTags::LeaveOut(uint8_t Why) {
+  if (Picture.Data.empty()) PictureLeftOut = Why;
+}
+
+void TFileTags::Offer(TTagPicture Candidate) {
+  if (Candidate.Mime == "-->") {
+    LeaveOut(kPictureWasLinked);
+  } else if (Candidate.Data.size() > kLargestPicture) {
+    LeaveOut(kPictureWasTooLarge);
+  } else if (!Candidate.Data.empty() && BetterPicture(Picture, Candidate)) {
+    Picture = std::move(Candidate);
+    PictureLeftOut = 0;
+  }
+}
+
+TFileTags ReadFileTags(const std::string& Path) {
+  TagLib::FileStream stream(Path.c_str(), true);
+  if (!stream.isOpen()) return {};
+  const size_t dot = Path.rfind('.');
+  return ReadStream(stream, dot == std::string::npos ? "" : std::string_view(Path).substr(dot + 1));
+}
+
+TFileTags ReadTagBytes(const std::vector<uint8_t>& Bytes, std::string_view Extension) {
+  ByteVector data(reinterpret_cast<const char*>(Bytes.data()), static_cast<unsigned>(Bytes.size()));
+  TagLib::ByteVectorStream stream(data);
+  return ReadStream(stream, Extension);
+}
+
+void FileTagsToSet(const TFileTags& Tags, TId3v2Tags& Set) {
+  for (const TTagField& f : TagFields()) {
+    std::u16string joined;
+    for (const auto& v : Tags.Values(f.Name)) {
+      // A genre may refer to the ID3v1 list by its number ("(17)").
+      const std::u16string value = std::string_view(f.Name) == "genre" ? GenreByReference(v) : v;
+      joined += (joined.empty() ? u"" : std::u16string(1, u'\0')) + value;
+    }
+    if (!joined.empty()) Set.SetValue(Set.FieldKey(f), joined);
+  }
+  if (!Tags.Picture.Data.empty()) {
+    const auto bytes = WmPictureBytes(Tags.Picture);
+    Set.SetPicture(std::string(bytes.begin(), bytes.end()));
+  }
+  Set.SetPictureLeftOut(Tags.Picture.Data.empty() ? Tags.PictureLeftOut : 0);
+}
+
+TFileTags SetToFileTags(const TId3v2Tags& Set) {
+  TFileTags tags;
+  for (const TTagField& f : TagFields()) {
+    const std::u16string value = Set.AsWideString(Set.FieldKey(f));
+    std::vector<std::u16string> values;
+    for (size_t from = 0; from <= value.size();) {
+      const size_t to = std::min(value.find(u'\0', from), value.size());
+      values.push_back(value.substr(from, to - from));
+      from = to + 1;
+    }
+    tags.Add(f.Name, values);
+  }
+  const std::string picture = Set.Picture();
+  ParseWmPicture(reinterpret_cast<const uint8_t*>(picture.data()), picture.size(), tags.Picture);
+  tags.PictureLeftOut = Set.PictureLeftOut();
+  return tags;
+}
+
+std::vector<uint8_t> RenderId3v2(const TFileTags& Tags) {
+  namespace Id3 = TagLib::ID3v2;
+  Id3::Tag tag;
+  for (const TTagField& f : TagFields()) {
+    const auto values = Tags.Values(f.Name);
+    if (values.empty()) continue;
+    if (std::string_view(f.Id3v2) == "COMM") {
+      // One text in English with an empty description: several are joined.
+      auto* comment = new Id3::CommentsFrame(TagLib::String::UTF8);
+      comment->setLanguage("eng");
+      comment->setText(FromU16(values).toString("; "));
+      tag.addFrame(comment);
+      continue;
+    }
+    auto* text = new Id3::TextIdentificationFrame(ByteVector(f.Id3v2), TagLib::String::UTF8);
+    text->setText(FromU16(values));
+    tag.addFrame(text);
+  }
+  if (const TTagPicture& p = Tags.Picture; !p.Data.empty()) {
+    auto* apic = new Id3::AttachedPictureFrame;
+    apic->setTextEncoding(TagLib::String::UTF8);
+    apic->setMimeType(PictureMime(p.Data, p.Mime));
+    apic->setType(static_cast<Id3::AttachedPictureFrame::Type>(p.Type));
+    apic->setDescription(FromU16(p.Description));
+    apic->setPicture(ByteVector(reinterpret_cast<const char*>(p.Data.data()), static_cast<unsigned>(p.Data.size())));
+    tag.addFrame(apic);
+  }
+  if (tag.frameList().isEmpty()) return {};
+  const ByteVector bytes = tag.render(Id3::v4);
+  return {bytes.begin(), bytes.end()};
+}
+
+}  // namespace tonvale
