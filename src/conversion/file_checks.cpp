@@ -72,11 +72,10 @@ std::optional<TFileResult> FileProblem(const TPlannedFile& File, const TRunValue
   // output's attributes are checked when they are written).
   if (Values.Strict) {
     std::string report;
-    if (OutputExtension(File.Mode) == ".mp3") {
-      const TTagReport mp3 = Mp3TagReport(Tags, File.Output, Values.Settings.WriteID3v2);
-      if (mp3.LostEverywhere) report = mp3.Text;
+    if (OutputExtension(File.Mode) != ".wma") {
+      const TTagReport predicted = PredictedReport(Tags, File.Output, Values.Settings.WriteID3v2);
+      if (predicted.LostEverywhere) report = predicted.Text;
     }
-    if (OutputExtension(File.Mode) == ".wav") report = WaveInfoReport(Tags).Text;
     if (!report.empty()) {
       Input.SetFileName("");
       return problem(TFileOutcome::Failed, TReason::TagLoss, report);

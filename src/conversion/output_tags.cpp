@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "conversion/conversion_modes.h"
+#include "conversion/written_tags.h"
 #include "platform/text.h"
 #include "tags/au_tags.h"
 #include "tags/file_tags.h"
@@ -116,7 +117,7 @@ void FillId3v1(Tid3tag& Tag, const TTagValues& Values, const std::string& Output
 }
 
 std::vector<uint8_t> WaveInfoFor(const TTagValues& Values, const std::string& Output) {
-  return WaveInfoChunk(WaveInfoItems(TagsOfValues(Values, Output)));
+  return WaveInfoChunk(TagsOfValues(Values, Output));
 }
 
 TTagReport WaveInfoReport(const TTagValues& Values) {
@@ -243,6 +244,37 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
   if (!lostEverywhere.empty())
     report.Text += (report.Text.empty() ? "" : "; ") + Join(lostEverywhere, ", ") + " (no tag keeps it whole)";
   report.Lost = lost;
+  return report;
+}
+
+TFileTags PredictedTags(const TTagValues& Values, const std::string& Output, bool Id3v2Written) {
+  std::vector<uint8_t> bytes;
+  if (ExtensionOf(Output) == "wav") {
+    // A header, no audio, and the INFO chunk.
+    const uint8_t format[] = {1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 1, 0, 2, 0, 16, 0};
+    const auto info = WaveInfoFor(Values, Output);
+    for (const char* part : {"RIFF", "\0\0\0\0", "WAVE", "fmt ", "\x10\0\0\0"})
+      bytes.insert(bytes.end(), part, part + 4);
+    bytes.insert(bytes.end(), std::begin(format), std::end(format));
+    for (const char* part : {"data", "\0\0\0\0"}) bytes.insert(bytes.end(), part, part + 4);
+    bytes.insert(bytes.end(), info.begin(), info.end());
+    const auto riff = static_cast<uint32_t>(bytes.size() - 8);
+    for (int i = 0; i < 4; ++i) bytes[4 + static_cast<size_t>(i)] = static_cast<uint8_t>(riff >> (8 * i));
+    return ReadTagBytes(bytes, "wav");
+  }
+  if (Id3v2Written) bytes = Id3v2TagFor(Values, Output);
+  Tid3tag v1;
+  FillId3v1(v1, Values, Output);
+  const auto block = v1.Block();
+  bytes.insert(bytes.end(), block.begin(), block.end());
+  return ReadTagBytes(bytes, "mp3");
+}
+
+TTagReport PredictedReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written) {
+  TTagReport report =
+      ExtensionOf(Output) == "wav" ? WaveInfoReport(Values) : Mp3TagReport(Values, Output, Id3v2Written);
+  CheckWrittenTags(report, ValuesNotKept(Values, Output, PredictedTags(Values, Output, Id3v2Written)),
+                   Values.TagPictureLeftOut);
   return report;
 }
 

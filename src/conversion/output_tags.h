@@ -11,6 +11,7 @@
 namespace tonvale {
 
 class Tid3tag;
+struct TFileTags;
 class TId3v2Tags;
 
 // What the tags of an output lose of the values, empty when nothing, and
@@ -42,6 +43,14 @@ TTagReport WmaTagReport(const TId3v2Tags& Tags);
 // What the tags of an MP3 lose of the values ("ID3v1 title cut to 30
 // characters; the ID3v2 tag keeps it whole").
 TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written);
+
+// The tags an MP3 (its ID3v2 tag when Id3v2Written, its ID3v1 tag) or WAV
+// output of Values would hold, rendered into memory as they are written and
+// read back as the written file's are.
+TFileTags PredictedTags(const TTagValues& Values, const std::string& Output, bool Id3v2Written);
+// The report of an MP3 or WAV output of Values, checked against the tags
+// PredictedTags reads back, as a written file's report is against its own.
+TTagReport PredictedReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written);
 
 // Report checked against NotKept, the fields no tag of the written output
 // holds whole as its tags read back (ValuesNotKept): a field it does not

@@ -1,27 +1,14 @@
 #include "conversion/written_tags.h"
 
 #include "conversion/conversion_modes.h"
-#include "platform/handle_stream.h"
 #include "platform/text.h"
 #include "tags/file_tags.h"
 #include "tags/genre_list.h"
-#include "tags/id3v1_tags.h"
 #include "tags/tag_fields.h"
 #include "tags/tag_text.h"
 
 namespace tonvale {
 namespace {
-
-// What the file's ID3v1 tag holds of a field, empty when nothing.
-std::string Id3v1Value(const TId3v1Tags& Tag, std::string_view Name) {
-  if (Name == "title") return Tag.Title();
-  if (Name == "artist") return Tag.Artist();
-  if (Name == "album") return Tag.Album();
-  if (Name == "comment") return Tag.Comment();
-  if (Name == "year") return Tag.Year() ? std::to_string(Tag.Year()) : "";
-  if (Name == "track") return Tag.Track() ? std::to_string(Tag.Track()) : "";
-  return "";
-}
 
 bool SamePicture(const TTagPicture& A, const TTagPicture& B) {
   return PictureMime(A.Data, A.Mime) == PictureMime(B.Data, B.Mime) && A.Type == B.Type &&
@@ -31,16 +18,13 @@ bool SamePicture(const TTagPicture& A, const TTagPicture& B) {
 }  // namespace
 
 std::vector<std::string> ValuesNotKept(const TTagValues& Values, const std::string& Output, const std::string& Path) {
+  return ValuesNotKept(Values, Output, ReadFileTags(Path));
+}
+
+// An MP3's ID3v1 tag counts for the fields its ID3v2 tag does not hold: the
+// reader takes them from it.
+std::vector<std::string> ValuesNotKept(const TTagValues& Values, const std::string& Output, const TFileTags& tags) {
   const std::string extension = ExtensionOf(Output);
-  const TFileTags tags = ReadFileTags(Path);
-  TId3v1Tags id3v1;
-  bool v1 = false;
-  if (extension == "mp3") {
-    const int fd = THandleStream::Open(Path, TFileAccess::Read, TFileSharing::Shared, false);
-    if (fd < 0) return {};
-    THandleStream file(fd);
-    v1 = id3v1.ReadFromFile(fd);
-  }
   const auto read = [&tags](std::string_view Name) {
     std::u16string joined;
     for (const auto& v : tags.Values(Name)) joined += (joined.empty() ? u"" : std::u16string(1, u'\0')) + v;
@@ -55,8 +39,7 @@ std::vector<std::string> ValuesNotKept(const TTagValues& Values, const std::stri
     if (!text) continue;
     const std::string_view name = f.Name;
     const std::string value = name == "title" && text->empty() && extension != "wma" ? TitleFromName(Output) : *text;
-    if (!value.empty() && !whole(read(name), value) && !(v1 && whole(Id3v1Value(id3v1, name), value)))
-      lost.emplace_back(f.Name);
+    if (!value.empty() && !whole(read(name), value)) lost.emplace_back(f.Name);
   }
   // A genre of the list by either of its names or its number; another by its name.
   const int index = Values.TagGenreIndex;
@@ -64,9 +47,7 @@ std::vector<std::string> ValuesNotKept(const TTagValues& Values, const std::stri
   if (index > 0 && index < static_cast<int>(GenreList.size())) {
     const uint8_t number = GenreIndexToId3(static_cast<uint8_t>(index));
     const int position = genre.empty() ? -1 : GenrePosition(genre);
-    if ((position < 0 || GenreIndexToId3(static_cast<uint8_t>(position)) != number) &&
-        !(v1 && id3v1.AsInteger("genre") == number))
-      lost.emplace_back("genre");
+    if (position < 0 || GenreIndexToId3(static_cast<uint8_t>(position)) != number) lost.emplace_back("genre");
   } else if (!Values.TagGenreName.empty() && !whole(genre, Values.TagGenreName)) {
     lost.emplace_back("genre");
   }

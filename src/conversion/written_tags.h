@@ -10,6 +10,8 @@
 
 namespace tonvale {
 
+struct TFileTags;
+
 // The fields of Values ("title", "artist", "album artist", "picture"...)
 // that no tag of the file at Path (the output Output, by whose extension it
 // is read; an MP3 or WAV output without a title gets Output's name) holds
@@ -17,5 +19,7 @@ namespace tonvale {
 // joined by "; " where it holds one text; a genre by either of its names or
 // its ID3v1 number.
 std::vector<std::string> ValuesNotKept(const TTagValues& Values, const std::string& Output, const std::string& Path);
+// The same of the tags Read.
+std::vector<std::string> ValuesNotKept(const TTagValues& Values, const std::string& Output, const TFileTags& Read);
 
 }  // namespace tonvale

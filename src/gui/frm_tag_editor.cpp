@@ -15,8 +15,9 @@ namespace tonvale::gui {
 
 namespace {
 
-// What an ID3v1 tag holds of a text field, and what a whole value may hold.
-constexpr int kId3v1Text = 30;
+// What an ID3v1 tag holds of a text field (the title's, as of the artist
+// and album), and what a whole value may hold.
+const int kId3v1Text = static_cast<int>(FindTagField("title")->Id3v1);
 constexpr int kWholeText = 1024;
 
 }  // namespace

@@ -68,14 +68,26 @@ bool MpegExtension(std::string_view Extension) {
   return e == "mp3" || e == "mp2" || e == "mpa";
 }
 
+// The tags of a WMA whose header starts At bytes into Stream (past a
+// prefix the decoder also steps over): of its header alone.
+void ReadAsfAt(TagLib::IOStream& Stream, long At, TFileTags& Tags) {
+  if (At == 0) return ReadAsfTags(Stream, Tags);
+  Stream.seek(At + 16);
+  const unsigned size = Stream.readBlock(8).toUInt(0U, false);
+  Stream.seek(At);
+  TagLib::ByteVectorStream header(Stream.readBlock(std::min<unsigned>(size, 2 * kLargestPicture)));
+  ReadAsfTags(header, Tags);
+}
+
 TFileTags ReadStream(TagLib::IOStream& Stream, std::string_view Extension) {
   TFileTags tags;
   Stream.seek(0);
-  const ByteVector head = Stream.readBlock(12);
+  const ByteVector head = Stream.readBlock(38);
   if (head.size() < 4) return tags;
   Stream.seek(0);  // each reader starts at the start
-  if (head.startsWith(ByteVector("\x30\x26\xB2\x75\x8E\x66\xCF\x11", 8))) {
-    ReadAsfTags(Stream, tags);
+  const ByteVector asf("\x30\x26\xB2\x75\x8E\x66\xCF\x11", 8);
+  if (head.startsWith(asf) || head.mid(30, 8) == asf) {
+    ReadAsfAt(Stream, head.startsWith(asf) ? 0 : 30, tags);
   } else if ((head.startsWith("RIFF") || head.startsWith("RIFX")) && head.mid(8, 4) == "WAVE") {
     ReadWaveTags(Stream, tags);
   } else if (MpegExtension(Extension) || head.startsWith("ID3") ||

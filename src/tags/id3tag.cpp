@@ -34,6 +34,21 @@ void Tid3tag::SetTrack(uint8_t Value) {
   HasTrack = Value > 0;
 }
 
+std::array<uint8_t, 128> Tid3tag::Block() const {
+  std::array<uint8_t, 128> block{};
+  std::memcpy(block.data(), "TAG", 3);
+  PutField(block.data() + 3, Title, 30);
+  PutField(block.data() + 33, Artist, 30);
+  PutField(block.data() + 63, Album, 30);
+  PutField(block.data() + 93, Year, 4);
+  // Always the form with a track (0: none): readers take the last byte of a
+  // 30-byte comment for a track.
+  PutField(block.data() + 97, Comment, 28);
+  block[126] = HasTrack ? Track : 0;
+  block[127] = Genre;
+  return block;
+}
+
 uint16_t Tid3tag::WriteTag(const std::string& Name) {
   const std::string path = Name == "=" ? FileName : Name;
   struct stat st {};
@@ -66,17 +81,8 @@ uint16_t Tid3tag::WriteTag(const std::string& Name) {
     if (std::memcmp(block, "TAG", 3) == 0) at = size - 128;
   }
 
-  std::memset(block, 0, sizeof block);
-  std::memcpy(block, "TAG", 3);
-  PutField(block + 3, Title, 30);
-  PutField(block + 33, Artist, 30);
-  PutField(block + 63, Album, 30);
-  PutField(block + 93, Year, 4);
-  // Always the form with a track (0: none): readers take the last byte of a
-  // 30-byte comment for a track.
-  PutField(block + 97, Comment, 28);
-  block[126] = HasTrack ? Track : 0;
-  block[127] = Genre;
+  const auto tag = Block();
+  std::memcpy(block, tag.data(), sizeof block);
   for (ssize_t done = 0; done < 128;) {
     const ssize_t n = ::pwrite(fd, block + done, static_cast<size_t>(128 - done), at + done);
     if (n < 0 && errno == EINTR) continue;

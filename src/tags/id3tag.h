@@ -2,6 +2,7 @@
 // Writes an ID3v1 tag into an existing file, replacing a tag already at its
 // end. Texts are UTF-8 here and ISO-8859-1 in the file.
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -28,6 +29,8 @@ class Tid3tag {
   void SetComment(const std::string& Text);
   void SetTrack(uint8_t Value);
 
+  // The 128 bytes of the tag.
+  std::array<uint8_t, 128> Block() const;
   // Writes the tag; "=" stands for the file of the last successful write.
   uint16_t WriteTag(const std::string& FileName);
 

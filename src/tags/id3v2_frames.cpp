@@ -79,20 +79,6 @@ struct TFrameWalk {
   }
 };
 
-void AddPictures(const Id3::Tag& Frames, TFileTags& Tags) {
-  for (const Id3::Frame* f : Frames.frameList("APIC")) {
-    const auto* apic = dynamic_cast<const Id3::AttachedPictureFrame*>(f);
-    if (!apic) continue;
-    TTagPicture p;
-    p.Mime = apic->mimeType().to8Bit(true);
-    p.Type = static_cast<uint8_t>(apic->type());
-    p.Description = ToU16(apic->description());
-    const ByteVector data = apic->picture();
-    p.Data.assign(data.begin(), data.end());
-    Tags.Offer(std::move(p));
-  }
-}
-
 }  // namespace
 
 ByteVector ReadId3v2Bytes(TagLib::IOStream& Stream, long At, unsigned Size, TFileTags& Tags) {
@@ -126,6 +112,20 @@ ByteVector ReadId3v2Bytes(TagLib::IOStream& Stream, long At, unsigned Size, TFil
   return out.mid(0, 6) + size + out.mid(10);
 }
 
+void AddId3v2Pictures(const TagLib::ID3v2::Tag& Frames, TFileTags& Tags) {
+  for (const Id3::Frame* f : Frames.frameList("APIC")) {
+    const auto* apic = dynamic_cast<const Id3::AttachedPictureFrame*>(f);
+    if (!apic) continue;
+    TTagPicture p;
+    p.Mime = apic->mimeType().to8Bit(true);
+    p.Type = static_cast<uint8_t>(apic->type());
+    p.Description = ToU16(apic->description());
+    const ByteVector data = apic->picture();
+    p.Data.assign(data.begin(), data.end());
+    Tags.Offer(std::move(p));
+  }
+}
+
 unsigned Id3v2TagSize(const ByteVector& Bytes) {
   if (Bytes.size() < 10 || !Bytes.startsWith("ID3")) return 0;
   const Id3::Header header(Bytes.mid(0, 10));
@@ -145,7 +145,7 @@ void ReadId3v2Tag(const ByteVector& Tag, TFileTags& Tags) {
   TFrameWalk walk{body, header, header.majorVersion() < 3 ? 6U : 10U, {}};
   while (at + walk.HeaderSize <= body.size() && body[at] != 0) at = walk.Read(at);
   AddProperties(walk.Frames.properties(), Tags);
-  AddPictures(walk.Frames, Tags);
+  AddId3v2Pictures(walk.Frames, Tags);
 }
 
 }  // namespace tonvale

@@ -7,6 +7,10 @@
 #include <taglib/tbytevector.h>
 #include <taglib/tiostream.h>
 
+namespace TagLib::ID3v2 {
+class Tag;
+}
+
 namespace tonvale {
 
 struct TFileTags;
@@ -19,6 +23,9 @@ unsigned Id3v2TagSize(const TagLib::ByteVector& Bytes);
 // frames larger than any picture kept are left out (an attached picture
 // among them noted in Tags), so that no more than that is read into memory.
 TagLib::ByteVector ReadId3v2Bytes(TagLib::IOStream& Stream, long At, unsigned Size, TFileTags& Tags);
+
+// Offers the attached pictures of Frames to Tags.
+void AddId3v2Pictures(const TagLib::ID3v2::Tag& Frames, TFileTags& Tags);
 
 // Adds the fields and the picture of the ID3v2 tag that is Tag (header
 // first) to Tags.

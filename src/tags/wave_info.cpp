@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "tags/tag_text.h"
-
 namespace tonvale {
 namespace {
 
@@ -27,25 +25,6 @@ bool WriteAt(int Fd, const std::vector<uint8_t>& Bytes, off_t At) {
 }
 
 }  // namespace
-
-std::vector<uint8_t> WaveInfoChunk(const std::vector<std::pair<std::string, std::string>>& Items) {
-  std::vector<uint8_t> body = {'I', 'N', 'F', 'O'};
-  for (const auto& [id, value] : Items) {
-    // An INFO text ends at its first zero: several values are joined.
-    const std::string text = JoinedValues(value);
-    if (text.empty() || id.size() != 4) continue;
-    body.insert(body.end(), id.begin(), id.end());
-    PutLe(body, text.size() + 1, 4);
-    body.insert(body.end(), text.begin(), text.end());
-    body.push_back(0);
-    if ((text.size() + 1) % 2) body.push_back(0);  // chunks start on even bytes
-  }
-  if (body.size() == 4) return {};
-  std::vector<uint8_t> chunk = {'L', 'I', 'S', 'T'};
-  PutLe(chunk, body.size(), 4);
-  chunk.insert(chunk.end(), body.begin(), body.end());
-  return chunk;
-}
 
 int AppendWaveChunk(const std::string& Path, const std::vector<uint8_t>& Chunk) {
   const int fd = ::open(Path.c_str(), O_RDWR | O_CLOEXEC);

@@ -1,5 +1,6 @@
 #pragma once
-// The LIST/INFO chunk of a WAV file, where WAV tags are kept.
+// A chunk appended to a finished WAV file (its LIST/INFO chunk, where its
+// tags are kept).
 
 #include <cstdint>
 #include <string>
@@ -7,11 +8,6 @@
 #include <vector>
 
 namespace tonvale {
-
-// A "LIST" chunk of type "INFO" holding Items (a four-letter id such as
-// "INAM", and a UTF-8 text; several values, separated by zero characters,
-// joined by "; "), empty texts left out; empty when every one is.
-std::vector<uint8_t> WaveInfoChunk(const std::vector<std::pair<std::string, std::string>>& Items);
 
 // Appends Chunk to the WAV file at Path, after its last chunk, and states
 // the file's new size in its RIFF (or RF64) header. Returns the system's

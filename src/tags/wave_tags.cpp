@@ -1,6 +1,5 @@
 #include "tags/wave_tags.h"
 
-#include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/wavfile.h>
@@ -9,6 +8,7 @@
 
 #include "platform/text.h"
 #include "tags/file_tags.h"
+#include "tags/id3v2_frames.h"
 #include "tags/tag_fields.h"
 #include "tags/tag_text.h"
 #include "tags/taglib_text.h"
@@ -45,12 +45,7 @@ void ReadWaveTags(TagLib::IOStream& Stream, TFileTags& Tags) {
   if (file.hasID3v2Tag()) {
     TagLib::ID3v2::Tag* id3 = file.ID3v2Tag();
     AddProperties(id3->properties(), Tags);
-    for (const auto* f : id3->frameList("APIC"))
-      if (const auto* apic = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(f)) {
-        const TagLib::ByteVector data = apic->picture();
-        Tags.Offer({apic->mimeType().to8Bit(true), static_cast<uint8_t>(apic->type()), ToU16(apic->description()),
-                    std::vector<uint8_t>(data.begin(), data.end())});
-      }
+    AddId3v2Pictures(*id3, Tags);
   }
   if (!file.hasInfoTag()) return;
   const auto items = file.InfoTag()->fieldListMap();
@@ -62,15 +57,17 @@ void ReadWaveTags(TagLib::IOStream& Stream, TFileTags& Tags) {
   if (const auto part = items.find("IPRT"); part != items.end()) Tags.Add("track", {ToU16(part->second)});
 }
 
-std::vector<std::pair<std::string, std::string>> WaveInfoItems(const TFileTags& Tags) {
-  std::vector<std::pair<std::string, std::string>> items;
+std::vector<uint8_t> WaveInfoChunk(const TFileTags& Tags) {
+  UseInfoText();
+  Riff::Info::Tag info;
   for (const TTagField& f : TagFields()) {
-    if (!*f.Info) continue;
-    std::string joined;
-    for (const auto& v : Tags.Values(f.Name)) joined += (joined.empty() ? "" : "; ") + Utf16ToUtf8(v);
-    if (!joined.empty()) items.emplace_back(f.Info, joined);
+    const auto values = Tags.Values(f.Name);
+    if (*f.Info && !values.empty()) info.setFieldText(f.Info, FromU16(values).toString("; "));
   }
-  return items;
+  if (info.isEmpty()) return {};
+  const TagLib::ByteVector body = info.render();
+  const TagLib::ByteVector chunk = TagLib::ByteVector("LIST") + TagLib::ByteVector::fromUInt(body.size(), false) + body;
+  return {chunk.begin(), chunk.end()};
 }
 
 }  // namespace tonvale

@@ -4,8 +4,7 @@
 
 #include <taglib/tiostream.h>
 
-#include <string>
-#include <utility>
+#include <cstdint>
 #include <vector>
 
 namespace tonvale {
@@ -14,8 +13,8 @@ struct TFileTags;
 
 void ReadWaveTags(TagLib::IOStream& Stream, TFileTags& Tags);
 
-// The INFO items of Tags (the field table's INFO ids, several values joined
-// by "; "), for the LIST/INFO chunk of a WAV output.
-std::vector<std::pair<std::string, std::string>> WaveInfoItems(const TFileTags& Tags);
+// The LIST/INFO chunk of a WAV output of Tags: the fields the table gives an
+// INFO id, several values joined by "; ", in UTF-8; empty when none has one.
+std::vector<uint8_t> WaveInfoChunk(const TFileTags& Tags);
 
 }  // namespace tonvale
