@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "tags/asf_order.h"
 #include "tags/file_tags.h"
 #include "tags/tag_fields.h"
 #include "tags/tag_text.h"
@@ -50,19 +51,27 @@ void Split(const std::u16string& Text, std::vector<std::u16string>& Out) {
   }
 }
 
-std::vector<std::u16string> AttributeTexts(const Asf::Tag& Tag, const char16_t* Name) {
-  // Names as FFmpeg writes those it does not know: in its own spelling
-  // ("title", "copyright"), the year as "date".
-  const TagLib::String name = FromU16(Name).upper();
+// The attributes of Name in the order readers take them: those of the
+// extended content description first. Names as FFmpeg writes those it does
+// not know: in its own spelling ("title", "copyright"), the year as "date".
+std::vector<Asf::Attribute> Attributes(const Asf::Tag& Tag, const TAsfOrder& Order, const TagLib::String& Name) {
   std::vector<Asf::Attribute> attributes;
-  for (const auto& [key, list] : Tag.attributeListMap())
-    if (key.upper() == name || (name == "WM/YEAR" && key.upper() == "DATE"))
-      attributes.insert(attributes.end(), list.begin(), list.end());
-  // The extended content description's values (stream 0) before those of
-  // the header extension, wherever the file puts that: TagLib lists them in
-  // the order the objects stand.
+  for (const auto& [key, list] : Tag.attributeListMap()) {
+    if (key.upper() != Name.upper()) continue;
+    std::vector<Asf::Attribute> these(list.begin(), list.end());
+    const auto found = Order.Extended.find(key.to8Bit(true));
+    const unsigned extended = found == Order.Extended.end() ? 0 : found->second;
+    if (Order.ExtensionFirst && extended > 0 && extended < these.size())
+      std::rotate(these.begin(), these.end() - extended, these.end());
+    attributes.insert(attributes.end(), these.begin(), these.end());
+  }
+  if (attributes.empty() && Name == "WM/Year") return Attributes(Tag, Order, "date");
+  return attributes;
+}
+
+std::vector<std::u16string> AttributeTexts(const Asf::Tag& Tag, const TAsfOrder& Order, const char16_t* Name) {
   std::vector<std::u16string> out;
-  std::stable_partition(attributes.begin(), attributes.end(), [](const Asf::Attribute& A) { return A.stream() == 0; });
+  const std::vector<Asf::Attribute> attributes = Attributes(Tag, Order, FromU16(Name));
   for (const Asf::Attribute& a : attributes) {
     switch (a.type()) {
       case Asf::Attribute::UnicodeType: Split(ToU16(a.toString()), out); break;
@@ -88,6 +97,7 @@ std::u16string Held(std::u16string Value) {
 }  // namespace
 
 void ReadAsfTags(TagLib::IOStream& Stream, TFileTags& Tags) {
+  const TAsfOrder order = ReadAsfOrder(Stream);
   Asf::File file(&Stream, false);
   Asf::Tag* tag = file.isValid() ? file.tag() : nullptr;
   if (!tag) return;
@@ -96,10 +106,11 @@ void ReadAsfTags(TagLib::IOStream& Stream, TFileTags& Tags) {
     std::vector<std::u16string> values;
     TagLib::String scratch;
     if (const TagLib::String* d = Described(*tag, f.Wma, scratch)) Split(ToU16(*d), values);
-    const auto attributes = AttributeTexts(*tag, f.Wma);
+    const auto attributes = AttributeTexts(*tag, order, f.Wma);
     values.insert(values.end(), attributes.begin(), attributes.end());
     // "WM/Track" counts from 0 in most files; only without "WM/TrackNumber".
-    if (values.empty() && std::u16string_view(f.Wma) == u"WM/TrackNumber") values = AttributeTexts(*tag, u"WM/Track");
+    if (values.empty() && std::u16string_view(f.Wma) == u"WM/TrackNumber")
+      values = AttributeTexts(*tag, order, u"WM/Track");
     if (std::u16string_view(f.Wma) == u"Copyright") copyright = values;
     Tags.Add(f.Name, values);
   }
@@ -108,19 +119,16 @@ void ReadAsfTags(TagLib::IOStream& Stream, TFileTags& Tags) {
     std::erase_if(Tags.Fields, [](const auto& F) { return F.first == "copyright"; });
     Tags.Add("comment", {copyright.front()});
   }
-  const auto& map = tag->attributeListMap();
-  if (const auto pictures = map.find("WM/Picture"); pictures != map.end()) {
-    for (const Asf::Attribute& a : pictures->second) {
-      if (static_cast<uint64_t>(a.dataSize()) > kLargestPicture) {
-        Tags.LeaveOut(kPictureWasTooLarge);
-        continue;
-      }
-      const Asf::Picture p = a.toPicture();
-      if (!p.isValid()) continue;
-      const TagLib::ByteVector data = p.picture();
-      Tags.Offer({p.mimeType().to8Bit(true), static_cast<uint8_t>(p.type()), ToU16(p.description()),
-                  std::vector<uint8_t>(data.begin(), data.end())});
+  for (const Asf::Attribute& a : Attributes(*tag, order, "WM/Picture")) {
+    if (static_cast<uint64_t>(a.dataSize()) > kLargestPicture) {
+      Tags.LeaveOut(kPictureWasTooLarge);
+      continue;
     }
+    const Asf::Picture p = a.toPicture();
+    if (!p.isValid()) continue;
+    const TagLib::ByteVector data = p.picture();
+    Tags.Offer({p.mimeType().to8Bit(true), static_cast<uint8_t>(p.type()), ToU16(p.description()),
+                std::vector<uint8_t>(data.begin(), data.end())});
   }
 }
 

@@ -27,6 +27,14 @@ bool FrameIdAt(const ByteVector& Data, unsigned At, unsigned Length) {
   return Data[At] >= 'A' && Data[At] <= 'Z';
 }
 
+// The decimal digits of a text frame's body, whatever its encoding.
+std::string Digits(const ByteVector& Body) {
+  std::string digits;
+  for (const char c : Body)
+    if (c >= '0' && c <= '9') digits.push_back(c);
+  return digits;
+}
+
 // The size a frame header at At states, as the tag's version writes it (a
 // 2.4 size that is no synchsafe number as a plain one).
 unsigned StatedSize(const ByteVector& Data, unsigned At, unsigned Version) {
@@ -42,6 +50,8 @@ struct TFrameWalk {
   const Id3::Header& Header;
   unsigned HeaderSize;  // of a frame
   Id3::Tag Frames;
+  Id3::Tag User;           // the user text frames ("TXXX")
+  std::string Date, Time;  // of a 2.2 or 2.3 tag: "TDAT" (DDMM) and "TIME" (HHMM)
 
   unsigned Version() const { return Header.majorVersion(); }
   unsigned IdSize() const { return HeaderSize == 6 ? 3 : 4; }
@@ -59,25 +69,55 @@ struct TFrameWalk {
       if (Plausible(next)) return next;
     return Data.size();
   }
+  // The frame at At as TagLib is to read it: one that overruns the tag cut
+  // to what the tag holds; a UTF-16 text without its byte-order mark given
+  // one (little-endian, as FFmpeg writes it). Added: the bytes that adds.
+  ByteVector Repaired(unsigned At, unsigned Stated, unsigned& Added) const {
+    Added = 0;
+    if (!FrameIdAt(Data, At, IdSize()) || Version() < 3) return Data.mid(At);
+    const unsigned size = std::min(Stated, Data.size() - At - HeaderSize);
+    ByteVector body = Data.mid(At + HeaderSize, size);
+    const bool text = Data[At] == 'T' && Data.mid(At, 4) != "TXXX" && Data[At + 9] == 0;
+    const ByteVector mark = body.mid(1, 2);
+    if (text && body.size() >= 3 && body[0] == 1 && mark != "\xFF\xFE" && mark != "\xFE\xFF") {
+      body = body.mid(0, 1) + ByteVector("\xFF\xFE", 2) + body.mid(1);
+      Added = 2;
+    }
+    if (size == Stated && Added == 0) return Data.mid(At);
+    const ByteVector stated =
+        Version() == 4 ? Id3::SynchData::fromUInt(body.size()) : ByteVector::fromUInt(body.size());
+    return Data.mid(At, 4) + stated + Data.mid(At + 8, 2) + body + Data.mid(At + HeaderSize + size);
+  }
   // Reads the frame at At; where it goes on.
   unsigned Read(unsigned At) {
     const unsigned stated = StatedSize(Data, At, Version());
-    ByteVector bytes = Data.mid(At);
-    if (FrameIdAt(Data, At, IdSize()) && At + HeaderSize + stated > Data.size() && Version() >= 3) {
-      // A frame that overruns the tag keeps what the tag holds of it.
-      const unsigned kept = Data.size() - At - HeaderSize;
-      const ByteVector size = Version() == 4 ? Id3::SynchData::fromUInt(kept) : ByteVector::fromUInt(kept);
-      bytes = Data.mid(At, 4) + size + Data.mid(At + 8);
-    }
-    Id3::Frame* frame = Id3::FrameFactory::instance()->createFrame(bytes, &Header);
+    // A 2.2 or 2.3 date's day and month, and its time, which 2.4 has no
+    // frame for.
+    const ByteVector id = Data.mid(At, IdSize());
+    if (Version() <= 3 && stated > 0 && (id == "TDAT" || id == "TDA" || id == "TIME" || id == "TIM"))
+      (id.startsWith("TDA") ? Date : Time) = Digits(Data.mid(At + HeaderSize + 1, stated - 1));
+    unsigned added = 0;
+    Id3::Frame* frame = Id3::FrameFactory::instance()->createFrame(Repaired(At, stated, added), &Header);
     if (!frame) return FrameIdAt(Data, At, IdSize()) && stated == 0 ? At + HeaderSize : Resume(At, At + 1);
-    const unsigned size = frame->size();
-    Frames.addFrame(frame);
+    const unsigned size = frame->size() - added;
+    (frame->frameID() == "TXXX" ? User : Frames).addFrame(frame);
     const unsigned next = At + HeaderSize + size;
     const bool lost = next > Data.size() || (next < Data.size() && Data[next] != 0 && !FrameIdAt(Data, next, IdSize()));
     return lost ? Resume(At, std::min(next, Data.size())) : next;
   }
 };
+
+// A 2.2 or 2.3 tag's date: the year (read as the recording time) with its day and
+// month and its time, as TagLib joins them when it reads a whole tag.
+void JoinDate(TFrameWalk& Walk) {
+  const auto& years = Walk.Frames.frameListMap()["TDRC"];
+  const std::string year = years.isEmpty() ? "" : years.front()->toString().to8Bit(true);
+  const std::string& date = Walk.Date;
+  if (year.size() != 4 || Digits(ByteVector(year.c_str())) != year || date.size() != 4) return;
+  std::string joined = year + "-" + date.substr(2, 2) + "-" + date.substr(0, 2);
+  if (Walk.Time.size() == 4) joined += "T" + Walk.Time.substr(0, 2) + ":" + Walk.Time.substr(2, 2);
+  years.front()->setText(joined);
+}
 
 }  // namespace
 
@@ -142,9 +182,13 @@ void ReadId3v2Tag(const ByteVector& Tag, TFileTags& Tags) {
         header.majorVersion() == 4 ? Id3::SynchData::toUInt(body.mid(0, 4)) : body.toUInt(0U, true) + 4;
     at = size < body.size() ? size : body.size();
   }
-  TFrameWalk walk{body, header, header.majorVersion() < 3 ? 6U : 10U, {}};
+  TFrameWalk walk{body, header, header.majorVersion() < 3 ? 6U : 10U, {}, {}, {}, {}};
   while (at + walk.HeaderSize <= body.size() && body[at] != 0) at = walk.Read(at);
+  JoinDate(walk);
+  // The frames of each field first; user text frames ("TXXX:comment") only
+  // for what those lack.
   AddProperties(walk.Frames.properties(), Tags);
+  AddProperties(walk.User.properties(), Tags);
   AddId3v2Pictures(walk.Frames, Tags);
 }
 

@@ -31,7 +31,8 @@ void AddProperties(const TagLib::PropertyMap& Properties, TFileTags& Tags) {
   if (!Tags.Values("comment").empty()) return;
   const TagLib::StringList* described = nullptr;
   for (const auto& [key, values] : Properties) {
-    if (!key.startsWith("COMMENT:")) continue;
+    // iTunes' technical comments (iTunNORM, iTunSMPB...) are no comment.
+    if (!key.startsWith("COMMENT:") || key.startsWith("COMMENT:ITUN")) continue;
     if (described) return;  // several described comments: none is the comment
     described = &values;
   }

@@ -233,6 +233,19 @@ def faults(d, mp3, wma):
     png = b"\x89PNG\r\n\x1a\n" + b"p" * 500
     frames("jpgmime.mp3", 4, APIC(encoding=3, mime="image/JPG", type=3, desc="", data=b"\xff\xd8\xff" + b"j" * 500))
     frames("nomime.mp3", 4, APIC(encoding=3, mime="", type=3, desc="", data=png))
+    # UTF-16 text without a byte-order mark, as FFmpeg writes it; a 2.3 date
+    # in its year, day-month and time frames; a user text frame named as a field.
+    frames_ = text_frame("TIT2", "", 3, body=b"\x01" + "No mark".encode("utf-16-le")) + \
+        text_frame("TYER", "", 3, body=b"\x002011") + text_frame("TDAT", "", 3, body=b"\x002709") + \
+        text_frame("TIME", "", 3, body=b"\x001530") + text_frame("TRCK", "", 3, body=b"\x00102") + \
+        text_frame("TXXX", "", 3, body=b"\x00tracknumber\x002")
+    prepend(mp3("nomark.mp3"), 3, 0, frames_)
+    # Values of one attribute in the extended content description and in the
+    # metadata library.
+    w = wma("spread.wma")
+    w["WM/Composer"] = [ASFUnicodeAttribute("Kiedis"), ASFUnicodeAttribute("Smith", language=1),
+                        ASFUnicodeAttribute("Flea", language=1)]
+    w.save()
     # A WMA with its artist in the content description and again as an attribute.
     w = wma("twoauthors.wma")
     w["Author"] = ["Described", "Attribute"]

@@ -87,11 +87,13 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
       {"--to wma zero.mp3", "zero.wma", {"Title=Zero first", "Author=Zero artist"}, {}},
       {"--to wma overrun.mp3", "overrun.wma", {"Title=Over", "WM/AlbumTitle=Over album"}, {}},
       {"--to wma latin.mp3", "latin.wma", {"Title=\u00cf\u00f0\u00e8"}, {}},
+      {"--to wma nomark.mp3", "nomark.wma", {"Title=No mark", "WM/TrackNumber=102", "WM/Year=2011-09-27 15:30"}, {}},
       // Several values in their order, each container's way.
       {"--to wma zeros.mp3", "zeros.wma", {"Author=piman; jzig"}, {}},
       {"--to wma titles.mp3", "titles.wma", {"Title=One; Two; Three", "WM/Conductor=Maestro"}, {}},
       {"--to mp3 out/titles.wma", "titles.mp3", {"TIT2=One; Two; Three", "TPE3=Maestro"}, {}},
       {"--to mp3 twoauthors.wma", "twoauthors.mp3", {"TPE1=Described; Attribute", "TPE3=Wand"}, {}},
+      {"--to mp3 spread.wma", "spread.mp3", {"TCOM=Kiedis; Smith; Flea"}, {}},
       {"--to mp3 twoid3.wav", "twoid3.mp3", {"TIT2=First chunk"}, {"Second"}},
       // A cover's MIME type by its data.
       {"--to wma jpgmime.mp3", "jpgmime.wma", {"WM/Picture=picture 532 image/jpeg"}, {}},
