@@ -64,16 +64,6 @@ std::string PictureLeftOut(uint8_t Why) {
   return Why == kPictureWasLinked ? "the picture, a link to one, left out" : kPictureTooLarge;
 }
 
-std::vector<std::u16string> SplitValues(const std::string& Text) {
-  std::vector<std::u16string> values;
-  for (size_t from = 0; from <= Text.size();) {
-    const size_t to = std::min(Text.find('\0', from), Text.size());
-    values.push_back(Utf8ToUtf16(Text.substr(from, to - from)));
-    from = to + 1;
-  }
-  return values;
-}
-
 // Values as the tags of a file hold them: each field's several values, the
 // title the output's name when none is given, the genre by its name, a
 // track number below 1 left out.
@@ -82,13 +72,14 @@ TFileTags TagsOfValues(const TTagValues& Values, const std::string& Output) {
   for (const TTagField& f : TagFields()) {
     const std::string_view name = f.Name;
     const std::string* text = TagText(Values, f);
+    std::string value;
     if (name == "title")
-      tags.Add(name, SplitValues(Title(Values, Output)));
+      value = Title(Values, Output);
     else if (name == "genre")
-      tags.Add(name, SplitValues(KnownGenre(Values.TagGenreIndex) ? StandardGenreName(Values.TagGenreIndex)
-                                                                  : Values.TagGenreName));
+      value = KnownGenre(Values.TagGenreIndex) ? StandardGenreName(Values.TagGenreIndex) : Values.TagGenreName;
     else if (name != "track" || Id3v2Track(*text))
-      tags.Add(name, SplitValues(*text));
+      value = *text;
+    tags.Add(name, SplitValues(Utf8ToUtf16(value)));
   }
   const auto* bytes = reinterpret_cast<const uint8_t*>(Values.TagPicture.data());
   ParseWmPicture(bytes, Values.TagPicture.size(), tags.Picture);

@@ -25,11 +25,7 @@ std::vector<std::string> ValuesNotKept(const TTagValues& Values, const std::stri
 // reader takes them from it.
 std::vector<std::string> ValuesNotKept(const TTagValues& Values, const std::string& Output, const TFileTags& tags) {
   const std::string extension = ExtensionOf(Output);
-  const auto read = [&tags](std::string_view Name) {
-    std::u16string joined;
-    for (const auto& v : tags.Values(Name)) joined += (joined.empty() ? u"" : std::u16string(1, u'\0')) + v;
-    return Utf16ToUtf8(joined);
-  };
+  const auto read = [&tags](std::string_view Name) { return Utf16ToUtf8(ZeroJoined(tags.Values(Name))); };
   const auto whole = [](const std::string& Read, const std::string& Value) {
     return !Read.empty() && (Read == Value || Read == JoinedValues(Value));
   };

@@ -44,11 +44,8 @@ void SetDescribed(Asf::Tag& Tag, std::u16string_view Name, const TagLib::String&
 }
 
 void Split(const std::u16string& Text, std::vector<std::u16string>& Out) {
-  for (size_t from = 0; from <= Text.size();) {
-    const size_t to = std::min(Text.find(u'\0', from), Text.size());
-    if (to > from) Out.push_back(Text.substr(from, to - from));
-    from = to + 1;
-  }
+  for (auto& v : SplitValues(Text))
+    if (!v.empty()) Out.push_back(std::move(v));
 }
 
 // The attributes of Name in the order readers take them: those of the

@@ -18,6 +18,7 @@
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_tags.h"
 #include "tags/tag_fields.h"
+#include "tags/tag_text.h"
 #include "tags/taglib_text.h"
 #include "tags/wave_tags.h"
 
@@ -31,6 +32,7 @@ using TagLib::ByteVector;
 void ReadTrailingTags(TagLib::IOStream& Stream, long From, TFileTags& Tags) {
   Stream.seek(0, TagLib::IOStream::End);
   const long length = Stream.length();
+  if (length - From < 32) return;  // no room for either
   long tail = std::min<long>(length - From, 160);
   Stream.seek(length - tail);
   const ByteVector end = Stream.readBlock(static_cast<unsigned>(tail));
@@ -149,13 +151,11 @@ TFileTags ReadTagBytes(const std::vector<uint8_t>& Bytes, std::string_view Exten
 
 void FileTagsToSet(const TFileTags& Tags, TId3v2Tags& Set) {
   for (const TTagField& f : TagFields()) {
-    std::u16string joined;
-    for (const auto& v : Tags.Values(f.Name)) {
-      // A genre may refer to the ID3v1 list by its number ("(17)").
-      const std::u16string value = std::string_view(f.Name) == "genre" ? GenreByReference(v) : v;
-      joined += (joined.empty() ? u"" : std::u16string(1, u'\0')) + value;
-    }
-    if (!joined.empty()) Set.SetValue(Set.FieldKey(f), joined);
+    auto values = Tags.Values(f.Name);
+    // A genre may refer to the ID3v1 list by its number ("(17)").
+    if (std::string_view(f.Name) == "genre")
+      for (auto& v : values) v = GenreByReference(v);
+    if (!values.empty()) Set.SetValue(Set.FieldKey(f), ZeroJoined(values));
   }
   if (!Tags.Picture.Data.empty()) {
     const auto bytes = WmPictureBytes(Tags.Picture);
@@ -167,14 +167,7 @@ void FileTagsToSet(const TFileTags& Tags, TId3v2Tags& Set) {
 TFileTags SetToFileTags(const TId3v2Tags& Set) {
   TFileTags tags;
   for (const TTagField& f : TagFields()) {
-    const std::u16string value = Set.AsWideString(Set.FieldKey(f));
-    std::vector<std::u16string> values;
-    for (size_t from = 0; from <= value.size();) {
-      const size_t to = std::min(value.find(u'\0', from), value.size());
-      values.push_back(value.substr(from, to - from));
-      from = to + 1;
-    }
-    tags.Add(f.Name, values);
+    tags.Add(f.Name, SplitValues(Set.AsWideString(Set.FieldKey(f))));
   }
   const std::string picture = Set.Picture();
   ParseWmPicture(reinterpret_cast<const uint8_t*>(picture.data()), picture.size(), tags.Picture);

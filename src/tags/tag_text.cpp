@@ -1,5 +1,7 @@
 #include "tags/tag_text.h"
 
+#include <algorithm>
+
 #include <cctype>
 
 namespace tonvale {
@@ -71,6 +73,22 @@ std::string JoinedValues(const std::string& Text) {
     else
       joined.push_back(c);
   }
+  return joined;
+}
+
+std::vector<std::u16string> SplitValues(const std::u16string& Text) {
+  std::vector<std::u16string> values;
+  for (size_t from = 0; from <= Text.size();) {
+    const size_t to = std::min(Text.find(u'\0', from), Text.size());
+    values.push_back(Text.substr(from, to - from));
+    from = to + 1;
+  }
+  return values;
+}
+
+std::u16string ZeroJoined(const std::vector<std::u16string>& Values) {
+  std::u16string joined;
+  for (const auto& v : Values) joined += (joined.empty() ? u"" : std::u16string(1, u'\0')) + v;
   return joined;
 }
 

@@ -4,6 +4,7 @@
 // in a field of one.
 
 #include <string>
+#include <vector>
 
 namespace tonvale {
 
@@ -18,6 +19,11 @@ int Id3v1TrackNumber(const std::string& Text);
 // yyyy-MM-dd, with the time after a "T"; each part in its range) as it is; else the first four-digit
 // year in it, or empty when there is none.
 std::string Id3Timestamp(const std::string& Text);
+
+// Several values separated by zero characters, apart (empty ones too); and
+// together again.
+std::vector<std::u16string> SplitValues(const std::u16string& Text);
+std::u16string ZeroJoined(const std::vector<std::u16string>& Values);
 
 // Several values (separated by zero characters) as one text, joined by "; ".
 std::string JoinedValues(const std::string& Text);
