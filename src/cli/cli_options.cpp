@@ -13,6 +13,8 @@
 
 namespace tonvale {
 
+const char* const kTitleForOneFile = "--title takes one file: each output keeps its own name as title";
+
 std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   CLI::App app{"Tonvale: converts WAV, MP3 and WMA files, carrying their tags.", "tonvale-cli"};
   app.footer(
@@ -41,7 +43,7 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   app.add_option("--wma-format", O.WmaFormat, "WMA format index within the codec")->check(CLI::NonNegativeNumber);
   app.add_flag("--list-wma-formats", O.ListWmaFormats, "List the WMA codecs and their formats, then exit");
   app.add_flag("--list-genres", O.ListGenres, "List the genre names --genre takes, then exit");
-  app.add_option("--title", O.Title, "Tag: title (one file only)");
+  app.add_option("--title", O.Title, "Tag: title (a run of one file only, also under -r)");
   app.add_option("--artist", O.Artist, "Tag: artist");
   app.add_option("--album", O.Album, "Tag: album");
   app.add_option("--year", O.Year, "Tag: year");
@@ -94,7 +96,7 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   if (O.ListWmaFormats) return std::nullopt;
   if (O.Target.empty()) return usage("--to is required");
   if (O.Files.empty()) return usage("no files given");
-  if (O.Title && O.Files.size() > 1) return usage("--title takes one file: each output keeps its own name as title");
+  if (O.Title && O.Files.size() > 1) return usage(kTitleForOneFile);
   if (O.Genre && GenreNameToIndex(*O.Genre) < 0) return usage("unknown genre: " + *O.Genre);
   if (O.VbrMin && O.VbrMax && *O.VbrMin > *O.VbrMax)
     return usage("--vbr-min " + std::to_string(*O.VbrMin) + " is above --vbr-max " + std::to_string(*O.VbrMax));

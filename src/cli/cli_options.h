@@ -32,6 +32,9 @@ struct TCliOptions {
   bool Version = false;
 };
 
+// Why --title is refused for a run of several files.
+extern const char* const kTitleForOneFile;
+
 // Parses the arguments. On a usage error or a help request prints what it
 // has to and returns the exit status to end with; otherwise nullopt.
 std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& Options);

@@ -10,6 +10,7 @@
 
 #include "cli/refusal.h"
 #include "cli/run_json.h"
+#include "cli/stop_signal.h"
 #include "cli/terminal_text.h"
 #include "platform/text.h"
 
@@ -192,10 +193,9 @@ void TTerminalView::FileFinished(int Lane, const TFileResult& Result) {
   switch (Result.Outcome) {
     case TFileOutcome::Converted:
       ++FConverted;
-      if (!FJson) {
-        std::printf("%s\n", ForStandardOutput(Result.Output).c_str());
-        if (std::fflush(stdout) != 0 || std::ferror(stdout)) FOutputClosed = true;
-      }
+      // A stop cuts the wait for a reader short: the path is then not written.
+      if (!FJson && !WriteStandardOutput(ForStandardOutput(Result.Output) + "\n") && !FInterrupted())
+        FOutputClosed = true;
       if (!FQuiet) Message("done %s%s\n", Result.Output, "");
       // A warning is shown even without progress: the file is not what its
       // source promised, or its tags lost something.
@@ -238,8 +238,7 @@ void TTerminalView::PrintSummary() {
     std::snprintf(seconds, sizeof seconds, "\"seconds\": %.3f", r.Seconds);
     files.push_back(JsonFile(r.Result, {"\"bytes\": " + std::to_string(r.Bytes), seconds}));
   }
-  std::printf("%s", JsonRun("", files, JsonTotals(FConverted, FSkipped, FFailed, FNotStarted, FBytes)).c_str());
-  std::fflush(stdout);
+  WriteStandardOutput(JsonRun("", FWarnings, files, JsonTotals(FConverted, FSkipped, FFailed, FNotStarted, FBytes)));
 }
 
 }  // namespace tonvale

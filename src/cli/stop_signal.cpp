@@ -1,0 +1,58 @@
+#include "cli/stop_signal.h"
+
+#include <limits.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+
+namespace tonvale {
+namespace {
+
+volatile std::sig_atomic_t gSignal = 0;
+
+void OnSignal(int Signal) { gSignal = Signal; }
+
+}  // namespace
+
+// Without SA_RESTART a blocking read (the overwrite question) returns at
+// once. SIGPIPE and SIGXFSZ are ignored: the write fails instead (EPIPE,
+// EFBIG) and the file fails cleanly, its temporary removed, rather than the
+// process dying with its hidden files left behind.
+void InstallSignalHandlers() {
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
+int StopSignal() { return gSignal; }
+
+// The descriptor stays blocking (it may be shared with other processes):
+// each piece waits for room with poll, which a stop cuts short, and is at
+// most PIPE_BUF bytes, which a pipe with room takes without waiting.
+bool WriteStandardOutput(const std::string& Text) {
+  size_t done = 0;
+  while (done < Text.size()) {
+    if (gSignal != 0) return false;
+    struct pollfd out {
+      STDOUT_FILENO, POLLOUT, 0
+    };
+    const int ready = ::poll(&out, 1, 100);
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready <= 0) continue;
+    if (out.revents & (POLLERR | POLLNVAL)) return false;
+    const ssize_t n = ::write(STDOUT_FILENO, Text.data() + done, std::min<size_t>(Text.size() - done, PIPE_BUF));
+    if (n < 0 && errno != EINTR && errno != EAGAIN) return false;
+    if (n > 0) done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace tonvale

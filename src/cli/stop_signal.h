@@ -1,0 +1,20 @@
+#pragma once
+// The signals that stop a run, and the one way standard output is written
+// while a run may be stopped: a reader that does not read never holds the
+// stop up.
+
+#include <string>
+
+namespace tonvale {
+
+// SIGINT, SIGTERM and SIGHUP stop the run; SIGPIPE and SIGXFSZ are ignored.
+void InstallSignalHandlers();
+// The stop signal that arrived, or 0.
+int StopSignal();
+
+// Writes Text whole to standard output, waiting for room as long as no stop
+// signal has arrived. False when it was not all written: the reader went
+// away, or a stop arrived while waiting (the rest is dropped).
+bool WriteStandardOutput(const std::string& Text);
+
+}  // namespace tonvale
