@@ -34,7 +34,9 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   app.add_option("--vbr-quality", O.VbrQuality, "MP3 VBR quality, 0 (best) to 9")->check(CLI::Range(0, 9));
   app.add_option("--vbr-min", O.VbrMin, "MP3 VBR lowest bit rate, kbit/s")->check(CLI::Range(8, 320));
   app.add_option("--vbr-max", O.VbrMax, "MP3 VBR highest bit rate, kbit/s")->check(CLI::Range(8, 320));
-  app.add_flag("--vbr-header", O.VbrHeader, "Write the MP3 VBR header");
+  // Every MP3 output has the Xing or Info frame, which LAME's gapless
+  // figures need; the option of earlier versions is still taken, unlisted.
+  app.add_flag("--vbr-header")->group("");
   app.add_flag("--no-id3v2", O.NoId3v2, "Write only the ID3v1 tag on MP3 outputs (no ID3v2 tag)");
   app.add_flag("--no-segments", O.NoSegments, "Encode every MP3 in one pass, even a long WAV on idle cores");
   app.add_option("--channel-mode", O.ChannelMode, "MP3 channel mode")

@@ -15,7 +15,7 @@ struct TCliOptions {
   std::optional<std::string> OutputFolder;
   bool SameFolder = false;
   std::optional<int> Bitrate, VbrQuality, VbrMin, VbrMax, WmaCodec, WmaFormat;
-  bool Vbr = false, VbrHeader = false, NoId3v2 = false, NoSegments = false;
+  bool Vbr = false, NoId3v2 = false, NoSegments = false;
   std::optional<std::string> ChannelMode;
   std::optional<std::string> Title, Artist, Album, Year, Genre, Track, Comment;
   TOverwritePolicy Overwrite = TOverwritePolicy::Ask;

@@ -80,7 +80,6 @@ TSettings RunSettings(const TCliOptions& O) {
   if (O.VbrQuality) s.VBRQuality = *O.VbrQuality;
   if (O.VbrMin) s.BitRate = *O.VbrMin;
   if (O.VbrMax) s.MaxBitRate = *O.VbrMax;
-  if (O.VbrHeader) s.IsVBRHead = true;
   if (O.NoId3v2) s.WriteID3v2 = false;
   if (O.NoSegments) s.SegmentLongFiles = false;
   if (O.ChannelMode) {

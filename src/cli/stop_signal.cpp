@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
 
@@ -35,16 +36,23 @@ void InstallSignalHandlers() {
 int StopSignal() { return gSignal; }
 
 // The descriptor stays blocking (it may be shared with other processes):
-// each piece waits for room with poll, which a stop cuts short, and is at
-// most PIPE_BUF bytes, which a pipe with room takes without waiting.
+// each piece waits for room with poll and is at most PIPE_BUF bytes, which a
+// pipe with room takes without waiting. Once a stop has arrived, the rest
+// gets half a second: a reader that keeps reading still has it all, one that
+// does not read holds the stop up no longer than that.
 bool WriteStandardOutput(const std::string& Text) {
+  using std::chrono::steady_clock;
+  static steady_clock::time_point giveUp = steady_clock::time_point::max();
   size_t done = 0;
   while (done < Text.size()) {
-    if (gSignal != 0) return false;
+    if (gSignal != 0 && giveUp == steady_clock::time_point::max())
+      giveUp = steady_clock::now() + std::chrono::milliseconds(500);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(giveUp - steady_clock::now()).count();
+    if (left <= 0) return false;
     struct pollfd out {
       STDOUT_FILENO, POLLOUT, 0
     };
-    const int ready = ::poll(&out, 1, 100);
+    const int ready = ::poll(&out, 1, static_cast<int>(std::min<long long>(left, 100)));
     if (ready < 0 && errno != EINTR) return false;
     if (ready <= 0) continue;
     if (out.revents & (POLLERR | POLLNVAL)) return false;

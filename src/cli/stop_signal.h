@@ -12,9 +12,10 @@ void InstallSignalHandlers();
 // The stop signal that arrived, or 0.
 int StopSignal();
 
-// Writes Text whole to standard output, waiting for room as long as no stop
-// signal has arrived. False when it was not all written: the reader went
-// away, or a stop arrived while waiting (the rest is dropped).
+// Writes Text whole to standard output, waiting for room; after a stop
+// signal, for half a second at most. False when it was not all written: the
+// reader went away, or did not read in that time after a stop (the rest is
+// dropped).
 bool WriteStandardOutput(const std::string& Text);
 
 }  // namespace tonvale
