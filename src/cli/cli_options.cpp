@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/refusal.h"
+#include "cli/stop_signal.h"
 #include "platform/build_id.h"
 #include "settings/settings.h"
 #include "settings/tag_values.h"
@@ -72,7 +73,7 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   for (int i = 1; i < Argc && std::string(Argv[i]) != "--"; ++i) json = json || std::string(Argv[i]) == "--json";
   auto usage = [json](const std::string& Message) {
     const int status = Refuse(json, "usage", Message);
-    std::fputs("Run with --help for usage.\n", stderr);
+    SayOnError("Run with --help for usage.\n");
     return status;
   };
   try {

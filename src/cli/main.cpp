@@ -189,7 +189,7 @@ int main(int argc, char** argv) {
     if (options.ListWmaFormats) return ListWmaFormats();
     // A dry run writes nothing, not even the settings folder.
     warnings = LoadSettings(!options.DryRun);
-    for (const std::string& w : warnings) std::fprintf(stderr, "tonvale-cli: %s\n", EscapeControls(w).c_str());
+    for (const std::string& w : warnings) SayOnError("tonvale-cli: %s\n", EscapeControls(w).c_str());
     TConversionRun run(RequestFor(options));
     const TRunValues& values = run.Values();
     if (const std::string problem = OutputFolderProblem(values.Settings, options.DryRun); !problem.empty())
@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
     const TRunPlan& plan = run.Plan();
     if (TitleForSeveral(options, plan)) {
       const int status = Refuse(options.Json, "usage", kTitleForOneFile, 2, warnings);
-      std::fputs("Run with --help for usage.\n", stderr);
+      SayOnError("Run with --help for usage.\n");
       return status;
     }
     const bool toWma = std::any_of(plan.Files.begin(), plan.Files.end(),

@@ -12,7 +12,7 @@ namespace tonvale {
 
 int Refuse(bool Json, const char* Kind, const std::string& Message, int Status,
            const std::vector<std::string>& Warnings) {
-  std::fprintf(stderr, "tonvale-cli: %s\n", EscapeControls(Message).c_str());
+  SayOnError("tonvale-cli: %s\n", EscapeControls(Message).c_str());
   if (Json) {
     const std::string error =
         std::string("\"error\": {\"kind\": ") + JsonText(Kind) + ", \"message\": " + JsonText(Message) + "}";

@@ -1,7 +1,7 @@
 #pragma once
-// The signals that stop a run, and the one way standard output is written
-// while a run may be stopped: a reader that does not read never holds the
-// stop up.
+// The signals that stop a run, and the one way standard output and error
+// are written while a run may be stopped: a reader that does not read never
+// holds the stop up.
 
 #include <string>
 
@@ -17,5 +17,7 @@ int StopSignal();
 // reader went away, or did not read in that time after a stop (the rest is
 // dropped).
 bool WriteStandardOutput(const std::string& Text);
+// Formats as printf does and writes the text to standard error in the same way.
+void SayOnError(const char* Format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace tonvale
