@@ -63,6 +63,8 @@ std::optional<TFileResult> SourceProblem(const TPlannedFile& File, const TRunVal
   Input.SetFileName(File.Source);
   TReason reason = TReason::None;
   if (const std::string why = Unreadable(Input, File.Source, reason); !why.empty()) return problem(reason, why);
+  // A source that states to the byte that it holds no audio fails as its run would.
+  if (Input.ExactSize() && Input.Size() == 0) return problem(TReason::ConversionFailed, "no audio in " + File.Source);
   if (const std::string why = OutputPlaceProblem(File.Output, Values.Overwrite); !why.empty())
     return problem(TReason::OutputUnwritable, why);
   Tags = Values.Tags;
