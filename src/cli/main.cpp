@@ -207,6 +207,7 @@ int main(int argc, char** argv) {
     if (options.DryRun) {
       const std::vector<TPrediction> predictions = run.DryRun();
       PrintDryRun(predictions, options.Json, warnings);
+      if (const int stop = StopSignal()) return 128 + stop;
       return std::any_of(predictions.begin(), predictions.end(),
                          [](const TPrediction& P) { return P.Result.Outcome == TFileOutcome::Failed; })
                  ? 1
