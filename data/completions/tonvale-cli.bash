@@ -58,7 +58,7 @@ _tonvale_cli() {
 
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "--help --to --output-folder --same-folder --bitrate --vbr --vbr-quality
-      --vbr-min --vbr-max --vbr-header --no-id3v2 --no-segments --channel-mode --wma-codec --wma-format
+      --vbr-min --vbr-max --no-id3v2 --no-segments --channel-mode --wma-codec --wma-format
       --list-wma-formats --list-genres --title --artist --album --year --genre --track --comment
       --overwrite --no-overwrite --quiet --jobs --recursive --strict --json --dry-run --version
       -h -o -y -n -q -j -r" -- "$cur"))

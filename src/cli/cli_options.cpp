@@ -6,12 +6,15 @@
 #include <vector>
 
 #include "cli/refusal.h"
+#include "cli/stop_signal.h"
 #include "platform/build_id.h"
 #include "settings/settings.h"
 #include "settings/tag_values.h"
 #include "tags/genre_list.h"
 
 namespace tonvale {
+
+const char* const kTitleForOneFile = "--title takes one file: each output keeps its own name as title";
 
 std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   CLI::App app{"Tonvale: converts WAV, MP3 and WMA files, carrying their tags.", "tonvale-cli"};
@@ -32,7 +35,9 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   app.add_option("--vbr-quality", O.VbrQuality, "MP3 VBR quality, 0 (best) to 9")->check(CLI::Range(0, 9));
   app.add_option("--vbr-min", O.VbrMin, "MP3 VBR lowest bit rate, kbit/s")->check(CLI::Range(8, 320));
   app.add_option("--vbr-max", O.VbrMax, "MP3 VBR highest bit rate, kbit/s")->check(CLI::Range(8, 320));
-  app.add_flag("--vbr-header", O.VbrHeader, "Write the MP3 VBR header");
+  // Every MP3 output has the Xing or Info frame, which LAME's gapless
+  // figures need; the option of earlier versions is still taken, unlisted.
+  app.add_flag("--vbr-header")->group("");
   app.add_flag("--no-id3v2", O.NoId3v2, "Write only the ID3v1 tag on MP3 outputs (no ID3v2 tag)");
   app.add_flag("--no-segments", O.NoSegments, "Encode every MP3 in one pass, even a long WAV on idle cores");
   app.add_option("--channel-mode", O.ChannelMode, "MP3 channel mode")
@@ -41,7 +46,7 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   app.add_option("--wma-format", O.WmaFormat, "WMA format index within the codec")->check(CLI::NonNegativeNumber);
   app.add_flag("--list-wma-formats", O.ListWmaFormats, "List the WMA codecs and their formats, then exit");
   app.add_flag("--list-genres", O.ListGenres, "List the genre names --genre takes, then exit");
-  app.add_option("--title", O.Title, "Tag: title (one file only)");
+  app.add_option("--title", O.Title, "Tag: title (a run of one file only, also under -r)");
   app.add_option("--artist", O.Artist, "Tag: artist");
   app.add_option("--album", O.Album, "Tag: album");
   app.add_option("--year", O.Year, "Tag: year");
@@ -68,7 +73,7 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   for (int i = 1; i < Argc && std::string(Argv[i]) != "--"; ++i) json = json || std::string(Argv[i]) == "--json";
   auto usage = [json](const std::string& Message) {
     const int status = Refuse(json, "usage", Message);
-    std::fputs("Run with --help for usage.\n", stderr);
+    SayOnError("Run with --help for usage.\n");
     return status;
   };
   try {
@@ -94,7 +99,7 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   if (O.ListWmaFormats) return std::nullopt;
   if (O.Target.empty()) return usage("--to is required");
   if (O.Files.empty()) return usage("no files given");
-  if (O.Title && O.Files.size() > 1) return usage("--title takes one file: each output keeps its own name as title");
+  if (O.Title && O.Files.size() > 1) return usage(kTitleForOneFile);
   if (O.Genre && GenreNameToIndex(*O.Genre) < 0) return usage("unknown genre: " + *O.Genre);
   if (O.VbrMin && O.VbrMax && *O.VbrMin > *O.VbrMax)
     return usage("--vbr-min " + std::to_string(*O.VbrMin) + " is above --vbr-max " + std::to_string(*O.VbrMax));

@@ -15,7 +15,7 @@ struct TCliOptions {
   std::optional<std::string> OutputFolder;
   bool SameFolder = false;
   std::optional<int> Bitrate, VbrQuality, VbrMin, VbrMax, WmaCodec, WmaFormat;
-  bool Vbr = false, VbrHeader = false, NoId3v2 = false, NoSegments = false;
+  bool Vbr = false, NoId3v2 = false, NoSegments = false;
   std::optional<std::string> ChannelMode;
   std::optional<std::string> Title, Artist, Album, Year, Genre, Track, Comment;
   TOverwritePolicy Overwrite = TOverwritePolicy::Ask;
@@ -31,6 +31,9 @@ struct TCliOptions {
   bool DryRun = false;
   bool Version = false;
 };
+
+// Why --title is refused for a run of several files.
+extern const char* const kTitleForOneFile;
 
 // Parses the arguments. On a usage error or a help request prints what it
 // has to and returns the exit status to end with; otherwise nullopt.

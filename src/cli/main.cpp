@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <cstdio>
 #include <filesystem>
@@ -18,6 +17,8 @@
 #include "cli/refusal.h"
 #include "cli/terminal_view.h"
 #include "cli/run_json.h"
+#include "cli/stop_signal.h"
+#include "cli/terminal_text.h"
 #include "conversion/conversion_modes.h"
 #include "conversion/conversion_run.h"
 #include "conversion/tag_preparation.h"
@@ -30,25 +31,6 @@
 using namespace tonvale;
 
 namespace {
-
-volatile std::sig_atomic_t gSignal = 0;
-
-void OnSignal(int Signal) { gSignal = Signal; }
-
-// SIGINT, SIGTERM and SIGHUP (a closed terminal) stop the run. Without
-// SA_RESTART a blocking read (the overwrite question) returns at once.
-// SIGPIPE and SIGXFSZ are ignored: the write fails instead (EPIPE, EFBIG) and
-// the file fails cleanly, its temporary removed, rather than the process
-// dying with its hidden files left behind.
-void InstallSignalHandlers() {
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
-  std::signal(SIGXFSZ, SIG_IGN);
-}
 
 // What is wrong with the output folder, or empty when nothing is.
 std::string OutputFolderProblem(const TSettings& S, bool DryRun) {
@@ -98,7 +80,6 @@ TSettings RunSettings(const TCliOptions& O) {
   if (O.VbrQuality) s.VBRQuality = *O.VbrQuality;
   if (O.VbrMin) s.BitRate = *O.VbrMin;
   if (O.VbrMax) s.MaxBitRate = *O.VbrMax;
-  if (O.VbrHeader) s.IsVBRHead = true;
   if (O.NoId3v2) s.WriteID3v2 = false;
   if (O.NoSegments) s.SegmentLongFiles = false;
   if (O.ChannelMode) {
@@ -135,18 +116,19 @@ int ListWmaFormats() {
 
 // A stop signal arrived, or standard output was closed (a reader such as
 // head went away): the run stops as for SIGTERM.
-bool Stopping(const TTerminalView& View) { return gSignal != 0 || View.OutputClosed(); }
+bool Stopping(const TTerminalView& View) { return StopSignal() != 0 || View.OutputClosed(); }
 
 // What the run would do, written instead of doing it: every file the run
 // would list, with the outcome it would give and why.
-void PrintDryRun(const std::vector<TPrediction>& Predictions, bool Json) {
+void PrintDryRun(const std::vector<TPrediction>& Predictions, bool Json, const std::vector<std::string>& Warnings) {
   if (!Json) {
     for (const TPrediction& p : Predictions) {
       const TFileResult& r = p.Result;
       const std::string mode = ModeName(p.Mode);
-      std::printf("%s\t%s\t%s\t%s%s%s\n", ForStandardOutput(r.Source).c_str(), mode.empty() ? "-" : mode.c_str(),
-                  r.Output.empty() ? "-" : ForStandardOutput(r.Output).c_str(), OutcomeName(r.Outcome),
-                  r.Message.empty() ? "" : ": ", ForStandardOutput(r.Message).c_str());
+      const std::string line = ForStandardOutput(r.Source) + "\t" + (mode.empty() ? "-" : mode) + "\t" +
+                               (r.Output.empty() ? "-" : ForStandardOutput(r.Output)) + "\t" + OutcomeName(r.Outcome) +
+                               (r.Message.empty() ? "" : ": ") + ForStandardOutput(r.Message) + "\n";
+      if (!WriteStandardOutput(line)) return;
     }
     return;
   }
@@ -156,7 +138,13 @@ void PrintDryRun(const std::vector<TPrediction>& Predictions, bool Json) {
     files.push_back(JsonFile(p.Result, {"\"mode\": " + (mode.empty() ? std::string("null") : JsonText(mode)),
                                         std::string("\"exists\": ") + (p.OutputExists ? "true" : "false")}));
   }
-  std::printf("%s", JsonRun("\"dry run\": true", files, "").c_str());
+  WriteStandardOutput(JsonRun("\"dry run\": true", Warnings, files, ""));
+}
+
+// A title given for one file is refused for a run of several, however they
+// were given (named, or found under a folder): each keeps its own name.
+bool TitleForSeveral(const TCliOptions& O, const TRunPlan& Plan) {
+  return O.Title && Plan.Files.size() + Plan.Refused.size() > 1;
 }
 
 // The run the options ask for: the stored settings with the options over them.
@@ -194,31 +182,40 @@ int main(int argc, char** argv) {
   InstallSignalHandlers();
   TCliOptions options;
   if (auto exitCode = ParseCommandLine(argc, argv, options)) return *exitCode;
-  if (gSignal) return 128 + gSignal;
+  if (const int stop = StopSignal()) return 128 + stop;
   ui_thread::Initialise();
+  std::vector<std::string> warnings;  // of the settings
   try {
     if (options.ListWmaFormats) return ListWmaFormats();
     // A dry run writes nothing, not even the settings folder.
-    LoadSettings(!options.DryRun);
+    warnings = LoadSettings(!options.DryRun);
+    for (const std::string& w : warnings) SayOnError("tonvale-cli: %s\n", EscapeControls(w).c_str());
     TConversionRun run(RequestFor(options));
     const TRunValues& values = run.Values();
     if (const std::string problem = OutputFolderProblem(values.Settings, options.DryRun); !problem.empty())
-      return Refuse(options.Json, "output folder", problem);
+      return Refuse(options.Json, "output folder", problem, 2, warnings);
     const TRunPlan& plan = run.Plan();
+    if (TitleForSeveral(options, plan)) {
+      const int status = Refuse(options.Json, "usage", kTitleForOneFile, 2, warnings);
+      SayOnError("Run with --help for usage.\n");
+      return status;
+    }
     const bool toWma = std::any_of(plan.Files.begin(), plan.Files.end(),
                                    [](const TPlannedFile& F) { return OutputExtension(F.Mode) == ".wma"; });
     if (const std::string problem = toWma ? WmaSettingsProblem(values.Settings, options) : ""; !problem.empty())
-      return Refuse(options.Json, "WMA settings", problem);
+      return Refuse(options.Json, "WMA settings", problem, 2, warnings);
     if (options.DryRun) {
       const std::vector<TPrediction> predictions = run.DryRun();
-      PrintDryRun(predictions, options.Json);
+      PrintDryRun(predictions, options.Json, warnings);
+      if (const int stop = StopSignal()) return 128 + stop;
       return std::any_of(predictions.begin(), predictions.end(),
                          [](const TPrediction& P) { return P.Result.Outcome == TFileOutcome::Failed; })
                  ? 1
                  : 0;
     }
-    if (gSignal) return 128 + gSignal;
-    TTerminalView view(options.Quiet, options.Json, [] { return gSignal != 0; });
+    if (const int stop = StopSignal()) return 128 + stop;
+    TTerminalView view(options.Quiet, options.Json, [] { return StopSignal() != 0; });
+    view.SetWarnings(warnings);
     view.SetTotal(static_cast<int>(plan.Files.size()));
     view.SetLanes(LanesFor(values.Jobs));
     run.DoneDelay = 0;
@@ -229,12 +226,12 @@ int main(int argc, char** argv) {
       ui_thread::WaitAndProcess(std::chrono::milliseconds(100));
     }
     view.PrintSummary();
-    if (gSignal) return 128 + gSignal;
+    if (const int stop = StopSignal()) return 128 + stop;
     if (view.OutputClosed()) return 128 + SIGPIPE;
     return view.Failed() > 0 ? 1 : 0;
   } catch (const ESettingsError& e) {
     return Refuse(options.Json, "settings", e.what());
   } catch (const std::exception& e) {
-    return Refuse(options.Json, "failure", e.what(), 1);
+    return Refuse(options.Json, "failure", e.what(), 1, warnings);
   }
 }

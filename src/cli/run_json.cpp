@@ -71,8 +71,11 @@ std::string JsonTotals(int Converted, int Skipped, int Failed, int NotStarted, i
   return totals;
 }
 
-std::string JsonRun(const std::string& Head, const std::vector<std::string>& Files, const std::string& Tail) {
-  std::string json = "{" + (Head.empty() ? "" : Head + ", ") + "\"files\": [";
+std::string JsonRun(const std::string& Head, const std::vector<std::string>& Warnings,
+                    const std::vector<std::string>& Files, const std::string& Tail) {
+  std::string json = "{" + (Head.empty() ? "" : Head + ", ") + "\"warnings\": [";
+  for (size_t i = 0; i < Warnings.size(); ++i) json += (i ? ", " : "") + JsonText(Warnings[i]);
+  json += "], \"files\": [";
   for (size_t i = 0; i < Files.size(); ++i) json += (i ? ", " : "") + Files[i];
   return json + "]" + (Tail.empty() ? "" : ", " + Tail) + "}\n";
 }

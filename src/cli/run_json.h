@@ -21,7 +21,9 @@ std::string JsonPath(const char* Name, const std::string& Path);
 std::string JsonFile(const TFileResult& Result, const std::vector<std::string>& Extra);
 // "totals": the counts of a run.
 std::string JsonTotals(int Converted, int Skipped, int Failed, int NotStarted, int64_t Bytes);
-// The whole object: Head's fields (or none), the files, then Tail's fields.
-std::string JsonRun(const std::string& Head, const std::vector<std::string>& Files, const std::string& Tail);
+// The whole object: Head's fields (or none), the run's warnings (texts), the
+// files, then Tail's fields.
+std::string JsonRun(const std::string& Head, const std::vector<std::string>& Warnings,
+                    const std::vector<std::string>& Files, const std::string& Tail);
 
 }  // namespace tonvale

@@ -10,6 +10,7 @@
 
 #include "cli/refusal.h"
 #include "cli/run_json.h"
+#include "cli/stop_signal.h"
 #include "cli/terminal_text.h"
 #include "platform/text.h"
 
@@ -67,7 +68,7 @@ void TTerminalView::LaneOutput(int Lane, const std::string& Name) {
   l.Percent = 0;
   if (FQuiet) return;
   if (!FTerminal) {
-    std::fprintf(stderr, "converting %s -> %s\n", Shown(l.Input).c_str(), Shown(l.Output).c_str());
+    SayOnError("converting %s -> %s\n", Shown(l.Input).c_str(), Shown(l.Output).c_str());
     return;
   }
   DrawBlock();
@@ -82,8 +83,8 @@ void TTerminalView::LaneProgress(int Lane, int Percent) {
 
 void TTerminalView::ClearBlock() {
   if (FBlockLines == 0) return;
-  if (FBlockLines > 1) std::fprintf(stderr, "\033[%dA", FBlockLines - 1);
-  std::fprintf(stderr, "\r\033[J");
+  if (FBlockLines > 1) SayOnError("\033[%dA", FBlockLines - 1);
+  SayOnError("\r\033[J");
   FBlockLines = 0;
 }
 
@@ -131,22 +132,20 @@ void TTerminalView::DrawBlock() {
   }
   lines.resize(std::min<size_t>(lines.size(), static_cast<size_t>(rows)));
   for (size_t i = 0; i < lines.size(); ++i)
-    std::fprintf(stderr, "%s\033[K%s", i ? "\n" : "\r", CutToWidth(lines[i], columns).c_str());
+    SayOnError("%s\033[K%s", i ? "\n" : "\r", CutToWidth(lines[i], columns).c_str());
   FBlockLines = static_cast<int>(lines.size());
-  std::fflush(stderr);
 }
 
 void TTerminalView::Message(const char* Format, const std::string& A, const std::string& B) {
   ClearBlock();
-  std::fprintf(stderr, Format, Shown(A).c_str(), Shown(B).c_str());
+  SayOnError(Format, Shown(A).c_str(), Shown(B).c_str());
   if (FTerminal && !FQuiet) DrawBlock();
 }
 
 bool TTerminalView::ConfirmOverwrite(const std::string& Path) {
   ClearBlock();
   for (;;) {
-    std::fprintf(stderr, "%s exists. Replace it? [y/N] ", Shown(Path).c_str());
-    std::fflush(stderr);
+    SayOnError("%s exists. Replace it? [y/N] ", Shown(Path).c_str());
     // Waits for a line while watching for a stop signal, which may arrive
     // before the wait begins as well as during it.
     bool ready = false;
@@ -158,7 +157,7 @@ bool TTerminalView::ConfirmOverwrite(const std::string& Path) {
     }
     std::string answer;
     if (FInterrupted() || !std::getline(std::cin, answer)) {
-      std::fprintf(stderr, "\n");
+      SayOnError("\n");
       FQuestionInterrupted = FInterrupted();
       return false;
     }
@@ -192,10 +191,9 @@ void TTerminalView::FileFinished(int Lane, const TFileResult& Result) {
   switch (Result.Outcome) {
     case TFileOutcome::Converted:
       ++FConverted;
-      if (!FJson) {
-        std::printf("%s\n", ForStandardOutput(Result.Output).c_str());
-        if (std::fflush(stdout) != 0 || std::ferror(stdout)) FOutputClosed = true;
-      }
+      // A stop cuts the wait for a reader short: the path is then not written.
+      if (!FJson && !WriteStandardOutput(ForStandardOutput(Result.Output) + "\n") && !FInterrupted())
+        FOutputClosed = true;
       if (!FQuiet) Message("done %s%s\n", Result.Output, "");
       // A warning is shown even without progress: the file is not what its
       // source promised, or its tags lost something.
@@ -220,16 +218,16 @@ void TTerminalView::FileFinished(int Lane, const TFileResult& Result) {
 
 void TTerminalView::PrintSummary() {
   ClearBlock();
-  std::fprintf(stderr, "%d converted, %d skipped, %d failed", FConverted, FSkipped, FFailed);
-  if (FNotStarted > 0) std::fprintf(stderr, ", %d not started", FNotStarted);
-  std::fprintf(stderr, "\n");
+  SayOnError("%d converted, %d skipped, %d failed", FConverted, FSkipped, FFailed);
+  if (FNotStarted > 0) SayOnError(", %d not started", FNotStarted);
+  SayOnError("\n");
   for (const TRecord& record : FRecords) {
     const TFileResult& r = record.Result;
     if (r.Outcome == TFileOutcome::Failed)
-      std::fprintf(stderr, "  %s: %s\n", Shown(r.Output.empty() ? r.Source : r.Source + " -> " + r.Output).c_str(),
-                   Shown(r.Message).c_str());
+      SayOnError("  %s: %s\n", Shown(r.Output.empty() ? r.Source : r.Source + " -> " + r.Output).c_str(),
+                 Shown(r.Message).c_str());
     else if (r.Outcome == TFileOutcome::NotStarted)
-      std::fprintf(stderr, "  %s: not started\n", Shown(r.Source).c_str());
+      SayOnError("  %s: not started\n", Shown(r.Source).c_str());
   }
   if (!FJson) return;
   std::vector<std::string> files;
@@ -238,8 +236,7 @@ void TTerminalView::PrintSummary() {
     std::snprintf(seconds, sizeof seconds, "\"seconds\": %.3f", r.Seconds);
     files.push_back(JsonFile(r.Result, {"\"bytes\": " + std::to_string(r.Bytes), seconds}));
   }
-  std::printf("%s", JsonRun("", files, JsonTotals(FConverted, FSkipped, FFailed, FNotStarted, FBytes)).c_str());
-  std::fflush(stdout);
+  WriteStandardOutput(JsonRun("", FWarnings, files, JsonTotals(FConverted, FSkipped, FFailed, FNotStarted, FBytes)));
 }
 
 }  // namespace tonvale

@@ -25,6 +25,8 @@ class TTerminalView {
   std::unique_ptr<IBatchView> Lane(int Lane);
   // Files the run will start in all, for the total line.
   void SetTotal(int Files) { FTotal = Files; }
+  // The settings' warnings, for the JSON object.
+  void SetWarnings(std::vector<std::string> Warnings) { FWarnings = std::move(Warnings); }
   // Several files run at once: one progress line per running file.
   void SetLanes(int Lanes) { FLanes = Lanes; }
 
@@ -70,6 +72,7 @@ class TTerminalView {
   int FTotal = 0, FLanes = 1, FBlockLines = 0;
   std::vector<TLaneState> FLaneStates;
   std::vector<TRecord> FRecords;
+  std::vector<std::string> FWarnings;
   int FConverted = 0, FSkipped = 0, FFailed = 0, FNotStarted = 0;
   int64_t FBytes = 0;
   std::chrono::steady_clock::time_point FStart = std::chrono::steady_clock::now();

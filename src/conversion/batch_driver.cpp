@@ -12,6 +12,7 @@
 #include "conversion/source_tags.h"
 #include "conversion/tag_preparation.h"
 #include "conversion/written_tags.h"
+#include "platform/folders.h"
 #include "platform/text.h"
 #include "platform/ui_thread.h"
 #include "settings/encoder_config.h"
@@ -253,8 +254,12 @@ void TBatchDriver::StartFile(const TPlannedFile& File) {
   // A folder of a tree kept under the output folder is made when first needed.
   const std::string& folder = values.Settings.OutputFolder;
   if (!values.Settings.SameAsInputFolder && File.OutputFolder != folder && File.OutputFolder != folder + "/") {
-    std::error_code ec;
-    std::filesystem::create_directories(File.OutputFolder, ec);
+    if (const int error = MakeFolders(File.OutputFolder)) {
+      input->SetFileName("");
+      EndFile({File.Source, File.Output, TFileOutcome::Failed, TReason::OutputUnwritable,
+               "Cannot create the folder " + File.OutputFolder + ": " + ErrorText(error)});
+      return;
+    }
   }
   FRunningFile = File;
   FRunning = true;

@@ -1,9 +1,12 @@
 #include "conversion/file_checks.h"
 
+#include <limits.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 
+#include "audio/core/au_exception.h"
 #include "audio/winmedia/wm_in.h"
 #include "conversion/output_tags.h"
 #include "conversion/source_tags.h"
@@ -31,30 +34,39 @@ std::string Unreadable(TAuFileIn& Input, const std::string& Source, TReason& Rea
   return "";
 }
 
-std::optional<TFileResult> FileProblem(const TPlannedFile& File, const TRunValues& Values, const TRunPlan& Plan,
-                                       TAuFileIn& Input, TTagValues& Tags) {
-  auto problem = [&](TFileOutcome Outcome, TReason Reason, const std::string& Message) {
-    return std::optional<TFileResult>(TFileResult{File.Source, File.Output, Outcome, Reason, Message});
-  };
-  // What the plan relied on: the source is still the file it was.
+std::string OutputPlaceProblem(const std::string& Output, TOverwritePolicy Overwrite) {
+  // The file is written under a hidden name beside the final one, up to 16
+  // bytes longer (the name part is cut to fit its own limit).
+  const size_t slash = Output.find_last_of('/');
+  const size_t name = Output.size() - (slash == std::string::npos ? 0 : slash + 1);
+  const size_t longest = Output.size() + std::min<size_t>(16, NAME_MAX - std::min<size_t>(name, NAME_MAX));
+  if (longest >= PATH_MAX)
+    return "Cannot create file " + Output + ": its path is " + std::to_string(longest) +
+           " bytes long while writing, past the " + std::to_string(PATH_MAX - 1) + " a path may have";
   struct stat st {};
-  if (::stat(File.Source.c_str(), &st) != 0) {
-    const int error = errno;
-    return problem(TFileOutcome::Failed, error == ENOENT ? TReason::NoSuchFile : TReason::CannotRead,
-                   "Cannot open file " + File.Source + ": " + ErrorText(error));
-  }
-  // A link or file put at the output since planning may lead to a source.
-  if (const std::string* source = Plan.Replaced(File.Output))
-    return problem(TFileOutcome::Failed, TReason::WouldReplaceSource,
-                   "The output file would replace " + *source + ", a source of this run.");
-  // A source that cannot be read fails here, before any output file exists.
-  Input.ForceEnd();
+  // Never replaced, a folder standing there is skipped as any existing output.
+  if (Overwrite != TOverwritePolicy::Never && ::lstat(Output.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    return "Cannot create file " + Output + ": a folder of that name stands there";
+  return "";
+}
+
+namespace {
+
+// What FileProblem checks once the source is known to be there: it opens as
+// audio that converts, its output can be put in place, its tags.
+std::optional<TFileResult> SourceProblem(const TPlannedFile& File, const TRunValues& Values, TAuFileIn& Input,
+                                         TTagValues& Tags) {
+  auto problem = [&](TReason Reason, const std::string& Message) {
+    Input.SetFileName("");
+    return std::optional<TFileResult>(TFileResult{File.Source, File.Output, TFileOutcome::Failed, Reason, Message});
+  };
   Input.SetFileName(File.Source);
   TReason reason = TReason::None;
-  if (const std::string why = Unreadable(Input, File.Source, reason); !why.empty()) {
-    Input.SetFileName("");
-    return problem(TFileOutcome::Failed, reason, why);
-  }
+  if (const std::string why = Unreadable(Input, File.Source, reason); !why.empty()) return problem(reason, why);
+  // A source that states to the byte that it holds no audio fails as its run would.
+  if (Input.ExactSize() && Input.Size() == 0) return problem(TReason::ConversionFailed, "no audio in " + File.Source);
+  if (const std::string why = OutputPlaceProblem(File.Output, Values.Overwrite); !why.empty())
+    return problem(TReason::OutputUnwritable, why);
   Tags = Values.Tags;
   // Each file's own tags (a WAV source's laid over the run's values); a WMA
   // target takes them from its source through its own tag set.
@@ -76,12 +88,40 @@ std::optional<TFileResult> FileProblem(const TPlannedFile& File, const TRunValue
       const TTagReport predicted = PredictedReport(Tags, File.Output, Values.Settings.WriteID3v2);
       if (predicted.LostEverywhere) report = predicted.Text;
     }
-    if (!report.empty()) {
-      Input.SetFileName("");
-      return problem(TFileOutcome::Failed, TReason::TagLoss, report);
-    }
+    if (!report.empty()) return problem(TReason::TagLoss, report);
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<TFileResult> FileProblem(const TPlannedFile& File, const TRunValues& Values, const TRunPlan& Plan,
+                                       TAuFileIn& Input, TTagValues& Tags) {
+  auto problem = [&](TReason Reason, const std::string& Message) {
+    return std::optional<TFileResult>(TFileResult{File.Source, File.Output, TFileOutcome::Failed, Reason, Message});
+  };
+  // What the plan relied on: the source is still the file it was.
+  struct stat st {};
+  if (::stat(File.Source.c_str(), &st) != 0) {
+    const int error = errno;
+    return problem(error == ENOENT ? TReason::NoSuchFile : TReason::CannotRead,
+                   "Cannot open file " + File.Source + ": " + ErrorText(error));
+  }
+  // A link or file put at the output since planning may lead to a source.
+  if (const std::string* source = Plan.Replaced(File.Output))
+    return problem(TReason::WouldReplaceSource, "The output file would replace " + *source + ", a source of this run.");
+  // A source that cannot be read fails here, before any output file exists,
+  // alike in a run and in a dry run.
+  Input.ForceEnd();
+  try {
+    return SourceProblem(File, Values, Input, Tags);
+  } catch (const EAuException& e) {
+    Input.SetFileName("");
+    return problem(TReason::CannotRead, e.Detail().empty() ? e.what() : e.what() + std::string(": ") + e.Detail());
+  } catch (const std::exception& e) {
+    Input.SetFileName("");
+    return problem(TReason::CannotRead, e.what());
+  }
 }
 
 }  // namespace tonvale

@@ -21,6 +21,11 @@ namespace tonvale {
 std::optional<TFileResult> FileProblem(const TPlannedFile& File, const TRunValues& Values, const TRunPlan& Plan,
                                        TAuFileIn& Input, TTagValues& Tags);
 
+// Why no file can be put at Output, or empty: a path too long for the
+// system (with the hidden name it is written under), or a folder standing
+// there that is to be replaced.
+std::string OutputPlaceProblem(const std::string& Output, TOverwritePolicy Overwrite);
+
 // Why Input, just opened on Source, cannot be converted; empty when it can.
 std::string Unreadable(TAuFileIn& Input, const std::string& Source, TReason& Reason);
 

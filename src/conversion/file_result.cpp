@@ -35,6 +35,7 @@ const char* ReasonName(TReason Reason) {
     case TReason::Unsupported: return "unsupported audio";
     case TReason::TagLoss: return "tag loss";
     case TReason::OutputExists: return "output exists";
+    case TReason::OutputUnwritable: return "output cannot be written";
     case TReason::AppearedWhileConverting: return "appeared while converting";
     case TReason::ConversionFailed: return "conversion failed";
     case TReason::Stopped: return "stopped";

@@ -23,10 +23,11 @@ enum class TReason {
   WouldReplaceSource,  // its output is a source of the run
   // Known when the file is looked at, before anything is written.
   NoSuchFile,
-  CannotRead,    // not audio that can be decoded, or an I/O error
-  Unsupported,   // audio of a kind that is refused (channels, rate)
-  TagLoss,       // strict: a tag value that no tag of the output keeps
-  OutputExists,  // the output stands there and is not to be replaced
+  CannotRead,        // not audio that can be decoded, or an I/O error
+  Unsupported,       // audio of a kind that is refused (channels, rate)
+  TagLoss,           // strict: a tag value that no tag of the output keeps
+  OutputExists,      // the output stands there and is not to be replaced
+  OutputUnwritable,  // no file can be put at the output's path (a folder there, a path too long)
   // Known while or after converting.
   AppearedWhileConverting,
   ConversionFailed,  // the decoder, the encoder or the output file failed

@@ -53,7 +53,11 @@ int main(int argc, char** argv) {
   tonvale::gui::TUiBridge bridge;
   QString settingsProblem;
   try {
-    tonvale::LoadSettings();
+    // What was not taken as it stands is said as a refusal is.
+    for (const std::string& warning : tonvale::LoadSettings()) {
+      std::fprintf(stderr, "tonvale: %s\n", warning.c_str());
+      settingsProblem += (settingsProblem.isEmpty() ? "" : "\n") + QString::fromStdString(warning);
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tonvale: %s\n", e.what());
     settingsProblem = QString::fromUtf8(e.what());

@@ -4,14 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <strings.h>
 
 #include "platform/text.h"
 
 namespace tonvale {
+
+const char* const TPrivateProfile::kNotRegular = "it is not a regular file";
+
 namespace {
 
 std::string Trim(const std::string& S) {
@@ -20,6 +23,8 @@ std::string Trim(const std::string& S) {
   while (b > a && (S[b - 1] == ' ' || S[b - 1] == '\t' || S[b - 1] == '\r')) --b;
   return S.substr(a, b - a);
 }
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 bool SameName(const std::string& A, const std::string& B) { return ::strcasecmp(A.c_str(), B.c_str()) == 0; }
 
@@ -46,17 +51,50 @@ bool KeyOf(const std::string& Line, std::string& Key, std::string* Value) {
 
 }  // namespace
 
+// The file's bytes, at most one past the limit whatever its size. Only a
+// regular file is read: a FIFO or a device would block or never end.
+std::string TPrivateProfile::ReadAll() {
+  // Without O_NONBLOCK, opening a FIFO waits for a writer.
+  const int fd = ::open(FFileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno != ENOENT) FProblem = "it cannot be read (" + ErrorText(errno) + ")";
+    return "";
+  }
+  std::string all;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    FProblem = kNotRegular;
+    FRefused = true;
+  } else {
+    all.assign(kMaxFile + 1, '\0');
+    size_t done = 0;
+    ssize_t n = 0;
+    while (done < all.size() && (n = ::read(fd, all.data() + done, all.size() - done)) != 0) {
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        FProblem = "it cannot be read (" + ErrorText(errno) + ")";
+        break;
+      }
+      done += static_cast<size_t>(n);
+    }
+    all.resize(FProblem.empty() ? done : 0);
+  }
+  ::close(fd);
+  return all;
+}
+
 TPrivateProfile::TPrivateProfile(std::string FileName) : FFileName(std::move(FileName)) {
-  std::ifstream in(FFileName, std::ios::binary);
-  if (!in) return;
-  // At most one byte past the limit is read, whatever the file's size.
-  std::string all(kMaxFile + 1, '\0');
-  in.read(all.data(), static_cast<std::streamsize>(all.size()));
-  all.resize(static_cast<size_t>(in.gcount()));
+  std::string all = ReadAll();
+  if (!FProblem.empty()) return;
   if (all.size() > kMaxFile) {
     FProblem = "it is larger than 1 MiB";
+    FRefused = true;
     return;
   }
+  // A byte-order mark (as Windows editors write one) is no part of the
+  // first line; it is written back as it was.
+  FBom = all.starts_with(kBom);
+  if (FBom) all.erase(0, kBom.size());
   if (all.find("\r\n") != std::string::npos) FNewline = "\r\n";
   size_t start = 0;
   while (start < all.size()) {
@@ -64,6 +102,7 @@ TPrivateProfile::TPrivateProfile(std::string FileName) : FFileName(std::move(Fil
     if (end == std::string::npos) end = all.size();
     if (end - start > kMaxLine) {
       FProblem = "it holds a line longer than 64 KiB";
+      FRefused = true;
       FLines.clear();
       return;
     }
@@ -154,7 +193,7 @@ bool TPrivateProfile::Flush() const {
   std::string temp = folder + "/.options-XXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
-  std::string text;
+  std::string text = FBom ? std::string(kBom) : "";
   for (const auto& line : FLines) text += line + FNewline;
   bool ok = true;
   size_t done = 0;

@@ -20,12 +20,17 @@ class TPrivateProfile {
   static constexpr size_t kMaxFile = 1 << 20;
   static constexpr size_t kMaxLine = 64 << 10;
 
-  // Reads FileName; a missing file is an empty profile. A file past the
-  // limits is not read (Problem says why) and Flush never writes over it.
+  // Reads FileName; a missing file is an empty profile. A file that cannot
+  // be read, is no regular file or is past the limits is not read (Problem
+  // says why) and Flush never writes over it.
   explicit TPrivateProfile(std::string FileName);
 
-  // Why the file was refused, or empty.
+  // Why the file was not read, or empty.
   const std::string& Problem() const { return FProblem; }
+  // The file is not read because it is no settings file at all (not a
+  // regular file, past the limits), rather than because it could not be read.
+  bool Refused() const { return FRefused; }
+  static const char* const kNotRegular;
 
   std::string ReadString(const std::string& Section, const std::string& Key, const std::string& Default) const;
   // A whole decimal number, or hexadecimal after "0x"/"0X"; else Default.
@@ -43,10 +48,14 @@ class TPrivateProfile {
   // Index of the key line, or -1; Section receives the section's header line.
   int FindKey(const std::string& Section, const std::string& Key, int* SectionLine) const;
 
+  std::string ReadAll();
+
   std::string FFileName;
   std::vector<std::string> FLines;
   std::string FNewline = "\n";
   std::string FProblem;
+  bool FRefused = false;
+  bool FBom = false;
 };
 
 std::string GetPrivateProfileString(const std::string& Section, const std::string& Key, const std::string& Default,

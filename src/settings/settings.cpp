@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <stdexcept>
 #include <variant>
 
@@ -43,6 +44,25 @@ const TKey kKeys[] = {
     {"WMAOptions", "CodecIndex", &TSettings::CodecIndex},
     {"WMAOptions", "FormatIndex", &TSettings::FormatIndex},
     {"WMAOptions", "VBR", &TSettings::VBR},
+};
+
+// The integer settings with a range of their own: a value outside it is
+// replaced (the stored WMA indexes depend on the codecs and are checked
+// where they are used).
+struct TRange {
+  const char* Name;
+  int32_t TSettings::*Field;
+  int32_t Low, High;
+};
+
+const TRange kRanges[] = {
+    {"Jobs", &TSettings::Jobs, 0, kMaxJobs},
+    {"BitRate", &TSettings::BitRate, 8, 320},
+    {"MaxBitRate", &TSettings::MaxBitRate, 8, 320},
+    {"VBRQuality", &TSettings::VBRQuality, 0, 9},
+    {"StereoMode", &TSettings::StereoMode, 0, 3},
+    {"CPU", &TSettings::CPU, 1, 3},
+    {"ConstantBitRate", &TSettings::ConstantBitRate, 0, static_cast<int32_t>(std::size(kConstantBitRatesKbps)) - 1},
 };
 
 template <class... F>
@@ -92,12 +112,16 @@ std::string SettingsFolder(bool Make) {
 
 TSettings DefaultSettings() { return TSettings{}; }
 
-void LoadSettings(bool MakeFolders) {
+std::vector<std::string> LoadSettings(bool MakeFolders) {
   TPrivateProfile ini(SettingsFile(MakeFolders));
   const TSettings d;
   if (!ini.Problem().empty()) {
     Settings = d;
-    throw ESettingsError(ini.FileName() + " is not read: " + ini.Problem() + "; the default settings are used");
+    if (ini.Problem() == TPrivateProfile::kNotRegular)
+      throw ESettingsError(ini.FileName() + " is not a regular file: the default settings are used");
+    if (ini.Refused())
+      throw ESettingsError(ini.FileName() + " is not read: " + ini.Problem() + "; the default settings are used");
+    return {ini.FileName() + ": " + ini.Problem() + "; the default settings are used"};
   }
   for (const TKey& k : kKeys) {
     std::visit(
@@ -106,7 +130,22 @@ void LoadSettings(bool MakeFolders) {
                     [&](bool TSettings::*F) { Settings.*F = ini.ReadInteger(k.Section, k.Name, d.*F ? 1 : 0) != 0; }},
         k.Field);
   }
-  Settings.Jobs = std::clamp(Settings.Jobs, 0, kMaxJobs);
+  return KeepInRange(Settings);
+}
+
+std::vector<std::string> KeepInRange(TSettings& S) {
+  const TSettings d;
+  std::vector<std::string> warnings;
+  for (const TRange& r : kRanges) {
+    int32_t& value = S.*r.Field;
+    if (value >= r.Low && value <= r.High) continue;
+    // Jobs beyond its range still means "few" or "many".
+    const int32_t used = r.Field == &TSettings::Jobs ? std::clamp(value, r.Low, r.High) : d.*r.Field;
+    warnings.push_back(std::string("options.ini: ") + r.Name + "=" + std::to_string(value) + " is out of range; " +
+                       std::to_string(used) + " is used");
+    value = used;
+  }
+  return warnings;
 }
 
 void SaveSettings() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace tonvale {
 
@@ -59,7 +60,8 @@ TSettings DefaultSettings();
 // The folder of options.ini: the application-data folder's
 // "Quarnel/Tonvale/", created with its parents, else the executable's folder.
 std::string SettingsFolder(bool Make = true);
-// A settings file that is refused (too large to be one): its path and why.
+// A settings file that is refused (no regular file, too large to be one):
+// its path and why.
 class ESettingsError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -67,8 +69,14 @@ class ESettingsError : public std::runtime_error {
 
 // Fills Settings from the file, each field with its default. Without
 // MakeFolders nothing is written: no folder made, no initial file copied.
-// A refused file leaves every field at its default and raises ESettingsError.
-void LoadSettings(bool MakeFolders = true);
+// A refused file (not a regular file, past the size limits) leaves every
+// field at its default and raises ESettingsError. Gives what else was not
+// taken as it stands, one text each: a file that cannot be read (the
+// defaults are used), a value out of its range (replaced).
+std::vector<std::string> LoadSettings(bool MakeFolders = true);
+// Replaces each integer setting outside its range: Jobs by the nearest end,
+// the others by their default. Gives one text for each.
+std::vector<std::string> KeepInRange(TSettings& S);
 // Writes every field; raises std::runtime_error "Unable to write to <path>"
 // when the file cannot be written (the file on disk is then unchanged).
 void SaveSettings();

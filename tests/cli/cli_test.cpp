@@ -85,6 +85,9 @@ struct Cli {
   }
 };
 
+// As root, a prefix that gives up reading what the file modes forbid.
+std::string AsUser() { return ::geteuid() == 0 ? "setpriv --bounding-set=-dac_override,-dac_read_search " : ""; }
+
 }  // namespace
 
 TEST(Cli, AllSixModesInOneGo) {
@@ -942,8 +945,7 @@ TEST(Cli, UnreadableFolderUnderRecursionFails) {
   MakeAudio(c.Path("tree/a/b/x.wav"), 0.2, 44100, 1, "-c:a pcm_s16le");
   MakeAudio(c.Path("tree/c/y.wav"), 0.2, 44100, 1, "-c:a pcm_s16le");
   fs::permissions(c.Path("tree/a/b"), fs::perms::none);
-  const std::string asUser = ::geteuid() == 0 ? "setpriv --bounding-set=-dac_override,-dac_read_search " : "";
-  Result r = c.Run("--to mp3 -r -o out tree", asUser);
+  Result r = c.Run("--to mp3 -r -o out tree", AsUser());
   fs::permissions(c.Path("tree/a/b"), fs::perms::owner_all);
   EXPECT_EQ(r.Status, 1) << r.Err;
   EXPECT_EQ(r.Out, "out/c/y.mp3\n");
@@ -1141,16 +1143,17 @@ TEST(Cli, NameWithALineBreakForgedALogLine) {
             "converting x\\ndone y.wav -> x\\ndone y.mp3\ndone out/x\\ndone y.mp3\n1 converted, 0 skipped, 0 failed\n");
 }
 
-// A SIGTERM while options.ini is read (a FIFO here) came before the handlers.
-TEST(Cli, SignalBeforeTheRunKilledTheProgram) {
+// Regression: a FIFO as options.ini held every run until a signal came.
+TEST(Cli, SettingsFileThatIsNoRegularFileHeldTheRun) {
   Cli c;
-  MakeAudio(c.Path("a.wav"), 0.3, 44100, 2, "-c:a pcm_s16le");
-  Shell("mkdir -p " + c.Path("cfg/Quarnel/Tonvale") + " && mkfifo " + c.Path("cfg/Quarnel/Tonvale/options.ini"));
-  EXPECT_EQ(c.RunUntil({"--to", "mp3", "-o", "out", "a.wav"}, "True",
-                       "w = os.open('cfg/Quarnel/Tonvale/options.ini', os.O_WRONLY)\n"
-                       "p.send_signal(signal.SIGTERM)\nos.close(w)"),
-            "143\n\n");
-  EXPECT_TRUE(fs::is_empty(c.Out));
+  const std::string ini = c.Path("cfg/Quarnel/Tonvale/options.ini");
+  for (const char* make : {"mkfifo ", "mkdir "})
+    for (const char* dry : {"", "--dry-run "}) {
+      Shell("rm -rf " + Quote(ini) + "; mkdir -p " + Quote(c.Path("cfg/Quarnel/Tonvale")) + "; " + make + Quote(ini));
+      const Result r = c.Run(std::string(dry) + "--to mp3 -o out a.wav", "timeout 60 ");
+      EXPECT_EQ(std::to_string(r.Status) + r.Err,
+                "2tonvale-cli: " + ini + " is not a regular file: the default settings are used\n");
+    }
 }
 
 // A WMA holding its header and no packet and a WAV whose data chunk is empty
@@ -1227,4 +1230,70 @@ TEST(Cli, UnusualPcmWidthsAndG711RoundTrip) {
       Result r = c.Run(std::string("--to ") + target + " -o out " + m.substr(space + 1, colon - space - 1));
       EXPECT_NE(r.Err.find("Cannot " + std::string(message) + "\n"), std::string::npos) << r.Err;
     }
+}
+
+// Regression: a dry run gave up at an unreadable WAV and said "converted" where the run failed.
+TEST(Cli, DryRunGaveUpOrPredictedConversionsWhereTheRunFailed) {
+  Cli c;
+  MakeAudio(c.Path("ok.wav"), 0.3, 44100, 2, "");
+  const std::string out = "out/" + std::string(250, 'c') + "/" + std::string(150, 'c'), py = "python3 ";
+  Shell(py + TONVALE_CLI_TESTS "/probe_tree.py " + Quote(c.Path("ok.wav")) + " " + Quote(c.Path("case")) + " " +
+        Quote(c.Path(out)));
+  auto outcomes = [&](const std::string& Args) {
+    WriteText(c.Path("o.json"), c.Run("--json -y -r --to mp3 -o " + out + Args + " case", AsUser()).Out);
+    return Shell(py + TONVALE_CLI_TESTS "/outcomes.py " + Quote(c.Path("o.json")) + " | sed 's#/[^ ]*/#/.../#'");
+  };
+  EXPECT_EQ(outcomes(" --dry-run"), outcomes(""));
+  EXPECT_EQ(outcomes(""),
+            "case/.../x.wav converted \ncase/dir.wav failed output cannot be written\ncase/.../y.wav "
+            "failed output cannot be written\ncase/noread.wav failed cannot read\ncase/ok.wav converted \n");
+  EXPECT_NE(c.Run("-r --to mp3 -o " + out + " case/long").Err.find("4192 bytes long while writing, past the 4095"),
+            std::string::npos);
+}
+
+// Regression: --title went to every file found under a folder with -r.
+TEST(Cli, TitleWentToEveryFileUnderAFolder) {
+  Cli c;
+  for (const char* name : {"one/a.wav", "two/a.wav", "two/b.wav"})
+    fs::create_directories(fs::path(c.Path(name)).parent_path()), MakeAudio(c.Path(name), 0.3, 44100, 2, "");
+  EXPECT_EQ(c.Run("--to mp3 -o out --title X -r two").Status, 2);
+  EXPECT_TRUE(fs::is_empty(c.Out) && c.Run("--to mp3 -o out --title X -r one").Status == 0);
+}
+
+// Regression: a SIGTERM waited on a full pipe as standard output until its reader went away.
+TEST(Cli, StopWaitedForAReaderOfAFullPipe) {
+  Cli c;
+  for (const char* name : {"a.wav", "b.wav", "c.wav"}) MakeAudio(c.Path(name), 20, 44100, 2, "");
+  const std::string run = "python3 " TONVALE_CLI_TESTS "/stop_on_full_pipe.py " TONVALE_CLI " " +
+                          Quote(c.Dir.Path().string()) +
+                          " 'out/.a.mp3.*' 10 --to mp3 -y -o out -j 2 a.wav b.wav c.wav ";
+  for (const std::string json : {"-q --json", "-q"}) EXPECT_EQ(Shell(run + json).substr(0, 4), "143 ");
+}
+
+// Regression: options.ini unreadable, after a byte-order mark or out of range gave the defaults silently.
+TEST(Cli, SettingsIgnoredWithoutAWord) {
+  Cli c;
+  const std::string ini = c.Path("cfg/Quarnel/Tonvale/options.ini"), said = "options.ini: BitRate=999 is out of range";
+  MakeAudio(c.Path("a.wav"), 0.3, 44100, 2, "");
+  fs::create_directories(fs::path(ini).parent_path());
+  WriteText(ini, "\xEF\xBB\xBF[CommonOptions]\nOutputFolder=" + c.Out + "\n[Mp3Options]\nBitRate=999\n");
+  const Result r = c.Run("--json --dry-run --to mp3 a.wav");
+  EXPECT_EQ(r.Err, "tonvale-cli: " + said + "; 128 is used\n");
+  EXPECT_EQ(r.Out.find("{\"dry run\": true, \"warnings\": [\"" + said +
+                       "; 128 is used\"], \"files\": [{\"source\": \"a.wav\", \"output\": \"" + c.Out),
+            0u);
+  fs::permissions(ini, fs::perms::none);
+  const std::string unread = ini + ": it cannot be read (Permission denied); the default settings are used";
+  EXPECT_EQ(c.Run("--json --to mp3 -o out a.wav", AsUser()).Out.find("{\"warnings\": [\"" + unread + "\"]"), 0u);
+}
+
+// --vbr-header changed nothing: the frame is always there; the option is taken, unlisted.
+TEST(Cli, VbrHeaderOptionChangedNothing) {
+  Cli c;
+  MakeAudio(c.Path("a.wav"), 1, 44100, 2, "");
+  EXPECT_EQ(c.Run("--help").Out.find("vbr-header"), std::string::npos);
+  for (const std::string header : {"", "--vbr-header"}) {
+    ASSERT_EQ(c.Run("-y --to mp3 --vbr -o out a.wav " + header).Status, 0);
+    EXPECT_EQ(Shell("head -c 4000 " + c.Out + "/a.mp3 | tr -c A-Za-z '\\n' | grep -c -x Xing"), "1\n") << header;
+  }
 }

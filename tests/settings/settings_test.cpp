@@ -141,7 +141,8 @@ TEST(Settings, AFailedSaveSaysWhere) {
     SaveSettings();
     FAIL() << "saved";
   } catch (const std::runtime_error& e) {
-    EXPECT_EQ(std::string(e.what()), "Unable to write to " + home.Ini());
+    EXPECT_EQ(std::string(e.what()),
+              "Unable to write to " + home.Ini() + ": it is kept as it is, as it is not a regular file");
   }
   EXPECT_TRUE(std::filesystem::is_directory(home.Ini()));
 }
