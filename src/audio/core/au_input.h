@@ -45,6 +45,9 @@ class TAuInput : public TAuComponent {
   int64_t Position() const { return DataPosition.load(); }
   int64_t Size() const { return DataSize.load(); }
   bool IsReading() const { return Reading.load(); }
+  // The source said it has nothing more (or the read never began): the
+  // difference between a source that ended and a reader that stopped asking.
+  bool Ended() const { return Exhausted.load(); }
 
  protected:
   virtual void DoBeginRead() = 0;
@@ -72,7 +75,8 @@ void CheckSourceRate(int Rate);
 
 // Asks Input for up to Count bytes and copies what it gives to Dest.
 uint32_t ReadInto(TAuInput* Input, uint8_t* Dest, uint32_t Count);
-// Fills Dest with Count bytes unless the input ends first (Ended is then set).
+// Fills Dest with Count bytes, rounded down to whole frames of the input,
+// unless the input ends first (Ended is then set).
 uint32_t ReadFull(TAuInput* Input, uint8_t* Dest, uint32_t Count, bool& Ended);
 
 }  // namespace tonvale

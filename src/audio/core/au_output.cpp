@@ -150,6 +150,11 @@ void TAuOutput::NoteShortInput() {
   const double perSecond = static_cast<double>(in->SampleRate()) * static_cast<double>(frame);
   if (perSecond <= 0) return;
   const double missing = static_cast<double>(size - delivered) / perSecond;
+  // A source that still had audio when the output stopped asking did not end
+  // early: the output lost the rest, and the run has failed.
+  if (!in->Ended())
+    throw EAuException(warnings::OutputStoppedEarly(static_cast<double>(delivered) / perSecond,
+                                                    static_cast<double>(size) / perSecond));
   // Decoders may end a few milliseconds before a length they estimate; a
   // length stated to the byte is exact.
   if (missing < 0.1 && !in->ExactSize()) return;

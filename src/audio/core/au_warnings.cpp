@@ -12,4 +12,11 @@ std::string SourceEndedEarly(double MissingSeconds, double StatedSeconds) {
   return text;
 }
 
+std::string OutputStoppedEarly(double TakenSeconds, double StatedSeconds) {
+  char text[160];
+  std::snprintf(text, sizeof text, "the output took only %.*f s of the %.1f s of audio the source holds",
+                TakenSeconds < 0.1 ? 3 : 1, TakenSeconds, StatedSeconds);
+  return text;
+}
+
 }  // namespace tonvale::warnings

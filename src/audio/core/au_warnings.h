@@ -20,6 +20,8 @@ namespace tonvale::warnings {
 
 // The source delivered less than its header stated.
 std::string SourceEndedEarly(double MissingSeconds, double StatedSeconds);
+// The output stopped reading a source that had more: a failure, not a warning.
+std::string OutputStoppedEarly(double TakenSeconds, double StatedSeconds);
 // Float samples beyond full scale (or NaN, infinity) were brought within it.
 inline constexpr const char* kSamplesClipped = "samples beyond full scale were clipped";
 

@@ -1,5 +1,6 @@
 #include "audio/winmedia/wma_out.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -60,7 +61,10 @@ void TWMAOut::Prepare() {
     // A set-up that configured nothing (an index beyond the lists, VBR
     // formats of a codec without them) would write a broken file.
     if (!FWriter.Configured) throw std::runtime_error("Failed to init codec");
-    Buffer.assign(channels * bits * rate / 100, 0);
+    // 80 ms of audio in whole frames: a partial frame at the end of a
+    // chunk would never be read.
+    const uint32_t frame = channels * bits / 8;
+    Buffer.assign(std::max(frame, channels * bits * rate / 100 / frame * frame), 0);
     TId3v2Tags& tags = Id3v2Tags();
     // Where WMA players and tag readers look: the comment is the
     // description, the track number counts from 1 ("WM/Track" counts from 0).
