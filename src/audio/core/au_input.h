@@ -6,8 +6,10 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "audio/core/au_component.h"
+#include "audio/core/au_warnings.h"
 
 namespace tonvale {
 
@@ -28,6 +30,10 @@ class TAuInput : public TAuComponent {
   // The size is what the source states to the byte (a WAV's data chunk), not
   // a length a decoder estimates: any frame short of it is missing.
   virtual bool ExactSize() { return false; }
+  // What the read found beside its audio that the run reports (a length the
+  // header states twice and differently, audio that could not be decoded);
+  // asked when the read has delivered its last data, before it ends.
+  virtual std::vector<TAuWarningText> ReadNotes() { return {}; }
 
   // A failure to begin is swallowed: the read then delivers no data.
   void BeginRead();

@@ -144,6 +144,15 @@ void TAuOutput::NoteShortInput() {
     const auto* file = dynamic_cast<const TAuFileIn*>(in);
     throw EAuException("no audio in " + (file && !file->FileName().empty() ? file->FileName() : "the source"));
   }
+  // What the source itself told: with strict outputs, a failure.
+  bool decodeLoss = false;
+  for (const TAuWarningText& note : in->ReadNotes()) {
+    if (ShortInputFails) throw EAuException(note.Text);
+    AddWarning(note.Kind, note.Text);
+    decodeLoss = decodeLoss || note.Kind == TAuWarning::DecodeLoss;
+  }
+  // Audio lost in decoding is the shortfall, said once.
+  if (decodeLoss) return;
   const int64_t frame = int64_t{in->Channels()} * in->BitsPerSample() / 8;
   if (frame > 0) size -= size % frame;  // a partial last frame is not audio
   if (size <= 0 || delivered >= size) return;

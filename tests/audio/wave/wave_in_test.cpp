@@ -144,10 +144,9 @@ TEST(WaveIn, TolerantHeaderScan) {
 TEST(WaveIn, UnrecognisedFilesReadAsEmpty) {
   TempDir dir;
   Bytes pcm(4000, 1);
-  auto withFmt = [&](Bytes Fmt, bool Fact = false, bool Big = false) {
+  auto withFmt = [&](Bytes Fmt, bool Fact = false) {
     Bytes c;
     Chunk(c, "fmt ", Fmt);
-    if (Big) Chunk(c, "junk", Bytes(9000, 0));
     if (Fact) Chunk(c, "fact", Bytes{0, 1, 0, 0});
     Chunk(c, "data", pcm);
     return Riff(c);
@@ -181,13 +180,11 @@ TEST(WaveIn, UnrecognisedFilesReadAsEmpty) {
     Bytes File;
   } cases[] = {{"16-bit float", withFmt(floatFmt)},
                {"truespeech", withFmt(trueSpeech)},
-               {"ima without fact", withFmt(ima)},
                {"ms with 33 pairs", withFmt(ms, true)},
                {"ms with three channels", withFmt(msThree, true)},
                {"zero channels", withFmt(zeroCh)},
                {"ima block without data", withFmt(imaTiny, true)},
                {"ima block too large", withFmt(imaHuge, true)},
-               {"header beyond 8192 bytes", withFmt(PcmFmt(2, 44100, 16), false, true)},
                {"no RIFF", Bytes(5000, 'R')},
                {"empty", Bytes()},
                {"no data chunk", [] {
@@ -375,4 +372,75 @@ TEST(WaveIn, PaddedChunksAndBw64) {
   std::copy_n("BW64", 4, bw64.begin());
   WriteBytes(dir.File("bw64.wav"), bw64);
   EXPECT_EQ(Decode(dir.File("bw64.wav")), expected);
+}
+
+namespace {
+
+// Source with the chunk surgery Ops of wav_surgery.py, written to Dest.
+void Surgery(const std::string& Source, const std::string& Dest, const std::string& Ops) {
+  Shell("python3 " + Quote(TONVALE_WAV_SURGERY) + " " + Quote(Source) + " " + Quote(Dest) + " " + Ops);
+}
+
+}  // namespace
+
+// Audio editors put large JUNK, bext or iXML chunks before the data; the
+// scan gave up 8192 bytes into the file.
+TEST(WaveIn, DataChunkPastTheFirst8KiBWasRefused) {
+  TempDir dir;
+  const std::string wav = dir.File("src.wav"), moved = dir.File("moved.wav");
+  Shell("sox -n -r 8000 -c 2 -b 16 " + Quote(wav) + " synth 0.5 sine 440 sine 660");
+  const Bytes expected = Decode(wav);
+  ASSERT_EQ(expected.size(), 16000u);
+  for (int junk : {8140, 8142, 100001, 1 << 20}) {
+    Surgery(wav, moved, "junk=" + std::to_string(junk));
+    EXPECT_EQ(Decode(moved), expected) << junk;
+  }
+  // A chunk stating more than the file holds ends the walk, with the reason.
+  Surgery(wav, moved, "junk=100 huge=JUNK");
+  TWaveIn in(nullptr);
+  in.SetFileName(moved);
+  EXPECT_EQ(in.Refusal(), "its \"JUNK\" chunk states 2147483632 bytes, more than the file holds");
+}
+
+// Block-coded data needs no fact chunk before it: the data's size and block
+// layout give the length, which a fact chunk elsewhere does not change.
+TEST(WaveIn, AdpcmWithoutFactBeforeDataWasRefused) {
+  TempDir dir;
+  const std::string pcm = dir.File("pcm.wav"), coded = dir.File("coded.wav"), cut = dir.File("cut.wav");
+  MakeAudio(pcm, 1.7, 11024, 1, "-c:a pcm_s16le");
+  for (const std::string encoding : {"ima-adpcm", "ms-adpcm", "gsm-full-rate"}) {
+    Shell("sox " + Quote(pcm) + " -e " + encoding + " " + Quote(coded));
+    const Bytes withFact = Decode(coded);
+    ASSERT_GT(withFact.size(), 30000u) << encoding;
+    Surgery(coded, cut, "nofact");
+    Bytes fromData = Decode(cut);
+    Surgery(coded, cut, "factlast");
+    EXPECT_EQ(Decode(cut), fromData) << encoding;
+    // The padding of the last block is audio too, when nothing says otherwise.
+    EXPECT_GE(fromData.size(), withFact.size()) << encoding;
+    EXPECT_LT(fromData.size(), withFact.size() + 2 * 1017) << encoding;
+    EXPECT_TRUE(std::equal(withFact.begin(), withFact.end(), fromData.begin())) << encoding;
+    // A fact count beyond the data, or a block and more short of it: the
+    // shorter length is read, and said.
+    for (const int64_t fact : {int64_t{1} << 30, int64_t{3000}}) {
+      Surgery(coded, cut, "fact=" + std::to_string(fact));
+      TWaveIn in(nullptr);
+      in.SetFileName(cut);
+      EXPECT_EQ(ReadAll(in).size(), std::min<size_t>(fact * 2, fromData.size())) << encoding;
+      ASSERT_EQ(in.Channels(), 1);
+      ASSERT_EQ(in.ReadNotes().size(), 1u) << encoding;
+      EXPECT_EQ(in.ReadNotes()[0].Kind, TAuWarning::LengthsDisagree);
+    }
+  }
+}
+
+// The extensible format names A-law and µ-law by its sub-format.
+TEST(WaveIn, ExtensibleALawAndMuLawWereRefused) {
+  TempDir dir;
+  const std::string wav = dir.File("g711.wav");
+  for (const std::string codec : {"pcm_alaw", "pcm_mulaw"}) {
+    MakeAudio(wav, 0.6, 8000, 3, "-c:a " + codec);
+    ASSERT_EQ(ReadBytes(wav)[20], 0xFE) << "ffmpeg writes 3 channels as an extensible format";
+    EXPECT_EQ(Decode(wav), FfmpegDecodeBytes(wav, "s16le")) << codec;
+  }
 }
