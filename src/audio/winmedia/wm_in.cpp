@@ -121,6 +121,23 @@ void TWMIn::CloseSource() {
     DataStream->SetPosition(0);
 }
 
+std::vector<TAuWarningText> TWMIn::ReadNotes() {
+  // Decoders drop a frame or two at a damaged spot or a cut: a tenth of a
+  // second, as a length they estimate may fall short.
+  constexpr double kTolerance = 0.1;
+  uint64_t lost = 0;
+  if (!FReader.Reader || FSampleRate == 0 || FChannels == 0 || FBitsPerSample < 8 ||
+      FReader.Reader->GetDecodeLoss(FReader.StreamNumber, &lost) != S_OK)
+    return {};
+  const double rate = FSampleRate, lostSeconds = static_cast<double>(lost) / rate;
+  if (lostSeconds <= kTolerance) return {};
+  const double frame = FChannels * (FBitsPerSample / 8);
+  const double stated = std::max(static_cast<double>(DataSize) / frame,
+                                 static_cast<double>(DataPosition) / frame + static_cast<double>(lost)) /
+                        rate;
+  return {{TAuWarning::DecodeLoss, warnings::DecodeLoss(lostSeconds, stated)}};
+}
+
 void TWMIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {
   const int64_t size = DataSize, pos = DataPosition;
   if (size > 0 && size - pos < Bytes) Bytes = static_cast<uint32_t>(std::max<int64_t>(size - pos, 0));

@@ -16,6 +16,9 @@ class TWMIn : public TAuTaggedFileIn {
   // Opens the file when it is not open; it stays open afterwards.
   TId3v2Tags& Id3v2Tags();
   std::string Refusal() override { return FRefusal; }
+  // Audio lost to packets that could not be decoded, beyond what decoders
+  // lose as a matter of course.
+  std::vector<TAuWarningText> ReadNotes() override;
 
  protected:
   void ReadData(uint8_t*& Buffer, uint32_t& Bytes) override;

@@ -212,10 +212,14 @@ class TSyncReader : public IWMSyncReader {
     *Samples = static_cast<uint64_t>(FCounted);
     return S_OK;
   }
+  HRESULT GetDecodeLoss(uint16_t StreamNumber, uint64_t* LostSamples) override;
   HRESULT Close() override;
   std::shared_ptr<IWMHeaderInfo> HeaderInfo() override { return FAttributes; }
 
  private:
+  // Counts a packet of the decoded stream that could not be decoded (Packet
+  // null when the decoder did not say which).
+  void NoteFailedPacket(const AVPacket* Packet);
   TAudioOutput* FindOutput(uint16_t StreamNumber) {
     for (auto& o : FOutputs)
       if (o.StreamIndex + 1 == StreamNumber) return &o;
@@ -252,6 +256,9 @@ class TSyncReader : public IWMSyncReader {
   int64_t FDropUntil = 0;  // output samples before this are dropped
   int FCountedIndex = -1;  // the stream FCounted counts
   int64_t FCounted = -1;   // its samples, -1 when not known
+  // Packets of the decoded stream the decoder took, and those it refused:
+  // the samples of the refused whose length is known, and how many are not.
+  int64_t FGoodPackets = 0, FLostSamples = 0, FLostPackets = 0;
 };
 
 HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
@@ -409,12 +416,38 @@ bool TSyncReader::OpenSwr(const TAudioOutput& Output) {
   return true;
 }
 
+void TSyncReader::NoteFailedPacket(const AVPacket* Packet) {
+  const AVStream* st = FInput->Format->streams[FDecoding];
+  const TAudioOutput* out = FindOutput(static_cast<uint16_t>(FDecoding + 1));
+  if (Packet && Packet->duration > 0 && out)
+    FLostSamples += av_rescale_q(Packet->duration, st->time_base, AVRational{1, out->OutRate});
+  else
+    ++FLostPackets;
+}
+
+HRESULT TSyncReader::GetDecodeLoss(uint16_t StreamNumber, uint64_t* LostSamples) {
+  if (!LostSamples) return E_INVALIDARG;
+  if (!FindOutput(StreamNumber) || FDecoding + 1 != StreamNumber) return NS_E_INVALID_REQUEST;
+  // A packet of unknown length counts as much as the packets decoded gave
+  // on average.
+  const int64_t average = FGoodPackets > 0 ? FPosition / FGoodPackets : 0;
+  *LostSamples = static_cast<uint64_t>(FLostSamples + FLostPackets * average);
+  return S_OK;
+}
+
 bool TSyncReader::NextFrame() {
+  // A decoder that fails on and on without taking input is given up on.
+  int failures = 0;
   for (;;) {
     int rc = avcodec_receive_frame(FCodec, FFrame);
     if (rc == 0) return true;
     if (rc == AVERROR_EOF) return false;
-    if (rc != AVERROR(EAGAIN)) return false;
+    if (rc != AVERROR(EAGAIN)) {
+      // A frame the decoder could not make: counted, and decoding goes on.
+      NoteFailedPacket(nullptr);
+      if (++failures > 64) return false;
+      continue;
+    }
     if (FDraining) return false;
     rc = av_read_frame(FInput->Format, FPacket);
     if (rc < 0) {
@@ -427,8 +460,12 @@ bool TSyncReader::NextFrame() {
       continue;
     }
     if (FPacket->stream_index == FDecoding) {
-      // A damaged packet is skipped; decoding goes on.
-      avcodec_send_packet(FCodec, FPacket);
+      // A damaged packet is skipped and counted; decoding goes on.
+      rc = avcodec_send_packet(FCodec, FPacket);
+      if (rc < 0 && rc != AVERROR(EAGAIN))
+        NoteFailedPacket(FPacket);
+      else
+        ++FGoodPackets;
     }
     av_packet_unref(FPacket);
   }
@@ -523,6 +560,7 @@ HRESULT TSyncReader::SetRange(uint64_t Start, int64_t) {
   if (!OpenDecoder(out)) return E_FAIL;
   swr_free(&FSwr);
   FDraining = FEnded = FReadFailed = false;
+  FGoodPackets = FLostSamples = FLostPackets = 0;
   FDropUntil = target;
   // After a seek, the first frame decoded tells where decoding resumed.
   FResync = seeked;
@@ -544,6 +582,7 @@ HRESULT TSyncReader::Close() {
   FPosition = FDropUntil = 0;
   FCountedIndex = -1;
   FCounted = -1;
+  FGoodPackets = FLostSamples = FLostPackets = 0;
   return S_OK;
 }
 

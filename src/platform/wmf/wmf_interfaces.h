@@ -68,6 +68,14 @@ class IWMSyncReader {
     (void)Samples;
     return E_NOTIMPL;
   }
+  // The samples (per channel, at the output's rate) of the stream's packets
+  // read so far that could not be decoded. E_NOTIMPL from a runtime that
+  // does not count them.
+  virtual HRESULT GetDecodeLoss(uint16_t StreamNumber, uint64_t* LostSamples) {
+    (void)StreamNumber;
+    (void)LostSamples;
+    return E_NOTIMPL;
+  }
   virtual HRESULT Close() = 0;
   virtual std::shared_ptr<IWMHeaderInfo> HeaderInfo() = 0;
 };

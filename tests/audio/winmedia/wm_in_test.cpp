@@ -248,3 +248,32 @@ TEST(WMIn, Mp3ChangingBetweenMonoAndStereoKeepsEveryChannel) {
     EXPECT_TRUE(channels == 2 ? bothSides : ours2 == peer2) << channels;
   }
 }
+
+// Packets the decoder refused (as FFmpeg refuses a WMA Voice file's WMA Pro
+// frames) went by unnoticed: the file converted at half its length.
+TEST(WMIn, PacketsThatFailToDecodeWereLostSilently) {
+  TempDir dir;
+  const std::string wav = dir.File("src.wav"), wma = dir.File("src.wma"), damaged = dir.File("damaged.wma");
+  Shell("sox -n -r 44100 -c 2 -b 16 " + Quote(wav) + " synth 10 sine 440 sine 550");
+  Shell("ffmpeg -v error -y -i " + Quote(wav) + " -c:a wmav2 -b:a 64k " + Quote(wma));
+  Shell("python3 " + Quote(TONVALE_ASF_DAMAGE) + " " + Quote(wma) + " " + Quote(damaged) + " 0.3 0.6");
+  for (const std::string& path : {wma, damaged}) {
+    TWMIn in(nullptr);
+    in.SetFileName(path);
+    in.BeginRead();
+    uint8_t* buffer = nullptr;
+    for (uint32_t bytes = 1; bytes > 0;) in.GetData(buffer, bytes = 65536);
+    const auto notes = in.ReadNotes();
+    in.EndRead();
+    if (path == wma) {
+      EXPECT_TRUE(notes.empty());
+      continue;
+    }
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].Kind, TAuWarning::DecodeLoss);
+    // Three of the ten seconds, give or take a packet.
+    const double lost = std::stod(notes[0].Text.substr(notes[0].Text.find('(') + 1));
+    EXPECT_NEAR(lost, 10.0 - double(in.Position()) / 4 / 44100, 0.15) << notes[0].Text;
+    EXPECT_NE(notes[0].Text.find("s of 10.0 s lost)"), std::string::npos) << notes[0].Text;
+  }
+}
