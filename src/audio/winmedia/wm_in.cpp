@@ -49,7 +49,7 @@ void TWMIn::OpenSource() {
     ReleaseStream();
     DataStream = new TAuFileStream(FFileName, fmOpenRead | fmShareDenyWrite);
   }
-  WMAReaderOpen(FReader, DataStream);
+  WMAReaderOpen(FReader, DataStream, FExpectedFormat);
   if (!FReader.Reader) {
     // Not a file the runtime reads: the input stays closed. An MP3 header
     // with no frame to read after it (a header-only file) holds no audio.

@@ -26,16 +26,20 @@ class TWMIn : public TAuTaggedFileIn {
   void OpenSource() override;
   void CloseSource() override;
 
+  // The kind of file the sources are named as ("mp3"); empty: any the
+  // runtime recognises.
+  std::string FExpectedFormat;
+
  private:
   TWMAReader FReader;
   uint32_t DurationCs = 0;
   std::string FRefusal;  // why a source the runtime could not open is not read
 };
 
-// The same reader, used for MP3 sources.
+// The same reader, used for MP3 sources: they are read as MPEG audio.
 class TMP3In : public TWMIn {
  public:
-  using TWMIn::TWMIn;
+  explicit TMP3In(TAuComponent* Owner) : TWMIn(Owner) { FExpectedFormat = "mp3"; }
 };
 
 }  // namespace tonvale

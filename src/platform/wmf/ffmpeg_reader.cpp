@@ -35,6 +35,21 @@ TWaveFormatEx Pcm16(int Channels, int Rate) {
   return w;
 }
 
+// The demuxer for a source named as Expected ("mp3"; empty: whatever the
+// probe finds): the probe's answer where it is Expected, or one of the other
+// kinds the program reads and its probe found that kind's own header (a WMA
+// or WAV file under the wrong name); else Expected's demuxer. Junk before
+// an MP3 stream can look like another format's frames.
+const AVInputFormat* ChooseFormat(AVIOContext* Io, const std::string& Expected) {
+  if (Expected.empty()) return nullptr;
+  const AVInputFormat* probed = nullptr;
+  const int score = av_probe_input_buffer2(Io, &probed, nullptr, nullptr, 0, 0);
+  const std::string name = score >= 0 && probed ? probed->name : "";
+  if (name == Expected) return probed;
+  if ((name == "asf" || name == "asf_o" || name == "wav") && score >= AVPROBE_SCORE_MAX / 2) return probed;
+  return av_find_input_format(Expected.c_str());
+}
+
 // A demuxer over an IStream whose data begins at Base (the reader's start),
 // its leading tags replaced by Tags.
 struct TInput {
@@ -43,7 +58,8 @@ struct TInput {
 
   ~TInput() { avformat_close_input(&Format); }
 
-  bool Open(const std::shared_ptr<IStream>& Stream, uint64_t Base, const TLeadingTags& Tags) {
+  bool Open(const std::shared_ptr<IStream>& Stream, uint64_t Base, const TLeadingTags& Tags,
+            const std::string& Expected) {
     if (Stream->Seek(static_cast<int64_t>(Base), STREAM_SEEK_SET, nullptr) != S_OK) return false;
     Io = std::make_unique<TAvioStream>(Stream, std::vector<uint8_t>(), Tags.End);
     if (!Io->Ok()) return false;
@@ -51,7 +67,7 @@ struct TInput {
     if (!Format) return false;
     Format->pb = Io->Context();
     Format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (avformat_open_input(&Format, nullptr, nullptr, nullptr) < 0) {
+    if (avformat_open_input(&Format, nullptr, ChooseFormat(Io->Context(), Expected), nullptr) < 0) {
       Format = nullptr;  // freed by FFmpeg on failure
       return false;
     }
@@ -180,6 +196,11 @@ class TSyncReader : public IWMSyncReader {
   ~TSyncReader() override { Close(); }
 
   HRESULT OpenStream(const std::shared_ptr<IStream>& Stream) override;
+  HRESULT SetExpectedFormat(const std::string& Name) override {
+    if (!av_find_input_format(Name.c_str())) return E_INVALIDARG;
+    FExpected = Name;
+    return S_OK;
+  }
   HRESULT GetOutputCount(uint32_t* Outputs) override {
     if (!Outputs) return E_INVALIDARG;
     if (!FInput) return NS_E_INVALID_REQUEST;
@@ -240,8 +261,9 @@ class TSyncReader : public IWMSyncReader {
 
   std::shared_ptr<IStream> FStream;
   std::unique_ptr<TInput> FInput;
-  uint64_t FBase = 0;  // the stream position the source begins at
-  TLeadingTags FTags;  // its leading ID3v2 tags, which FFmpeg does not see
+  uint64_t FBase = 0;     // the stream position the source begins at
+  TLeadingTags FTags;     // its leading ID3v2 tags, which FFmpeg does not see
+  std::string FExpected;  // the kind of file the source is named as
   std::vector<TAudioOutput> FOutputs;
   std::shared_ptr<TAttributes> FAttributes = std::make_shared<TAttributes>();
   AVCodecContext* FCodec = nullptr;
@@ -270,7 +292,7 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
   FStream->Seek(0, STREAM_SEEK_CUR, &FBase);
   FTags = ReadLeadingTags(*FStream, FBase);
   auto input = std::make_unique<TInput>();
-  if (!input->Open(FStream, FBase, FTags)) {
+  if (!input->Open(FStream, FBase, FTags, FExpected)) {
     FStream.reset();
     return NS_E_FILE_OPEN_FAILED;
   }
@@ -293,7 +315,7 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
     // that the shortfall shows.
     TInput counter;
     const auto& last = FOutputs.back();
-    if (counter.Open(FStream, FBase, FTags)) {
+    if (counter.Open(FStream, FBase, FTags, FExpected)) {
       int64_t samples = CountSamples(counter.Format, last.StreamIndex);
       const int64_t stated = StatedSamples(counter.Format, last.StreamIndex, *FStream, FBase, last.OutRate);
       if (samples >= 0 && stated > samples + last.OutRate / 10) samples = stated;
@@ -305,7 +327,7 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
     }
     // Back to the start for decoding.
     FInput = std::make_unique<TInput>();
-    if (!FInput->Open(FStream, FBase, FTags)) {
+    if (!FInput->Open(FStream, FBase, FTags, FExpected)) {
       Close();
       return NS_E_FILE_OPEN_FAILED;
     }
@@ -542,7 +564,7 @@ HRESULT TSyncReader::SetRange(uint64_t Start, int64_t) {
   // Start over from the beginning and decode up to the time: the landing
   // point of a container seek is not exact, and sample counting must be.
   FInput = std::make_unique<TInput>();
-  if (!FInput->Open(FStream, FBase, FTags)) {
+  if (!FInput->Open(FStream, FBase, FTags, FExpected)) {
     FInput.reset();
     return E_FAIL;
   }

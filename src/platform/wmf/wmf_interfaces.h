@@ -50,6 +50,13 @@ class IWMSyncReader {
  public:
   virtual ~IWMSyncReader() = default;
   virtual HRESULT OpenStream(const std::shared_ptr<IStream>& Stream) = 0;
+  // The kind of file the source is named as ("mp3"), set before OpenStream:
+  // the content is read as that kind unless it plainly is another kind the
+  // program reads. E_NOTIMPL from a runtime that recognises content only.
+  virtual HRESULT SetExpectedFormat(const std::string& Name) {
+    (void)Name;
+    return E_NOTIMPL;
+  }
   virtual HRESULT GetOutputCount(uint32_t* Outputs) = 0;
   virtual HRESULT GetOutputProps(uint32_t Output, std::shared_ptr<IWMOutputMediaProps>* Props) = 0;
   virtual HRESULT SetOutputProps(uint32_t Output, IWMOutputMediaProps* Props) = 0;

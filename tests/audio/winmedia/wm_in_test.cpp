@@ -277,3 +277,27 @@ TEST(WMIn, PacketsThatFailToDecodeWereLostSilently) {
     EXPECT_NE(notes[0].Text.find("s of 10.0 s lost)"), std::string::npos) << notes[0].Text;
   }
 }
+
+// Junk before an MP3 stream that looks like AMR frames was taken for AMR:
+// minutes of noise at 8000 Hz. An MP3 source is read as MPEG audio unless it
+// plainly is another kind the program reads.
+TEST(WMIn, Mp3BehindJunkWasProbedAsAmr) {
+  TempDir dir;
+  const std::string mp3 = dir.File("clean.mp3"), junk = dir.File("junk.mp3"), wma = dir.File("named.mp3");
+  MakeAudio(mp3, 2, 44100, 2, "-c:a libmp3lame -b:a 128k");
+  std::vector<uint8_t> bytes;
+  for (int i = 0; i < 3000; ++i) bytes.push_back(0x3C), bytes.resize(bytes.size() + 31, 0);
+  const std::vector<uint8_t> clean = ReadBytes(mp3);
+  bytes.insert(bytes.end(), clean.begin(), clean.end());
+  WriteBytes(junk, bytes);
+  TMP3In in(nullptr);
+  const Decoded ours = DecodeWith(in, junk);
+  EXPECT_EQ(ours.Rate, 44100);
+  EXPECT_EQ(ours.Channels, 2);
+  const auto expected = FfmpegDecode(mp3);
+  EXPECT_NEAR(double(ours.Samples.size()), double(expected.size()), 2 * 1152 * 2);
+  // A WMA file under an MP3 name is still read as what it is.
+  MakeAudio(wma, 1, 22050, 1, "-c:a wmav2 -f asf");
+  TMP3In named(nullptr);
+  EXPECT_NEAR(double(DecodeWith(named, wma).Samples.size()), 22050, 2048);
+}
