@@ -14,6 +14,7 @@ enum class TAuWarning { SourceEndedEarly, SamplesClipped, LengthsDisagree, Decod
 struct TAuWarningText {
   TAuWarning Kind;
   std::string Text;
+  bool operator==(const TAuWarningText&) const = default;
 };
 
 }  // namespace tonvale

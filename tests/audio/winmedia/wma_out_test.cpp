@@ -183,10 +183,9 @@ TEST(WMAOut, OddSourceRateWroteOnlyTheFirstChunk) {
   for (int rate : {7000, 7872, 8000, 11024, 11025, 12345, 16000, 22050, 32000, 44100, 47999, 48000}) {
     for (int channels : {1, 2}) {
       const std::string wav = dir.File("src.wav"), wma = dir.File("out.wma");
-      Shell("sox -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " -b 16 " + Quote(wav) +
-            " synth 1.5 sine 440 vol 0.5");
-      const std::string error = Encode(wav, wma, [&](TWMAOut& o) { o.CodecIndex = 0, o.FormatIndex = 29; });
-      ASSERT_EQ(error, "") << rate;
+      Shell("sox -n -b 16 -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " " + Quote(wav) +
+            " synth 1.5 sine 440");
+      ASSERT_EQ(Encode(wav, wma, [&](TWMAOut& o) { o.CodecIndex = 0, o.FormatIndex = 29; }), "") << rate;
       EXPECT_NEAR(double(FfmpegDecode(wma, "").size()) / 2 / 44100, 1.5, 0.05) << rate << " Hz, " << channels;
     }
   }
