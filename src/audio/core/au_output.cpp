@@ -151,7 +151,7 @@ void TAuOutput::NoteShortInput() {
     AddWarning(note.Kind, note.Text);
     decodeLoss = decodeLoss || note.Kind == TAuWarning::DecodeLoss;
   }
-  // Audio lost in decoding is the shortfall, said once.
+  // An input that counts what it could not decode tells its shortfall itself.
   if (decodeLoss) return;
   const int64_t frame = int64_t{in->Channels()} * in->BitsPerSample() / 8;
   if (frame > 0) size -= size % frame;  // a partial last frame is not audio

@@ -83,8 +83,10 @@ class Scanner {
   // ends there, with the reason.
   bool Fits(const uint8_t* Id, uint32_t Size) {
     if (!FSeekable || static_cast<int64_t>(Size) <= Left()) return true;
-    Reason = "its \"" + std::string(reinterpret_cast<const char*>(Id), 4) + "\" chunk states " + std::to_string(Size) +
-             " bytes, more than the file holds";
+    std::string name(reinterpret_cast<const char*>(Id), 4);
+    for (char& c : name)
+      if (c < ' ' || c > '~') c = '?';
+    Reason = "its \"" + name + "\" chunk states " + std::to_string(Size) + " bytes, more than the file holds";
     return false;
   }
   // The file ended before the chunk Wanted.

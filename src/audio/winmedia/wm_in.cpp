@@ -129,13 +129,17 @@ std::vector<TAuWarningText> TWMIn::ReadNotes() {
   if (!FReader.Reader || FSampleRate == 0 || FChannels == 0 || FBitsPerSample < 8 ||
       FReader.Reader->GetDecodeLoss(FReader.StreamNumber, &lost) != S_OK)
     return {};
-  const double rate = FSampleRate, lostSeconds = static_cast<double>(lost) / rate;
+  const double rate = FSampleRate, frame = FChannels * (FBitsPerSample / 8);
+  const double lostSeconds = static_cast<double>(lost) / rate;
   if (lostSeconds <= kTolerance) return {};
-  const double frame = FChannels * (FBitsPerSample / 8);
-  const double stated = std::max(static_cast<double>(DataSize) / frame,
-                                 static_cast<double>(DataPosition) / frame + static_cast<double>(lost)) /
-                        rate;
-  return {{TAuWarning::DecodeLoss, warnings::DecodeLoss(lostSeconds, stated)}};
+  const double stated = static_cast<double>(DataSize) / frame / rate;
+  const double read = static_cast<double>(DataPosition) / frame / rate;
+  std::vector<TAuWarningText> notes{
+      {TAuWarning::DecodeLoss, warnings::DecodeLoss(lostSeconds, std::max(stated, read + lostSeconds))}};
+  // What is missing beyond that: the source ended early too (a cut file).
+  if (const double missing = stated - read - lostSeconds; missing > kTolerance)
+    notes.push_back({TAuWarning::SourceEndedEarly, warnings::SourceEndedEarly(missing, stated)});
+  return notes;
 }
 
 void TWMIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {

@@ -38,8 +38,9 @@ TWaveFormatEx Pcm16(int Channels, int Rate) {
 // The demuxer for a source named as Expected ("mp3"; empty: whatever the
 // probe finds): the probe's answer where it is Expected, or one of the other
 // kinds the program reads and its probe found that kind's own header (a WMA
-// or WAV file under the wrong name); else Expected's demuxer. Junk before
-// an MP3 stream can look like another format's frames.
+// or WAV file under the wrong name); Expected's demuxer where the probe took
+// the source for another kind (junk before an MP3 stream can look like AMR
+// frames); none where it found nothing, so that the source is refused.
 const AVInputFormat* ChooseFormat(AVIOContext* Io, const std::string& Expected) {
   if (Expected.empty()) return nullptr;
   const AVInputFormat* probed = nullptr;
@@ -47,7 +48,7 @@ const AVInputFormat* ChooseFormat(AVIOContext* Io, const std::string& Expected) 
   const std::string name = score >= 0 && probed ? probed->name : "";
   if (name == Expected) return probed;
   if ((name == "asf" || name == "asf_o" || name == "wav") && score >= AVPROBE_SCORE_MAX / 2) return probed;
-  return av_find_input_format(Expected.c_str());
+  return name.empty() ? nullptr : av_find_input_format(Expected.c_str());
 }
 
 // A demuxer over an IStream whose data begins at Base (the reader's start),
