@@ -67,6 +67,12 @@ class Scanner {
   // fact chunk on the way is taken.
   bool FindChunk(uint8_t* Id, const char* Wanted) {
     while (!MatchId(Id, Wanted)) {
+      // No writer puts that many chunks before its data: a file of empty
+      // chunks would be walked 8 bytes at a time.
+      if (++FChunks > kMostChunks) {
+        Reason = "more than " + std::to_string(kMostChunks) + " chunks come before its \"" + Wanted + "\" chunk";
+        return false;
+      }
       uint32_t size;
       if (!Read32(size)) return Ends(Wanted);
       if (!Fits(Id, size)) return false;
@@ -122,6 +128,8 @@ class Scanner {
   int64_t FSize, FStart;
   bool FSeekable;
   int64_t FConsumed = 0;
+  static constexpr int kMostChunks = 10000;
+  int FChunks = 0;
 };
 
 constexpr uint16_t kFloatTag = WAVE_FORMAT_IEEE_FLOAT;

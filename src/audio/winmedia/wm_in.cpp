@@ -129,7 +129,8 @@ std::vector<TAuWarningText> TWMIn::ReadNotes() {
   if (!FReader.Reader || FSampleRate == 0 || FChannels == 0 || FBitsPerSample < 8 ||
       FReader.Reader->GetDecodeLoss(FReader.StreamNumber, &lost) != S_OK)
     return {};
-  const double rate = FSampleRate, frame = FChannels * (FBitsPerSample / 8);
+  const uint32_t frameBytes = FChannels * (FBitsPerSample / 8);
+  const double rate = FSampleRate, frame = frameBytes;
   const double lostSeconds = static_cast<double>(lost) / rate;
   if (lostSeconds <= kTolerance) return {};
   const double stated = static_cast<double>(DataSize) / frame / rate;

@@ -187,6 +187,11 @@ TEST(WaveIn, UnrecognisedFilesReadAsEmpty) {
                {"ima block too large", withFmt(imaHuge, true)},
                {"no RIFF", Bytes(5000, 'R')},
                {"empty", Bytes()},
+               {"10001 chunks before fmt",
+                [&] {
+                  Bytes f = withFmt(PcmFmt(2, 44100, 16));
+                  return f.insert(f.begin() + 12, 10001 * 8, 0), f;
+                }()},
                {"no data chunk", [] {
                   Bytes c;
                   Chunk(c, "fmt ", PcmFmt(2, 44100, 16));
