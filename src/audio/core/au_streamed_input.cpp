@@ -21,8 +21,7 @@ void TAuStreamedInput::AttachStream(TStream* Stream) {
 void TAuStreamedInput::GetData(uint8_t*& Buffer, uint32_t& Bytes) {
   std::lock_guard lock(DataLock);
   const uint32_t requested = Bytes;
-  // Less than a frame cannot be handed out; that is no end of the source.
-  if (Exhausted || (FrameSize > 0 && requested < FrameSize)) {
+  if (Exhausted) {
     Buffer = nullptr;
     Bytes = 0;
     return;

@@ -63,7 +63,7 @@ void TWMAOut::Prepare() {
     if (!FWriter.Configured) throw std::runtime_error("Failed to init codec");
     // 80 ms of audio in whole frames: a partial frame at the end of a
     // chunk would never be read.
-    const uint32_t frame = channels * bits / 8;
+    const uint32_t frame = std::max(channels * bits / 8, 1u);
     Buffer.assign(std::max(frame, channels * bits * rate / 100 / frame * frame), 0);
     TId3v2Tags& tags = Id3v2Tags();
     // Where WMA players and tag readers look: the comment is the

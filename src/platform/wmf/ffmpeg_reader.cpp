@@ -459,7 +459,7 @@ HRESULT TSyncReader::GetDecodeLoss(uint16_t StreamNumber, uint64_t* LostSamples)
 }
 
 bool TSyncReader::NextFrame() {
-  // A decoder that fails on and on without taking input is given up on.
+  // A decoder that fails on and on without being given input is given up on.
   int failures = 0;
   for (;;) {
     int rc = avcodec_receive_frame(FCodec, FFrame);
@@ -489,6 +489,7 @@ bool TSyncReader::NextFrame() {
         NoteFailedPacket(FPacket);
       else
         ++FGoodPackets;
+      failures = 0;
     }
     av_packet_unref(FPacket);
   }
