@@ -21,7 +21,9 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   app.footer(
       "The mode of each file comes from its extension and --to: WAV to MP3 or WMA, MP3 to WAV or WMA,\n"
       "WMA to WAV or MP3. WAV sources: PCM of 8 to 32 bits, 32- and 64-bit float, extensible formats of\n"
-      "1 to 8 channels (down-mixed), RF64 and BW64, IMA and Microsoft ADPCM, MPEG Layer-3 data.\n"
+      "1 to 8 channels (down-mixed), RF64 and BW64, A-law and mu-law (plain or extensible), GSM 6.10,\n"
+      "IMA and Microsoft ADPCM (with or without a fact chunk), MPEG Layer-3 data; chunks before the data\n"
+      "are walked wherever they lie.\n"
       "Settings come from the window's options.ini; options override them for this run.\n"
       "Exit status: 0 all converted or skipped, 1 some failed, 2 usage error or missing output folder,\n"
       "129, 130 or 143 when stopped by SIGHUP, SIGINT or SIGTERM, 141 when standard output closed.");
@@ -63,8 +65,8 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   app.add_flag("-r,--recursive", O.Recursive,
                "Folders given as sources contribute every file under them; with -o the tree is kept");
   app.add_flag("--strict", O.Strict,
-               "Only clean outputs: a warning (a source that ends early, a tag value no tag keeps whole) fails its "
-               "file, and a failed file leaves no partial output");
+               "Only clean outputs: a warning (a source that ends early or could not be decoded whole, a tag value "
+               "no tag keeps whole) fails its file, and a failed file leaves no partial output");
   app.add_flag("--json", O.Json, "Standard output carries one JSON object describing the run");
   app.add_flag("--dry-run", O.DryRun, "Show what would be done and write nothing");
   app.add_flag("--version", O.Version, "Print the version and build, then exit");

@@ -177,8 +177,10 @@ void TBatchDriver::FinishPrevious() {
   }
   TFileResult result{f.Source, f.Output, TFileOutcome::Converted};
   for (const TAuWarningText& w : out->Warnings())
-    result.Warnings.push_back(
-        {w.Kind == TAuWarning::SamplesClipped ? TWarningKind::SamplesClipped : TWarningKind::SourceEndedEarly, w.Text});
+    result.Warnings.push_back({w.Kind == TAuWarning::SamplesClipped     ? TWarningKind::SamplesClipped
+                               : w.Kind == TAuWarning::SourceEndedEarly ? TWarningKind::SourceEndedEarly
+                                                                        : TWarningKind::Other,
+                               w.Text});
   // A loss that the ID3v2 tag keeps whole is one of the ID3v1 tag only.
   const bool id3v1Only = out == &MP3Out1 && !MP3Out1.LeadingTag.empty() && !report.LostEverywhere;
   if (!report.Text.empty())

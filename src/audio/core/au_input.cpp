@@ -1,5 +1,6 @@
 #include "audio/core/au_input.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -54,6 +55,10 @@ uint32_t ReadInto(TAuInput* Input, uint8_t* Dest, uint32_t Count) {
 uint32_t ReadFull(TAuInput* Input, uint8_t* Dest, uint32_t Count, bool& Ended) {
   uint32_t done = 0;
   Ended = false;
+  // A request for part of a frame would be answered with nothing, which
+  // reads as the end of the source.
+  const auto frame = static_cast<uint32_t>(std::max(Input->Channels() * Input->BitsPerSample() / 8, 1));
+  Count -= Count % frame;
   while (done < Count) {
     uint32_t n = ReadInto(Input, Dest + done, Count - done);
     if (n == 0) {

@@ -6,8 +6,10 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "audio/core/au_component.h"
+#include "audio/core/au_warnings.h"
 
 namespace tonvale {
 
@@ -28,6 +30,10 @@ class TAuInput : public TAuComponent {
   // The size is what the source states to the byte (a WAV's data chunk), not
   // a length a decoder estimates: any frame short of it is missing.
   virtual bool ExactSize() { return false; }
+  // What the read found beside its audio that the run reports (a length the
+  // header states twice and differently, audio that could not be decoded);
+  // asked when the read has delivered its last data, before it ends.
+  virtual std::vector<TAuWarningText> ReadNotes() { return {}; }
 
   // A failure to begin is swallowed: the read then delivers no data.
   void BeginRead();
@@ -45,6 +51,9 @@ class TAuInput : public TAuComponent {
   int64_t Position() const { return DataPosition.load(); }
   int64_t Size() const { return DataSize.load(); }
   bool IsReading() const { return Reading.load(); }
+  // The source said it has nothing more (or the read never began): the
+  // difference between a source that ended and a reader that stopped asking.
+  bool Ended() const { return Exhausted.load(); }
 
  protected:
   virtual void DoBeginRead() = 0;
@@ -72,7 +81,8 @@ void CheckSourceRate(int Rate);
 
 // Asks Input for up to Count bytes and copies what it gives to Dest.
 uint32_t ReadInto(TAuInput* Input, uint8_t* Dest, uint32_t Count);
-// Fills Dest with Count bytes unless the input ends first (Ended is then set).
+// Fills Dest with Count bytes, rounded down to whole frames of the input,
+// unless the input ends first (Ended is then set).
 uint32_t ReadFull(TAuInput* Input, uint8_t* Dest, uint32_t Count, bool& Ended);
 
 }  // namespace tonvale

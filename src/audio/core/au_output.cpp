@@ -144,12 +144,26 @@ void TAuOutput::NoteShortInput() {
     const auto* file = dynamic_cast<const TAuFileIn*>(in);
     throw EAuException("no audio in " + (file && !file->FileName().empty() ? file->FileName() : "the source"));
   }
+  // What the source itself told: with strict outputs, a failure.
+  bool decodeLoss = false;
+  for (const TAuWarningText& note : in->ReadNotes()) {
+    if (ShortInputFails) throw EAuException(note.Text);
+    AddWarning(note.Kind, note.Text);
+    decodeLoss = decodeLoss || note.Kind == TAuWarning::DecodeLoss;
+  }
+  // An input that counts what it could not decode tells its shortfall itself.
+  if (decodeLoss) return;
   const int64_t frame = int64_t{in->Channels()} * in->BitsPerSample() / 8;
   if (frame > 0) size -= size % frame;  // a partial last frame is not audio
   if (size <= 0 || delivered >= size) return;
   const double perSecond = static_cast<double>(in->SampleRate()) * static_cast<double>(frame);
   if (perSecond <= 0) return;
   const double missing = static_cast<double>(size - delivered) / perSecond;
+  // A source that still had audio when the output stopped asking did not end
+  // early: the output lost the rest, and the run has failed.
+  if (!in->Ended())
+    throw EAuException(warnings::OutputStoppedEarly(static_cast<double>(delivered) / perSecond,
+                                                    static_cast<double>(size) / perSecond));
   // Decoders may end a few milliseconds before a length they estimate; a
   // length stated to the byte is exact.
   if (missing < 0.1 && !in->ExactSize()) return;

@@ -12,4 +12,27 @@ std::string SourceEndedEarly(double MissingSeconds, double StatedSeconds) {
   return text;
 }
 
+std::string LengthsDisagree(double FactSeconds, double DataSeconds) {
+  char text[160];
+  std::snprintf(
+      text, sizeof text,
+      "the header's lengths disagree: its fact chunk states %.*f s, its data holds %.*f s; the shorter was read",
+      FactSeconds < 0.1 ? 3 : 1, FactSeconds, DataSeconds < 0.1 ? 3 : 1, DataSeconds);
+  return text;
+}
+
+std::string DecodeLoss(double LostSeconds, double StatedSeconds) {
+  char text[160];
+  std::snprintf(text, sizeof text, "the source could not be decoded whole (%.1f s of %.1f s lost)", LostSeconds,
+                StatedSeconds);
+  return text;
+}
+
+std::string OutputStoppedEarly(double TakenSeconds, double StatedSeconds) {
+  char text[160];
+  std::snprintf(text, sizeof text, "the output took only %.*f s of the %.1f s of audio the source holds",
+                TakenSeconds < 0.1 ? 3 : 1, TakenSeconds, StatedSeconds);
+  return text;
+}
+
 }  // namespace tonvale::warnings

@@ -32,9 +32,9 @@ class Scanner {
     FSeekable = FSize >= 0 && FStart >= 0;
   }
 
-  // Reads exactly Count bytes within the header limit; false otherwise.
+  // Reads exactly Count bytes (within the header limit while Limited).
   bool Read(void* Buffer, int64_t Count) {
-    if (FConsumed + Count > kWavHeaderLimit) return false;
+    if (Limited && FConsumed + Count > kWavHeaderLimit) return false;
     if (FStream.Read(Buffer, Count) != Count) return false;
     FConsumed += Count;
     return true;
@@ -46,6 +46,14 @@ class Scanner {
     return true;
   }
   bool BigEndian = false;  // a RIFX file: every number is big-endian
+  // Junk before the RIFF header is searched within the header limit only;
+  // the chunks after it are walked wherever they lie in the file.
+  bool Limited = true;
+  // Why the walk ended without its chunk, when the file says why.
+  std::string Reason;
+  // The fact chunk met on the way (its count and where its body starts).
+  uint32_t FactCount = 0;
+  int64_t FactOffset = -1;
   // Slides over the input one byte at a time until the last four bytes read
   // match Id.
   bool Search(uint8_t* Window, const char* Id) {
@@ -55,18 +63,58 @@ class Scanner {
     }
     return true;
   }
-  // Skips chunks until one whose id matches; Id holds the current id.
+  // Skips chunks until one whose id matches; Id holds the current id. A
+  // fact chunk on the way is taken.
   bool FindChunk(uint8_t* Id, const char* Wanted) {
     while (!MatchId(Id, Wanted)) {
+      // No writer puts that many chunks before its data: a file of empty
+      // chunks would be walked 8 bytes at a time.
+      if (++FChunks > kMostChunks) {
+        Reason = "more than " + std::to_string(kMostChunks) + " chunks come before its \"" + Wanted + "\" chunk";
+        return false;
+      }
       uint32_t size;
-      if (!Read32(size) || !SkipChunk(size) || !Read(Id, 4) || AtEnd()) return false;
+      if (!Read32(size)) return Ends(Wanted);
+      if (!Fits(Id, size)) return false;
+      if (MatchId(Id, "fact") && size >= 4 && FactOffset < 0) {
+        FactOffset = Offset();
+        if (!Read32(FactCount)) return Ends(Wanted);
+        size -= 4;
+      }
+      if (!SkipChunk(size) || !Read(Id, 4) || AtEnd()) return Ends(Wanted);
     }
     return true;
   }
+  // A chunk body of Size bytes lies within the file; otherwise the walk
+  // ends there, with the reason.
+  bool Fits(const uint8_t* Id, uint32_t Size) {
+    if (!FSeekable || static_cast<int64_t>(Size) <= Left()) return true;
+    std::string name(reinterpret_cast<const char*>(Id), 4);
+    for (char& c : name)
+      if (c < ' ' || c > '~') c = '?';
+    Reason = "its \"" + name + "\" chunk states " + std::to_string(Size) + " bytes, more than the file holds";
+    return false;
+  }
+  // The file ended before the chunk Wanted.
+  bool Ends(const char* Wanted) {
+    if (Reason.empty()) Reason = "the file ends before its \"" + std::string(Wanted) + "\" chunk";
+    return false;
+  }
   bool Skip(uint32_t Count) {
-    if (FConsumed + Count > kWavHeaderLimit) return false;
-    std::vector<uint8_t> body(Count);
-    return Read(body.data(), Count);
+    if (Limited && FConsumed + Count > kWavHeaderLimit) return false;
+    if (FSeekable) {
+      const int64_t to = FStream.Position() + Count;
+      if (to > FSize || FStream.Seek(to, TSeekOrigin::soBeginning) != to) return false;
+      FConsumed += Count;
+      return true;
+    }
+    std::vector<uint8_t> body(std::min<uint32_t>(Count, 1 << 16));
+    for (uint32_t left = Count; left > 0;) {
+      const uint32_t n = std::min<uint32_t>(left, static_cast<uint32_t>(body.size()));
+      if (!Read(body.data(), n)) return false;
+      left -= n;
+    }
+    return true;
   }
   // A chunk body and, for an odd size, its pad byte.
   bool SkipChunk(uint32_t Count) { return Skip(Count) && (Count % 2 == 0 || Skip(1)); }
@@ -80,6 +128,8 @@ class Scanner {
   int64_t FSize, FStart;
   bool FSeekable;
   int64_t FConsumed = 0;
+  static constexpr int kMostChunks = 10000;
+  int FChunks = 0;
 };
 
 constexpr uint16_t kFloatTag = WAVE_FORMAT_IEEE_FLOAT;
@@ -141,101 +191,136 @@ bool TakePcmWidth(TWavHeader& H, bool Float, bool Extensible) {
   return !(Float || Extensible) || (width % 8 == 0 && H.Channels >= 1 && H.BlockAlign == H.Channels * width / 8);
 }
 
+// The RIFF header (or "RF64"/"BW64" with its ds64 chunk, or big-endian
+// "RIFX") up to the first chunk id, which Id then holds; false when the
+// file is none of these. WideDataSize: the ds64 chunk's data size.
+bool ScanRiff(Scanner& S, TWavHeader& H, bool AppendScan, uint8_t* Id, bool& Wide, uint64_t& WideDataSize) {
+  uint32_t size;
+  if (!S.Read(Id, 4)) return false;
+  while (!MatchId(Id, "RIFF") &&
+         (AppendScan || (!MatchId(Id, "RF64") && !MatchId(Id, "BW64") && !MatchId(Id, "RIFX")))) {
+    std::memmove(Id, Id + 1, 3);
+    if (!S.Read(Id + 3, 1) || S.AtEnd()) return false;
+  }
+  S.BigEndian = H.BigEndian = MatchId(Id, "RIFX");
+  Wide = !MatchId(Id, "RIFF") && !H.BigEndian;
+  if (!S.Read32(size) || S.AtEnd()) return false;
+  if (!S.Read(Id, 4) || !S.Search(Id, "WAVE") || !S.Read(Id, 4) || S.AtEnd()) return false;
+  S.Limited = false;
+  if (!Wide) return true;
+  // ds64: RIFF size, data size, sample count (64 bits each), then a table.
+  if (!S.FindChunk(Id, "ds64") || !S.Read32(size) || size < 24) return false;
+  uint32_t lo, hi, skip;
+  if (!S.Read32(lo) || !S.Read32(hi) || !S.Read32(lo) || !S.Read32(hi)) return false;
+  WideDataSize = (uint64_t{hi} << 32) | lo;
+  return S.Read32(skip) && S.Read32(skip) && S.SkipChunk(size - 24) && S.Read(Id, 4) && !S.AtEnd();
+}
+
+// A fmt body larger than this is no format.
+constexpr uint32_t kLargestFmt = 1 << 16;
+
+// Reads the fmt chunk's body (at least 40 bytes, zero-filled), the numbers
+// of a RIFX file made little-endian; false when it cannot be read.
+bool ReadFmt(Scanner& S, TWavHeader& H, uint8_t* Id, std::vector<uint8_t>& Fmt, uint32_t& Size) {
+  if (!S.FindChunk(Id, "fmt ") || !S.Read32(Size) || !S.Fits(Id, Size)) return false;
+  if (Size > kLargestFmt) {
+    H.Refusal = "its \"fmt \" chunk of " + std::to_string(Size) + " bytes is not a WAV format";
+    return false;
+  }
+  Fmt.assign(std::max<uint32_t>(Size, 40), 0);
+  if (!S.Read(Fmt.data(), Size) || (Size % 2 == 1 && !S.Skip(1))) return false;
+  if (!H.BigEndian) return true;
+  // The fields read below, as a little-endian header holds them. Only plain
+  // PCM and float are read from a RIFX file.
+  for (int at : {0, 2, 12, 14}) std::swap(Fmt[at], Fmt[at + 1]);
+  for (int at : {4, 8}) std::reverse(Fmt.begin() + at, Fmt.begin() + at + 4);
+  if (Le16(&Fmt[0]) != 1 && Le16(&Fmt[0]) != kFloatTag) {
+    H.Refusal = "big-endian " + UnreadFormat(Le16(&Fmt[0]));
+    return false;
+  }
+  return true;
+}
+
+// Takes the format of a fmt body of Size bytes into H; returns the kind,
+// wtUnsupported (with the reason, where there is one) when it is not read.
+TWavType TakeFormat(TWavHeader& H, const std::vector<uint8_t>& Fmt, uint32_t Size, bool AppendScan) {
+  uint16_t tag = Le16(&Fmt[0]);
+  TWavType kind = KindOfTag(tag, AppendScan);
+  H.FormatTag = tag;
+  if (kind == wtUnsupported) {
+    H.Refusal = UnreadFormat(tag);
+    return kind;
+  }
+  H.Channels = Le16(&Fmt[2]);
+  H.SampleRate = Le32(&Fmt[4]);
+  H.BlockAlign = Le16(&Fmt[12]);
+  H.BitsPerSample = Le16(&Fmt[14]);
+  if (tag == kExtensibleTag) {
+    // cbSize 22: valid bits, the speaker mask, the sub-format GUID.
+    if (Size < 40 || Le16(&Fmt[16]) < 22 || std::memcmp(&Fmt[26], kSubformatGuidTail, sizeof kSubformatGuidTail) != 0)
+      return wtUnsupported;
+    tag = Le16(&Fmt[24]);
+    H.ChannelMask = Le32(&Fmt[20]);
+    // PCM, float, and G.711 through the same tables as its plain tags.
+    kind = tag == 1 || tag == kFloatTag ? wtPCM : tag == 6 || tag == 7 ? KindOfTag(tag, AppendScan) : wtUnsupported;
+    if (kind == wtUnsupported) {
+      H.Refusal = UnreadFormat(tag);
+      return kind;
+    }
+    if (Le16(&Fmt[18]) > H.BitsPerSample) return wtUnsupported;
+  }
+  if (kind == wtPCM && !TakePcmWidth(H, tag == kFloatTag, Le16(&Fmt[0]) == kExtensibleTag)) return wtUnsupported;
+  if (kind == wtDVIADPCM || kind == wtMSADPCM) H.SamplesPerBlock = Le16(&Fmt[18]);
+  if (kind == wtMSADPCM) {
+    H.CoefCount = Le16(&Fmt[20]);
+    // More pairs than there is room for, or than the chunk holds: not recognised.
+    if (H.CoefCount > H.Coefs.size() || 22 + 4u * H.CoefCount > Size) return wtUnsupported;
+    for (int i = 0; i < H.CoefCount; ++i)
+      H.Coefs[i] = {static_cast<int16_t>(Le16(&Fmt[22 + 4 * i])), static_cast<int16_t>(Le16(&Fmt[24 + 4 * i]))};
+  }
+  return kind;
+}
+
+TWavHeader ScanChunks(Scanner& S, bool AppendScan) {
+  TWavHeader h;
+  uint8_t id[4];
+  bool wide = false;
+  uint64_t wideDataSize = 0;
+  if (!ScanRiff(S, h, AppendScan, id, wide, wideDataSize)) return h;
+  std::vector<uint8_t> fmt;
+  uint32_t size = 0;
+  if (!ReadFmt(S, h, id, fmt, size)) return h;
+  const TWavType kind = TakeFormat(h, fmt, size, AppendScan);
+  if (kind == wtUnsupported) return h;
+  if (!S.Read(id, 4) || S.AtEnd()) {
+    S.Ends("data");
+    return h;
+  }
+  if (!S.FindChunk(id, "data")) return h;
+  // A fact chunk, where there is one before the data; the reader checks it
+  // against the data. Appending to IMA data updates it, so it must be there.
+  h.FactCount = S.FactCount;
+  h.FactOffset = S.FactOffset;
+  if (AppendScan && kind == wtDVIADPCM && h.FactOffset < 0) return h;
+  h.DataSizeOffset = S.Offset();
+  uint32_t dataSize;
+  if (!S.Read32(dataSize)) return h;
+  h.DataSize = dataSize;
+  h.DataOffset = S.Offset();
+  if (wide && dataSize == 0xFFFFFFFF) h.DataSize = wideDataSize;
+  // Streaming recorders leave the size at 0 or all ones: the data runs to the end.
+  if (!AppendScan && (dataSize == 0 || dataSize == 0xFFFFFFFF) && (!wide || wideDataSize == 0) && S.Left() >= 0)
+    h.DataSize = static_cast<uint64_t>(S.Left());
+  h.Kind = kind;
+  return h;
+}
+
 }  // namespace
 
 TWavHeader ScanWavHeader(TStream& Source, bool AppendScan) {
-  TWavHeader h;
   Scanner s(Source);
-  uint8_t id[4];
-  uint32_t size;
-  if (!s.Read(id, 4)) return h;
-  // "RIFF", or the 64-bit forms and big-endian RIFX, which the append scan
-  // does not take.
-  while (!MatchId(id, "RIFF") &&
-         (AppendScan || (!MatchId(id, "RF64") && !MatchId(id, "BW64") && !MatchId(id, "RIFX")))) {
-    std::memmove(id, id + 1, 3);
-    if (!s.Read(id + 3, 1) || s.AtEnd()) return h;
-  }
-  s.BigEndian = h.BigEndian = MatchId(id, "RIFX");
-  const bool wide = !MatchId(id, "RIFF") && !h.BigEndian;
-  if (!s.Read32(size) || s.AtEnd()) return h;
-  if (!s.Read(id, 4) || !s.Search(id, "WAVE") || !s.Read(id, 4) || s.AtEnd()) return h;
-
-  uint64_t wideDataSize = 0;
-  if (wide) {
-    // ds64: RIFF size, data size, sample count (64 bits each), then a table.
-    if (!s.FindChunk(id, "ds64") || !s.Read32(size) || size < 24) return h;
-    uint32_t lo, hi, skip;
-    if (!s.Read32(lo) || !s.Read32(hi) || !s.Read32(lo) || !s.Read32(hi)) return h;
-    wideDataSize = (uint64_t{hi} << 32) | lo;
-    if (!s.Read32(skip) || !s.Read32(skip) || !s.SkipChunk(size - 24) || !s.Read(id, 4) || s.AtEnd()) return h;
-  }
-
-  if (!s.FindChunk(id, "fmt ") || !s.Read32(size)) return h;
-  if (s.Offset() + size > kWavHeaderLimit) return h;
-  std::vector<uint8_t> fmt(std::max<uint32_t>(size, 40), 0);
-  if (!s.Read(fmt.data(), size) || (size % 2 == 1 && !s.Skip(1))) return h;
-  if (h.BigEndian) {
-    // The fields read below, as a little-endian header holds them. Only
-    // plain PCM and float are read from a RIFX file.
-    for (int at : {0, 2, 12, 14}) std::swap(fmt[at], fmt[at + 1]);
-    for (int at : {4, 8}) std::reverse(fmt.begin() + at, fmt.begin() + at + 4);
-    if (Le16(&fmt[0]) != 1 && Le16(&fmt[0]) != kFloatTag) {
-      h.Refusal = "big-endian " + UnreadFormat(Le16(&fmt[0]));
-      return h;
-    }
-  }
-  uint16_t tag = Le16(&fmt[0]);
-  const TWavType kind = KindOfTag(tag, AppendScan);
-  h.FormatTag = tag;
-  if (kind == wtUnsupported) {
-    h.Refusal = UnreadFormat(tag);
-    return h;
-  }
-  h.Channels = Le16(&fmt[2]);
-  h.SampleRate = Le32(&fmt[4]);
-  h.BlockAlign = Le16(&fmt[12]);
-  h.BitsPerSample = Le16(&fmt[14]);
-  if (tag == kExtensibleTag) {
-    // cbSize 22: valid bits, the speaker mask, the sub-format GUID.
-    if (size < 40 || Le16(&fmt[16]) < 22 || std::memcmp(&fmt[26], kSubformatGuidTail, sizeof kSubformatGuidTail) != 0)
-      return h;
-    tag = Le16(&fmt[24]);
-    h.ChannelMask = Le32(&fmt[20]);
-    const uint16_t valid = Le16(&fmt[18]);
-    if (tag != 1 && tag != kFloatTag) {
-      h.Refusal = UnreadFormat(tag);
-      return h;
-    }
-    if (valid > h.BitsPerSample) return h;
-  }
-  if (kind == wtPCM && !TakePcmWidth(h, tag == kFloatTag, Le16(&fmt[0]) == kExtensibleTag)) return h;
-  if (kind == wtDVIADPCM || kind == wtMSADPCM) h.SamplesPerBlock = Le16(&fmt[18]);
-  if (kind == wtMSADPCM) {
-    h.CoefCount = Le16(&fmt[20]);
-    // More pairs than there is room for, or than the chunk holds: not recognised.
-    if (h.CoefCount > h.Coefs.size() || 22 + 4u * h.CoefCount > size) return h;
-    for (int i = 0; i < h.CoefCount; ++i)
-      h.Coefs[i] = {static_cast<int16_t>(Le16(&fmt[22 + 4 * i])), static_cast<int16_t>(Le16(&fmt[24 + 4 * i]))};
-  }
-  if (!s.Read(id, 4) || s.AtEnd()) return h;
-  // G.711 is a sample a byte: its length needs no fact chunk.
-  if (kind != wtPCM && kind != wtALaw && kind != wtMuLaw) {
-    if (!s.FindChunk(id, "fact") || !s.Read32(size) || size < 4) return h;
-    h.FactOffset = s.Offset();
-    if (!s.Read32(h.FactCount) || !s.SkipChunk(size - 4) || !s.Read(id, 4) || s.AtEnd()) return h;
-  }
-  if (!s.FindChunk(id, "data")) return h;
-  h.DataSizeOffset = s.Offset();
-  uint32_t dataSize;
-  if (!s.Read32(dataSize)) return h;
-  h.DataSize = dataSize;
-  h.DataOffset = s.Offset();
-  if (wide && dataSize == 0xFFFFFFFF) h.DataSize = wideDataSize;
-  // Streaming recorders leave the size at 0 or all ones: the data runs to the end.
-  if (!AppendScan && (dataSize == 0 || dataSize == 0xFFFFFFFF) && (!wide || wideDataSize == 0) && s.Left() >= 0)
-    h.DataSize = static_cast<uint64_t>(s.Left());
-  h.Kind = kind;
+  TWavHeader h = ScanChunks(s, AppendScan);
+  if (h.Kind == wtUnsupported && h.Refusal.empty()) h.Refusal = s.Reason;
   return h;
 }
 

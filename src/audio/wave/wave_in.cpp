@@ -20,7 +20,7 @@ bool TWaveIn::FloatSamples() {
 
 uint32_t TWaveIn::ChannelMask() {
   OpenSource();
-  return FKind == wtPCM ? Header.ChannelMask : 0;
+  return FKind == wtPCM || FKind == wtALaw || FKind == wtMuLaw ? Header.ChannelMask : 0;
 }
 
 bool TWaveIn::ExactSize() {
@@ -31,6 +31,40 @@ bool TWaveIn::ExactSize() {
 std::string TWaveIn::Refusal() {
   OpenSource();
   return FKind == wtUnsupported ? Header.Refusal : "";
+}
+
+namespace {
+
+// The frames a short last block of Bytes bytes decodes to (none when it
+// holds no more than its header).
+int64_t PartBlockFrames(const TWavHeader& H, uint64_t Bytes) {
+  const auto rest = static_cast<int64_t>(Bytes), ch = static_cast<int64_t>(H.Channels);
+  if (H.Kind == wtDVIADPCM && rest > 4 * ch) return ch == 1 ? 1 + 2 * (rest - 4) : 1 + (rest - 8) / 8 * 8;
+  if (H.Kind == wtMSADPCM && rest >= 7 * ch) return ch == 1 ? 2 + 2 * (rest - 7) : 2 + (rest - 14);
+  return 0;
+}
+
+}  // namespace
+
+void TWaveIn::TakeBlockLength(int BlockFrames) {
+  const uint64_t bytes = Header.DataSize, blocks = bytes / Header.BlockAlign;
+  const int64_t frames = static_cast<int64_t>(std::min<uint64_t>(blocks, INT64_MAX / 4 / 16384)) * BlockFrames +
+                         std::min<int64_t>(PartBlockFrames(Header, bytes % Header.BlockAlign), BlockFrames);
+  DataSize = frames * 2 * FChannels;
+  TakeFactLength(frames, BlockFrames);
+}
+
+void TWaveIn::TakeFactLength(int64_t Frames, int BlockFrames) {
+  // A fact count (0: left unfilled by a streaming writer) is the data's
+  // frames less the padding of the last block; one outside that disagrees,
+  // and the shorter length is taken.
+  if (Header.FactOffset < 0 || Header.FactCount == 0) return;
+  const int64_t fact = Header.FactCount;
+  DataSize = std::min(fact, Frames) * 2 * FChannels;
+  if (fact > Frames || fact <= Frames - BlockFrames)
+    FNotes.push_back(
+        {TAuWarning::LengthsDisagree, warnings::LengthsDisagree(static_cast<double>(fact) / FSampleRate,
+                                                                static_cast<double>(Frames) / FSampleRate)});
 }
 
 bool TWaveIn::TakeHeader(const TWavHeader& H) {
@@ -49,7 +83,7 @@ bool TWaveIn::TakeHeader(const TWavHeader& H) {
           ImaBlockSamples(ch, align) * 2 * ch > static_cast<int>(kDecodeBufferSize))
         return false;
       FBitsPerSample = 16;
-      DataSize = int64_t{H.FactCount} * 2 * ch;
+      TakeBlockLength(ImaBlockSamples(ch, align));
       return true;
     }
     case wtMSADPCM: {
@@ -60,7 +94,7 @@ bool TWaveIn::TakeHeader(const TWavHeader& H) {
           spb * 2 * ch > static_cast<int>(kDecodeBufferSize))
         return false;
       FBitsPerSample = 16;
-      DataSize = static_cast<uint32_t>(H.FactCount * 2u * ch);
+      TakeBlockLength(ch == 1 ? 2 + 2 * ((spb - 2) / 2) : spb);
       return true;
     }
     case wtALaw:
@@ -79,6 +113,7 @@ void TWaveIn::OpenSource() {
   if (OpenCount != 0) return;
   FKind = wtUnsupported;
   Header = TWavHeader{};
+  FNotes.clear();
   ForgetFormat();
   if (!DataStream) {
     DataStream = new TAuFileStream(FFileName, fmOpenRead | fmShareDenyWrite);
@@ -138,6 +173,12 @@ bool TWaveIn::OpenAcm() {
   FSampleRate = dest->nSamplesPerSec;
   FBitsPerSample = dest->wBitsPerSample;
   DataSize = static_cast<int64_t>(pcm);
+  // GSM 6.10 states its length in a fact chunk too (a block of 65 bytes is
+  // 320 frames); MPEG data is measured only.
+  if (Header.FormatTag == WAVE_FORMAT_GSM610 && FChannels > 0 && FBitsPerSample == 16) {
+    const auto frames = static_cast<int64_t>(pcm / 2 / FChannels);
+    TakeFactLength(frames, 320);
+  }
   return true;
 }
 

@@ -22,6 +22,7 @@ class TWaveIn : public TAuFileIn {
   uint32_t ChannelMask() override;
   bool ExactSize() override;
   std::string Refusal() override;
+  std::vector<TAuWarningText> ReadNotes() override { return FNotes; }
 
  protected:
   void OpenSource() override;
@@ -33,6 +34,12 @@ class TWaveIn : public TAuFileIn {
   // Takes the format of a scanned header; false when it cannot be decoded
   // safely (the file then reads as empty).
   bool TakeHeader(const TWavHeader& H);
+  // The frames of the data by its size and block layout, checked against
+  // the fact count where there is one; DataSize from them.
+  void TakeBlockLength(int BlockFrames);
+  // Checks Frames, the data's length, against the fact count: the shorter
+  // becomes DataSize, and a disagreement a note.
+  void TakeFactLength(int64_t Frames, int BlockFrames);
   // Begins the streamed conversion of MPEG Layer-3 data; false when the
   // data cannot be converted.
   bool OpenAcm();
@@ -52,6 +59,7 @@ class TWaveIn : public TAuFileIn {
   // coefficients and where the data starts.
   TWavHeader Header;
   std::vector<uint8_t> BlockBuffer;
+  std::vector<TAuWarningText> FNotes;  // what the header told beside the audio
   // For MPEG data: the conversion, reading the source as PCM is asked for.
   std::unique_ptr<TWaveConverter> Acm;
 };

@@ -49,7 +49,7 @@ void TWMIn::OpenSource() {
     ReleaseStream();
     DataStream = new TAuFileStream(FFileName, fmOpenRead | fmShareDenyWrite);
   }
-  WMAReaderOpen(FReader, DataStream);
+  WMAReaderOpen(FReader, DataStream, FExpectedFormat);
   if (!FReader.Reader) {
     // Not a file the runtime reads: the input stays closed. An MP3 header
     // with no frame to read after it (a header-only file) holds no audio.
@@ -103,6 +103,28 @@ void TWMIn::CloseSource() {
     ReleaseStream();
   else if (DataStream)
     DataStream->SetPosition(0);
+}
+
+std::vector<TAuWarningText> TWMIn::ReadNotes() {
+  // Decoders drop a frame or two at a damaged spot or a cut: a tenth of a
+  // second, as a length they estimate may fall short.
+  constexpr double kTolerance = 0.1;
+  uint64_t lost = 0;
+  if (!FReader.Reader || FSampleRate == 0 || FChannels == 0 || FBitsPerSample < 8 ||
+      FReader.Reader->GetDecodeLoss(FReader.StreamNumber, &lost) != S_OK)
+    return {};
+  const uint32_t frameBytes = FChannels * (FBitsPerSample / 8);
+  const double rate = FSampleRate, frame = frameBytes;
+  const double lostSeconds = static_cast<double>(lost) / rate;
+  if (lostSeconds <= kTolerance) return {};
+  const double stated = static_cast<double>(DataSize) / frame / rate;
+  const double read = static_cast<double>(DataPosition) / frame / rate;
+  std::vector<TAuWarningText> notes{
+      {TAuWarning::DecodeLoss, warnings::DecodeLoss(lostSeconds, std::max(stated, read + lostSeconds))}};
+  // What is missing beyond that: the source ended early too (a cut file).
+  if (const double missing = stated - read - lostSeconds; missing > kTolerance)
+    notes.push_back({TAuWarning::SourceEndedEarly, warnings::SourceEndedEarly(missing, stated)});
+  return notes;
 }
 
 void TWMIn::ReadData(uint8_t*& Buffer, uint32_t& Bytes) {

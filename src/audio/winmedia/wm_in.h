@@ -16,6 +16,9 @@ class TWMIn : public TAuTaggedFileIn {
   // Opens the file when it is not open; it stays open afterwards.
   TId3v2Tags& Id3v2Tags();
   std::string Refusal() override { return FRefusal; }
+  // Audio lost to packets that could not be decoded, beyond what decoders
+  // lose as a matter of course.
+  std::vector<TAuWarningText> ReadNotes() override;
 
  protected:
   void ReadData(uint8_t*& Buffer, uint32_t& Bytes) override;
@@ -23,16 +26,20 @@ class TWMIn : public TAuTaggedFileIn {
   void OpenSource() override;
   void CloseSource() override;
 
+  // The kind of file the sources are named as ("mp3"); empty: any the
+  // runtime recognises.
+  std::string FExpectedFormat;
+
  private:
   TWMAReader FReader;
   uint32_t DurationCs = 0;
   std::string FRefusal;  // why a source the runtime could not open is not read
 };
 
-// The same reader, used for MP3 sources.
+// The same reader, used for MP3 sources: they are read as MPEG audio.
 class TMP3In : public TWMIn {
  public:
-  using TWMIn::TWMIn;
+  explicit TMP3In(TAuComponent* Owner) : TWMIn(Owner) { FExpectedFormat = "mp3"; }
 };
 
 }  // namespace tonvale

@@ -1,5 +1,6 @@
 #include "audio/winmedia/wma_out.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -61,7 +62,10 @@ void TWMAOut::Prepare() {
     // A set-up that configured nothing (an index beyond the lists, VBR
     // formats of a codec without them) would write a broken file.
     if (!FWriter.Configured) throw std::runtime_error("Failed to init codec");
-    Buffer.assign(channels * bits * rate / 100, 0);
+    // 80 ms of audio in whole frames: a partial frame at the end of a
+    // chunk would never be read.
+    const uint32_t frame = std::max(channels * bits / 8, 1u);
+    Buffer.assign(std::max(frame, channels * bits * rate / 100 / frame * frame), 0);
     if (!WMAWriterBegin(FWriter)) throw std::runtime_error("Failed to init codec");
     EndOfInput = false;
   } catch (...) {

@@ -9,12 +9,13 @@
 
 namespace tonvale {
 
-void WMAReaderOpen(TWMAReader& R, TStream* Source) {
+void WMAReaderOpen(TWMAReader& R, TStream* Source, const std::string& Expected) {
   R = TWMAReader{};
   if (WMCreateSyncReader(nullptr, 0, &R.Reader) != S_OK || !R.Reader) {
     R.Reader.reset();
     return;
   }
+  if (!Expected.empty()) R.Reader->SetExpectedFormat(Expected);
   R.Adapter = std::make_shared<TStreamAdapter>(Source);
   R.AdapterStream = R.Adapter;
   Source->Seek(0, TSeekOrigin::soBeginning);

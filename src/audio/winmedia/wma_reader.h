@@ -35,7 +35,8 @@ struct TWMAReader {
   int64_t SampleCount = -1;
 };
 
-void WMAReaderOpen(TWMAReader& R, TStream* Source);
+// Expected: the kind of file Source is named as ("mp3"), or empty.
+void WMAReaderOpen(TWMAReader& R, TStream* Source, const std::string& Expected = "");
 void WMAReaderClose(TWMAReader& R);
 // Hands out decoded bytes without copying: Buffer points into the runtime's
 // sample, valid until the next read; Bytes 0 at the end. A source that

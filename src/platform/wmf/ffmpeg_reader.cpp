@@ -34,6 +34,22 @@ TWaveFormatEx Pcm16(int Channels, int Rate) {
   return w;
 }
 
+// The demuxer for a source named as Expected ("mp3"; empty: whatever the
+// probe finds): the probe's answer where it is Expected, or one of the other
+// kinds the program reads and its probe found that kind's own header (a WMA
+// or WAV file under the wrong name); Expected's demuxer where the probe took
+// the source for another kind (junk before an MP3 stream can look like AMR
+// frames); none where it found nothing, so that the source is refused.
+const AVInputFormat* ChooseFormat(AVIOContext* Io, const std::string& Expected) {
+  if (Expected.empty()) return nullptr;
+  const AVInputFormat* probed = nullptr;
+  const int score = av_probe_input_buffer2(Io, &probed, nullptr, nullptr, 0, 0);
+  const std::string name = score >= 0 && probed ? probed->name : "";
+  if (name == Expected) return probed;
+  if ((name == "asf" || name == "asf_o" || name == "wav") && score >= AVPROBE_SCORE_MAX / 2) return probed;
+  return name.empty() ? nullptr : av_find_input_format(Expected.c_str());
+}
+
 // A demuxer over an IStream whose data begins at Base (the reader's start),
 // its leading tags replaced by Tags.
 struct TInput {
@@ -42,7 +58,8 @@ struct TInput {
 
   ~TInput() { avformat_close_input(&Format); }
 
-  bool Open(const std::shared_ptr<IStream>& Stream, uint64_t Base, int64_t TagsEnd) {
+  bool Open(const std::shared_ptr<IStream>& Stream, uint64_t Base, int64_t TagsEnd,
+            const std::string& Expected) {
     if (Stream->Seek(static_cast<int64_t>(Base), STREAM_SEEK_SET, nullptr) != S_OK) return false;
     Io = std::make_unique<TAvioStream>(Stream, std::vector<uint8_t>(), TagsEnd);
     if (!Io->Ok()) return false;
@@ -50,7 +67,7 @@ struct TInput {
     if (!Format) return false;
     Format->pb = Io->Context();
     Format->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (avformat_open_input(&Format, nullptr, nullptr, nullptr) < 0) {
+    if (avformat_open_input(&Format, nullptr, ChooseFormat(Io->Context(), Expected), nullptr) < 0) {
       Format = nullptr;  // freed by FFmpeg on failure
       return false;
     }
@@ -179,6 +196,11 @@ class TSyncReader : public IWMSyncReader {
   ~TSyncReader() override { Close(); }
 
   HRESULT OpenStream(const std::shared_ptr<IStream>& Stream) override;
+  HRESULT SetExpectedFormat(const std::string& Name) override {
+    if (!av_find_input_format(Name.c_str())) return E_INVALIDARG;
+    FExpected = Name;
+    return S_OK;
+  }
   HRESULT GetOutputCount(uint32_t* Outputs) override {
     if (!Outputs) return E_INVALIDARG;
     if (!FInput) return NS_E_INVALID_REQUEST;
@@ -211,10 +233,14 @@ class TSyncReader : public IWMSyncReader {
     *Samples = static_cast<uint64_t>(FCounted);
     return S_OK;
   }
+  HRESULT GetDecodeLoss(uint16_t StreamNumber, uint64_t* LostSamples) override;
   HRESULT Close() override;
   std::shared_ptr<IWMHeaderInfo> HeaderInfo() override { return FAttributes; }
 
  private:
+  // Counts a packet of the decoded stream that could not be decoded (Packet
+  // null when the decoder did not say which).
+  void NoteFailedPacket(const AVPacket* Packet);
   TAudioOutput* FindOutput(uint16_t StreamNumber) {
     for (auto& o : FOutputs)
       if (o.StreamIndex + 1 == StreamNumber) return &o;
@@ -235,8 +261,9 @@ class TSyncReader : public IWMSyncReader {
 
   std::shared_ptr<IStream> FStream;
   std::unique_ptr<TInput> FInput;
-  uint64_t FBase = 0;    // the stream position the source begins at
-  int64_t FTagsEnd = 0;  // where its leading ID3v2 tags end, which FFmpeg does not see
+  uint64_t FBase = 0;     // the stream position the source begins at
+  int64_t FTagsEnd = 0;   // where its leading ID3v2 tags end, which FFmpeg does not see
+  std::string FExpected;  // the kind of file the source is named as
   std::vector<TAudioOutput> FOutputs;
   std::shared_ptr<TAttributes> FAttributes = std::make_shared<TAttributes>();
   AVCodecContext* FCodec = nullptr;
@@ -251,6 +278,9 @@ class TSyncReader : public IWMSyncReader {
   int64_t FDropUntil = 0;  // output samples before this are dropped
   int FCountedIndex = -1;  // the stream FCounted counts
   int64_t FCounted = -1;   // its samples, -1 when not known
+  // Packets of the decoded stream the decoder took, and those it refused:
+  // the samples of the refused whose length is known, and how many are not.
+  int64_t FGoodPackets = 0, FLostSamples = 0, FLostPackets = 0;
 };
 
 HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
@@ -262,7 +292,7 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
   FStream->Seek(0, STREAM_SEEK_CUR, &FBase);
   FTagsEnd = LeadingTagsEnd(*FStream, FBase);
   auto input = std::make_unique<TInput>();
-  if (!input->Open(FStream, FBase, FTagsEnd)) {
+  if (!input->Open(FStream, FBase, FTagsEnd, FExpected)) {
     FStream.reset();
     return NS_E_FILE_OPEN_FAILED;
   }
@@ -285,7 +315,7 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
     // that the shortfall shows.
     TInput counter;
     const auto& last = FOutputs.back();
-    if (counter.Open(FStream, FBase, FTagsEnd)) {
+    if (counter.Open(FStream, FBase, FTagsEnd, FExpected)) {
       int64_t samples = CountSamples(counter.Format, last.StreamIndex);
       const int64_t stated = StatedSamples(counter.Format, last.StreamIndex, *FStream, FBase, last.OutRate);
       if (samples >= 0 && stated > samples + last.OutRate / 10) samples = stated;
@@ -297,7 +327,7 @@ HRESULT TSyncReader::OpenStream(const std::shared_ptr<IStream>& Stream) {
     }
     // Back to the start for decoding.
     FInput = std::make_unique<TInput>();
-    if (!FInput->Open(FStream, FBase, FTagsEnd)) {
+    if (!FInput->Open(FStream, FBase, FTagsEnd, FExpected)) {
       Close();
       return NS_E_FILE_OPEN_FAILED;
     }
@@ -380,12 +410,38 @@ bool TSyncReader::OpenSwr(const TAudioOutput& Output) {
   return true;
 }
 
+void TSyncReader::NoteFailedPacket(const AVPacket* Packet) {
+  const AVStream* st = FInput->Format->streams[FDecoding];
+  const TAudioOutput* out = FindOutput(static_cast<uint16_t>(FDecoding + 1));
+  if (Packet && Packet->duration > 0 && out)
+    FLostSamples += av_rescale_q(Packet->duration, st->time_base, AVRational{1, out->OutRate});
+  else
+    ++FLostPackets;
+}
+
+HRESULT TSyncReader::GetDecodeLoss(uint16_t StreamNumber, uint64_t* LostSamples) {
+  if (!LostSamples) return E_INVALIDARG;
+  if (!FindOutput(StreamNumber) || FDecoding + 1 != StreamNumber) return NS_E_INVALID_REQUEST;
+  // A packet of unknown length counts as much as the packets decoded gave
+  // on average.
+  const int64_t average = FGoodPackets > 0 ? FPosition / FGoodPackets : 0;
+  *LostSamples = static_cast<uint64_t>(FLostSamples + FLostPackets * average);
+  return S_OK;
+}
+
 bool TSyncReader::NextFrame() {
+  // A decoder that fails on and on without being given input is given up on.
+  int failures = 0;
   for (;;) {
     int rc = avcodec_receive_frame(FCodec, FFrame);
     if (rc == 0) return true;
     if (rc == AVERROR_EOF) return false;
-    if (rc != AVERROR(EAGAIN)) return false;
+    if (rc != AVERROR(EAGAIN)) {
+      // A frame the decoder could not make: counted, and decoding goes on.
+      NoteFailedPacket(nullptr);
+      if (++failures > 64) return false;
+      continue;
+    }
     if (FDraining) return false;
     rc = av_read_frame(FInput->Format, FPacket);
     if (rc < 0) {
@@ -398,8 +454,13 @@ bool TSyncReader::NextFrame() {
       continue;
     }
     if (FPacket->stream_index == FDecoding) {
-      // A damaged packet is skipped; decoding goes on.
-      avcodec_send_packet(FCodec, FPacket);
+      // A damaged packet is skipped and counted; decoding goes on.
+      rc = avcodec_send_packet(FCodec, FPacket);
+      if (rc < 0 && rc != AVERROR(EAGAIN))
+        NoteFailedPacket(FPacket);
+      else
+        ++FGoodPackets;
+      failures = 0;
     }
     av_packet_unref(FPacket);
   }
@@ -476,7 +537,7 @@ HRESULT TSyncReader::SetRange(uint64_t Start, int64_t) {
   // Start over from the beginning and decode up to the time: the landing
   // point of a container seek is not exact, and sample counting must be.
   FInput = std::make_unique<TInput>();
-  if (!FInput->Open(FStream, FBase, FTagsEnd)) {
+  if (!FInput->Open(FStream, FBase, FTagsEnd, FExpected)) {
     FInput.reset();
     return E_FAIL;
   }
@@ -494,6 +555,7 @@ HRESULT TSyncReader::SetRange(uint64_t Start, int64_t) {
   if (!OpenDecoder(out)) return E_FAIL;
   swr_free(&FSwr);
   FDraining = FEnded = FReadFailed = false;
+  FGoodPackets = FLostSamples = FLostPackets = 0;
   FDropUntil = target;
   // After a seek, the first frame decoded tells where decoding resumed.
   FResync = seeked;
@@ -515,6 +577,7 @@ HRESULT TSyncReader::Close() {
   FPosition = FDropUntil = 0;
   FCountedIndex = -1;
   FCounted = -1;
+  FGoodPackets = FLostSamples = FLostPackets = 0;
   return S_OK;
 }
 

@@ -50,6 +50,13 @@ class IWMSyncReader {
  public:
   virtual ~IWMSyncReader() = default;
   virtual HRESULT OpenStream(const std::shared_ptr<IStream>& Stream) = 0;
+  // The kind of file the source is named as ("mp3"), set before OpenStream:
+  // the content is read as that kind unless it plainly is another kind the
+  // program reads. E_NOTIMPL from a runtime that recognises content only.
+  virtual HRESULT SetExpectedFormat(const std::string& Name) {
+    (void)Name;
+    return E_NOTIMPL;
+  }
   virtual HRESULT GetOutputCount(uint32_t* Outputs) = 0;
   virtual HRESULT GetOutputProps(uint32_t Output, std::shared_ptr<IWMOutputMediaProps>* Props) = 0;
   virtual HRESULT SetOutputProps(uint32_t Output, IWMOutputMediaProps* Props) = 0;
@@ -66,6 +73,14 @@ class IWMSyncReader {
   virtual HRESULT GetSampleCount(uint16_t StreamNumber, uint64_t* Samples) {
     (void)StreamNumber;
     (void)Samples;
+    return E_NOTIMPL;
+  }
+  // The samples (per channel, at the output's rate) of the stream's packets
+  // read so far that could not be decoded. E_NOTIMPL from a runtime that
+  // does not count them.
+  virtual HRESULT GetDecodeLoss(uint16_t StreamNumber, uint64_t* LostSamples) {
+    (void)StreamNumber;
+    (void)LostSamples;
     return E_NOTIMPL;
   }
   virtual HRESULT Close() = 0;

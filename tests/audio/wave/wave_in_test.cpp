@@ -144,10 +144,9 @@ TEST(WaveIn, TolerantHeaderScan) {
 TEST(WaveIn, UnrecognisedFilesReadAsEmpty) {
   TempDir dir;
   Bytes pcm(4000, 1);
-  auto withFmt = [&](Bytes Fmt, bool Fact = false, bool Big = false) {
+  auto withFmt = [&](Bytes Fmt, bool Fact = false) {
     Bytes c;
     Chunk(c, "fmt ", Fmt);
-    if (Big) Chunk(c, "junk", Bytes(9000, 0));
     if (Fact) Chunk(c, "fact", Bytes{0, 1, 0, 0});
     Chunk(c, "data", pcm);
     return Riff(c);
@@ -181,15 +180,18 @@ TEST(WaveIn, UnrecognisedFilesReadAsEmpty) {
     Bytes File;
   } cases[] = {{"16-bit float", withFmt(floatFmt)},
                {"truespeech", withFmt(trueSpeech)},
-               {"ima without fact", withFmt(ima)},
                {"ms with 33 pairs", withFmt(ms, true)},
                {"ms with three channels", withFmt(msThree, true)},
                {"zero channels", withFmt(zeroCh)},
                {"ima block without data", withFmt(imaTiny, true)},
                {"ima block too large", withFmt(imaHuge, true)},
-               {"header beyond 8192 bytes", withFmt(PcmFmt(2, 44100, 16), false, true)},
                {"no RIFF", Bytes(5000, 'R')},
                {"empty", Bytes()},
+               {"10001 chunks before fmt",
+                [&] {
+                  Bytes f = withFmt(PcmFmt(2, 44100, 16));
+                  return f.insert(f.begin() + 12, 10001 * 8, 0), f;
+                }()},
                {"no data chunk", [] {
                   Bytes c;
                   Chunk(c, "fmt ", PcmFmt(2, 44100, 16));
@@ -375,4 +377,60 @@ TEST(WaveIn, PaddedChunksAndBw64) {
   std::copy_n("BW64", 4, bw64.begin());
   WriteBytes(dir.File("bw64.wav"), bw64);
   EXPECT_EQ(Decode(dir.File("bw64.wav")), expected);
+}
+
+// Audio editors put large JUNK, bext or iXML chunks before the data; the
+// scan gave up 8192 bytes into the file.
+TEST(WaveIn, DataChunkPastTheFirst8KiBWasRefused) {
+  TempDir dir;
+  const std::string wav = dir.File("src.wav"), moved = dir.File("moved.wav");
+  Shell("sox -n -r 8000 -c 2 -b 16 " + Quote(wav) + " synth 0.5 sine 440 sine 660");
+  const Bytes expected = Decode(wav);
+  ASSERT_EQ(expected.size(), 16000u);
+  for (const std::string ops : {"junk=8140", "junk=8142", "junk=100001", "junk=1048576", "junk=100 huge=JUNK"}) {
+    Shell("python3 " + Quote(TONVALE_WAV_SURGERY) + " " + Quote(wav) + " " + Quote(moved) + " " + ops);
+    TWaveIn in(nullptr);
+    in.SetFileName(moved);
+    const bool huge = ops.find("huge") != std::string::npos;  // more than the file holds: refused, saying so
+    EXPECT_EQ(in.Refusal(), huge ? "its \"JUNK\" chunk states 2147483632 bytes, more than the file holds" : "");
+    EXPECT_EQ(ReadAll(in), huge ? Bytes() : expected) << ops;
+  }
+}
+
+// Block-coded data needs no fact chunk before it: the data's size and block
+// layout give the length. A fact count beyond the data, or a block and more
+// short of it, gives the shorter length, and says so.
+TEST(WaveIn, AdpcmWithoutFactBeforeDataWasRefused) {
+  TempDir dir;
+  const std::string pcm = dir.File("pcm.wav"), coded = dir.File("coded.wav"), cut = dir.File("cut.wav");
+  MakeAudio(pcm, 1.7, 11024, 1, "-c:a pcm_s16le");
+  for (const std::string encoding : {"ima-adpcm", "ms-adpcm", "gsm-full-rate"}) {
+    Shell("sox " + Quote(pcm) + " -e " + encoding + " " + Quote(coded));
+    const Bytes withFact = Decode(coded);
+    Bytes fromData;
+    for (const std::string ops : {"nofact", "factlast", "fact=1073741824", "fact=3000"}) {
+      Shell("python3 " + Quote(TONVALE_WAV_SURGERY) + " " + Quote(coded) + " " + Quote(cut) + " " + ops);
+      TWaveIn in(nullptr);
+      in.SetFileName(cut);
+      const Bytes ours = ReadAll(in);
+      if (fromData.empty()) fromData = ours;
+      EXPECT_EQ(ours.size(), ops == "fact=3000" ? 6000 : fromData.size()) << encoding << ops;
+      EXPECT_EQ(in.Channels() > 0 && !in.ReadNotes().empty(), ops.find("fact=") == 0) << encoding << ops;
+    }
+    // The padding of the last block is audio too, when nothing says otherwise.
+    ASSERT_GT(withFact.size(), 30000u) << encoding;
+    EXPECT_LT(fromData.size(), withFact.size() + 2 * 1017) << encoding;
+    EXPECT_TRUE(std::equal(withFact.begin(), withFact.end(), fromData.begin())) << encoding;
+  }
+}
+
+// The extensible format names A-law and µ-law by its sub-format.
+TEST(WaveIn, ExtensibleALawAndMuLawWereRefused) {
+  TempDir dir;
+  for (const std::string codec : {"pcm_alaw", "pcm_mulaw"}) {
+    const std::string wav = dir.File(codec + ".wav");
+    MakeAudio(wav, 0.6, 8000, 3, "-c:a " + codec);  // written as an extensible format
+    ASSERT_EQ(ReadBytes(wav)[20], 0xFE);
+    EXPECT_EQ(Decode(wav), FfmpegDecodeBytes(wav, "s16le")) << codec;
+  }
 }

@@ -248,3 +248,44 @@ TEST(WMIn, Mp3ChangingBetweenMonoAndStereoKeepsEveryChannel) {
     EXPECT_TRUE(channels == 2 ? bothSides : ours2 == peer2) << channels;
   }
 }
+
+// Packets the decoder refused (as FFmpeg refuses a WMA Voice file's WMA Pro
+// frames) went by unnoticed: the file converted at half its length.
+TEST(WMIn, PacketsThatFailToDecodeWereLostSilently) {
+  TempDir dir;
+  // Every frame 384 bytes: 128 kbit/s at 48 kHz, no Xing frame or tag.
+  MakeAudio(dir.File("whole.mp3"), 10, 48000, 2, "-c:a libmp3lame -b:a 128k -write_xing 0 -id3v2_version 0");
+  std::vector<uint8_t> bytes = ReadBytes(dir.File("whole.mp3"));
+  // Frames from 3 s to 6 s keep their headers and state impossible sizes.
+  for (size_t at = 125 * 384; at < 250 * 384; at += 384) std::fill(&bytes[at + 4], &bytes[at + 384], 0xFF);
+  WriteBytes(dir.File("damaged.mp3"), bytes);
+  for (const std::string name : {"whole.mp3", "damaged.mp3"}) {
+    TMP3In in(nullptr);
+    in.SetFileName(dir.File(name));
+    in.BeginRead();
+    uint8_t* buffer = nullptr;
+    for (uint32_t n = 1; n > 0;) in.GetData(buffer, n = 65536);
+    const std::string text = "the source could not be decoded whole (3.0 s of 10.0 s lost)";
+    const std::vector<TAuWarningText> none, lost{{TAuWarning::DecodeLoss, text}};
+    EXPECT_EQ(in.ReadNotes(), name == "whole.mp3" ? none : lost);
+    in.EndRead();
+  }
+}
+
+// Junk before an MP3 stream that looks like AMR frames was taken for AMR:
+// minutes of noise at 8000 Hz. An MP3 source is read as MPEG audio unless it
+// plainly is another kind the program reads (a WMA file under an MP3 name).
+TEST(WMIn, Mp3BehindJunkWasProbedAsAmr) {
+  TempDir dir;
+  const std::string mp3 = dir.File("clean.mp3"), junk = dir.File("junk.mp3"), wma = dir.File("named.mp3");
+  MakeAudio(mp3, 2, 44100, 2, "-c:a libmp3lame -b:a 128k");
+  std::vector<uint8_t> bytes = ReadBytes(mp3);
+  for (int i = 0; i < 3000; ++i) bytes.insert(bytes.begin(), 32, 0), bytes[0] = 0x3C;
+  WriteBytes(junk, bytes);
+  TMP3In in(nullptr), named(nullptr);
+  const Decoded ours = DecodeWith(in, junk);
+  EXPECT_EQ(ours.Rate * ours.Channels, 44100 * 2);
+  EXPECT_NEAR(double(ours.Samples.size()), double(FfmpegDecode(mp3).size()), 2 * 1152 * 2);
+  MakeAudio(wma, 1, 22050, 1, "-c:a wmav2 -f asf");
+  EXPECT_NEAR(double(DecodeWith(named, wma).Samples.size()), 22050, 2048);
+}

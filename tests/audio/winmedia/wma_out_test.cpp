@@ -179,3 +179,18 @@ TEST(WMAOut, RoundTripThroughTheComponentsKeepsLengthAndAlignment) {
   EXPECT_NEAR(double(decoded.size()), double(source.size()), 2 * 2048.0);
   EXPECT_GT(Correlation(source, decoded), 0.9);
 }
+
+// A chunk of 80 ms at an odd rate held a partial frame, which the source
+// could not give: the run ended after the first chunk and called it done.
+TEST(WMAOut, OddSourceRateWroteOnlyTheFirstChunk) {
+  TempDir dir;
+  for (int rate : {7000, 7872, 8000, 11024, 11025, 12345, 16000, 22050, 32000, 44100, 47999, 48000}) {
+    for (int channels : {1, 2}) {
+      const std::string wav = dir.File("src.wav"), wma = dir.File("out.wma");
+      Shell("sox -n -b 16 -r " + std::to_string(rate) + " -c " + std::to_string(channels) + " " + Quote(wav) +
+            " synth 1.5 sine 440");
+      ASSERT_EQ(Encode(wav, wma, [&](TWMAOut& o) { o.CodecIndex = 0, o.FormatIndex = 29; }), "") << rate;
+      EXPECT_NEAR(double(FfmpegDecode(wma, "").size()) / 2 / 44100, 1.5, 0.05) << rate << " Hz, " << channels;
+    }
+  }
+}
