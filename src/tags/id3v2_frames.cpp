@@ -1,5 +1,7 @@
 #include "tags/id3v2_frames.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 
 #include <taglib/attachedpictureframe.h>
@@ -45,6 +47,32 @@ unsigned StatedSize(const ByteVector& Data, unsigned At, unsigned Version) {
   return size.toUInt(true);
 }
 
+// Whether the zlib data in Body (after a frame's stated sizes) inflates to
+// at most Limit bytes; read in pieces, so that a frame that inflates to
+// gigabytes costs no memory.
+bool InflatesWithin(const ByteVector& Body, size_t Limit) {
+  for (unsigned skip = 0; skip <= 4 && skip < Body.size(); skip += 4) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return false;
+    const ByteVector data = Body.mid(skip);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = data.size();
+    char out[16384];
+    size_t total = 0;
+    int rc = Z_OK;
+    while (rc == Z_OK && total <= Limit) {
+      z.next_out = reinterpret_cast<Bytef*>(out);
+      z.avail_out = sizeof out;
+      rc = inflate(&z, Z_NO_FLUSH);
+      total += sizeof out - z.avail_out;
+    }
+    inflateEnd(&z);
+    if (total > Limit) return false;
+    if (rc == Z_STREAM_END) return true;
+  }
+  return true;  // no zlib data where it could start: TagLib finds nothing to inflate either
+}
+
 struct TFrameWalk {
   const ByteVector& Data;
   const Id3::Header& Header;
@@ -55,8 +83,13 @@ struct TFrameWalk {
 
   unsigned Version() const { return Header.majorVersion(); }
   unsigned IdSize() const { return HeaderSize == 6 ? 3 : 4; }
+  // A frame id at At; in a 2.3 or 2.4 tag also a 2.2 id ended by a zero,
+  // as iTunes wrote some.
+  bool NamedAt(unsigned At) const {
+    return FrameIdAt(Data, At, IdSize()) || (IdSize() == 4 && FrameIdAt(Data, At, 3) && Data[At + 3] == 0);
+  }
   bool Plausible(unsigned At) const {
-    return FrameIdAt(Data, At, IdSize()) && At + HeaderSize + StatedSize(Data, At, Version()) <= Data.size();
+    return NamedAt(At) && At + HeaderSize + StatedSize(Data, At, Version()) <= Data.size();
   }
   // Where reading goes on after a frame that could not be read at At: the
   // next plausible frame a few bytes before its stated end, else the first
@@ -68,6 +101,19 @@ struct TFrameWalk {
     for (unsigned next = From; next + HeaderSize <= Data.size(); ++next)
       if (Plausible(next)) return next;
     return Data.size();
+  }
+  // The size of the frame at At: a 2.4 size read as a synchsafe number,
+  // or as a plain one (as iTunes wrote them) where only that ends on the
+  // next frame, on padding or on the tag's end.
+  unsigned FrameSize(unsigned At) const {
+    const unsigned stated = StatedSize(Data, At, Version());
+    const unsigned plain = Data.toUInt(At + 4, true);
+    const auto lands = [&](unsigned Size) {
+      if (Size > Data.size()) return false;
+      const unsigned next = At + HeaderSize + Size;
+      return next == Data.size() || (next < Data.size() && (Data[next] == 0 || Plausible(next)));
+    };
+    return Version() != 4 || plain == stated || lands(stated) || !lands(plain) ? stated : plain;
   }
   // The frame at At as TagLib is to read it: one that overruns the tag cut
   // to what the tag holds; a UTF-16 text without its byte-order mark given
@@ -83,25 +129,43 @@ struct TFrameWalk {
       body = body.mid(0, 1) + ByteVector("\xFF\xFE", 2) + body.mid(1);
       Added = 2;
     }
-    if (size == Stated && Added == 0) return Data.mid(At);
+    if (size == Stated && Added == 0 && Stated == StatedSize(Data, At, Version())) return Data.mid(At);
     const ByteVector stated =
         Version() == 4 ? Id3::SynchData::fromUInt(body.size()) : ByteVector::fromUInt(body.size());
     return Data.mid(At, 4) + stated + Data.mid(At + 8, 2) + body + Data.mid(At + HeaderSize + size);
   }
+  bool OldNamed(unsigned At) const { return IdSize() == 4 && !FrameIdAt(Data, At, 4) && NamedAt(At); }
+  // A frame with a 2.2 id in a later tag, read as the 2.2 frame it is.
+  Id3::Frame* OldFrame(unsigned At, unsigned Stated) const {
+    const unsigned size = std::min(Stated, Data.size() - At - HeaderSize);
+    Id3::Header old;
+    old.setMajorVersion(2);
+    const ByteVector frame =
+        Data.mid(At, 3) + ByteVector::fromUInt(size, true).mid(1) + Data.mid(At + HeaderSize, size);
+    return Id3::FrameFactory::instance()->createFrame(frame, &old);
+  }
+  bool Compressed(unsigned At) const {
+    return Version() == 3 ? (Data[At + 9] & 0x80) != 0 : Version() == 4 && (Data[At + 9] & 0x08) != 0;
+  }
   // Reads the frame at At; where it goes on.
   unsigned Read(unsigned At) {
-    const unsigned stated = StatedSize(Data, At, Version());
+    const unsigned stated = FrameSize(At);
     // A 2.2 or 2.3 date's day and month, and its time, which 2.4 has no
     // frame for.
     const ByteVector id = Data.mid(At, IdSize());
     if (Version() <= 3 && stated > 0 && (id == "TDAT" || id == "TDA" || id == "TIME" || id == "TIM"))
       (id.startsWith("TDA") ? Date : Time) = Digits(Data.mid(At + HeaderSize + 1, stated - 1));
+    if (Compressed(At) && !InflatesWithin(Data.mid(At + HeaderSize, stated), kLargestPicture))
+      return At + HeaderSize + stated;  // a frame that would fill memory
     unsigned added = 0;
-    Id3::Frame* frame = Id3::FrameFactory::instance()->createFrame(Repaired(At, stated, added), &Header);
+    Id3::Frame* frame = OldNamed(At) ? OldFrame(At, stated)
+                                     : Id3::FrameFactory::instance()->createFrame(Repaired(At, stated, added), &Header);
     if (!frame) return FrameIdAt(Data, At, IdSize()) && stated == 0 ? At + HeaderSize : Resume(At, At + 1);
     const unsigned size = frame->size() - added;
     (frame->frameID() == "TXXX" ? User : Frames).addFrame(frame);
     const unsigned next = At + HeaderSize + size;
+    // A 2.2 id there may as well be the tail of a 2.3 id a byte further
+    // back: the search tries that first.
     const bool lost = next > Data.size() || (next < Data.size() && Data[next] != 0 && !FrameIdAt(Data, next, IdSize()));
     return lost ? Resume(At, std::min(next, Data.size())) : next;
   }

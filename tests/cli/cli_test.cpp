@@ -930,8 +930,17 @@ TEST(Cli, LargeId3v2FrameCostsNoMemory) {
     EXPECT_TRUE(!kib.empty() && std::isdigit(static_cast<unsigned char>(kib[0]))) << kib;
     return std::atol(kib.c_str());
   };
-  const long plain = peak("plain.mp3"), big = peak("big.mp3");
+  // A compressed frame that inflates to 64 MiB is no better.
+  EXPECT_EQ(Python("import zlib\ndef ss(n): return bytes([(n >> s) & 0x7f for s in (21, 14, 7, 0)])\n"
+                   "z = zlib.compress(b'\\x03' + b'a' * (64 << 20))\n"
+                   "t = b'TIT2' + ss(len(z) + 4) + b'\\0\\x09' + ss((64 << 20) + 1) + z\n"
+                   "open('" +
+                   c.Path("zip.mp3") + "', 'wb').write(b'ID3\\x04\\0\\0' + ss(len(t)) + t + open('" +
+                   c.Path("plain.mp3") + "', 'rb').read())\n"),
+            "");
+  const long plain = peak("plain.mp3"), big = peak("big.mp3"), zip = peak("zip.mp3");
   EXPECT_LT(big, plain + 16 * 1024) << plain << " KiB without the frame, " << big << " KiB with it";
+  EXPECT_LT(zip, plain + 16 * 1024) << plain << " KiB without the frame, " << zip << " KiB with it";
   EXPECT_EQ(c.Probe(c.Out + "/big.wma", "format_tags=Title,album"), "Big one,After\n");
 }
 

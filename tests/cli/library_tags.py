@@ -240,6 +240,14 @@ def faults(d, mp3, wma):
         text_frame("TIME", "", 3, body=b"\x001530") + text_frame("TRCK", "", 3, body=b"\x00102") + \
         text_frame("TXXX", "", 3, body=b"\x00tracknumber\x002")
     prepend(mp3("nomark.mp3"), 3, 0, frames_)
+    # 2.4 sizes as iTunes wrote them (plain numbers; the title's reads as a
+    # smaller synchsafe one), and 2.2 ids in a 2.3 tag.
+    plain24 = b"".join(f.encode() + struct.pack(">IH", len(b) + 1, 0) + b"\x03" + b for f, b in
+                       (("TIT2", b"L" * 300), ("TPE1", b"Plain artist"), ("TPE3", b"Plain conductor")))
+    prepend(mp3("plain24.mp3"), 4, 0, plain24)
+    old_ids = b"".join(f + struct.pack(">IH", len(b) + 1, 0) + b"\x00" + b for f, b in
+                       ((b"TT2\0", b"Old title"), (b"TAL\0", b"Old album"), (b"TCM\0", b"Old composer")))
+    prepend(mp3("oldids.mp3"), 3, 0, old_ids)
     # Values of one attribute in the extended content description and in the
     # metadata library.
     w = wma("spread.wma")

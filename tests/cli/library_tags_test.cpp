@@ -87,6 +87,8 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
       {"--to wma zero.mp3", "zero.wma", {"Title=Zero first", "Author=Zero artist"}, {}},
       {"--to wma overrun.mp3", "overrun.wma", {"Title=Over", "WM/AlbumTitle=Over album"}, {}},
       {"--to wma latin.mp3", "latin.wma", {"Title=\u00cf\u00f0\u00e8"}, {}},
+      {"--to wma plain24.mp3", "plain24.wma", {"Title=300 characters", "WM/Conductor=Plain conductor"}, {}},
+      {"--to wma oldids.mp3", "oldids.wma", {"WM/AlbumTitle=Old album", "WM/Composer=Old composer"}, {}},
       {"--to wma nomark.mp3", "nomark.wma", {"Title=No mark", "WM/TrackNumber=102", "WM/Year=2011-09-27 15:30"}, {}},
       // Several values in their order, each container's way.
       {"--to wma zeros.mp3", "zeros.wma", {"Author=piman; jzig"}, {}},
