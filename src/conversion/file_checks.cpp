@@ -69,26 +69,25 @@ std::optional<TFileResult> SourceProblem(const TPlannedFile& File, const TRunVal
     return problem(TReason::OutputUnwritable, why);
   Tags = Values.Tags;
   // Each file's own tags (a WAV source's laid over the run's values); a WMA
-  // target takes them from its source through its own tag set.
-  if (File.Mode != cmMp3ToWma && File.Mode != cmWavToWma && Values.PerFileTags) {
-    if (File.Mode == cmWavToMp3) {
+  // target takes them from its source through its own tag set, and its
+  // values are worked out here only for the strict check.
+  const bool wma = File.Mode == cmMp3ToWma || File.Mode == cmWavToWma;
+  TTagValues own = Values.Tags;
+  if (Values.PerFileTags && (!wma || Values.Strict)) {
+    if (File.Mode == cmWavToMp3 || File.Mode == cmWavToWma) {
       TId3v2Tags wave;
       WaveSourceTags(File.Source, wave);
-      AddSourceTags(wave, Tags);
+      AddSourceTags(wave, own);
     } else {
-      TagValuesFromSource(static_cast<TWMIn&>(Input).Id3v2Tags(), false, Tags);
+      TagValuesFromSource(static_cast<TWMIn&>(Input).Id3v2Tags(), false, own);
     }
-    Values.Overrides.ApplyTo(Tags);
+    Values.Overrides.ApplyTo(own);
   }
-  // Strict: a value the output keeps whole in no tag fails it (a WMA
-  // output's attributes are checked when they are written).
+  if (!wma) Tags = own;
+  // Strict: a value the output keeps whole in no tag fails it.
   if (Values.Strict) {
-    std::string report;
-    if (OutputExtension(File.Mode) != ".wma") {
-      const TTagReport predicted = PredictedReport(Tags, File.Output, Values.Settings.WriteID3v2);
-      if (predicted.LostEverywhere) report = predicted.Text;
-    }
-    if (!report.empty()) return problem(TReason::TagLoss, report);
+    const TTagReport predicted = PredictedReport(own, File.Output, Values.Settings.WriteID3v2);
+    if (predicted.LostEverywhere) return problem(TReason::TagLoss, predicted.Text);
   }
   return std::nullopt;
 }

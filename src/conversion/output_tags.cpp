@@ -262,6 +262,12 @@ TFileTags PredictedTags(const TTagValues& Values, const std::string& Output, boo
 }
 
 TTagReport PredictedReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written) {
+  if (ExtensionOf(Output) == "wma") {
+    // What a WMA header holds is known by its rules: no file to render into.
+    TId3v2Tags tags;
+    CopyTagValues(Values, tags);
+    return WmaTagReport(tags);
+  }
   TTagReport report =
       ExtensionOf(Output) == "wav" ? WaveInfoReport(Values) : Mp3TagReport(Values, Output, Id3v2Written);
   CheckWrittenTags(report, ValuesNotKept(Values, Output, PredictedTags(Values, Output, Id3v2Written)),

@@ -49,7 +49,8 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
 // read back as the written file's are.
 TFileTags PredictedTags(const TTagValues& Values, const std::string& Output, bool Id3v2Written);
 // The report of an MP3 or WAV output of Values, checked against the tags
-// PredictedTags reads back, as a written file's report is against its own.
+// PredictedTags reads back, as a written file's report is against its own;
+// of a WMA output, WmaTagReport of the attributes it would get.
 TTagReport PredictedReport(const TTagValues& Values, const std::string& Output, bool Id3v2Written);
 
 // Report checked against NotKept, the fields no tag of the written output

@@ -61,16 +61,7 @@ void ConfigureWMAOut(TWMAOut& Out, const TSettings& From, const TTagValues& Tags
     tags.SetTitle(IsUtf8(stem) ? Utf8ToUtf16(stem) : Latin1ToUtf16(stem));
   }
   if (!CopyTags) return;
-  for (const TTagField& f : TagFields()) {
-    const std::string* text = TagText(Tags, f);
-    if (text && !text->empty()) tags.SetValue(tags.FieldKey(f), Utf8ToUtf16(*text));
-  }
-  if (Tags.TagGenreIndex > 0 && Tags.TagGenreIndex < static_cast<int>(GenreList.size()))
-    tags.SetGenre(Utf8ToUtf16(StandardGenreName(Tags.TagGenreIndex)));
-  else if (!Tags.TagGenreName.empty())
-    tags.SetGenre(Utf8ToUtf16(Tags.TagGenreName));
-  if (!Tags.TagPicture.empty()) tags.SetPicture(Tags.TagPicture);
-  if (Tags.TagPictureLeftOut) tags.SetPictureLeftOut(Tags.TagPictureLeftOut);
+  CopyTagValues(Tags, tags);
 }
 
 }  // namespace tonvale

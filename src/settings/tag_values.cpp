@@ -3,7 +3,9 @@
 #include <string_view>
 #include <type_traits>
 
+#include "platform/text.h"
 #include "tags/genre_list.h"
+#include "tags/id3v2_tags.h"
 
 namespace tonvale {
 
@@ -41,6 +43,19 @@ const std::string* TagText(const TTagValues& Values, const TTagField& Field) { r
 std::string CarriedTag(const TTagValues& Values, const std::string& Name) {
   const auto found = Values.TagCarried.find(Name);
   return found == Values.TagCarried.end() ? std::string() : found->second;
+}
+
+void CopyTagValues(const TTagValues& Values, TId3v2Tags& Tags) {
+  for (const TTagField& f : TagFields()) {
+    const std::string* text = TagText(Values, f);
+    if (text && !text->empty()) Tags.SetValue(Tags.FieldKey(f), Utf8ToUtf16(*text));
+  }
+  if (Values.TagGenreIndex > 0 && Values.TagGenreIndex < static_cast<int>(GenreList.size()))
+    Tags.SetGenre(Utf8ToUtf16(StandardGenreName(Values.TagGenreIndex)));
+  else if (!Values.TagGenreName.empty())
+    Tags.SetGenre(Utf8ToUtf16(Values.TagGenreName));
+  if (!Values.TagPicture.empty()) Tags.SetPicture(Values.TagPicture);
+  if (Values.TagPictureLeftOut) Tags.SetPictureLeftOut(Values.TagPictureLeftOut);
 }
 
 int GenreNameToIndex(const std::string& Name) { return GenrePosition(Name); }

@@ -36,6 +36,11 @@ const std::string* TagText(const TTagValues& Values, const TTagField& Field);
 // The carried value of Name ("composer"), empty when none.
 std::string CarriedTag(const TTagValues& Values, const std::string& Name);
 
+class TId3v2Tags;
+// Stores the values Values has in Tags (the genre by its name, the picture
+// and why one was left out), leaving the others as they are.
+void CopyTagValues(const TTagValues& Values, TId3v2Tags& Tags);
+
 // Empties every field; the genre becomes -1.
 void ResetTagValues();
 

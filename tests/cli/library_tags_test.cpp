@@ -163,6 +163,11 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
   EXPECT_NE(tags(d + "/out/broken.wma").find("Author=32766 characters"), std::string::npos);
   said = run("--to wma v24many.mp3");
   EXPECT_NE(said.find("WMA track total of 14/20 left out"), std::string::npos) << said;
+  for (const char* strict : {"--to wma --strict --dry-run v24many.mp3", "--to wav --strict --dry-run v24many.mp3"}) {
+    said = run(strict, &status);  // predicted as the strict run fails
+    EXPECT_NE(status, 0) << strict;
+    EXPECT_NE(said.find("failed: "), std::string::npos) << said;
+  }
   said = run("--to mp3 --strict --no-id3v2 ripped.wma", &status);
   EXPECT_NE(status, 0);
   EXPECT_NE(said.find("ID3v1 holds no copyright, album artist, disc, composer and picture"), std::string::npos) << said;
