@@ -58,8 +58,7 @@ struct TInput {
 
   ~TInput() { avformat_close_input(&Format); }
 
-  bool Open(const std::shared_ptr<IStream>& Stream, uint64_t Base, int64_t TagsEnd,
-            const std::string& Expected) {
+  bool Open(const std::shared_ptr<IStream>& Stream, uint64_t Base, int64_t TagsEnd, const std::string& Expected) {
     if (Stream->Seek(static_cast<int64_t>(Base), STREAM_SEEK_SET, nullptr) != S_OK) return false;
     Io = std::make_unique<TAvioStream>(Stream, std::vector<uint8_t>(), TagsEnd);
     if (!Io->Ok()) return false;
