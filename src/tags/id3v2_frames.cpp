@@ -40,6 +40,7 @@ std::string Digits(const ByteVector& Body) {
 // The size a frame header at At states, as the tag's version writes it (a
 // 2.4 size that is no synchsafe number as a plain one).
 unsigned StatedSize(const ByteVector& Data, unsigned At, unsigned Version) {
+  if (Data.size() < At + (Version < 3 ? 6 : 8)) return 0;
   if (Version < 3) return Data.toUInt(At + 3, 3U, true);
   const ByteVector size = Data.mid(At + 4, 4);
   if (Version == 4 && !(size[0] & 0x80) && !(size[1] & 0x80) && !(size[2] & 0x80) && !(size[3] & 0x80))
@@ -86,6 +87,7 @@ struct TFrameWalk {
   // A frame id at At; in a 2.3 or 2.4 tag also a 2.2 id ended by a zero,
   // as iTunes wrote some.
   bool NamedAt(unsigned At) const {
+    if (At + HeaderSize > Data.size()) return false;
     return FrameIdAt(Data, At, IdSize()) || (IdSize() == 4 && FrameIdAt(Data, At, 3) && Data[At + 3] == 0);
   }
   bool Plausible(unsigned At) const {
