@@ -38,7 +38,7 @@ TAsfOrder ReadAsfOrder(TagLib::IOStream& Stream) {
     Stream.seek(at);
     const ByteVector object = Stream.readBlock(24);
     const long long size = object.size() == 24 ? object.toLongLong(16U, false) : 0;
-    if (size < 24) break;
+    if (size < 24 || size > Stream.length() - at) break;  // no object claims more than the file holds
     if (object.startsWith(kExtension)) extension = true;
     if (object.startsWith(kExtended) && size < (64LL << 20)) {
       order.ExtensionFirst = extension;
