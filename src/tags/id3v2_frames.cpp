@@ -21,7 +21,7 @@ using TagLib::ByteVector;
 namespace Id3 = TagLib::ID3v2;
 
 bool FrameIdAt(const ByteVector& Data, unsigned At, unsigned Length) {
-  if (At + Length > Data.size()) return false;
+  if (At > Data.size() || Length > Data.size() - At) return false;
   for (unsigned i = 0; i < Length; ++i) {
     const char c = Data[At + i];
     if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
@@ -87,19 +87,19 @@ struct TFrameWalk {
   // A frame id at At; in a 2.3 or 2.4 tag also a 2.2 id ended by a zero,
   // as iTunes wrote some.
   bool NamedAt(unsigned At) const {
-    if (At + HeaderSize > Data.size()) return false;
+    if (At > Data.size() || HeaderSize > Data.size() - At) return false;
     return FrameIdAt(Data, At, IdSize()) || (IdSize() == 4 && FrameIdAt(Data, At, 3) && Data[At + 3] == 0);
   }
   bool Plausible(unsigned At) const {
-    return NamedAt(At) && At + HeaderSize + StatedSize(Data, At, Version()) <= Data.size();
+    return NamedAt(At) && uint64_t{At} + HeaderSize + StatedSize(Data, At, Version()) <= Data.size();
   }
   // Where reading goes on after a frame that could not be read at At: the
   // next plausible frame a few bytes before its stated end, else the first
   // from From on; Data's size when there is none.
   unsigned Resume(unsigned At, unsigned From) const {
-    const unsigned stated = At + HeaderSize + StatedSize(Data, At, Version());
-    for (unsigned back = 1; back <= 4 && stated >= back && stated - back > At; ++back)
-      if (Plausible(stated - back)) return stated - back;
+    const uint64_t stated = uint64_t{At} + HeaderSize + StatedSize(Data, At, Version());
+    for (unsigned back = 1; back <= 4 && stated <= Data.size() && stated - back > At; ++back)
+      if (Plausible(static_cast<unsigned>(stated - back))) return static_cast<unsigned>(stated - back);
     for (unsigned next = From; next + HeaderSize <= Data.size(); ++next)
       if (Plausible(next)) return next;
     return Data.size();
@@ -158,7 +158,8 @@ struct TFrameWalk {
     if (Version() <= 3 && stated > 0 && (id == "TDAT" || id == "TDA" || id == "TIME" || id == "TIM"))
       (id.startsWith("TDA") ? Date : Time) = Digits(Data.mid(At + HeaderSize + 1, stated - 1));
     if (Compressed(At) && !InflatesWithin(Data.mid(At + HeaderSize, stated), kLargestPicture))
-      return At + HeaderSize + stated;  // a frame that would fill memory
+      return static_cast<unsigned>(
+          std::min<uint64_t>(uint64_t{At} + HeaderSize + stated, Data.size()));  // would fill memory
     unsigned added = 0;
     Id3::Frame* frame = OldNamed(At) ? OldFrame(At, stated)
                                      : Id3::FrameFactory::instance()->createFrame(Repaired(At, stated, added), &Header);
