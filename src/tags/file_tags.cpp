@@ -3,7 +3,14 @@
 #include <taglib/apetag.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
-#include <taglib/fileref.h>
+#include <taglib/aifffile.h>
+#include <taglib/apefile.h>
+#include <taglib/flacfile.h>
+#include <taglib/mp4file.h>
+#include <taglib/oggflacfile.h>
+#include <taglib/opusfile.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/wavpackfile.h>
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -12,6 +19,7 @@
 #include <taglib/tfilestream.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "tags/asf_tags.h"
 #include "tags/genre_list.h"
@@ -81,10 +89,30 @@ void ReadAsfAt(TagLib::IOStream& Stream, long At, TFileTags& Tags) {
   ReadAsfTags(header, Tags);
 }
 
+// A FLAC, Ogg, MP4, AIFF, Monkey's Audio or WavPack file by its first bytes;
+// nullptr for any other kind.
+std::unique_ptr<TagLib::File> OtherFile(TagLib::IOStream& Stream, const ByteVector& Head) {
+  auto* factory = TagLib::ID3v2::FrameFactory::instance();
+  if (Head.startsWith("fLaC")) return std::make_unique<TagLib::FLAC::File>(&Stream, factory, false);
+  if (Head.mid(4, 4) == "ftyp") return std::make_unique<TagLib::MP4::File>(&Stream, false);
+  if (Head.startsWith("FORM") && (Head.mid(8, 4) == "AIFF" || Head.mid(8, 4) == "AIFC"))
+    return std::make_unique<TagLib::RIFF::AIFF::File>(&Stream, false);
+  if (Head.startsWith("MAC ")) return std::make_unique<TagLib::APE::File>(&Stream, false);
+  if (Head.startsWith("wvpk")) return std::make_unique<TagLib::WavPack::File>(&Stream, false);
+  if (!Head.startsWith("OggS")) return nullptr;
+  // Vorbis, Opus or FLAC in Ogg, by the first packet.
+  const ByteVector packet = Head.mid(28, 8);
+  if (packet.startsWith("OpusHead")) return std::make_unique<TagLib::Ogg::Opus::File>(&Stream, false);
+  if (packet.startsWith("\x7F"
+                        "FLAC"))
+    return std::make_unique<TagLib::Ogg::FLAC::File>(&Stream, false);
+  return std::make_unique<TagLib::Ogg::Vorbis::File>(&Stream, false);
+}
+
 TFileTags ReadStream(TagLib::IOStream& Stream, std::string_view Extension) {
   TFileTags tags;
   Stream.seek(0);
-  const ByteVector head = Stream.readBlock(38);
+  const ByteVector head = Stream.readBlock(40);
   if (head.size() < 4) return tags;
   Stream.seek(0);  // each reader starts at the start
   const ByteVector asf("\x30\x26\xB2\x75\x8E\x66\xCF\x11", 8);
@@ -95,9 +123,8 @@ TFileTags ReadStream(TagLib::IOStream& Stream, std::string_view Extension) {
   } else if (MpegExtension(Extension) || head.startsWith("ID3") ||
              (static_cast<uint8_t>(head[0]) == 0xFF && (static_cast<uint8_t>(head[1]) & 0xE0) == 0xE0)) {
     ReadMpeg(Stream, tags);
-  } else {
-    TagLib::FileRef file(&Stream, false);
-    if (!file.isNull()) AddProperties(file.file()->properties(), tags);
+  } else if (const auto file = OtherFile(Stream, head); file && file->isValid()) {
+    AddProperties(file->properties(), tags);
   }
   return tags;
 }

@@ -157,7 +157,10 @@ struct TFrameWalk {
     const ByteVector id = Data.mid(At, IdSize());
     if (Version() <= 3 && stated > 0 && (id == "TDAT" || id == "TDA" || id == "TIME" || id == "TIM"))
       (id.startsWith("TDA") ? Date : Time) = Digits(Data.mid(At + HeaderSize + 1, stated - 1));
-    if (Compressed(At) && !InflatesWithin(Data.mid(At + HeaderSize, stated), kLargestPicture))
+    // A compressed picture may inflate to what a kept picture holds, a
+    // compressed text to a megabyte: no tag holds more.
+    const size_t most = Data.mid(At, 4) == "APIC" ? kLargestPicture : size_t{1} << 20;
+    if (Compressed(At) && !InflatesWithin(Data.mid(At + HeaderSize, stated), most))
       return static_cast<unsigned>(
           std::min<uint64_t>(uint64_t{At} + HeaderSize + stated, Data.size()));  // would fill memory
     unsigned added = 0;
