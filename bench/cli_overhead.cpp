@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 300;
   const auto dir = WorkDir("cli");
   const std::string d = dir.string();
-  const std::string cli = std::string("env XDG_CONFIG_HOME=") + d + "/cfg " TONVALE_CLI " -q -y -o " + d + "/out ";
+  const std::string cli = std::string("env XDG_CONFIG_HOME=") + d + "/cfg '" TONVALE_CLI "' -q -y -o " + d + "/out ";
   Shell("mkdir -p " + d + "/out " + d + "/many");
   Shell("ffmpeg -v error -y " + Music(seconds) + " -c:a pcm_s16le " + d + "/music.wav");
   Shell("ffmpeg -v error -y -i " + d + "/music.wav -c:a libmp3lame -b:a 128k " + d + "/music.mp3");

@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
       1);
   const double cli = bench::TimeIt(
       [&] {
-        bench::Shell(std::string(TONVALE_CLI) + " -q -y --to mp3 -o " + Settings.OutputFolder + " " + wav +
+        bench::Shell("'" + std::string(TONVALE_CLI) + "' -q -y --to mp3 -o " + Settings.OutputFolder + " " + wav +
                      " > /dev/null 2>&1");
       },
       1);
@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
   const qint64 longestTwoLanes = longest;
   const double cliBatch = bench::TimeIt(
       [&] {
-        bench::Shell(std::string(TONVALE_CLI) + " -q -y -j 2 --to mp3 -o " + Settings.OutputFolder + batchArgs +
+        bench::Shell("'" + std::string(TONVALE_CLI) + "' -q -y -j 2 --to mp3 -o " + Settings.OutputFolder + batchArgs +
                      " > /dev/null 2>&1");
       },
       1);

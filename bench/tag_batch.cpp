@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         },
         2);
   };
-  const double ours = run(TONVALE_CLI);
+  const double ours = run("'" TONVALE_CLI "'");
   const double peer = TimeIt(
       [&] {
         Shell("for f in " + d + "/src/*.mp3; do ffmpeg -v error -y -threads 1 -i $f -c:a wmav2 -b:a 128k " + d +
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
       1);
   std::printf("%d tagged MP3 files of 1 s to WMA, one lane\n", files);
   Ratio("tagged MP3 -> WMA", ours, peer, "ffmpeg");
-  if (!earlier.empty()) Ratio("tagged MP3 -> WMA", ours, run(earlier), "the earlier build");
+  if (!earlier.empty()) Ratio("tagged MP3 -> WMA", ours, run("'" + earlier + "'"), "the earlier build");
   std::printf("goal: at most 1.1 against the earlier build\n");
   std::filesystem::remove_all(dir);
   return 0;
