@@ -35,7 +35,7 @@ struct Cli {
     const std::string out = Dir.File("stdout.txt"), err = Dir.File("stderr.txt");
     int status = 0;
     Shell("cd " + Quote(Dir.Path().string()) + " && " + Prefix + "env XDG_CONFIG_HOME=" + Quote(Dir.File("cfg")) + " " +
-              TONVALE_CLI + " " + Args + " > " + Quote(out) + " 2> " + Quote(err) + " < /dev/null",
+              Quote(TONVALE_CLI) + " " + Args + " > " + Quote(out) + " 2> " + Quote(err) + " < /dev/null",
           &status);
     auto text = [](const std::string& P) {
       std::ifstream in(P);
@@ -168,7 +168,7 @@ TEST(Cli, ExistingOutputsAndTheQuestion) {
   EXPECT_EQ(ReadBytes(c.Out + "/a.mp3").size(), 3u);
   // Asked on a terminal: "n" keeps the file, "y" replaces it.
   const std::string script =
-      "script -qec \"env XDG_CONFIG_HOME=" + c.Path("cfg") + " " + TONVALE_CLI + " --to mp3 -o out a.wav\" /dev/null";
+      "script -qec \"env XDG_CONFIG_HOME=" + c.Path("cfg") + " '" + TONVALE_CLI + "' --to mp3 -o out a.wav\" /dev/null";
   std::string asked = Shell("cd " + Quote(c.Dir.Path().string()) + " && printf 'n\\n' | " + script);
   EXPECT_NE(asked.find("out/a.mp3 exists. Replace it? [y/N]"), std::string::npos) << asked;
   EXPECT_EQ(ReadBytes(c.Out + "/a.mp3").size(), 3u);
@@ -838,10 +838,10 @@ TEST(Cli, JsonIsValidAndTheDryRunListsWhatTheRunDoes) {
       "print([(f['source_bytes'], f.get('output_bytes')) for f in r['files'] if 'source_bytes' in f])\n";
   // (Arguments with $'...' reach the program through bash.)
   const std::string dry = Shell("cd " + Quote(c.Dir.Path().string()) + " && XDG_CONFIG_HOME=" + Quote(c.Path("cfg")) +
-                                " bash -c \"" + TONVALE_CLI + " --dry-run --json --to mp3 -o out" + files +
+                                " bash -c \"'" + TONVALE_CLI + "' --dry-run --json --to mp3 -o out" + files +
                                 " > dry.json\" ; /usr/bin/python3 -c " + Quote(outcomes) + " dry.json");
   const std::string real = Shell("cd " + Quote(c.Dir.Path().string()) + " && XDG_CONFIG_HOME=" + Quote(c.Path("cfg")) +
-                                 " bash -c \"" + TONVALE_CLI + " --json -j 1 --to mp3 -o out" + files +
+                                 " bash -c \"'" + TONVALE_CLI + "' --json -j 1 --to mp3 -o out" + files +
                                  " > real.json 2>/dev/null\" ; /usr/bin/python3 -c " + Quote(outcomes) + " real.json");
   EXPECT_EQ(dry.substr(0, dry.find('\n')), real.substr(0, real.find('\n'))) << dry << real;
   EXPECT_EQ(real,
@@ -1273,7 +1273,7 @@ TEST(Cli, TitleWentToEveryFileUnderAFolder) {
 TEST(Cli, StopWaitedForAReaderOfAFullPipe) {
   Cli c;
   for (const char* name : {"a.wav", "b.wav", "c.wav"}) MakeAudio(c.Path(name), 20, 44100, 2, "");
-  const std::string run = "python3 " TONVALE_CLI_TESTS "/stop_on_full_pipe.py " TONVALE_CLI " " +
+  const std::string run = "python3 " TONVALE_CLI_TESTS "/stop_on_full_pipe.py '" TONVALE_CLI "' " +
                           Quote(c.Dir.Path().string()) +
                           " 'out/.a.mp3.*' 10 --to mp3 -y -o out -j 2 a.wav b.wav c.wav ";
   for (const std::string json : {"-q --json", "-q"}) EXPECT_EQ(Shell(run + json).substr(0, 4), "143 ");

@@ -33,7 +33,7 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
   };
   const auto run = [&](const std::string& Args, int* Status = nullptr) {
     return Shell(
-        "cd " + Quote(d) + " && mkdir -p out && env XDG_CONFIG_HOME=cfg " TONVALE_CLI " -y -o out " + Args + " 2>&1",
+        "cd " + Quote(d) + " && mkdir -p out && env XDG_CONFIG_HOME=cfg '" TONVALE_CLI "' -y -o out " + Args + " 2>&1",
         Status);
   };
   const struct {
@@ -129,7 +129,7 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
   // Round trips keep every value (but the WMA's zero-based "WM/Track" and
   // the MP3's rating).
   std::filesystem::create_directories(d + "/back");
-  run("--to mp3 ripped.wma && " TONVALE_CLI " -y -o back --to wma out/ripped.mp3");
+  run("--to mp3 ripped.wma && '" TONVALE_CLI "' -y -o back --to wma out/ripped.mp3");
   const std::string ripped = tags(d + "/ripped.wma"), back = tags(d + "/back/ripped.wma");
   for (const char* w : {"Title=", "Author=", "Description=", "Copyright=", "WM/AlbumArtist=", "WM/PartOfSet=",
                         "WM/Genre=", "WM/TrackNumber=", "WM/Year=", "WM/Picture="}) {
@@ -138,7 +138,7 @@ TEST(Cli, LibraryTagsSurviveTheMove) {
     const std::string line = ripped.substr(at, ripped.find('\n', at) - at + 1);
     EXPECT_NE(back.find(line), std::string::npos) << line << back;
   }
-  run("--to wma v24many.mp3 && " TONVALE_CLI " -y -o back --to mp3 out/v24many.wma");
+  run("--to wma v24many.mp3 && '" TONVALE_CLI "' -y -o back --to mp3 out/v24many.wma");
   std::string many = tags(d + "/v24many.mp3"), again = tags(d + "/back/v24many.mp3");
   // WMA holds the track number without its total.
   many.replace(many.find("TRCK=14/20"), 10, "TRCK=14");
