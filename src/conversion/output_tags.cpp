@@ -68,22 +68,41 @@ std::string PictureLeftOut(uint8_t Why) {
 // title the output's name when none is given, the genre by its name, a
 // track number below 1 left out.
 TFileTags TagsOfValues(const TTagValues& Values, const std::string& Output) {
-  TFileTags tags;
+  TId3v2Tags set;
+  CopyTagValues(Values, set);
+  set.SetTitle(Utf8ToUtf16(Title(Values, Output)));
+  if (!Id3v2Track(Values.TagTrack)) set.SetTrack(u"");
+  return SetToFileTags(set);
+}
+
+// The fields an ID3v1 tag holds with the characters it holds of each (the
+// year only as it stands where the ID3v2 tag does not keep it whole).
+struct TLimited {
+  const char* Name;
+  std::string Value;
+  size_t Limit;
+};
+std::vector<TLimited> Id3v1Fields(const TTagValues& Values, const std::string& Output, bool YearAsItStands) {
+  std::vector<TLimited> fields;
   for (const TTagField& f : TagFields()) {
     const std::string_view name = f.Name;
-    const std::string* text = TagText(Values, f);
-    std::string value;
-    if (name == "title")
-      value = Title(Values, Output);
-    else if (name == "genre")
-      value = KnownGenre(Values.TagGenreIndex) ? StandardGenreName(Values.TagGenreIndex) : Values.TagGenreName;
-    else if (name != "track" || Id3v2Track(*text))
-      value = *text;
-    tags.Add(name, SplitValues(Utf8ToUtf16(value)));
+    if (f.Id3v1 == 0) continue;
+    fields.push_back({f.Name,
+                      name == "title"  ? Title(Values, Output)
+                      : name == "year" ? (YearAsItStands ? Values.TagYear : "")
+                                       : *TagText(Values, f),
+                      f.Id3v1});
   }
-  const auto* bytes = reinterpret_cast<const uint8_t*>(Values.TagPicture.data());
-  ParseWmPicture(bytes, Values.TagPicture.size(), tags.Picture);
-  return tags;
+  return fields;
+}
+
+// The values an ID3v1 tag has no place for.
+std::vector<std::string> NoId3v1Place(const TTagValues& Values) {
+  std::vector<std::string> none;
+  for (const TTagField& f : TagFields())
+    if (f.Id3v1 == 0 && !CarriedTag(Values, f.Name).empty()) none.emplace_back(f.Name);
+  if (!Values.TagPicture.empty()) none.emplace_back("picture");
+  return none;
 }
 
 }  // namespace
@@ -158,21 +177,7 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
   const bool yearV2 = Id3v2Written && timestamp == year;
   const bool yearV1 =
       !year.empty() && year.size() <= 4 && year[0] != '0' && year.find_first_not_of("0123456789") == std::string::npos;
-  struct TLimited {
-    const char* Name;
-    std::string Value;
-    size_t Limit;
-  };
-  std::vector<TLimited> fields;
-  for (const TTagField& f : TagFields()) {
-    const std::string_view name = f.Name;
-    if (f.Id3v1 == 0) continue;
-    fields.push_back({f.Name,
-                      name == "title"  ? Title(Values, Output)
-                      : name == "year" ? (yearV2 || !Id3v2Written ? Values.TagYear : "")
-                                       : *TagText(Values, f),
-                      f.Id3v1});
-  }
+  const std::vector<TLimited> fields = Id3v1Fields(Values, Output, yearV2 || !Id3v2Written);
   // The fields the ID3v1 tag changes (several values joined by "; " are all
   // there still), those no tag keeps whole.
   std::vector<std::string> cut30, cut28, cut4, letters, joined, losses, lostEverywhere, changed, lost;
@@ -215,10 +220,7 @@ TTagReport Mp3TagReport(const TTagValues& Values, const std::string& Output, boo
   }
   if (!Id3v2Written) {
     // Only the ID3v1 tag: what it changes or has no place for is lost.
-    std::vector<std::string> none;
-    for (const TTagField& f : TagFields())
-      if (f.Id3v1 == 0 && !CarriedTag(Values, f.Name).empty()) none.emplace_back(f.Name);
-    if (!Values.TagPicture.empty()) none.emplace_back("picture");
+    const std::vector<std::string> none = NoId3v1Place(Values);
     if (!none.empty()) lostEverywhere.push_back("ID3v1 holds no " + Join(none, " and "));
     lost.insert(lost.end(), none.begin(), none.end());
     lost.insert(lost.end(), changed.begin(), changed.end());
