@@ -16,21 +16,10 @@ namespace tonvale {
 
 const char* const kTitleForOneFile = "--title takes one file: each output keeps its own name as title";
 
-std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
-  CLI::App app{"Tonvale: converts WAV, MP3 and WMA files, carrying their tags.", "tonvale-cli"};
-  app.footer(
-      "The mode of each file comes from its extension and --to: WAV to MP3 or WMA, MP3 to WAV or WMA,\n"
-      "WMA to WAV or MP3. WAV sources: PCM of 8 to 32 bits, 32- and 64-bit float, extensible formats of\n"
-      "1 to 8 channels (down-mixed), RF64 and BW64, A-law and mu-law (plain or extensible), GSM 6.10,\n"
-      "IMA and Microsoft ADPCM (with or without a fact chunk), MPEG Layer-3 data; chunks before the data\n"
-      "are walked wherever they lie.\n"
-      "Settings come from the window's options.ini; options override them for this run.\n"
-      "Exit status: 0 all converted or skipped, 1 some failed, 2 usage error or missing output folder,\n"
-      "129, 130 or 143 when stopped by SIGHUP, SIGINT or SIGTERM, 141 when standard output closed.");
-  app.add_option("--to", O.Target, "Target format")->check(CLI::IsMember({"mp3", "wma", "wav"}, CLI::ignore_case));
-  app.add_option("files", O.Files, "Source files (.wav, .mp3, .wma)");
-  app.add_option("-o,--output-folder", O.OutputFolder, "Folder that receives the outputs");
-  app.add_flag("--same-folder", O.SameFolder, "Write each output beside its source");
+namespace {
+
+// The MP3 and WMA encoder's options.
+void AddEncoderOptions(CLI::App& app, TCliOptions& O) {
   app.add_option("--bitrate", O.Bitrate, "MP3 constant bit rate, kbit/s")
       ->check(CLI::IsMember(std::vector<int>(std::begin(kConstantBitRatesKbps), std::end(kConstantBitRatesKbps))));
   app.add_flag("--vbr", O.Vbr, "MP3 variable bit rate");
@@ -46,8 +35,10 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
       ->check(CLI::IsMember({"stereo", "joint", "dual", "mono"}, CLI::ignore_case));
   app.add_option("--wma-codec", O.WmaCodec, "WMA codec index (see --list-wma-formats)")->check(CLI::NonNegativeNumber);
   app.add_option("--wma-format", O.WmaFormat, "WMA format index within the codec")->check(CLI::NonNegativeNumber);
-  app.add_flag("--list-wma-formats", O.ListWmaFormats, "List the WMA codecs and their formats, then exit");
-  app.add_flag("--list-genres", O.ListGenres, "List the genre names --genre takes, then exit");
+}
+
+// The tag values' options.
+void AddTagOptions(CLI::App& app, TCliOptions& O) {
   app.add_option("--title", O.Title, "Tag: title (a run of one file only, also under -r)");
   app.add_option("--artist", O.Artist, "Tag: artist");
   app.add_option("--album", O.Album, "Tag: album");
@@ -55,6 +46,29 @@ std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
   app.add_option("--genre", O.Genre, "Tag: genre, a name from the genre list");
   app.add_option("--track", O.Track, "Tag: track number");
   app.add_option("--comment", O.Comment, "Tag: comment");
+}
+
+}  // namespace
+
+std::optional<int> ParseCommandLine(int Argc, char** Argv, TCliOptions& O) {
+  CLI::App app{"Tonvale: converts WAV, MP3 and WMA files, carrying their tags.", "tonvale-cli"};
+  app.footer(
+      "The mode of each file comes from its extension and --to: WAV to MP3 or WMA, MP3 to WAV or WMA,\n"
+      "WMA to WAV or MP3. WAV sources: PCM of 8 to 32 bits, 32- and 64-bit float, extensible formats of\n"
+      "1 to 8 channels (down-mixed), RF64 and BW64, A-law and mu-law (plain or extensible), GSM 6.10,\n"
+      "IMA and Microsoft ADPCM (with or without a fact chunk), MPEG Layer-3 data; chunks before the data\n"
+      "are walked wherever they lie.\n"
+      "Settings come from the window's options.ini; options override them for this run.\n"
+      "Exit status: 0 all converted or skipped, 1 some failed, 2 usage error or missing output folder,\n"
+      "129, 130 or 143 when stopped by SIGHUP, SIGINT or SIGTERM, 141 when standard output closed.");
+  app.add_option("--to", O.Target, "Target format")->check(CLI::IsMember({"mp3", "wma", "wav"}, CLI::ignore_case));
+  app.add_option("files", O.Files, "Source files (.wav, .mp3, .wma)");
+  app.add_option("-o,--output-folder", O.OutputFolder, "Folder that receives the outputs");
+  app.add_flag("--same-folder", O.SameFolder, "Write each output beside its source");
+  AddEncoderOptions(app, O);
+  app.add_flag("--list-wma-formats", O.ListWmaFormats, "List the WMA codecs and their formats, then exit");
+  app.add_flag("--list-genres", O.ListGenres, "List the genre names --genre takes, then exit");
+  AddTagOptions(app, O);
   bool yes = false, no = false;
   auto* y = app.add_flag("-y,--overwrite", yes, "Replace existing outputs");
   app.add_flag("-n,--no-overwrite", no, "Skip existing outputs")->excludes(y);
